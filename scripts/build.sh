@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Configures and builds into build/ (two jobs: the machines have two cores).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j2

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need. Does nothing
+# when they are all present; as a non-root user it prints the command to run.
+set -euo pipefail
+
+packages=(
+  g++ cmake ninja-build
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libqcustomplot-dev libqcustomplot2.1-qt6
+  fonts-dejavu-core
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+cmd="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing packages: ${missing[*]}" >&2
+  echo "Run as root:  sudo sh -c '$cmd'" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+sh -c "$cmd"

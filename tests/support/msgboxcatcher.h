@@ -1,0 +1,29 @@
+#pragma once
+
+#include "msgbox.h"
+
+#include <QList>
+
+// Collects every message box shown while it lives, answering each with OK.
+class MsgBoxCatcher
+{
+public:
+    struct Shown
+    {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+
+    MsgBoxCatcher()
+    {
+        MsgBox::setInterceptor([this](const QString &t, const QString &x, QMessageBox::Icon i) {
+            shown.append({t, x, i});
+        });
+    }
+    ~MsgBoxCatcher() { MsgBox::setInterceptor({}); }
+    MsgBoxCatcher(const MsgBoxCatcher &) = delete;
+    MsgBoxCatcher &operator=(const MsgBoxCatcher &) = delete;
+
+    QList<Shown> shown; // in the order they were shown
+};
