@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QColor>
+
+// A round instrument lamp; optionally also a switch the operator clicks (mouse or Space).
+class Lamp : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    explicit Lamp(QWidget *parent = nullptr);
+
+    void setOnColor(const QColor &c);   // lit colour (default bright green)
+    void setOffColor(const QColor &c);  // dark colour (default dark green)
+    QColor onColor() const;
+    QColor offColor() const;
+
+    bool value() const;
+    void setValue(bool on);             // from code: never emits switchedByOperator; no repaint when unchanged
+
+    void setSwitchable(bool on);        // default false: a pure indicator ignores clicks and keys
+    bool isSwitchable() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+signals:
+    void switchedByOperator(bool on);   // only an operator's click / key toggles and emits this
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    bool hitButton(const QPoint &pos) const override;
+
+private:
+    void toggleByOperator();
+
+    QColor m_on{0x3c, 0xf0, 0x5a};   // lit
+    QColor m_off{0x0e, 0x4a, 0x1a};  // dark
+    bool m_value = false;            // what the lamp shows
+    bool m_switchable = false;       // whether the operator may toggle it
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QString>
+
+// A two-position toggle switch with a label at each end; the lever shows the position at a glance.
+// The on label sits at the left end, the off label at the right; the lever points at the live one.
+class TwoPosSwitch : public QAbstractButton
+{
+    Q_OBJECT
+public:
+    TwoPosSwitch(const QString &onLabel, const QString &offLabel, QWidget *parent = nullptr);
+
+    bool value() const;
+    void setValue(bool on);             // from code: never emits switchedByOperator
+    QString onLabel() const;
+    QString offLabel() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+signals:
+    void switchedByOperator(bool on);   // operator's click / Space only
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool hitButton(const QPoint &pos) const override;
+
+private:
+    void toggleByOperator();
+    QFont labelFont() const;
+    int labelWidth() const;
+    QRectF trackRect() const;
+
+    QString m_onLabel;     // text at the on (left) end
+    QString m_offLabel;    // text at the off (right) end
+    bool m_value = false;  // lever position: true = on end
+};
