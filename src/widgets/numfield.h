@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QLineEdit>
+
+// Numeric field and indicator with a display format text (see NumberFormat::render).
+//
+// Editable role: the operator types a number and commits it with Enter or by
+// moving the focus to another control; only then is `committed` emitted, once,
+// with the number in the field's own scale (the literal unit is ignored, see
+// NumberFormat::parse). Text that is not a number is refused: the field shows
+// its last value again and nothing is emitted. Escape drops the typing.
+// Entering and leaving the field without typing commits nothing, so a rounded
+// display ("1.235 kV") is never sent back. Switching to another window or
+// opening the context menu is not leaving the field: the typing stays.
+//
+// Indicator role: read-only, out of the tab chain, on the button-face colour.
+//
+// A shown value that is wider than the field is drawn in a smaller font (down
+// to 70 %) rather than cut off; the font set on the field is the full size.
+class NumField : public QLineEdit
+{
+    Q_OBJECT
+public:
+    explicit NumField(QWidget *parent = nullptr);
+
+    void setFormat(const QString &format);  // re-renders; no repaint when unchanged
+    QString format() const;
+
+    // From code: never emits committed; no repaint when unchanged. While the
+    // operator has typed text that is not committed yet, the text stays and the
+    // value is kept for when the typing is refused or dropped.
+    void setValue(double v);
+    double value() const;
+
+    void setIndicator(bool on);             // read-only indicator role (no input, button-face colour)
+    bool isIndicator() const;
+
+signals:
+    void committed(double v);               // operator typed a number and pressed Enter or left the field
+    void refused(const QString &text);      // operator's text was not a number; the field shows value() again
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void commitTyping();
+    void showValue();
+    void applyRoleColours();
+    void fitFont();
+
+    QString m_format;          // display format text
+    double m_value = 0.0;      // last value set by code or committed by the operator
+    bool m_indicator = false;  // read-only indicator role
+    QFont m_fullFont;          // font the field was given; fitFont() may draw smaller
+    bool m_fitting = false;    // fitFont() is changing the font itself
+};

@@ -1,0 +1,224 @@
+#include "lib.h"
+#include "numfield.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+
+namespace {
+
+// Counts paint events of one widget.
+class PaintCounter : public QObject
+{
+public:
+    int count = 0;
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint)
+            ++count;
+        return false;
+    }
+};
+
+// A window with two editable fields and an indicator between them, as in a panel row.
+struct Row
+{
+    QWidget window;
+    NumField *first = new NumField;
+    NumField *indicator = new NumField;
+    NumField *second = new NumField;
+
+    Row()
+    {
+        auto *layout = new QVBoxLayout(&window);
+        layout->addWidget(first);
+        layout->addWidget(indicator);
+        layout->addWidget(second);
+        indicator->setIndicator(true);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+    }
+
+    // The operator clicks into the field and replaces its text.
+    static void type(NumField *field, const QString &text)
+    {
+        field->setFocus(Qt::MouseFocusReason);
+        field->selectAll();
+        QTest::keyClicks(field, text);
+    }
+};
+
+} // namespace
+
+class TstNumField : public QObject
+{
+    Q_OBJECT
+private slots:
+    void codeShowsFormattedValueAndNeverCommits()
+    {
+        NumField f;
+        QSignalSpy spy(&f, &NumField::committed);
+        QCOMPARE(f.text(), QStringLiteral("0"));
+        f.setFormat(QStringLiteral(" k\"V\""));
+        f.setValue(1500);
+        QCOMPARE(f.text(), QStringLiteral("1.5 kV"));
+        f.setFormat(QStringLiteral(" \"kV\""));
+        QCOMPARE(f.text(), QStringLiteral("1500 kV"));
+        f.setValue(1.5);
+        QCOMPARE(f.text(), QStringLiteral("1.5 kV"));
+        QCOMPARE(f.value(), 1.5);
+        QCOMPARE(spy.count(), 0);
+    }
+
+    void enterCommitsOnceWithTypedNumber()
+    {
+        Row row;
+        row.first->setFormat(QStringLiteral(" \"kV\""));
+        row.first->setValue(1.5);
+        QSignalSpy spy(row.first, &NumField::committed);
+
+        Row::type(row.first, QStringLiteral("2"));
+        QCOMPARE(spy.count(), 0); // typing alone reports nothing
+        QTest::keyClick(row.first, Qt::Key_Return);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toDouble(), 2.0);
+        QCOMPARE(row.first->text(), QStringLiteral("2")); // stays as typed while focused
+        QCOMPARE(row.first->value(), 2.0);
+
+        // Leaving afterwards does not report the same commit again.
+        row.second->setFocus(Qt::TabFocusReason);
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(row.first->text(), QStringLiteral("2 kV"));
+    }
+
+    void leavingCommitsTypedNumber_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<double>("written");
+        QTest::newRow("plain") << QString() << "3.5" << 3.5;
+        QTest::newRow("unit literal is not a scale") << " \"kV\"" << "2.5 kV" << 2.5;
+        QTest::newRow("comma") << ". \"V/s\"" << "12,5" << 12.5;
+        QTest::newRow("exponent") << " \"uA\"" << "-1e3" << -1000.0;
+    }
+    void leavingCommitsTypedNumber()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, typed);
+        QFETCH(double, written);
+        Row row;
+        row.first->setFormat(format);
+        QSignalSpy spy(row.first, &NumField::committed);
+        Row::type(row.first, typed);
+        QTest::keyClick(row.first, Qt::Key_Tab);
+        QVERIFY(row.second->hasFocus()); // the indicator is skipped
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toDouble(), written);
+    }
+
+    void invalidTextIsRefusedAndValueShownAgain()
+    {
+        Row row;
+        row.first->setFormat(QStringLiteral(" \"V\""));
+        row.first->setValue(100);
+        QSignalSpy committed(row.first, &NumField::committed);
+        QSignalSpy refused(row.first, &NumField::refused);
+
+        Row::type(row.first, QStringLiteral("abc"));
+        QTest::keyClick(row.first, Qt::Key_Return);
+        QCOMPARE(row.first->text(), QStringLiteral("100 V"));
+        QCOMPARE(refused.count(), 1);
+        QCOMPARE(refused.at(0).at(0).toString(), QStringLiteral("abc"));
+
+        // The board's value arrives while the operator types; a refusal shows it.
+        Row::type(row.first, QStringLiteral("12x"));
+        row.first->setValue(120);
+        QCOMPARE(row.first->text(), QStringLiteral("12x"));
+        row.second->setFocus(Qt::TabFocusReason);
+        QCOMPARE(row.first->text(), QStringLiteral("120 V"));
+
+        // Escape drops the typing.
+        Row::type(row.first, QStringLiteral("7"));
+        QTest::keyClick(row.first, Qt::Key_Escape);
+        QCOMPARE(row.first->text(), QStringLiteral("120 V"));
+        row.second->setFocus(Qt::TabFocusReason);
+
+        QCOMPARE(committed.count(), 0);
+        QCOMPARE(row.first->value(), 120.0);
+    }
+
+    void passingThroughWithoutTypingCommitsNothing()
+    {
+        Row row;
+        row.first->setFormat(QStringLiteral(" k\"V\""));
+        row.first->setValue(1234.56); // shown rounded as 1.235 kV
+        QSignalSpy spy(row.first, &NumField::committed);
+        row.first->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(row.first, Qt::Key_Return);
+        QTest::keyClick(row.first, Qt::Key_Tab);
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(row.first->value(), 1234.56);
+    }
+
+    void otherWindowKeepsTyping()
+    {
+        Row row;
+        QSignalSpy spy(row.first, &NumField::committed);
+        Row::type(row.first, QStringLiteral("42"));
+        QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
+        QApplication::sendEvent(row.first, &out);
+        QCOMPARE(spy.count(), 0);
+        QCOMPARE(row.first->text(), QStringLiteral("42"));
+    }
+
+    void indicatorIgnoresOperator()
+    {
+        Row row;
+        NumField *ind = row.indicator;
+        ind->setFormat(QStringLiteral(" k\"A\""));
+        ind->setValue(0.00015);
+        QSignalSpy spy(ind, &NumField::committed);
+        QTest::keyClicks(ind, QStringLiteral("5"));
+        QTest::keyClick(ind, Qt::Key_Return);
+        QTest::mouseClick(ind, Qt::LeftButton);
+        QCOMPARE(ind->text(), QStringLiteral("150 uA"));
+        QCOMPARE(spy.count(), 0);
+        QVERIFY(!ind->hasFocus());
+        QVERIFY(ind->isReadOnly());
+
+        QCOMPARE(ind->palette().color(QPalette::Base), Lib::toQColor(Lib::SysButtonFace));
+        QCOMPARE(row.first->palette().color(QPalette::Base), Lib::toQColor(Lib::SysWindow));
+        QCOMPARE(row.first->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+
+        ind->setIndicator(false);
+        QCOMPARE(ind->palette().color(QPalette::Base), Lib::toQColor(Lib::SysWindow));
+        QCOMPARE(ind->focusPolicy(), Qt::StrongFocus);
+    }
+
+    void unchangedResultDoesNotRepaint()
+    {
+        Row row;
+        NumField *f = row.indicator;
+        f->setFormat(QStringLiteral(" k\"V\""));
+        f->setValue(1500);
+        QCoreApplication::processEvents();
+        PaintCounter counter;
+        f->installEventFilter(&counter);
+
+        f->setValue(1500);
+        f->setValue(1500.01); // same text at four digits
+        f->setFormat(QStringLiteral(" k\"V\""));
+        f->setIndicator(true);
+        QCoreApplication::processEvents();
+        QCOMPARE(counter.count, 0);
+
+        f->setValue(1600);
+        QTRY_VERIFY(counter.count > 0);
+        QCOMPARE(f->text(), QStringLiteral("1.6 kV"));
+    }
+};
+
+QTEST_MAIN(TstNumField)
+#include "tst_numfield.moc"
