@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QByteArray>
+#include <QCborMap>
+#include <QCborValue>
+#include <QString>
+#include <QVariant>
+
+// The wire protocol between NetClient and the crate server. A frame is a
+// 4-byte big-endian length followed by that many bytes holding one CBOR map.
+// README.md beside this file describes the messages.
+namespace Protocol {
+
+inline constexpr quint16 DefaultPort = 47310;
+inline constexpr int Version = 1;
+inline constexpr qint64 MaxFrameSize = 1 << 20;   // payload bytes, header not counted
+inline constexpr int HeaderSize = 4;
+inline constexpr int DefaultConnectTimeoutMs = 3000;
+inline constexpr int DefaultReplyTimeoutMs = 5000;
+
+// Message keys and request names, spelled once.
+namespace Key {
+inline const QString Op = QStringLiteral("op");
+inline const QString Id = QStringLiteral("id");
+inline const QString Version = QStringLiteral("version");
+inline const QString User = QStringLiteral("user");
+inline const QString Password = QStringLiteral("password");
+inline const QString Slot = QStringLiteral("slot");
+inline const QString Ch = QStringLiteral("ch");
+inline const QString Par = QStringLiteral("par");
+inline const QString Prop = QStringLiteral("prop");
+inline const QString Name = QStringLiteral("name");
+inline const QString Value = QStringLiteral("value");
+inline const QString Error = QStringLiteral("error");
+inline const QString SlotCount = QStringLiteral("slotCount");
+inline const QString ChannelCounts = QStringLiteral("channelCounts");
+inline const QString SlotModels = QStringLiteral("slotModels");
+} // namespace Key
+
+namespace Op {
+inline const QString Login = QStringLiteral("login");
+inline const QString Logout = QStringLiteral("logout");
+inline const QString QuerySlots = QStringLiteral("querySlots");
+inline const QString CrateProperty = QStringLiteral("crateProperty");
+inline const QString ParamValue = QStringLiteral("paramValue");
+inline const QString SetParamValue = QStringLiteral("setParamValue");
+inline const QString ParamAttribute = QStringLiteral("paramAttribute");
+inline const QString ChannelName = QStringLiteral("channelName");
+inline const QString SetChannelName = QStringLiteral("setChannelName");
+inline const QString ListChannelParams = QStringLiteral("listChannelParams");
+} // namespace Op
+
+// The whole frame (header and payload) of one message, ready for a single write.
+QByteArray encodeFrame(const QCborMap &message);
+
+// A value as it travels: integers stay integers, doubles doubles, texts
+// texts, lists lists, bool bool, an invalid QVariant null. Throws HVError for
+// a type the protocol cannot carry.
+QCborValue toCbor(const QVariant &value);
+// The way back: integers arrive as int (qlonglong beyond int's range).
+// Throws HVError for CBOR types the protocol never sends (maps, tags, bytes).
+QVariant fromCbor(const QCborValue &value);
+
+// "3 s", "0.2 s": how time-outs are spoken of in messages.
+QString seconds(int ms);
+
+// Cuts a byte stream into frames. Feed it whatever arrived; take frames out
+// with next(). After an error the stream cannot be trusted any more and the
+// reader stays in the error state.
+class FrameReader
+{
+public:
+    enum class Status { NeedMore, Frame, Error };
+
+    void append(const QByteArray &bytes) { m_buffer.append(bytes); }
+    Status next(QCborMap *message);
+    QString errorString() const { return m_error; }
+    // True while part of a frame has arrived and the rest has not.
+    bool inFrame() const { return !m_buffer.isEmpty(); }
+
+private:
+    Status fail(const QString &error);
+
+    QByteArray m_buffer; // bytes received and not yet taken out as frames
+    QString m_error;     // why the stream was rejected; empty while it is good
+};
+
+} // namespace Protocol

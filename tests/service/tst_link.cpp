@@ -1,0 +1,388 @@
+// The network client and the server end to end, with a recording fake behind
+// the server, and raw sockets for what a proper client never sends.
+
+#include "fakehv.h"
+#include "hverror.h"
+#include "linkserverthread.h"
+#include "netclient.h"
+#include "protocol.h"
+
+#include <QCborArray>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QtEndian>
+#include <atomic>
+
+using namespace Protocol;
+
+namespace {
+
+const QString User = LinkServer::DefaultUser;
+const QString Password = LinkServer::DefaultPassword;
+const QString Local = QStringLiteral("127.0.0.1");
+
+// The server thread makes one FakeHV per login; the test inspects the latest.
+struct FakeServer
+{
+    std::atomic<FakeHV *> fake{nullptr};
+    std::function<void(FakeHV &)> setUp; // runs on each new fake
+    LinkServerThread thread{[this] {
+        return std::make_unique<LinkServer>([this] {
+            auto f = std::make_unique<FakeHV>();
+            if (setUp)
+                setUp(*f);
+            fake = f.get();
+            return std::unique_ptr<HVPowerSupply>(std::move(f));
+        });
+    }};
+};
+
+// A connection that writes bytes and frames by hand.
+class RawPeer
+{
+public:
+    explicit RawPeer(quint16 port)
+    {
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.waitForConnected(3000);
+    }
+    void sendBytes(const QByteArray &bytes)
+    {
+        socket.write(bytes);
+        socket.waitForBytesWritten(3000);
+    }
+    void send(const QCborMap &m) { sendBytes(encodeFrame(m)); }
+    QCborMap request(const QCborMap &m)
+    {
+        send(m);
+        return reply();
+    }
+    // The next frame from the server, or an empty map after 3 s.
+    QCborMap reply()
+    {
+        for (int i = 0; i < 30; ++i) {
+            QCborMap m;
+            if (reader.next(&m) == FrameReader::Status::Frame)
+                return m;
+            if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(100)
+                && socket.state() != QAbstractSocket::ConnectedState && socket.bytesAvailable() == 0)
+                return {};
+            reader.append(socket.readAll());
+        }
+        return {};
+    }
+    bool closedByServer()
+    {
+        return socket.state() == QAbstractSocket::UnconnectedState || socket.waitForDisconnected(3000);
+    }
+    QCborMap login(const QCborValue &version = Version)
+    {
+        return request(QCborMap{{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, version},
+                                {Key::User, User}, {Key::Password, Password}});
+    }
+
+    QTcpSocket socket;  // the raw connection
+    FrameReader reader; // frames coming back
+};
+
+QByteArray lengthPrefix(quint32 length)
+{
+    QByteArray b(4, Qt::Uninitialized);
+    qToBigEndian(length, b.data());
+    return b;
+}
+
+QString errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const HVError &e) {
+        return e.message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+} // namespace
+
+class TstLink : public QObject
+{
+    Q_OBJECT
+private slots:
+    void everyOperationReachesTheBackendAndComesBack()
+    {
+        FakeServer server;
+        server.setUp = [](FakeHV &f) {
+            f.setBoard(3, QStringLiteral("Q310"), 14);
+            f.crateProperties.insert(QStringLiteral("FrontPanIn"), 0x41);
+            f.paramValue = [](qint16, const QString &par, std::optional<qint16>) {
+                return par == QLatin1String("Temp") ? QVariant(31.5) : QVariant(1200.0);
+            };
+            f.paramAttribute = [](qint16, const QString &, const QString &prop, std::optional<qint16>) {
+                return prop == QLatin1String("Exp") ? QVariant(-6) : QVariant(QStringLiteral("µA"));
+            };
+            f.channelName = [](qint16, qint16 ch) { return QStringLiteral("Kanäle %1").arg(ch); };
+            f.channelParams = [](qint16, qint16) { return QStringList{"V0Set", "Pw", "Status"}; };
+        };
+        NetClient client(server.thread.port());
+        client.Login(User, Password, 0, Local);
+        QVERIFY(client.isConnected());
+
+        QVariant count, channels, models;
+        client.QuerySlots(&count, &channels, &models);
+        QCOMPARE(count, QVariant(16));
+        QCOMPARE(channels.toList().value(3), QVariant(14));
+        QCOMPARE(models.toList().value(3), QVariant(QStringLiteral("Q310")));
+        QCOMPARE(models.toList().value(2), QVariant(QString()));
+        QVariant onlyModels;
+        client.QuerySlots(nullptr, nullptr, &onlyModels);
+        QCOMPARE(onlyModels, models);
+
+        QCOMPARE(client.CrateProperty(QStringLiteral("FrontPanIn")), QVariant(0x41));
+        QCOMPARE(client.ParamValue(3, QStringLiteral("Temp")), QVariant(31.5));
+        QCOMPARE(client.ParamValue(3, QStringLiteral("V0Set"), 9), QVariant(1200.0));
+        client.SetParamValue(3, QStringLiteral("V0Set"), 9, 1500.0);
+        client.SetParamValue(3, QStringLiteral("Pw"), 9, QVariant::fromValue<qint16>(1));
+        QCOMPARE(client.ParamAttribute(3, QStringLiteral("IMon"), QStringLiteral("Exp"), 9), QVariant(-6));
+        QCOMPARE(client.ParamAttribute(3, QStringLiteral("IMon"), QStringLiteral("Unit"), 9),
+                 QVariant(QStringLiteral("µA")));
+        QCOMPARE(client.ParamAttribute(3, QStringLiteral("Temp"), QStringLiteral("Unit")),
+                 QVariant(QStringLiteral("µA")));
+        QCOMPARE(client.ChannelName(3, 9), QStringLiteral("Kanäle 9"));
+        client.SetChannelName(3, 9, QStringLiteral("Drift ß"));
+        QCOMPARE(client.ListChannelParams(3, 9), (QStringList{"V0Set", "Pw", "Status"}));
+        client.Logout();
+        QVERIFY(!client.isConnected());
+
+        // The backend saw the same calls, with the same arguments, in order;
+        // a qint16 switch value travels as an integer, a setpoint as a double.
+        const QStringList expected{
+            "Login(wxqv,wxqv,0,127.0.0.1)",
+            "QuerySlots(SlotCount,ChannelCounts,SlotModels)",
+            "QuerySlots(SlotModels)",
+            "CrateProperty(FrontPanIn)",
+            "ParamValue(3,Temp)",
+            "ParamValue(3,V0Set,9)",
+            "SetParamValue(3,V0Set,9,1500:double)",
+            "SetParamValue(3,Pw,9,1:int)",
+            "ParamAttribute(3,IMon,Exp,9)",
+            "ParamAttribute(3,IMon,Unit,9)",
+            "ParamAttribute(3,Temp,Unit)",
+            "ChannelName(3,9)",
+            "SetChannelName(3,9,Drift ß)",
+            "ListChannelParams(3,9)",
+            "Logout()",
+        };
+        QCOMPARE(server.fake.load()->calls, expected);
+    }
+
+    void valuesKeepTheirTypeOnTheWire_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("int") << QVariant(7);
+        QTest::newRow("negative int") << QVariant(-32768);
+        QTest::newRow("integral double") << QVariant(2.0);
+        QTest::newRow("small double") << QVariant(1.25e-9);
+        QTest::newRow("text") << QVariant(QStringLiteral("°C"));
+        QTest::newRow("empty text") << QVariant(QString());
+        QTest::newRow("bool") << QVariant(true);
+        QTest::newRow("beyond int") << QVariant(qlonglong(1) << 40);
+        QTest::newRow("list") << QVariant(QVariantList{1, 2.5, QStringLiteral("x")});
+        QTest::newRow("nothing") << QVariant();
+    }
+    void valuesKeepTheirTypeOnTheWire()
+    {
+        QFETCH(QVariant, value);
+        FakeServer server;
+        server.setUp = [value](FakeHV &f) {
+            f.paramValue = [value](qint16, const QString &, std::optional<qint16>) { return value; };
+        };
+        NetClient client(server.thread.port());
+        client.Login(User, Password, 0, Local);
+        const QVariant back = client.ParamValue(0, QStringLiteral("X"), 1);
+        QCOMPARE(back.typeId(), value.typeId());
+        QCOMPARE(back, value);
+    }
+
+    void loginFailsWithAMessageAnOperatorUnderstands()
+    {
+        FakeServer server;
+        NetClient wrongPassword(server.thread.port());
+        QCOMPARE(errorOf([&] { wrongPassword.Login(User, QStringLiteral("nope"), 0, Local); }),
+                 QStringLiteral("Wrong user name or password"));
+        QCOMPARE(errorOf([&] { wrongPassword.CrateProperty(QStringLiteral("ModelName")); }),
+                 QStringLiteral("Not connected"));
+
+        NetClient badAddress(server.thread.port());
+        QCOMPARE(errorOf([&] { badAddress.Login(User, Password, 0, QStringLiteral("300.1.2.3")); }),
+                 QStringLiteral("Not a valid IP address: \"300.1.2.3\""));
+
+        quint16 freePort = 0;
+        {
+            QTcpServer probe;
+            QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+            freePort = probe.serverPort();
+        }
+        NetClient nobody(freePort);
+        QCOMPARE(errorOf([&] { nobody.Login(User, Password, 0, Local); }),
+                 QStringLiteral("Cannot connect to 127.0.0.1:%1: connection refused").arg(freePort));
+
+        // Accepts the connection (the kernel does) and never says a word.
+        QTcpServer silent;
+        QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+        NetClient waiting(silent.serverPort(), 1000, 200);
+        QCOMPARE(errorOf([&] { waiting.Login(User, Password, 0, Local); }),
+                 QStringLiteral("No answer from the crate within 0.2 s"));
+        QVERIFY(!waiting.isConnected());
+
+        NetClient neverLoggedIn;
+        QCOMPARE(errorOf([&] { neverLoggedIn.ParamValue(0, QStringLiteral("Temp")); }), QStringLiteral("Not connected"));
+        neverLoggedIn.Logout(); // nothing to close: no error
+    }
+
+    void aDroppedLinkFailsEveryLaterCallUntilTheNextLogin()
+    {
+        FakeServer server;
+        NetClient client(server.thread.port());
+        client.Login(User, Password, 0, Local);
+        client.ParamValue(0, QStringLiteral("Temp"));
+
+        server.thread.dropAllConnections();
+        const QString lost = QStringLiteral("Connection to the crate lost");
+        QCOMPARE(errorOf([&] { client.ParamValue(0, QStringLiteral("Temp")); }), lost);
+        QCOMPARE(errorOf([&] { client.SetParamValue(0, QStringLiteral("Pw"), 1, 1); }), lost);
+        QVERIFY(!client.isConnected());
+        client.Logout(); // on a dead link: quietly forgets it
+        QCOMPARE(errorOf([&] { client.ParamValue(0, QStringLiteral("Temp")); }), QStringLiteral("Not connected"));
+
+        client.Login(User, Password, 0, Local);
+        QCOMPARE(client.ChannelName(0, 2), QStringLiteral("CH2"));
+    }
+
+    void aLateReplyIsNotTakenForTheNextOne()
+    {
+        FakeServer server;
+        server.setUp = [](FakeHV &f) {
+            f.paramValue = [](qint16, const QString &par, std::optional<qint16>) { return QVariant(par); };
+        };
+        NetClient client(server.thread.port(), 1000, 100);
+        client.Login(User, Password, 0, Local);
+        server.thread.setLatencyMs(300);
+        QCOMPARE(errorOf([&] { client.ParamValue(0, QStringLiteral("First")); }),
+                 QStringLiteral("No answer from the crate within 0.1 s"));
+        server.thread.setLatencyMs(0);
+        QTest::qWait(400); // the late answer to "First" arrives meanwhile
+        QCOMPARE(client.ParamValue(0, QStringLiteral("Second")), QVariant(QStringLiteral("Second")));
+    }
+
+    void aRefusedRequestKeepsItsMessageAndTheLink()
+    {
+        FakeServer server;
+        server.setUp = [](FakeHV &f) { f.failOn << QStringLiteral("SetParamValue"); };
+        NetClient client(server.thread.port());
+        client.Login(User, Password, 0, Local);
+        QCOMPARE(errorOf([&] { client.SetParamValue(2, QStringLiteral("V0Set"), 3, 9.5); }),
+                 QStringLiteral("fake failure in SetParamValue(2,V0Set,3,9.5:double)"));
+        QCOMPARE(client.ChannelName(2, 3), QStringLiteral("CH3"));
+
+        const QString tooLong(MaxFrameSize, QLatin1Char('x'));
+        QVERIFY(errorOf([&] { client.SetChannelName(2, 3, tooLong); }).startsWith("Request too large"));
+        QCOMPARE(client.ChannelName(2, 3), QStringLiteral("CH3"));
+    }
+
+    void brokenFramesCloseOnlyTheirOwnConnection_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("garbage") << (lengthPrefix(5) + QByteArray("\xff\xfe\x00\x01\x02", 5)) << "not valid CBOR";
+        QTest::newRow("huge length") << lengthPrefix(0xfffffff0u) << "larger than the limit of 1048576 bytes";
+        QTest::newRow("just over the limit") << lengthPrefix(MaxFrameSize + 1) << "larger than the limit";
+        QTest::newRow("empty frame") << lengthPrefix(0) << "Empty frame";
+        const QByteArray array = QCborValue(QCborArray{1, 2}).toCbor();
+        QTest::newRow("not a map") << lengthPrefix(array.size()) + array << "does not hold a CBOR map";
+        QByteArray trailing = QCborValue(QCborMap{{Key::Op, Op::Login}}).toCbor() + "zz";
+        QTest::newRow("bytes after the message") << lengthPrefix(trailing.size()) + trailing << "after its message";
+        const QByteArray whole = encodeFrame(QCborMap{{Key::Op, Op::Login}, {Key::Id, 1}});
+        QTest::newRow("cut in half") << whole.left(whole.size() / 2) << "Frame not completed within 0.3 s";
+        QTest::newRow("header cut") << whole.left(2) << "Frame not completed within 0.3 s";
+    }
+    void brokenFramesCloseOnlyTheirOwnConnection()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, error);
+        FakeServer server;
+        server.thread.setFrameTimeoutMs(300);
+        NetClient bystander(server.thread.port());
+        bystander.Login(User, Password, 0, Local);
+
+        RawPeer raw(server.thread.port());
+        QCOMPARE(raw.login().value(Key::Version).toInteger(), Version);
+        raw.sendBytes(bytes);
+        const QCborMap last = raw.reply();
+        QVERIFY2(last.value(Key::Error).toString().contains(error), qPrintable(last.value(Key::Error).toString()));
+        QVERIFY(raw.closedByServer());
+
+        QCOMPARE(bystander.ChannelName(1, 4), QStringLiteral("CH4"));
+        QCOMPARE(server.thread.connectionCount(), 1);
+    }
+
+    void malformedRequestsAreAnsweredAndTheConnectionStays()
+    {
+        FakeServer server;
+        RawPeer raw(server.thread.port());
+        const auto ask = [&](QCborMap m) {
+            m.insert(Key::Id, 5);
+            const QCborMap reply = raw.request(m);
+            [&] { QCOMPARE(reply.value(Key::Id).toInteger(), 5); }();
+            return reply.value(Key::Error).toString();
+        };
+        QCOMPARE(ask({{Key::Op, Op::ChannelName}, {Key::Slot, 0}, {Key::Ch, 1}}), QStringLiteral("Not logged in"));
+        QCOMPARE(raw.login().value(Key::Error).toString(), QString());
+
+        QCOMPARE(ask({{Key::Op, QStringLiteral("format")}}), QStringLiteral("Unknown request 'format'"));
+        QCOMPARE(ask({{Key::Slot, 1}}), QStringLiteral("Malformed request: 'op' must be a text"));
+        QCOMPARE(ask({{Key::Op, Op::ChannelName}, {Key::Ch, 1}}),
+                 QStringLiteral("Malformed request: 'slot' must be an integer"));
+        QCOMPARE(ask({{Key::Op, Op::ChannelName}, {Key::Slot, QStringLiteral("0")}, {Key::Ch, 1}}),
+                 QStringLiteral("Malformed request: 'slot' must be an integer"));
+        QCOMPARE(ask({{Key::Op, Op::ChannelName}, {Key::Slot, 40000}, {Key::Ch, 1}}),
+                 QStringLiteral("Malformed request: 'slot' = 40000 is outside -32768..32767"));
+        QCOMPARE(ask({{Key::Op, Op::ParamValue}, {Key::Slot, 0}, {Key::Par, 3}}),
+                 QStringLiteral("Malformed request: 'par' must be a text"));
+        QCOMPARE(ask({{Key::Op, Op::SetParamValue}, {Key::Slot, 0}, {Key::Par, QStringLiteral("V0Set")}, {Key::Ch, 1},
+                      {Key::Value, QCborMap{{1, 2}}}}),
+                 QStringLiteral("Malformed request: 'value' must be a number or a text"));
+        QCOMPARE(ask({{Key::Op, Op::Login}, {Key::Version, Version}, {Key::User, User}, {Key::Password, Password}}),
+                 QStringLiteral("Already logged in"));
+
+        // Nothing bad reached the backend, and the connection still works.
+        QCOMPARE(ask({{Key::Op, Op::ChannelName}, {Key::Slot, 0}, {Key::Ch, 1}}), QString());
+        QCOMPARE(server.fake.load()->calls, (QStringList{"Login(wxqv,wxqv,0,127.0.0.1)", "ChannelName(0,1)"}));
+    }
+
+    void theProtocolVersionIsChecked_data()
+    {
+        QTest::addColumn<QCborValue>("version");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("newer") << QCborValue(Version + 1)
+                               << QStringLiteral("Protocol version %1 is not supported; the crate speaks version %2")
+                                      .arg(Version + 1)
+                                      .arg(Version);
+        QTest::newRow("missing") << QCborValue()
+                                 << QStringLiteral("Protocol version (none) is not supported; the crate speaks version %1")
+                                        .arg(Version);
+    }
+    void theProtocolVersionIsChecked()
+    {
+        QFETCH(QCborValue, version);
+        QFETCH(QString, error);
+        FakeServer server;
+        RawPeer raw(server.thread.port());
+        QCOMPARE(raw.login(version).value(Key::Error).toString(), error);
+        QVERIFY(raw.closedByServer());
+        QCOMPARE(server.fake.load(), nullptr); // no backend was made
+    }
+};
+
+QTEST_MAIN(TstLink)
+#include "tst_link.moc"
