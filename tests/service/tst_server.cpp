@@ -1,0 +1,185 @@
+// The simulated crate on the network: what clients see of it and of each
+// other, and the simulator's console commands.
+
+#include "hverror.h"
+#include "netclient.h"
+#include "simcrate.h"
+#include "simserver.h"
+
+#include <QTest>
+
+namespace {
+
+const QString User = LinkServer::DefaultUser;
+const QString Password = LinkServer::DefaultPassword;
+
+// A crate whose clock stands still, so network and direct reads agree.
+std::unique_ptr<SimCrate> frozenCrate()
+{
+    return std::make_unique<SimCrate>([] { return qint64(1000); });
+}
+
+QString errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const HVError &e) {
+        return e.message();
+    }
+    return QStringLiteral("(no error)");
+}
+
+} // namespace
+
+class TstServer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void aClientSeesWhatTheCrateHolds()
+    {
+        SimServerThread server(frozenCrate());
+        SimCrate &crate = server.crate();
+        NetClient client(server.port());
+        client.Login(User, Password, 0, server.address());
+
+        QVariant count, channels, models;
+        client.QuerySlots(&count, &channels, &models);
+        QCOMPARE(count, QVariant(crate.slotCount()));
+        QCOMPARE(channels.toList(), crate.channelCounts());
+        QCOMPARE(models.toList(), crate.slotModels());
+        for (const QString &p : QStringList{"ModelName", "SwRelease", "FrontPanIn", "FrontPanOut"})
+            QCOMPARE(client.CrateProperty(p), crate.crateProperty(p));
+
+        // Every parameter of a channel and of the board, value and properties, types included.
+        const QStringList params = crate.listChannelParams(0, 2);
+        QCOMPARE(client.ListChannelParams(0, 2), params);
+        QVERIFY(!params.isEmpty());
+        const auto same = [](const QVariant &net, const QVariant &direct, const QString &what) {
+            QVERIFY2(net == direct && net.typeId() == direct.typeId(),
+                     qPrintable(QStringLiteral("%1: %2 over the network, %3 directly")
+                                    .arg(what, net.toString(), direct.toString())));
+        };
+        for (const QString &par : params) {
+            same(client.ParamValue(0, par, 2), crate.paramValue(0, par, 2), par);
+            for (const QString &prop : QStringList{"Minval", "Maxval", "Exp", "Unit", "Type"})
+                same(client.ParamAttribute(0, par, prop, 2), crate.paramAttribute(0, par, prop, 2), par + "." + prop);
+        }
+        same(client.ParamValue(0, QStringLiteral("Temp")), crate.paramValue(0, QStringLiteral("Temp"), std::nullopt),
+             QStringLiteral("Temp"));
+        QCOMPARE(client.ChannelName(0, 2), crate.channelName(0, 2));
+    }
+
+    void twoOperatorsSeeEachOthersChanges()
+    {
+        SimServerThread server(frozenCrate());
+        NetClient alice(server.port());
+        NetClient bob(server.port());
+        alice.Login(User, Password, 0, server.address());
+        bob.Login(User, Password, 0, server.address());
+        QCOMPARE(server.connectionCount(), 2);
+
+        const double target = bob.ParamAttribute(0, QStringLiteral("V0Set"), QStringLiteral("Maxval"), 5).toDouble() / 2;
+        alice.SetParamValue(0, QStringLiteral("V0Set"), 5, target);
+        QCOMPARE(bob.ParamValue(0, QStringLiteral("V0Set"), 5).toDouble(), target);
+        bob.SetChannelName(0, 5, QStringLiteral("Beam"));
+        QCOMPARE(alice.ChannelName(0, 5), QStringLiteral("Beam"));
+        alice.SetParamValue(0, QStringLiteral("Pw"), 5, QVariant::fromValue<qint16>(1));
+        QVERIFY(bob.ParamValue(0, QStringLiteral("Pw"), 5).toInt() != 0);
+        QCOMPARE(server.crate().channelName(0, 5), QStringLiteral("Beam"));
+
+        alice.Logout();
+        QCOMPARE(bob.ChannelName(0, 5), QStringLiteral("Beam"));
+    }
+
+    void theCratesRefusalsAndPulledBoardsReachTheClient()
+    {
+        SimServerThread server(frozenCrate());
+        SimCrate &crate = server.crate();
+        NetClient client(server.port());
+        client.Login(User, Password, 0, server.address());
+
+        // The client hears the crate's own words; the refused writes changed nothing.
+        const QVariant before = crate.paramValue(0, QStringLiteral("V0Set"), 1);
+        const QString outOfRange = errorOf([&] { crate.setParamValue(0, QStringLiteral("V0Set"), 1, 1e9); });
+        QCOMPARE(errorOf([&] { client.SetParamValue(0, QStringLiteral("V0Set"), 1, 1e9); }), outOfRange);
+        const QString readOnly = errorOf([&] { crate.setParamValue(0, QStringLiteral("VMon"), 1, 1.0); });
+        QCOMPARE(errorOf([&] { client.SetParamValue(0, QStringLiteral("VMon"), 1, 1.0); }), readOnly);
+        QVERIFY(outOfRange != readOnly);
+        QCOMPARE(crate.paramValue(0, QStringLiteral("V0Set"), 1), before);
+
+        const int slot = crate.slotModels().indexOf(QStringLiteral("Q420"));
+        QVERIFY(slot >= 0);
+        server.pullBoard(slot);
+        QVariant models;
+        client.QuerySlots(nullptr, nullptr, &models);
+        QCOMPARE(models.toList().value(slot), QVariant(QString()));
+        QCOMPARE(errorOf([&] { client.ParamValue(qint16(slot), QStringLiteral("Temp")); }),
+                 errorOf([&] { crate.paramValue(slot, QStringLiteral("Temp"), std::nullopt); }));
+        server.insertBoard(slot);
+        client.QuerySlots(nullptr, nullptr, &models);
+        QCOMPARE(models.toList().value(slot), QVariant(QStringLiteral("Q420")));
+    }
+
+    void theAccountIsChecked()
+    {
+        SimServerThread server(frozenCrate());
+        server.setAccount(QStringLiteral("op"), QStringLiteral("s3cret"));
+        NetClient client(server.port());
+        QCOMPARE(errorOf([&] { client.Login(User, Password, 0, server.address()); }),
+                 QStringLiteral("Wrong user name or password"));
+        QCOMPARE(errorOf([&] { client.Login(QStringLiteral("op"), QStringLiteral("S3CRET"), 0, server.address()); }),
+                 QStringLiteral("Wrong user name or password"));
+        client.Login(QStringLiteral("op"), QStringLiteral("s3cret"), 0, server.address());
+        QVERIFY(client.isConnected());
+    }
+
+    void consoleCommandsActOnTheCrateAndTheServer()
+    {
+        SimCrate crate([] { return qint64(0); });
+        SimServer server(crate);
+        const int slot = crate.slotModels().indexOf(QStringLiteral("Q310"));
+
+        QCOMPARE(server.execute(QStringLiteral("pull %1").arg(slot)), QStringLiteral("board pulled out of slot %1").arg(slot));
+        QCOMPARE(crate.slotModels().value(slot), QVariant(QString()));
+        QVERIFY(server.execute(QStringLiteral("pull %1").arg(slot)).startsWith("refused: "));
+        QCOMPARE(server.execute(QStringLiteral("  insert   %1 ").arg(slot)), QStringLiteral("board inserted into slot %1").arg(slot));
+        QCOMPARE(crate.slotModels().value(slot), QVariant(QStringLiteral("Q310")));
+
+        QCOMPARE(server.execute(QStringLiteral("latency 250")), QStringLiteral("latency now 250 ms"));
+        QCOMPARE(server.latencyMs(), 250);
+        QCOMPARE(server.execute(QStringLiteral("latency -4")), QStringLiteral("unknown command \"latency -4\" (type help)"));
+        QCOMPARE(server.latencyMs(), 250);
+
+        QCOMPARE(server.execute(QStringLiteral("input Kill on")), QStringLiteral("front-panel input Kill on"));
+        QVERIFY(crate.crateProperty(QStringLiteral("FrontPanIn")).toInt() & 4);
+        QVERIFY(server.execute(QStringLiteral("input Smoke on")).startsWith("refused: unknown front-panel input"));
+
+        QCOMPARE(server.execute(QStringLiteral("drop")), QStringLiteral("all connections dropped (0)"));
+        QCOMPARE(server.execute(QStringLiteral("pull")), QStringLiteral("unknown command \"pull\" (type help)"));
+        QCOMPARE(server.execute(QStringLiteral("help")), SimServer::help());
+        QCOMPARE(server.execute(QString()), QString());
+    }
+
+    void durations_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("ms"); // -1: refused
+        QTest::newRow("seconds") << "10s" << qint64(10000);
+        QTest::newRow("bare number is seconds") << "3" << qint64(3000);
+        QTest::newRow("milliseconds") << "500ms" << qint64(500);
+        QTest::newRow("minutes") << "2m" << qint64(120000);
+        QTest::newRow("fraction") << "1.5s" << qint64(1500);
+        QTest::newRow("negative") << "-1s" << qint64(-1);
+        QTest::newRow("unknown unit") << "3h" << qint64(-1);
+        QTest::newRow("empty") << "" << qint64(-1);
+    }
+    void durations()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, ms);
+        QCOMPARE(SimServer::parseDurationMs(text).value_or(-1), ms);
+    }
+};
+
+QTEST_MAIN(TstServer)
+#include "tst_server.moc"
