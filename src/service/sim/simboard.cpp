@@ -13,6 +13,7 @@ QString defaultName(int ch) { return QStringLiteral("CH%1").arg(ch, 2, 10, QLati
 constexpr double ThermalSeconds = 60;  // time constant of the board temperature
 constexpr double HeatPerChannel = 0.4; // °C for each channel that is on
 constexpr double HeatPerWatt = 1.5;    // °C per watt delivered
+constexpr double HeatStepSeconds = 5;  // heat is taken as constant for this long
 
 } // namespace
 
@@ -78,13 +79,18 @@ double SimBoard::temperatureTarget(const Inputs &in) const
 
 void SimBoard::advance(double seconds, const Inputs &in)
 {
-    if (seconds <= 0)
-        return;
-    const double target = temperatureTarget(in);
+    // The heat follows the outputs, which change within the stretch: take it in
+    // short pieces. After an hour everything has long come to rest, so a longer
+    // pause is one piece.
     const SimChannel::Conditions c = conditions(in);
-    for (SimChannel &ch : m_channels)
-        ch.advance(seconds, c);
-    m_temp = target + (m_temp - target) * std::exp(-seconds / ThermalSeconds);
+    while (seconds > 0) {
+        const double piece = seconds > 3600 ? seconds - 3600 : std::min(seconds, HeatStepSeconds);
+        const double target = temperatureTarget(in);
+        for (SimChannel &ch : m_channels)
+            ch.advance(piece, c);
+        m_temp = target + (m_temp - target) * std::exp(-piece / ThermalSeconds);
+        seconds -= piece;
+    }
 }
 
 QVariant SimBoard::value(const QString &par, std::optional<int> ch, const Inputs &in, qint64 nowMs) const

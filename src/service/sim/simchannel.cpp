@@ -162,7 +162,7 @@ void SimChannel::advance(double seconds, const Conditions &c)
 
         if (step >= toRest)
             m_volts = rest;
-        else if (std::isfinite(rate))
+        else if (m_volts != rest && std::isfinite(rate))
             m_volts += (rising ? rate : -rate) * step;
         if (limited)
             m_overCurrentFor += step;
