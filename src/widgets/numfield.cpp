@@ -17,8 +17,6 @@ constexpr int InnerMargin = 2;      // the line edit's own gap between frame and
 NumField::NumField(QWidget *parent) : QLineEdit(parent), m_fullFont(font())
 {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // The fields are only a few pixels taller than a line of text.
-    setTextMargins(0, 0, 0, 0);
     setFocusPolicy(Qt::StrongFocus);
     applyRoleColours();
     showValue();
@@ -55,6 +53,8 @@ void NumField::setIndicator(bool on)
         setModified(false);
         showValue();
     }
+    if (on && hasFocus())
+        clearFocus();
     applyRoleColours();
 }
 

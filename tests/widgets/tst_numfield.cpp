@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QSignalSpy>
+#include <QStyle>
+#include <QStyleOptionFrame>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -195,6 +197,26 @@ private slots:
         ind->setIndicator(false);
         QCOMPARE(ind->palette().color(QPalette::Base), Lib::toQColor(Lib::SysWindow));
         QCOMPARE(ind->focusPolicy(), Qt::StrongFocus);
+    }
+
+    void narrowFieldShowsWholeValue()
+    {
+        Row row;
+        NumField *f = row.indicator;
+        const QFont full = f->font();
+        f->setFixedWidth(49); // a column of the panels
+        f->setFormat(QStringLiteral(" k\"V\""));
+        f->setValue(-1234.6);
+        QCOMPARE(f->text(), QStringLiteral("-1.235 kV"));
+        QCoreApplication::processEvents(); // the layout applies the width
+        // The line edit writes into its contents rectangle less 2 pixels each side.
+        QStyleOptionFrame option;
+        option.initFrom(f);
+        option.lineWidth = f->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, f);
+        const int room = f->style()->subElementRect(QStyle::SE_LineEditContents, &option, f).width() - 4;
+        QVERIFY(QFontMetrics(f->font()).horizontalAdvance(f->text()) <= room);
+        f->setValue(5);
+        QCOMPARE(f->font(), full); // short values in the full size again
     }
 
     void unchangedResultDoesNotRepaint()
