@@ -1,0 +1,273 @@
+#include "frmgraph.h"
+
+#include "frmplotadd.h"
+#include "hverror.h"
+#include "hvpowersupply.h"
+#include "msgbox.h"
+#include "plotdrag.h"
+#include "tracegraph.h"
+
+#include <QCheckBox>
+#include <QDragMoveEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr int LegendWidth = 173;
+constexpr int ClientWidth = 545;
+constexpr int ClientHeight = 347;
+const QString FirstAxisName = QStringLiteral("AsseY-1");
+} // namespace
+
+frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
+    : QMainWindow(parent)
+    , m_h(h)
+{
+    setObjectName(QStringLiteral("frmGraph"));
+    setWindowTitle(QStringLiteral("Graphical representation"));
+
+    QMenu *plotsMenu = menuBar()->addMenu(QStringLiteral("&Plots"));
+    plotsMenu->setObjectName(QStringLiteral("mPlots"));
+    QAction *add = plotsMenu->addAction(QStringLiteral("&Add ..."));
+    add->setObjectName(QStringLiteral("mPlotAdd"));
+    connect(add, &QAction::triggered, this, [this] { frmPlotAdd::showFor(m_h); });
+
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+    client->installEventFilter(this);
+
+    m_label = new QLabel(QStringLiteral("Legenda"), client);
+    m_label->setObjectName(QStringLiteral("Label1"));
+    QFont bold = m_label->font();
+    bold.setBold(true);
+    m_label->setFont(bold);
+    m_label->setGeometry(4, 0, 141, 17);
+
+    m_legend = new QTreeWidget(client);
+    m_legend->setObjectName(QStringLiteral("ListView1"));
+    m_legend->setGeometry(0, 16, LegendWidth, 265);
+    m_legend->setColumnCount(3);
+    m_legend->setHeaderLabels({QStringLiteral("Param."), QStringLiteral("Channel"), QStringLiteral("Bd")});
+    m_legend->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    m_legend->header()->setStretchLastSection(false);
+    m_legend->setColumnWidth(0, 53);
+    m_legend->setColumnWidth(1, 87);
+    m_legend->setColumnWidth(2, 29);
+    m_legend->setRootIsDecorated(false);
+    m_legend->setUniformRowHeights(true);
+    m_legend->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Rows are drawn in the trace colours; on black every palette colour shows, as on the plot.
+    QPalette legendPalette = m_legend->palette();
+    legendPalette.setColor(QPalette::Base, Qt::black);
+    m_legend->setPalette(legendPalette);
+    m_legend->installEventFilter(this);
+
+    m_autoscale = new QCheckBox(QStringLiteral("Autoscale Y axes"), client);
+    m_autoscale->setObjectName(QStringLiteral("chkAutoscale"));
+    m_autoscale->setGeometry(4, 284, 137, 17);
+    m_autoscale->setChecked(true);
+    connect(m_autoscale, &QCheckBox::clicked, this, [this](bool on) {
+        for (int i = 0; i < m_graph->valueAxisCount(); ++i)
+            m_graph->setAxisAutoscale(i, on);
+    });
+
+    m_graph = new TraceGraph(client);
+    m_graph->setObjectName(QStringLiteral("Grafico"));
+    m_graph->setAcceptDrops(true);
+    m_graph->installEventFilter(this);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, this, &frmGraph::tick);
+    m_timer->start();
+
+    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    layoutGraph();
+}
+
+frmGraph::~frmGraph() = default;
+
+bool frmGraph::canAccept(const QObject *source) const
+{
+    return source && source->inherits("QTreeWidget") && source->objectName() == QLatin1String("tvSysTree")
+           && m_plots.Count() < MaxTraces;
+}
+
+bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
+{
+    if (!canAccept(source))
+        return false;
+    const std::optional<PlotDrag::Parameter> p = PlotDrag::decode(data);
+    if (!p)
+        return false;
+
+    const Lib::OleColor color = Lib::NextFreeColor(m_plots);
+    // Read everything the trace needs before changing anything, so a failing
+    // crate leaves list, graph and legend as they were.
+    QString unit;
+    QString channelName;
+    try {
+        unit = m_h.ParamAttribute(p->slot, p->name, QStringLiteral("Unit"), p->channel).toString();
+        channelName = m_h.ChannelName(p->slot, p->channel);
+    } catch (const HVError &e) {
+        MsgBox::show(this, QStringLiteral("Attention"),
+                     QStringLiteral("%1 of channel %2 in slot %3 cannot be plotted: the crate did not answer.\n%4")
+                         .arg(p->name).arg(p->channel).arg(p->slot).arg(e.message()),
+                     QMessageBox::Warning);
+        return false;
+    }
+
+    const QString format = QStringLiteral("k\"%1\"").arg(unit);
+    HVPlotRef plot = m_plots.Add(p->name, p->channel, p->slot, format, color);
+    const int axis = axisForFormat(format);
+    m_graph->clearData();
+    m_graph->addTrace(p->name, axis, Lib::toQColor(color));
+    addLegendRow(*plot, channelName);
+    return true;
+}
+
+int frmGraph::axisForFormat(const QString &format)
+{
+    if (m_graph->traceCount() == 0) {
+        m_graph->setAxisAutoscale(0, m_autoscale->isChecked());
+        m_graph->setAxisFormat(0, format);
+        m_graph->setAxisName(0, FirstAxisName);
+        return 0;
+    }
+    for (int i = 0; i < m_graph->valueAxisCount(); ++i)
+        if (m_graph->axisFormat(i) == format)
+            return i;
+    const int axis = m_graph->addValueAxis(format);
+    m_graph->setAxisAutoscale(axis, m_autoscale->isChecked());
+    return axis;
+}
+
+void frmGraph::addLegendRow(const HVPlot &plot, const QString &channelName)
+{
+    auto *row = new QTreeWidgetItem(m_legend, {plot.ParName(), channelName, QString::number(plot.Board())});
+    row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    QFont bold = row->font(0);
+    bold.setBold(true);
+    const QColor color = Lib::toQColor(plot.Color());
+    for (int c = 0; c < 3; ++c) {
+        row->setFont(c, bold);
+        row->setForeground(c, color);
+    }
+}
+
+void frmGraph::tick()
+{
+    if (m_plots.Count() < 1 || m_failed)
+        return;
+    QVector<double> values;
+    values.reserve(m_plots.Count());
+    try {
+        for (const HVPlotRef &p : m_plots) {
+            const auto exp = static_cast<qint16>(
+                m_h.ParamAttribute(p->Board(), p->ParName(), QStringLiteral("Exp"), p->Channel()).toInt());
+            const auto factor = static_cast<float>(std::pow(10.0, exp));
+            values << m_h.ParamValue(p->Board(), p->ParName(), p->Channel()).toDouble() * factor;
+        }
+    } catch (const HVError &) {
+        failBoardRemoved();
+        return;
+    }
+    m_graph->appendPoints(values);
+}
+
+void frmGraph::failBoardRemoved()
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_timer->stop();
+    MsgBox::show(this, QStringLiteral("Attention"), QStringLiteral("Board removed"), QMessageBox::Critical);
+    close();
+}
+
+void frmGraph::deleteSelectedTrace()
+{
+    QTreeWidgetItem *row = m_legend->currentItem();
+    if (m_legend->topLevelItemCount() == 0 || !row || !row->isSelected())
+        return;
+    const int k = m_legend->indexOfTopLevelItem(row) + 1;
+    m_graph->removeTrace(k - 1);
+    delete m_legend->takeTopLevelItem(k - 1);
+    m_plots.Remove(k);
+
+    // At most one axis can have lost its last trace; the first value axis
+    // stays when no trace is left, for the next drop to take over.
+    if (m_plots.Count() == 0)
+        return;
+    for (int i = 0; i < m_graph->valueAxisCount(); ++i) {
+        const QString format = m_graph->axisFormat(i);
+        const bool used = std::any_of(m_plots.begin(), m_plots.end(),
+                                      [&format](const HVPlotRef &p) { return p->ParUnit() == format; });
+        if (!used) {
+            m_graph->removeValueAxis(i);
+            break;
+        }
+    }
+}
+
+bool frmGraph::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_graph) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            // Refusing leaves the drag cursor on the picker's red disc.
+            auto *e = static_cast<QDragMoveEvent *>(event);
+            if (canAccept(e->source()) && PlotDrag::decode(e->mimeData()))
+                e->acceptProposedAction();
+            else
+                e->ignore();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto *e = static_cast<QDropEvent *>(event);
+            if (acceptDrop(e->source(), e->mimeData()))
+                e->acceptProposedAction();
+            else
+                e->ignore();
+            return true;
+        }
+        default:
+            break;
+        }
+    } else if (watched == m_legend && event->type() == QEvent::KeyRelease) {
+        auto *e = static_cast<QKeyEvent *>(event);
+        if (e->key() == Qt::Key_Delete && !e->isAutoRepeat()) {
+            deleteSelectedTrace();
+            return true;
+        }
+    } else if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        layoutGraph();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmGraph::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (isMinimized())
+        return;
+    const int outer = frameGeometry().height();
+    if (outer < MinOuterHeight)
+        resize(width(), height() + MinOuterHeight - outer);
+}
+
+void frmGraph::layoutGraph()
+{
+    if (isMinimized())
+        return;
+    const QWidget *client = centralWidget();
+    m_graph->setGeometry(LegendWidth, 0, std::max(0, client->width() - LegendWidth), client->height());
+}

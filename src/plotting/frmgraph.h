@@ -1,0 +1,64 @@
+#pragma once
+
+#include "hvplots.h"
+
+#include <QMainWindow>
+
+class HVPowerSupply;
+class QCheckBox;
+class QLabel;
+class QMimeData;
+class QTimer;
+class QTreeWidget;
+class TraceGraph;
+
+// A graph window: channel parameters dropped from the plot picker, sampled
+// once a second, one value axis per unit, a coloured legend list; Delete in the
+// legend removes a trace. Each window is independent and owns its traces.
+//
+// The trace list, the graph's traces and the legend rows always have the same
+// order and length.
+class frmGraph : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxTraces = 12;
+    static constexpr int MinOuterHeight = 348;
+
+    explicit frmGraph(HVPowerSupply &h, QWidget *parent = nullptr);
+    ~frmGraph() override;
+
+    // True when a drag from `source` may be dropped here: it comes from the
+    // picker's tree and the window has room for a trace.
+    bool canAccept(const QObject *source) const;
+    // Adds the dragged parameter as a trace. False when the drop is refused or
+    // the crate could not be read (then the operator is told and nothing changes).
+    bool acceptDrop(const QObject *source, const QMimeData *data);
+
+    // One sampling step: reads every trace's value and appends them in one go.
+    void tick();
+    // Removes the trace of the selected legend row, and an axis left without trace.
+    void deleteSelectedTrace();
+
+    const HVPlots &plots() const { return m_plots; }
+    TraceGraph *graph() const { return m_graph; }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    int axisForFormat(const QString &format);
+    void addLegendRow(const HVPlot &plot, const QString &channelName);
+    void layoutGraph();
+    void failBoardRemoved();
+
+    HVPowerSupply &m_h;             // the crate, Main's one instance
+    HVPlots m_plots;                // the traces
+    QLabel *m_label;                // Label1, "Legenda"
+    QTreeWidget *m_legend;          // ListView1
+    QCheckBox *m_autoscale;         // chkAutoscale
+    TraceGraph *m_graph;            // Grafico
+    QTimer *m_timer;                // Timer1, sampling
+    bool m_failed = false;          // the failure message has been shown
+};

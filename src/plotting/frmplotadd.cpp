@@ -1,0 +1,223 @@
+#include "frmplotadd.h"
+
+#include "hverror.h"
+#include "hvpowersupply.h"
+#include "msgbox.h"
+#include "plotdrag.h"
+#include "plotimages.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragMoveEvent>
+#include <QHeaderView>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace {
+const QString ParTag = QStringLiteral("Par");
+const QString Title = QStringLiteral("Plot add ...");
+
+bool isParameterNode(const QTreeWidgetItem *item)
+{
+    return item && item->data(0, Qt::UserRole).toString() == ParTag;
+}
+} // namespace
+
+QPointer<frmPlotAdd> &frmPlotAdd::current()
+{
+    static QPointer<frmPlotAdd> open; // the application's one picker while it is open
+    return open;
+}
+
+frmPlotAdd *frmPlotAdd::openInstance()
+{
+    return current().data();
+}
+
+frmPlotAdd *frmPlotAdd::showFor(HVPowerSupply &h)
+{
+    frmPlotAdd *picker = current().data();
+    if (!picker) {
+        picker = new frmPlotAdd(h);
+        picker->setAttribute(Qt::WA_DeleteOnClose);
+        if (!picker->buildTree()) {
+            delete picker;
+            return nullptr;
+        }
+        current() = picker;
+    }
+    if (picker->isMinimized())
+        picker->showNormal();
+    picker->show();
+    picker->raise();
+    picker->activateWindow();
+    return picker;
+}
+
+frmPlotAdd::frmPlotAdd(HVPowerSupply &h, QWidget *parent)
+    : QWidget(parent, Qt::Tool)
+    , m_h(h)
+    , m_tree(new QTreeWidget(this))
+{
+    setObjectName(QStringLiteral("frmPlotAdd"));
+    setWindowTitle(Title);
+    m_tree->setObjectName(QStringLiteral("tvSysTree"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setColumnCount(1);
+    m_tree->setIconSize(QSize(16, 16));
+    m_tree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_tree->setDragDropMode(QAbstractItemView::NoDragDrop); // drags are started and shown here
+    m_tree->viewport()->setAcceptDrops(true);
+    m_tree->viewport()->installEventFilter(this);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_tree);
+    resize(155, 281);
+}
+
+bool frmPlotAdd::buildTree()
+{
+    m_tree->clear();
+    m_pressed = m_highlight = nullptr;
+    const QIcon boardIcon(PlotImages::image(PlotImages::Board));
+    const QIcon channelIcon(PlotImages::image(PlotImages::Channel));
+    const QIcon parameterIcon(PlotImages::image(PlotImages::Parameter));
+    try {
+        QVariant count, channels, models;
+        m_h.QuerySlots(&count, &channels, &models);
+        const QVariantList channelCounts = channels.toList();
+        const QVariantList slotModels = models.toList();
+        for (int slot = 0; slot < count.toInt(); ++slot) {
+            const QString model = slotModels.value(slot).toString();
+            if (model.isEmpty())
+                continue;
+            auto *board = new QTreeWidgetItem(m_tree, {model});
+            board->setData(0, Qt::UserRole, slot);
+            board->setIcon(0, boardIcon);
+            QFont bold = board->font(0);
+            bold.setBold(true);
+            board->setFont(0, bold);
+            board->setExpanded(true);
+            const auto s = static_cast<qint16>(slot);
+            for (int ch = 0; ch < channelCounts.value(slot).toInt(); ++ch) {
+                const auto c = static_cast<qint16>(ch);
+                auto *channel = new QTreeWidgetItem(board, {m_h.ChannelName(s, c)});
+                channel->setData(0, Qt::UserRole, ch);
+                channel->setIcon(0, channelIcon);
+                for (const QString &name : m_h.ListChannelParams(s, c)) {
+                    bool numeric = false;
+                    const int type = m_h.ParamAttribute(s, name, QStringLiteral("Type"), c).toInt(&numeric);
+                    if (!numeric || type != 0)
+                        continue;
+                    auto *par = new QTreeWidgetItem(channel, {name});
+                    par->setData(0, Qt::UserRole, ParTag);
+                    par->setIcon(0, parameterIcon);
+                }
+            }
+        }
+    } catch (const HVError &e) {
+        // A half-built tree would offer a partial crate as if it were whole.
+        m_tree->clear();
+        MsgBox::show(this, Title,
+                     QStringLiteral("The crate could not be read, so there is nothing to pick.\n%1")
+                         .arg(e.message()),
+                     QMessageBox::Warning);
+        return false;
+    }
+    return true;
+}
+
+QDrag *frmPlotAdd::makeDrag(QTreeWidgetItem *item)
+{
+    if (!isParameterNode(item) || !item->parent() || !item->parent()->parent())
+        return nullptr;
+    PlotDrag::Parameter p;
+    p.name = item->text(0);
+    p.channel = static_cast<qint16>(item->parent()->data(0, Qt::UserRole).toInt());
+    p.slot = static_cast<qint16>(item->parent()->parent()->data(0, Qt::UserRole).toInt());
+    p.sourceName = m_tree->objectName();
+
+    auto *drag = new QDrag(m_tree);
+    drag->setMimeData(PlotDrag::encode(p));
+    drag->setPixmap(PlotImages::dimmed(PlotImages::image(PlotImages::Parameter)));
+    drag->setHotSpot(QPoint(8, 8));
+    // Wherever the drop is refused (a full graph, anywhere else) the red disc shows.
+    drag->setDragCursor(PlotImages::image(PlotImages::Refused), Qt::IgnoreAction);
+    return drag;
+}
+
+void frmPlotAdd::startDrag(QTreeWidgetItem *item)
+{
+    QDrag *drag = makeDrag(item);
+    if (!drag)
+        return;
+    m_tree->setCurrentItem(item);
+    m_dragging = true;
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
+    m_dragging = false;
+    setDropHighlight(nullptr);
+}
+
+void frmPlotAdd::setDropHighlight(QTreeWidgetItem *item)
+{
+    if (item == m_highlight)
+        return;
+    if (m_highlight) {
+        m_highlight->setData(0, Qt::BackgroundRole, QVariant());
+        m_highlight->setData(0, Qt::ForegroundRole, QVariant());
+    }
+    m_highlight = item;
+    if (m_highlight) {
+        m_highlight->setBackground(0, palette().brush(QPalette::Highlight));
+        m_highlight->setForeground(0, palette().brush(QPalette::HighlightedText));
+    }
+}
+
+bool frmPlotAdd::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_tree->viewport())
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto *e = static_cast<QMouseEvent *>(event);
+        m_pressed = m_tree->itemAt(e->position().toPoint());
+        m_pressPos = e->position().toPoint();
+        break;
+    }
+    case QEvent::MouseMove: {
+        auto *e = static_cast<QMouseEvent *>(event);
+        if (e->buttons() == Qt::LeftButton && isParameterNode(m_pressed)
+            && (e->position().toPoint() - m_pressPos).manhattanLength() >= QApplication::startDragDistance()) {
+            QTreeWidgetItem *item = m_pressed;
+            m_pressed = nullptr;
+            startDrag(item);
+            return true;
+        }
+        break;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *e = static_cast<QDragMoveEvent *>(event);
+        if (!e->mimeData()->hasFormat(QString::fromLatin1(PlotDrag::MimeType)))
+            return false;
+        setDropHighlight(m_tree->itemAt(e->position().toPoint()));
+        e->acceptProposedAction();
+        return true;
+    }
+    case QEvent::DragLeave:
+        setDropHighlight(nullptr);
+        return true;
+    case QEvent::Drop:
+        // A drop back on the picker changes nothing.
+        setDropHighlight(nullptr);
+        m_dragging = false;
+        event->ignore();
+        return true;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
