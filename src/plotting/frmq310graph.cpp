@@ -1,0 +1,193 @@
+#include "frmq310graph.h"
+
+#include "hverror.h"
+#include "hvpowersupply.h"
+#include "lib.h"
+#include "msgbox.h"
+#include "tracegraph.h"
+#include "windowtag.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QTimer>
+#include <cmath>
+
+namespace {
+const char *const Labels[frmQ310Graph::Channels] = {"VDD", "VDDA", "VCCA", "VVDC", "VISET", "VPIN", "VDET"};
+constexpr int CheckWidth = 61;
+constexpr int GraphLeft = 68;
+constexpr int GraphTop = 4;
+constexpr int RightMargin = 3;
+constexpr int BottomMargin = 4;
+
+// Black or white, whichever reads better on the background.
+QColor textOn(const QColor &background)
+{
+    return background.lightnessF() > 0.45 ? Qt::black : Qt::white;
+}
+} // namespace
+
+QString frmQ310Graph::tagFor(qint16 slot, qint16 macroChannel, const QString &parName)
+{
+    return QStringLiteral("Graph#%1#%2#%3").arg(slot).arg(macroChannel).arg(parName);
+}
+
+QString frmQ310Graph::captionFor(qint16 slot, qint16 macroChannel, const QString &parName)
+{
+    return QStringLiteral("Q310 - %1 - Macro Channel %2 - Slot %3").arg(parName).arg(macroChannel).arg(slot);
+}
+
+frmQ310Graph *frmQ310Graph::open(HVPowerSupply &h, qint16 slot, qint16 macroChannel, const QString &parName)
+{
+    const QString tag = tagFor(slot, macroChannel, parName);
+    if (auto *existing = qobject_cast<frmQ310Graph *>(findWindowByTag(tag))) {
+        raiseWindowByTag(tag);
+        return existing;
+    }
+    auto *window = new frmQ310Graph(h);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->setWindowTitle(captionFor(slot, macroChannel, parName));
+    setWindowTag(window, tag);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
+    : QWidget(parent)
+    , m_h(h)
+{
+    setObjectName(QStringLiteral("frmQ310Graph"));
+    setWindowTitle(QStringLiteral("Graph"));
+
+    m_graph = new TraceGraph(this);
+    m_graph->setObjectName(QStringLiteral("Grafico"));
+    m_graph->setGeometry(GraphLeft, GraphTop, 525, 325);
+    m_graph->setAxisAutoscale(0, true);
+
+    for (int i = 0; i < Channels; ++i) {
+        auto *box = new QCheckBox(QString::fromLatin1(Labels[i]), this);
+        box->setObjectName(QStringLiteral("chkCh_%1").arg(i));
+        box->setGeometry(4, 12 + 24 * i, CheckWidth, 17);
+        QFont bold = box->font();
+        bold.setBold(true);
+        box->setFont(bold);
+        const QColor color = Lib::toQColor(Lib::paletteColor(i));
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Window, color);
+        pal.setColor(QPalette::WindowText, textOn(color));
+        box->setPalette(pal);
+        box->setAutoFillBackground(true);
+        box->setChecked(true);
+        connect(box, &QCheckBox::clicked, this, [this, i](bool on) { setChannelShown(i, on); });
+        m_chkCh[static_cast<size_t>(i)] = box;
+        m_graph->addTrace(QString::number(i), 0, color);
+    }
+
+    m_autoScale = new QCheckBox(QStringLiteral("Auto Scale"), this);
+    m_autoScale->setObjectName(QStringLiteral("chkAutoScale"));
+    m_autoScale->setGeometry(4, 188, 57, 25);
+    m_autoScale->setChecked(true);
+    connect(m_autoScale, &QCheckBox::clicked, this, [this](bool on) { m_graph->setAxisAutoscale(0, on); });
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, this, &frmQ310Graph::tick);
+    m_timer->start();
+
+    resize(596, 333);
+}
+
+frmQ310Graph::~frmQ310Graph() = default;
+
+void frmQ310Graph::readTag()
+{
+    const QStringList fields = windowTag(this).split(QLatin1Char('#'));
+    m_slot = static_cast<qint16>(fields.value(1).toInt());
+    m_macroChannel = static_cast<qint16>(fields.value(2).toInt());
+    m_parName = fields.value(3);
+    m_tagRead = true;
+}
+
+void frmQ310Graph::activate()
+{
+    if (m_failed)
+        return;
+    readTag();
+    QString unit;
+    try {
+        // Board channel 0's unit serves all seven traces.
+        unit = m_h.ParamAttribute(m_slot, m_parName, QStringLiteral("Unit"), qint16(0)).toString();
+    } catch (const HVError &) {
+        failBoardRemoved();
+        return;
+    }
+    m_graph->setAxisCaption(0, m_parName);
+    m_graph->setAxisFormat(0, QStringLiteral(" k\"%1\"").arg(unit));
+}
+
+void frmQ310Graph::setChannelShown(int i, bool shown)
+{
+    const QString name = QString::number(i);
+    const int index = m_graph->traceIndex(name);
+    if (shown) {
+        m_graph->clearData();
+        if (index < 0)
+            m_graph->addTrace(name, 0, Lib::toQColor(Lib::paletteColor(i)));
+    } else if (index >= 0) {
+        m_graph->removeTrace(index);
+    }
+}
+
+void frmQ310Graph::tick()
+{
+    if (m_graph->traceCount() == 0 || m_failed)
+        return;
+    if (!m_tagRead)
+        readTag();
+    QVector<double> values;
+    values.reserve(m_graph->traceCount());
+    try {
+        for (int k = 0; k < m_graph->traceCount(); ++k) {
+            const auto ch = static_cast<qint16>(m_graph->traceName(k).toInt() + Channels * m_macroChannel);
+            const auto exp = static_cast<qint16>(
+                m_h.ParamAttribute(m_slot, m_parName, QStringLiteral("Exp"), ch).toInt());
+            const auto factor = static_cast<float>(std::pow(10.0, exp));
+            values << m_h.ParamValue(m_slot, m_parName, ch).toDouble() * factor;
+        }
+    } catch (const HVError &) {
+        failBoardRemoved();
+        return;
+    }
+    m_graph->appendPoints(values);
+}
+
+void frmQ310Graph::failBoardRemoved()
+{
+    if (m_failed)
+        return;
+    m_failed = true;
+    m_timer->stop();
+    MsgBox::show(this, QStringLiteral("Attention"), QStringLiteral("Board removed"), QMessageBox::Critical);
+    close();
+}
+
+bool frmQ310Graph::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        activate();
+    return QWidget::event(event);
+}
+
+void frmQ310Graph::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (isMinimized())
+        return;
+    const int w = width() - GraphLeft - RightMargin;
+    const int h = height() - GraphTop - BottomMargin;
+    if (w >= 0 && h >= 0)
+        m_graph->setGeometry(GraphLeft, GraphTop, w, h);
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QWidget>
+#include <array>
+
+class HVPowerSupply;
+class QCheckBox;
+class QTimer;
+class TraceGraph;
+
+// The board graph of a Q310: "VMon" or "IMon" of the seven channels of one
+// macro channel, one trace per channel on one value axis, each switched by a
+// check box in its colour. The window's tag "Graph#<slot>#<macro>#<par>" is
+// where it reads its slot, macro channel and parameter from.
+class frmQ310Graph : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int Channels = 7;
+
+    // Opens the board graph for the slot, macro channel and parameter, or
+    // brings forward the one already open; returns it.
+    static frmQ310Graph *open(HVPowerSupply &h, qint16 slot, qint16 macroChannel, const QString &parName);
+    static QString tagFor(qint16 slot, qint16 macroChannel, const QString &parName);
+    static QString captionFor(qint16 slot, qint16 macroChannel, const QString &parName);
+
+    explicit frmQ310Graph(HVPowerSupply &h, QWidget *parent = nullptr);
+    ~frmQ310Graph() override;
+
+    // What becoming the active window does: reads the state from the tag and
+    // sets up the value axis with the parameter's unit.
+    void activate();
+    // One sampling step of the shown channels.
+    void tick();
+    // Shows (clearing every trace's history) or hides channel i's trace.
+    void setChannelShown(int i, bool shown);
+
+    TraceGraph *graph() const { return m_graph; }
+    qint16 slot() const { return m_slot; }
+    qint16 macroChannel() const { return m_macroChannel; }
+    QString parName() const { return m_parName; }
+
+protected:
+    bool event(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void readTag();
+    void failBoardRemoved();
+
+    HVPowerSupply &m_h;                             // the crate, Main's one instance
+    std::array<QCheckBox *, Channels> m_chkCh{};    // chkCh_0..6
+    QCheckBox *m_autoScale;                         // chkAutoScale
+    TraceGraph *m_graph;                            // Grafico
+    QTimer *m_timer;                                // Timer1, sampling
+    qint16 m_slot = 0;                              // from the tag
+    qint16 m_macroChannel = 0;                      // from the tag
+    QString m_parName;                              // from the tag
+    bool m_tagRead = false;                         // the state above has been read
+    bool m_failed = false;                          // the failure message has been shown
+};
