@@ -1,0 +1,378 @@
+#include "boardpanel.h"
+
+#include "hverror.h"
+#include "hvpowersupply.h"
+#include "lamp.h"
+#include "lib.h"
+#include "msgbox.h"
+#include "numfield.h"
+#include "thermometer.h"
+#include "twoposswitch.h"
+#include "windowtag.h"
+
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTimer>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The number at the start of the tag's text from its fourth character on, rounded: Mon12 -> 12.
+qint16 slotFromTag(const QString &tag)
+{
+    static const QRegularExpression leadingNumber(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)"));
+    const QRegularExpressionMatch m = leadingNumber.match(tag.mid(3));
+    if (!m.hasMatch())
+        return 0;
+    const double v = m.captured(0).trimmed().toDouble();
+    if (v < std::numeric_limits<qint16>::min() || v > std::numeric_limits<qint16>::max())
+        return 0;
+    return static_cast<qint16>(std::lround(v));
+}
+
+QString reason(const std::exception &e)
+{
+    if (const auto *hv = dynamic_cast<const HVError *>(&e))
+        return hv->message();
+    return QString::fromLocal8Bit(e.what());
+}
+
+void setStatusColours(QLabel *label, const QColor &back, const QColor &fore)
+{
+    const QPalette &cur = label->palette();
+    if (cur.color(QPalette::Window) == back && cur.color(QPalette::WindowText) == fore)
+        return; // unchanged: no repaint
+    QPalette pal = cur;
+    pal.setColor(QPalette::Window, back);
+    pal.setColor(QPalette::WindowText, fore);
+    label->setPalette(pal);
+}
+
+} // namespace
+
+BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , h(hv)
+    , ChMon(new QTimer(this))
+{
+    ChMon->setObjectName(QStringLiteral("ChMon"));
+    ChMon->setInterval(1000);
+    connect(ChMon, &QTimer::timeout, this, &BoardPanel::ChMonTick);
+    ChMon->start();
+}
+
+BoardPanel::~BoardPanel()
+{
+    m_closing = true;
+    for (auto it = m_nameChannel.constBegin(); it != m_nameChannel.constEnd(); ++it)
+        const_cast<QObject *>(it.key())->removeEventFilter(this);
+}
+
+void BoardPanel::ChMonTick()
+{
+    if (m_removed || m_closing)
+        return;
+    try {
+        QVariant counts;
+        QVariant models;
+        h.QuerySlots(nullptr, &counts, &models);
+        if (models.toList().value(Slot).toString().isEmpty()) {
+            boardRemoved();
+            return;
+        }
+        const qint16 n = int16(counts.toList().value(Slot));
+        refreshBoard();
+        refreshTemp();
+        // A crate map claiming more channels than the panel has rows fills the rows there are.
+        const int rows = std::min<int>(n, channelRows());
+        for (qint16 ch = 0; ch < rows; ++ch)
+            refreshChannel(ch);
+        FirstRefresh = false;
+    } catch (const std::exception &) { // HVError included: a failed call or an unreadable value
+        boardRemoved();
+    }
+}
+
+bool BoardPanel::mayRefresh(const QWidget *control) const
+{
+    return FirstRefresh || m_stale.contains(control) || focusWidget() != control;
+}
+
+void BoardPanel::refreshName(QLineEdit *field, qint16 ch)
+{
+    if (!mayRefresh(field))
+        return;
+    const QString name = h.ChannelName(Slot, ch);
+    if (field->text() != name)
+        field->setText(name);
+    refreshed(field);
+}
+
+void BoardPanel::refreshLamp(Lamp *lamp, const QString &par, qint16 ch)
+{
+    lamp->setValue(number(h.ParamValue(Slot, par, ch)) != 0);
+}
+
+void BoardPanel::refreshSwitch(TwoPosSwitch *sw, const QString &par, qint16 ch)
+{
+    sw->setValue(number(h.ParamValue(Slot, par, ch)) != 0);
+}
+
+void BoardPanel::refreshSetpoint(NumField *field, const QString &par, const QString &unit, qint16 ch)
+{
+    if (!mayRefresh(field))
+        return;
+    const qint16 e = int16(h.ParamAttribute(Slot, par, QStringLiteral("Exp"), ch));
+    // The board's own scale: the prefix of its exponent goes into the unit text.
+    field->setFormat(QStringLiteral(" \"") + Lib::ExpPrefix(e) + unit + QLatin1Char('"'));
+    field->setValue(number(h.ParamValue(Slot, par, ch)));
+    refreshed(field);
+}
+
+void BoardPanel::refreshPlain(NumField *field, const QString &par, qint16 ch)
+{
+    if (!mayRefresh(field))
+        return;
+    field->setValue(number(h.ParamValue(Slot, par, ch)));
+    refreshed(field);
+}
+
+void BoardPanel::refreshScaled(NumField *field, const QString &par, qint16 ch)
+{
+    // Monitors are shown in the base unit; the field picks the prefix from the value.
+    const auto f = static_cast<float>(std::pow(10.0, number(h.ParamAttribute(Slot, par, QStringLiteral("Exp"), ch))));
+    field->setValue(number(h.ParamValue(Slot, par, ch)) * f);
+}
+
+void BoardPanel::refreshStatus(QLabel *label, qint16 ch)
+{
+    const QString status = QStringLiteral("Status");
+    label->setText(Lib::ChStatusText(int32(h.ParamValue(Slot, status, ch))));
+    const QColor back = Lib::toQColor(Lib::StatusBackColor(int32(h.ParamValue(Slot, status, ch))));
+    const QColor fore = Lib::toQColor(Lib::StatusForeColor(int32(h.ParamValue(Slot, status, ch))));
+    setStatusColours(label, back, fore);
+}
+
+void BoardPanel::refreshTemp()
+{
+    Temp->setValue(number(h.ParamValue(Slot, QStringLiteral("Temp"))));
+}
+
+void BoardPanel::bindNumber(NumField *field, const QString &par, qint16 ch)
+{
+    connect(field, &NumField::committed, this, [this, field, par, ch](double v) {
+        writeParam(field, par, ch, QVariant(v), {});
+    });
+}
+
+void BoardPanel::bindSwitch(Lamp *lamp, const QString &par, qint16 ch)
+{
+    connect(lamp, &Lamp::switchedByOperator, this, [this, lamp, par, ch](bool on) {
+        writeParam(lamp, par, ch, QVariant::fromValue<qint16>(on ? 1 : 0), [lamp, on] { lamp->setValue(!on); });
+    });
+}
+
+void BoardPanel::bindSwitch(TwoPosSwitch *sw, const QString &par, qint16 ch)
+{
+    connect(sw, &TwoPosSwitch::switchedByOperator, this, [this, sw, par, ch](bool on) {
+        writeParam(sw, par, ch, QVariant::fromValue<qint16>(on ? 1 : 0), [sw, on] { sw->setValue(!on); });
+    });
+}
+
+void BoardPanel::bindName(QLineEdit *field, qint16 ch)
+{
+    m_nameChannel.insert(field, ch);
+    field->installEventFilter(this);
+}
+
+void BoardPanel::setThermometer(Thermometer *t)
+{
+    Temp = t;
+    Temp->setObjectName(QStringLiteral("Temp"));
+    Temp->setCaption(QStringLiteral("Board Temperature (C°)"));
+}
+
+QTabBar *BoardPanel::addTabStrip(const QRect &r)
+{
+    auto *tabs = new QTabBar(this);
+    tabs->setObjectName(QStringLiteral("TabStrip1"));
+    tabs->addTab(QStringLiteral("Page 1"));
+    tabs->addTab(QStringLiteral("Page 2"));
+    tabs->setExpanding(true);
+    tabs->setUsesScrollButtons(false);
+    tabs->setDrawBase(false);
+    tabs->setGeometry(r);
+    connect(tabs, &QTabBar::currentChanged, this, &BoardPanel::tabClicked);
+    return tabs;
+}
+
+void BoardPanel::addPagePair(QWidget *pageOne, QWidget *pageTwo)
+{
+    m_pages.append(qMakePair(pageOne, pageTwo));
+    pageOne->show();
+    pageTwo->hide();
+}
+
+double BoardPanel::number(const QVariant &v)
+{
+    bool ok = false;
+    const double d = v.toDouble(&ok);
+    if (!ok)
+        throw HVError(QStringLiteral("Not a number: \"%1\"").arg(v.toString()));
+    return d;
+}
+
+qint16 BoardPanel::int16(const QVariant &v)
+{
+    const double d = std::round(number(v));
+    if (d < std::numeric_limits<qint16>::min() || d > std::numeric_limits<qint16>::max())
+        throw HVError(QStringLiteral("Out of range: %1").arg(d));
+    return static_cast<qint16>(d);
+}
+
+qint32 BoardPanel::int32(const QVariant &v)
+{
+    const double d = std::round(number(v));
+    if (d < std::numeric_limits<qint32>::min() || d > std::numeric_limits<qint32>::max())
+        throw HVError(QStringLiteral("Out of range: %1").arg(d));
+    return static_cast<qint32>(d);
+}
+
+bool BoardPanel::event(QEvent *e)
+{
+    if (e->type() == QEvent::WindowActivate)
+        activate();
+    return QWidget::event(e);
+}
+
+void BoardPanel::showEvent(QShowEvent *e)
+{
+    QWidget::showEvent(e);
+    // Offscreen and on some desktops a shown window is never activated: the first show counts.
+    if (!m_activatedOnce)
+        activate();
+}
+
+void BoardPanel::closeEvent(QCloseEvent *e)
+{
+    m_closing = true;
+    ChMon->stop();
+    QWidget::closeEvent(e);
+}
+
+bool BoardPanel::eventFilter(QObject *watched, QEvent *e)
+{
+    if (e->type() == QEvent::FocusOut && !m_closing && !m_removed) {
+        const auto it = m_nameChannel.constFind(watched);
+        const Qt::FocusReason why = static_cast<QFocusEvent *>(e)->reason();
+        // Only a move to another control of this panel writes: not a switch to another
+        // window, a popup, or the panel closing.
+        if (it != m_nameChannel.constEnd() && why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason)
+            writeName(static_cast<QLineEdit *>(watched), it.value());
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void BoardPanel::activate()
+{
+    if (m_removed || m_closing)
+        return;
+    m_activatedOnce = true;
+    Slot = slotFromTag(windowTag(this));
+    try {
+        const double lo = number(h.ParamAttribute(Slot, QStringLiteral("Temp"), QStringLiteral("Minval")));
+        const double hi = number(h.ParamAttribute(Slot, QStringLiteral("Temp"), QStringLiteral("Maxval")));
+        Temp->setRange(lo, hi);
+    } catch (const std::exception &) {
+        // A board that cannot tell its temperature range is as gone as one the tick cannot read.
+        // Activation runs inside show and focus handling, so the box comes after them.
+        stopForRemoval();
+        QMetaObject::invokeMethod(this, &BoardPanel::announceRemoval, Qt::QueuedConnection);
+    }
+}
+
+void BoardPanel::boardRemoved()
+{
+    if (m_removed)
+        return;
+    stopForRemoval();
+    announceRemoval();
+}
+
+void BoardPanel::stopForRemoval()
+{
+    m_removed = true;
+    ChMon->stop(); // before the box: no tick may run under it
+}
+
+void BoardPanel::announceRemoval()
+{
+    QPointer<BoardPanel> self(this);
+    MsgBox::show(this, QStringLiteral("Attention"), QStringLiteral("Board removed."), QMessageBox::Critical);
+    if (self)
+        close();
+}
+
+void BoardPanel::tabClicked(int index)
+{
+    const auto p = static_cast<qint16>(index + 1);
+    if (p == CurrentPage)
+        return;
+    CurrentPage = p;
+    for (const auto &[pageOne, pageTwo] : std::as_const(m_pages)) {
+        if (p == 2) {
+            pageTwo->show();
+            pageOne->hide();
+        } else {
+            pageTwo->hide();
+            pageOne->show();
+        }
+    }
+}
+
+void BoardPanel::writeParam(QWidget *control, const QString &par, qint16 ch, const QVariant &value,
+                            const std::function<void()> &undo)
+{
+    if (m_closing || m_removed)
+        return;
+    try {
+        h.SetParamValue(Slot, par, ch, value);
+    } catch (const std::exception &e) {
+        if (undo)
+            undo(); // a switch goes back to what the board held
+        m_stale.insert(control);
+        reportRefused(QStringLiteral("%1 of channel %2 was not written: %3").arg(par).arg(ch).arg(reason(e)));
+    }
+}
+
+void BoardPanel::writeName(QLineEdit *field, qint16 ch)
+{
+    try {
+        h.SetChannelName(Slot, ch, field->text());
+    } catch (const std::exception &e) {
+        m_stale.insert(field);
+        reportRefused(QStringLiteral("The name of channel %1 was not written: %2").arg(ch).arg(reason(e)));
+    }
+}
+
+void BoardPanel::reportRefused(const QString &text)
+{
+    // Writes come from focus changes and key handlers; the modal box waits until they are done.
+    // The tick pauses under the box so the operator reads it before the panel changes again.
+    QMetaObject::invokeMethod(this, [this, text] {
+        if (m_removed || m_closing)
+            return;
+        const bool running = ChMon->isActive();
+        ChMon->stop();
+        QPointer<BoardPanel> self(this);
+        MsgBox::show(this, QStringLiteral("Write refused"), text, QMessageBox::Warning);
+        if (self && running && !m_removed && !m_closing)
+            ChMon->start();
+    }, Qt::QueuedConnection);
+}

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QPair>
+#include <QSet>
+#include <QVariant>
+#include <QWidget>
+#include <functional>
+
+class HVPowerSupply;
+class Lamp;
+class NumField;
+class QLabel;
+class QLineEdit;
+class QTabBar;
+class QTimer;
+class Thermometer;
+class TwoPosSwitch;
+
+// What every board panel shares: one top-level window per crate slot that
+// re-reads everything it shows once a second and writes every change the
+// operator makes at once.
+//
+//  - Slot comes from the window tag ("Mon" + slot) at every activation, together
+//    with the thermometer's range.
+//  - ChMonTick() is the whole refresh: crate map, board values, then each
+//    channel in the panel's own order. A field holding the window's focus is
+//    left alone (the operator is typing in it), except at the first tick.
+//  - Any failure during a tick, or an empty model entry for the slot, stops the
+//    timer, tells the operator "Board removed." and closes the panel.
+//  - A write the crate refuses is reported and the panel goes on; the next tick
+//    shows what the board holds, in that field too even while it has the focus.
+class BoardPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit BoardPanel(HVPowerSupply &h, QWidget *parent = nullptr);
+    ~BoardPanel() override;
+
+    // The refresh tick: ChMon calls it every second; tests call it directly.
+    void ChMonTick();
+
+    qint16 slot() const { return Slot; }
+    bool firstRefresh() const { return FirstRefresh; }
+    qint16 currentPage() const { return CurrentPage; }
+
+protected:
+    // Board-level reads between the crate map and the temperature.
+    virtual void refreshBoard() {}
+    // One channel's reads, in the panel's own order.
+    virtual void refreshChannel(qint16 ch) = 0;
+    // How many channel rows the panel has.
+    virtual int channelRows() const = 0;
+
+    // The guard: false while the control holds the panel's focus (after the first tick).
+    bool mayRefresh(const QWidget *control) const;
+
+    // Steps of a tick; each reads the crate and throws HVError on failure.
+    void refreshName(QLineEdit *field, qint16 ch);                 // guarded
+    void refreshLamp(Lamp *lamp, const QString &par, qint16 ch);
+    void refreshSwitch(TwoPosSwitch *sw, const QString &par, qint16 ch);
+    void refreshSetpoint(NumField *field, const QString &par, const QString &unit, qint16 ch); // guarded
+    void refreshPlain(NumField *field, const QString &par, qint16 ch); // guarded
+    void refreshScaled(NumField *field, const QString &par, qint16 ch);
+    void refreshStatus(QLabel *label, qint16 ch);
+    void refreshTemp();
+
+    // Editing: wire an operator's change of a control to a write of its parameter.
+    void bindNumber(NumField *field, const QString &par, qint16 ch);
+    void bindSwitch(Lamp *lamp, const QString &par, qint16 ch);
+    void bindSwitch(TwoPosSwitch *sw, const QString &par, qint16 ch);
+    void bindName(QLineEdit *field, qint16 ch);
+
+    // The shared parts of the layout.
+    void setThermometer(Thermometer *t);
+    QTabBar *addTabStrip(const QRect &r);                 // TabStrip1 with "Page 1", "Page 2"
+    void addPagePair(QWidget *pageOne, QWidget *pageTwo); // switched together, in the order added
+
+    // Conversions of crate values; a value that is not a number throws HVError.
+    static double number(const QVariant &v);
+    static qint16 int16(const QVariant &v);
+    static qint32 int32(const QVariant &v);
+
+    bool event(QEvent *e) override;
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+
+    HVPowerSupply &h;        // the crate: Main's one instance
+    qint16 Slot = 0;         // the board's slot, read from the tag at each activation
+    bool FirstRefresh = true; // until the first tick completes: write focused fields too
+    qint16 CurrentPage = 1;  // page shown, 1 or 2
+    QTimer *ChMon;           // drives ChMonTick, from construction to close
+    Thermometer *Temp = nullptr; // board temperature
+
+private:
+    void activate();
+    void boardRemoved();
+    void stopForRemoval();
+    void announceRemoval();
+    void tabClicked(int index);
+    void writeParam(QWidget *control, const QString &par, qint16 ch, const QVariant &value,
+                    const std::function<void()> &undo);
+    void writeName(QLineEdit *field, qint16 ch);
+    void reportRefused(const QString &text);
+    void refreshed(const QWidget *control) { m_stale.remove(control); }
+
+    bool m_activatedOnce = false;            // the first show counts as an activation
+    bool m_closing = false;                  // closing: nothing more is read or written
+    bool m_removed = false;                  // the board-removed path has been taken
+    QSet<const QWidget *> m_stale;           // a write failed: refresh at the next tick despite the focus
+    QHash<const QObject *, qint16> m_nameChannel;          // name field -> its channel
+    QList<QPair<QWidget *, QWidget *>> m_pages;            // (page 1, page 2) frames
+};

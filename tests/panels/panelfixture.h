@@ -1,0 +1,55 @@
+#pragma once
+
+#include "boardpanel.h"
+#include "frmq205.h"
+#include "frmq310.h"
+#include "frmq420.h"
+#include "frmq510.h"
+#include "frmq510e.h"
+#include "windowtag.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+// Opens a panel the way the main window does (caption, tag "Mon" + slot, shown);
+// the refresh timer is stopped so that a test drives every tick itself.
+inline std::unique_ptr<BoardPanel> openPanel(const QString &model, HVPowerSupply &h, int slot,
+                                             bool stopTimer = true)
+{
+    std::unique_ptr<BoardPanel> p;
+    if (model == QLatin1String("Q310"))
+        p = std::make_unique<frmQ310>(h);
+    else if (model == QLatin1String("Q510E"))
+        p = std::make_unique<frmQ510E>(h);
+    else if (model == QLatin1String("Q510"))
+        p = std::make_unique<frmQ510>(h);
+    else if (model == QLatin1String("Q205"))
+        p = std::make_unique<frmQ205>(h);
+    else
+        p = std::make_unique<frmQ420>(h);
+    p->setWindowTitle(model + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
+    setWindowTag(p.get(), QStringLiteral("Mon") + QString::number(slot));
+    p->show();
+    if (stopTimer)
+        p->findChild<QTimer *>(QStringLiteral("ChMon"))->stop();
+    return p;
+}
+
+// Makes the panel the active window so that focus moves raise focus events.
+inline bool activatePanel(QWidget *p)
+{
+    p->activateWindow();
+    QApplication::setActiveWindow(p);
+    return QTest::qWaitForWindowActive(p);
+}
+
+template <typename W>
+W *control(QWidget *panel, const QString &name)
+{
+    W *w = panel->findChild<W *>(name);
+    if (!w)
+        qWarning("no control %s", qPrintable(name));
+    return w;
+}

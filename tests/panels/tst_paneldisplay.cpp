@@ -1,0 +1,323 @@
+// What the operator sees on the panels after a tick: numbers with their units
+// and prefixes, status texts and colours, untouched spare rows, pages.
+#include "fakehv.h"
+#include "lamp.h"
+#include "lib.h"
+#include "numfield.h"
+#include "panelfixture.h"
+#include "thermometer.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabBar>
+
+namespace {
+
+constexpr int S = 2;
+
+// A fake whose parameters answer from tables: values by parameter, "Exp" by parameter.
+struct Board
+{
+    FakeHV hv;
+    QHash<QString, QVariant> values;
+    QHash<QString, int> exps;
+
+    Board(const QString &model, int channels)
+    {
+        hv.setBoard(S, model, channels);
+        hv.paramValue = [this](qint16, const QString &par, std::optional<qint16>) {
+            return values.value(par, 0);
+        };
+        hv.paramAttribute = [this](qint16, const QString &par, const QString &prop, std::optional<qint16>) -> QVariant {
+            if (prop == QLatin1String("Exp"))
+                return exps.value(par, 0);
+            return prop == QLatin1String("Maxval") ? 100 : 0;
+        };
+    }
+};
+
+} // namespace
+
+class TestPanelDisplay : public QObject
+{
+    Q_OBJECT
+private slots:
+    void setpointShowsBoardScale_data();
+    void setpointShowsBoardScale();
+    void monitorsAreScaledToBaseUnit_data();
+    void monitorsAreScaledToBaseUnit();
+    void boardHVMaxIsShownUnscaled();
+    void statusTextAndColours_data();
+    void statusTextAndColours();
+    void boardStatusLine();
+    void rowsAboveChannelCountKeepInitialContents_data();
+    void rowsAboveChannelCountKeepInitialContents();
+    void focusedFieldWrittenOnlyByFirstTick();
+    void pagesSwitchInBothGroups_data();
+    void pagesSwitchInBothGroups();
+    void q205ElementsMapToChannels();
+};
+
+void TestPanelDisplay::setpointShowsBoardScale_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("par");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<int>("exp");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("kV") << "Q310" << "V0Set_0" << "V0Set" << 1.5 << 3 << " \"kV\"" << "1.5 kV";
+    QTest::newRow("uA") << "Q420" << "I0Set_0" << "I0Set" << 50.0 << -6 << " \"uA\"" << "50 uA";
+    QTest::newRow("bare unit") << "Q510" << "V1Set_0" << "V1Set" << 800.0 << 0 << " \"V\"" << "800 V";
+    QTest::newRow("exp outside table") << "Q510E" << "SVMax_0" << "SVMax" << 12.5 << 2 << " \"V\"" << "12.5 V";
+    QTest::newRow("large exp") << "Q310" << "I1Set_0" << "I1Set" << 3.0 << 12 << " \"A\"" << "3 A";
+    QTest::newRow("Q205 mA") << "Q205" << "I0Set_0" << "I0Set" << 2.0 << -3 << " \"mA\"" << "2 mA";
+}
+
+void TestPanelDisplay::setpointShowsBoardScale()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, field);
+    QFETCH(QString, par);
+    QFETCH(double, value);
+    QFETCH(int, exp);
+    QFETCH(QString, format);
+    QFETCH(QString, shown);
+    Board b(model, 4);
+    b.values[par] = value;
+    b.exps[par] = exp;
+    auto p = openPanel(model, b.hv, S);
+    p->ChMonTick();
+    auto *f = control<NumField>(p.get(), field);
+    QCOMPARE(f->format(), format);
+    QCOMPARE(f->text(), shown);
+    QCOMPARE(f->value(), value); // the board's own scale, as delivered
+}
+
+void TestPanelDisplay::monitorsAreScaledToBaseUnit_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("par");
+    QTest::addColumn<double>("raw");
+    QTest::addColumn<int>("exp");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("VMon kV") << "Q310" << "VMon_0" << "VMon" << 1.5 << 3 << "1.5 kV";
+    QTest::newRow("IMon nA") << "Q310" << "IMon_0" << "IMon" << 150.0 << -9 << "150 nA";
+    QTest::newRow("HVMax") << "Q310" << "HVMax_0" << "HVMax" << 3500.0 << 0 << "3.5 kV";
+    QTest::newRow("Q420 IMon uA") << "Q420" << "IMon_0" << "IMon" << 25.0 << -6 << "25 uA";
+    QTest::newRow("Q510E VMon 10mV") << "Q510E" << "VMon_0" << "VMon" << 250000.0 << -2 << "2.5 kV";
+    QTest::newRow("Q205 VMon") << "Q205" << "VMon_0" << "VMon" << 100.0 << 0 << "100 V";
+}
+
+void TestPanelDisplay::monitorsAreScaledToBaseUnit()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, field);
+    QFETCH(QString, par);
+    QFETCH(double, raw);
+    QFETCH(int, exp);
+    QFETCH(QString, shown);
+    Board b(model, 4);
+    b.values[par] = raw;
+    b.exps[par] = exp;
+    auto p = openPanel(model, b.hv, S);
+    p->ChMonTick();
+    QCOMPARE(control<NumField>(p.get(), field)->text(), shown);
+}
+
+void TestPanelDisplay::boardHVMaxIsShownUnscaled()
+{
+    Board b(QStringLiteral("Q433"), 2);
+    b.values[QStringLiteral("HVMax")] = 3000;
+    b.exps[QStringLiteral("HVMax")] = -3; // never read for the board indicator
+    auto p = openPanel(QStringLiteral("Q433"), b.hv, S);
+    p->ChMonTick();
+    auto *hvmax = control<NumField>(p.get(), QStringLiteral("HVMax"));
+    QCOMPARE(hvmax->text(), QStringLiteral("3 kV"));
+    QCOMPARE(hvmax->format(), QStringLiteral(" k\"V\""));
+    QVERIFY(b.hv.callsStartingWith(QStringLiteral("ParamAttribute(2,HVMax")).isEmpty());
+}
+
+void TestPanelDisplay::statusTextAndColours_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("alarm");
+    QTest::newRow("good") << "Q310" << 0 << "Good" << false;
+    QTest::newRow("up") << "Q420" << 2 << "Up" << false;
+    QTest::newRow("over-current") << "Q510" << 8 << "OverCurrent" << true;
+    QTest::newRow("under-voltage") << "Q510E" << 32 << "UnderVoltage" << true;
+    QTest::newRow("up with alarm bit") << "Q310" << 2 + 8 << "Up" << true;
+    QTest::newRow("tripped") << "Q205" << 512 << "I-Tripped" << false;
+}
+
+void TestPanelDisplay::statusTextAndColours()
+{
+    QFETCH(QString, model);
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    QFETCH(bool, alarm);
+    Board b(model, 1);
+    b.values[QStringLiteral("Status")] = status;
+    auto p = openPanel(model, b.hv, S);
+    p->ChMonTick();
+    auto *l = control<QLabel>(p.get(), QStringLiteral("lblStatus_0"));
+    QCOMPARE(l->text(), text);
+    QCOMPARE(l->palette().color(QPalette::Window), alarm ? QColor(255, 0, 0) : Lib::toQColor(Lib::SysButtonFace));
+    QCOMPARE(l->palette().color(QPalette::WindowText), alarm ? QColor(255, 255, 192) : QColor(0, 0, 0));
+
+    // The colours follow the board back when the alarm clears.
+    b.values[QStringLiteral("Status")] = 0;
+    p->ChMonTick();
+    QCOMPARE(l->text(), QStringLiteral("Good"));
+    QCOMPARE(l->palette().color(QPalette::Window), Lib::toQColor(Lib::SysButtonFace));
+}
+
+void TestPanelDisplay::boardStatusLine()
+{
+    Board b(QStringLiteral("Q510"), 1);
+    b.values[QStringLiteral("BdStatus")] = 48;
+    auto p = openPanel(QStringLiteral("Q510"), b.hv, S);
+    auto *line = control<QLabel>(p.get(), QStringLiteral("BdStatus"));
+    QCOMPARE(line->text(), QString()); // empty until the first tick
+    p->ChMonTick();
+    QCOMPARE(line->text(), QStringLiteral("Over Temp."));
+    b.values[QStringLiteral("BdStatus")] = 0;
+    p->ChMonTick();
+    QCOMPARE(line->text(), QStringLiteral("Good"));
+}
+
+void TestPanelDisplay::rowsAboveChannelCountKeepInitialContents_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<QString>("spareStatus"); // status label of the first spare row
+    QTest::newRow("Q310 none") << "Q310" << 0 << "lblStatus_0";
+    QTest::newRow("Q310 eight") << "Q310" << 8 << "lblStatus_8";
+    QTest::newRow("Q420 eight") << "Q420" << 8 << "lblStatus_8";
+    QTest::newRow("Q510E eight") << "Q510E" << 8 << "lblStatus_8";
+    QTest::newRow("Q205 three") << "Q205" << 3 << "lblStatus_2";
+}
+
+void TestPanelDisplay::rowsAboveChannelCountKeepInitialContents()
+{
+    QFETCH(QString, model);
+    QFETCH(int, channels);
+    QFETCH(QString, spareStatus);
+    Board b(model, channels);
+    b.values[QStringLiteral("Temp")] = 31;
+    auto p = openPanel(model, b.hv, S);
+    p->ChMonTick();
+    QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_%1").arg(channels))->text(), QStringLiteral("Text1"));
+    QCOMPARE(control<QLabel>(p.get(), spareStatus)->text(), QString());
+    if (channels > 0)
+        QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_%1").arg(channels - 1))->text(),
+                 QStringLiteral("CH%1").arg(channels - 1));
+    QCOMPARE(control<Thermometer>(p.get(), QStringLiteral("Temp"))->value(), 31.0);
+}
+
+void TestPanelDisplay::focusedFieldWrittenOnlyByFirstTick()
+{
+    Board b(QStringLiteral("Q310"), 14);
+    b.values[QStringLiteral("V0Set")] = 1.0;
+    b.values[QStringLiteral("I0Set")] = 7.0;
+    auto p = openPanel(QStringLiteral("Q310"), b.hv, S);
+    auto *v0 = control<NumField>(p.get(), QStringLiteral("V0Set_3"));
+    auto *i0 = control<NumField>(p.get(), QStringLiteral("I0Set_3"));
+    v0->setFocus();
+    p->ChMonTick();
+    QCOMPARE(v0->text(), QStringLiteral("1 V"));
+
+    b.values[QStringLiteral("V0Set")] = 2.0;
+    b.values[QStringLiteral("I0Set")] = 8.0;
+    p->ChMonTick();
+    QCOMPARE(v0->text(), QStringLiteral("1 V"));                     // the operator's field is left alone
+    QCOMPARE(i0->text(), QStringLiteral("8 A"));                     // the rest of the row is refreshed
+    QCOMPARE(control<NumField>(p.get(), QStringLiteral("V0Set_4"))->text(), QStringLiteral("2 V"));
+
+    i0->setFocus();
+    p->ChMonTick();
+    QCOMPARE(v0->text(), QStringLiteral("2 V")); // shown again once the focus has moved on
+}
+
+void TestPanelDisplay::pagesSwitchInBothGroups_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QStringList>("pageOne");
+    QTest::addColumn<QStringList>("pageTwo");
+    QTest::newRow("Q310") << "Q310" << QStringList{"frameMC0Main", "frameMC1Main"}
+                          << QStringList{"frameMC0More", "frameMC1More"};
+    QTest::newRow("Q420") << "Q420" << QStringList{"frameMain"} << QStringList{"frameMore"};
+    QTest::newRow("Q510") << "Q510" << QStringList{"frameMain"} << QStringList{"frameMore"};
+    QTest::newRow("Q510E") << "Q510E" << QStringList{"frameMain"} << QStringList{"frameMore"};
+}
+
+void TestPanelDisplay::pagesSwitchInBothGroups()
+{
+    QFETCH(QString, model);
+    QFETCH(QStringList, pageOne);
+    QFETCH(QStringList, pageTwo);
+    Board b(model, 2);
+    auto p = openPanel(model, b.hv, S);
+    auto *tabs = control<QTabBar>(p.get(), QStringLiteral("TabStrip1"));
+    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Page 1"));
+    QCOMPARE(tabs->tabText(1), QStringLiteral("Page 2"));
+    auto shows = [&](const QStringList &visible, const QStringList &hidden) {
+        for (const QString &n : visible)
+            if (!control<QFrame>(p.get(), n)->isVisible())
+                return false;
+        for (const QString &n : hidden)
+            if (control<QFrame>(p.get(), n)->isVisible())
+                return false;
+        return true;
+    };
+    QVERIFY(shows(pageOne, pageTwo));
+    QCOMPARE(p->currentPage(), qint16(1));
+
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    QVERIFY(shows(pageTwo, pageOne));
+    QCOMPARE(p->currentPage(), qint16(2));
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    QVERIFY(shows(pageTwo, pageOne));
+
+    // Page 1 fields go on being refreshed while page 2 is shown.
+    b.values[QStringLiteral("V0Set")] = 4.0;
+    p->ChMonTick();
+    QCOMPARE(control<NumField>(p.get(), QStringLiteral("V0Set_1"))->value(), 4.0);
+
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    QVERIFY(shows(pageOne, pageTwo));
+    QCOMPARE(p->currentPage(), qint16(1));
+}
+
+void TestPanelDisplay::q205ElementsMapToChannels()
+{
+    FakeHV hv;
+    hv.setBoard(S, QStringLiteral("Q205"), 21);
+    hv.paramValue = [](qint16, const QString &par, std::optional<qint16> ch) -> QVariant {
+        if (par == QLatin1String("Status"))
+            return *ch == 3 ? 8 : 0;                  // only channel 3 has an alarm
+        if (par == QLatin1String("Pw"))
+            return *ch == 2 ? 1 : 0;                  // only channel 2 is on
+        return *ch * 10;                              // setpoints tell their channel
+    };
+    auto p = openPanel(QStringLiteral("Q205"), hv, S);
+    p->ChMonTick();
+    QCOMPARE(control<QLabel>(p.get(), QStringLiteral("lblStatus_1"))->text(), QStringLiteral("Good"));
+    QCOMPARE(control<QLabel>(p.get(), QStringLiteral("lblStatus_2"))->text(), QStringLiteral("OverCurrent"));
+    QCOMPARE(control<QLabel>(p.get(), QStringLiteral("lblStatus_19"))->text(), QStringLiteral("Good"));
+    QVERIFY(hv.callsStartingWith(QStringLiteral("ParamValue(2,Status,2)")).isEmpty());
+    QVERIFY(control<Lamp>(p.get(), QStringLiteral("ledPw_2"))->value());
+    QVERIFY(!control<Lamp>(p.get(), QStringLiteral("ledPw_3"))->value());
+    QCOMPARE(control<NumField>(p.get(), QStringLiteral("V0Set_0"))->value(), 30.0);
+    QCOMPARE(control<NumField>(p.get(), QStringLiteral("RmpDwn_17"))->value(), 200.0);
+    QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_20"))->text(), QStringLiteral("CH20"));
+}
+
+QTEST_MAIN(TestPanelDisplay)
+#include "tst_paneldisplay.moc"

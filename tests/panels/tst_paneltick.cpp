@@ -1,0 +1,322 @@
+// The refresh tick of every board panel as the crate sees it: which calls, in
+// which order, which disappear while the operator edits, and how a failure ends it.
+#include "fakehv.h"
+#include "msgboxcatcher.h"
+#include "numfield.h"
+#include "panelfixture.h"
+
+#include "thermometer.h"
+
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTabBar>
+
+namespace {
+
+constexpr int S = 3; // the slot every panel here sits in
+
+QStringList fill(QStringList calls, int ch)
+{
+    for (QString &c : calls)
+        c = c.arg(S).arg(ch);
+    return calls;
+}
+
+QStringList setpoint(const QString &par)
+{
+    return {QStringLiteral("ParamAttribute(%1,") + par + QStringLiteral(",Exp,%2)"),
+            QStringLiteral("ParamValue(%1,") + par + QStringLiteral(",%2)")};
+}
+
+QStringList scaled(const QString &par)
+{
+    return setpoint(par); // the exponent first, then the value
+}
+
+QStringList value(const QString &par)
+{
+    return {QStringLiteral("ParamValue(%1,") + par + QStringLiteral(",%2)")};
+}
+
+QStringList status()
+{
+    return value("Status") + value("Status") + value("Status");
+}
+
+// One channel's reads, in the order each panel makes them.
+QStringList q310Channel(int ch)
+{
+    return fill(QStringList{"ChannelName(%1,%2)"} + value("Pw") + setpoint("V0Set") + setpoint("I0Set")
+                    + setpoint("V1Set") + setpoint("I1Set") + setpoint("SVMax") + value("Trip")
+                    + value("TripInt") + value("TripExt") + value("POn") + value("PDwn") + scaled("VMon")
+                    + scaled("IMon") + scaled("HVMax") + status() + value("RUp") + value("RDWn"),
+                ch);
+}
+
+QStringList q420Channel(int ch)
+{
+    return fill(QStringList{"ChannelName(%1,%2)"} + value("Pw") + setpoint("V0Set") + setpoint("I0Set")
+                    + setpoint("V1Set") + setpoint("I1Set") + setpoint("SVMax") + value("Trip")
+                    + value("TripInt") + value("TripExt") + value("POn") + value("PDwn") + scaled("VMon")
+                    + scaled("IMon") + status() + value("RUp") + value("RDWn"),
+                ch);
+}
+
+QStringList q510Channel(int ch)
+{
+    return fill(QStringList{"ChannelName(%1,%2)"} + value("Pw") + setpoint("V0Set") + setpoint("I0Set")
+                    + setpoint("V1Set") + setpoint("I1Set") + setpoint("SVMax") + value("Trip")
+                    + value("TripInt") + value("TripExt") + value("POn") + scaled("VMon") + scaled("IMon")
+                    + status() + value("RUp") + value("RDWn"),
+                ch);
+}
+
+QStringList q205Channel(int ch)
+{
+    QStringList c{"ChannelName(%1,%2)"};
+    c += value("Pw");
+    if (ch == 2)
+        return fill(c, ch);
+    c += status();
+    if (ch < 2)
+        return fill(c, ch);
+    c += setpoint("V0Set") + setpoint("I0Set") + setpoint("SVMax") + scaled("VMon") + scaled("IMon")
+         + value("RUp") + value("RDWn");
+    return fill(c, ch);
+}
+
+const QString Crate = QStringLiteral("QuerySlots(ChannelCounts,SlotModels)");
+const QString Temp = QStringLiteral("ParamValue(3,Temp)");
+
+} // namespace
+
+class TestPanelTick : public QObject
+{
+    Q_OBJECT
+private slots:
+    void oneTick_data();
+    void oneTick();
+    void fullBoardCallCount_data();
+    void fullBoardCallCount();
+    void guardedFieldIsNotRead_data();
+    void guardedFieldIsNotRead();
+    void moreChannelsThanRowsFillsTheRows_data();
+    void moreChannelsThanRowsFillsTheRows();
+    void failureTakesBoardRemovedPathOnce_data();
+    void failureTakesBoardRemovedPathOnce();
+    void activationReadsSlotAndRange();
+    void failingRangeReadRemovesBoard();
+};
+
+void TestPanelTick::oneTick_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("Q310") << "Q310" << 1 << QStringList{Crate, Temp} + q310Channel(0);
+    QTest::newRow("Q433") << "Q433" << 1 << QStringList{Crate, "ParamValue(3,HVMax)", Temp} + q420Channel(0);
+    QTest::newRow("Q510") << "Q510" << 1 << QStringList{Crate, "ParamValue(3,BdStatus)", Temp} + q510Channel(0);
+    QTest::newRow("Q510E") << "Q510E" << 1 << QStringList{Crate, "ParamValue(3,BdStatus)", Temp} + q510Channel(0);
+    QTest::newRow("Q205") << "Q205" << 4
+                          << QStringList{Crate, Temp} + q205Channel(0) + q205Channel(1) + q205Channel(2) + q205Channel(3);
+}
+
+void TestPanelTick::oneTick()
+{
+    QFETCH(QString, model);
+    QFETCH(int, channels);
+    QFETCH(QStringList, expected);
+    FakeHV hv;
+    hv.setBoard(S, model, channels);
+    auto p = openPanel(model, hv, S);
+    hv.clear();
+    p->ChMonTick();
+    QCOMPARE(hv.calls, expected);
+}
+
+void TestPanelTick::fullBoardCallCount_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<int>("perChannel");
+    QTest::addColumn<int>("total");
+    QTest::newRow("Q310") << "Q310" << 14 << 28 << 394;
+    QTest::newRow("Q420") << "Q420" << 12 << 26 << 315;
+    QTest::newRow("Q510") << "Q510" << 12 << 25 << 303;
+    QTest::newRow("Q510E") << "Q510E" << 9 << 25 << 228;
+    QTest::newRow("Q205") << "Q205" << 21 << 17 << 320; // 17 for a remote-board channel
+}
+
+void TestPanelTick::fullBoardCallCount()
+{
+    QFETCH(QString, model);
+    QFETCH(int, channels);
+    QFETCH(int, perChannel);
+    QFETCH(int, total);
+    FakeHV hv;
+    hv.setBoard(S, model, channels);
+    auto p = openPanel(model, hv, S);
+    hv.clear();
+    p->ChMonTick();
+    QCOMPARE(hv.calls.size(), total);
+    const int last = channels - 1;
+    QCOMPARE(hv.calls.filter(QRegularExpression(QStringLiteral(",%1\\)$").arg(last))).size(), perChannel);
+}
+
+void TestPanelTick::guardedFieldIsNotRead_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QStringList>("missing");
+    QTest::newRow("Q310 V0Set_3") << "Q310" << "V0Set_3" << QStringList{"ParamAttribute(3,V0Set,Exp,3)", "ParamValue(3,V0Set,3)"};
+    QTest::newRow("Q310 RmpDwn_9") << "Q310" << "RmpDwn_9" << QStringList{"ParamValue(3,RDWn,9)"};
+    QTest::newRow("Q310 name 12") << "Q310" << "txtChName_12" << QStringList{"ChannelName(3,12)"};
+    QTest::newRow("Q420 Trip_2") << "Q420" << "Trip_2" << QStringList{"ParamValue(3,Trip,2)"};
+    QTest::newRow("Q510 I1Set_4") << "Q510" << "I1Set_4" << QStringList{"ParamAttribute(3,I1Set,Exp,4)", "ParamValue(3,I1Set,4)"};
+    QTest::newRow("Q510E V1Set_8") << "Q510E" << "V1Set_8" << QStringList{"ParamAttribute(3,V1Set,Exp,8)", "ParamValue(3,V1Set,8)"};
+    QTest::newRow("Q205 SVMax_7") << "Q205" << "SVMax_7" << QStringList{"ParamAttribute(3,SVMax,Exp,10)", "ParamValue(3,SVMax,10)"};
+}
+
+void TestPanelTick::guardedFieldIsNotRead()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, field);
+    QFETCH(QStringList, missing);
+    FakeHV hv;
+    hv.setBoard(S, model, 21);
+    auto p = openPanel(model, hv, S);
+    QWidget *w = control<QWidget>(p.get(), field);
+    if (!w->isVisibleTo(p.get()))
+        control<QTabBar>(p.get(), QStringLiteral("TabStrip1"))->setCurrentIndex(1);
+    w->setFocus();
+    QCOMPARE(p->focusWidget(), w);
+
+    hv.clear();
+    p->ChMonTick(); // the first tick writes even the focused field
+    const QStringList first = hv.calls;
+    for (const QString &c : missing)
+        QVERIFY2(first.contains(c), qPrintable(c));
+
+    hv.clear();
+    p->ChMonTick();
+    QCOMPARE(hv.calls.size(), first.size() - missing.size());
+    for (const QString &c : missing)
+        QVERIFY2(!hv.calls.contains(c), qPrintable(c));
+    // Everything else of that channel is still read, in the same order.
+    QStringList rest = first;
+    for (const QString &c : missing)
+        rest.removeOne(c);
+    QCOMPARE(hv.calls, rest);
+}
+
+void TestPanelTick::moreChannelsThanRowsFillsTheRows_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("Q310") << "Q310" << 14;
+    QTest::newRow("Q420") << "Q420" << 12;
+    QTest::newRow("Q510") << "Q510" << 12;
+    QTest::newRow("Q510E") << "Q510E" << 9;
+    QTest::newRow("Q205") << "Q205" << 21;
+}
+
+void TestPanelTick::moreChannelsThanRowsFillsTheRows()
+{
+    QFETCH(QString, model);
+    QFETCH(int, rows);
+    MsgBoxCatcher boxes;
+    FakeHV hv;
+    hv.setBoard(S, model, rows + 3);
+    auto p = openPanel(model, hv, S);
+    hv.clear();
+    p->ChMonTick();
+    QVERIFY(boxes.shown.isEmpty());
+    QVERIFY(p->isVisible());
+    QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_%1").arg(rows - 1))->text(),
+             QStringLiteral("CH%1").arg(rows - 1));
+    QVERIFY(hv.callsStartingWith(QStringLiteral("ChannelName(3,%1)").arg(rows)).isEmpty());
+}
+
+void TestPanelTick::failureTakesBoardRemovedPathOnce_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("failOn");
+    QTest::addColumn<bool>("emptySlot");
+    QTest::newRow("Q310 empty slot") << "Q310" << QString() << true;
+    QTest::newRow("Q310 status read") << "Q310" << "ParamValue(3,Status,5)" << false;
+    QTest::newRow("Q420 board HVMax") << "Q420" << "ParamValue(3,HVMax)" << false;
+    QTest::newRow("Q510 board status") << "Q510" << "ParamValue(3,BdStatus)" << false;
+    QTest::newRow("Q510E exponent") << "Q510E" << "ParamAttribute(3,IMon,Exp,2)" << false;
+    QTest::newRow("Q205 crate map") << "Q205" << "QuerySlots" << false;
+    QTest::newRow("Q205 empty slot") << "Q205" << QString() << true;
+}
+
+void TestPanelTick::failureTakesBoardRemovedPathOnce()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, failOn);
+    QFETCH(bool, emptySlot);
+    MsgBoxCatcher boxes;
+    FakeHV hv;
+    hv.setBoard(S, model, 6);
+    auto p = openPanel(model, hv, S, false);
+    auto *timer = p->findChild<QTimer *>(QStringLiteral("ChMon"));
+    QVERIFY(timer->isActive());
+    if (emptySlot)
+        hv.setBoard(S, QString(), 0);
+    else
+        hv.failOn << failOn;
+
+    p->ChMonTick();
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].title, QStringLiteral("Attention"));
+    QCOMPARE(boxes.shown[0].text, QStringLiteral("Board removed."));
+    QCOMPARE(boxes.shown[0].icon, QMessageBox::Critical);
+    QVERIFY(!p->isVisible());
+    QVERIFY(!timer->isActive());
+
+    hv.clear();
+    p->ChMonTick(); // nothing more happens for a closed panel
+    QVERIFY(hv.calls.isEmpty());
+    QCOMPARE(boxes.shown.size(), 1);
+}
+
+void TestPanelTick::activationReadsSlotAndRange()
+{
+    FakeHV hv;
+    hv.setBoard(12, QStringLiteral("Q310"), 1);
+    hv.paramAttribute = [](qint16, const QString &par, const QString &prop, std::optional<qint16>) -> QVariant {
+        if (par == QLatin1String("Temp"))
+            return prop == QLatin1String("Minval") ? 5 : 70;
+        return 0;
+    };
+    hv.clear();
+    auto p = openPanel(QStringLiteral("Q310"), hv, 12);
+    QCOMPARE(p->slot(), qint16(12));
+    QCOMPARE(hv.calls.mid(0, 2), (QStringList{"ParamAttribute(12,Temp,Minval)", "ParamAttribute(12,Temp,Maxval)"}));
+    auto *temp = control<Thermometer>(p.get(), QStringLiteral("Temp"));
+    QCOMPARE(temp->minimum(), 5.0);
+    QCOMPARE(temp->maximum(), 70.0);
+
+    // The slot is read again at every activation.
+    setWindowTag(p.get(), QStringLiteral("Mon7"));
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(p.get(), &activate);
+    QCOMPARE(p->slot(), qint16(7));
+}
+
+void TestPanelTick::failingRangeReadRemovesBoard()
+{
+    MsgBoxCatcher boxes;
+    FakeHV hv;
+    hv.setBoard(S, QStringLiteral("Q420"), 2);
+    hv.failOn << QStringLiteral("ParamAttribute(3,Temp,Maxval)");
+    auto p = openPanel(QStringLiteral("Q420"), hv, S, false);
+    QTRY_COMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].text, QStringLiteral("Board removed."));
+    QVERIFY(!p->isVisible());
+    QVERIFY(!p->findChild<QTimer *>(QStringLiteral("ChMon"))->isActive());
+}
+
+QTEST_MAIN(TestPanelTick)
+#include "tst_paneltick.moc"
