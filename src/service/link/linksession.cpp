@@ -270,8 +270,11 @@ QCborMap LinkSession::login(const QCborMap &request)
 
 void LinkSession::send(const QCborMap &message)
 {
-    if (m_socket->state() == QAbstractSocket::ConnectedState)
-        m_socket->write(encodeFrame(message));
+    if (m_socket->state() != QAbstractSocket::ConnectedState)
+        return;
+    // Written at once rather than on the next pass of the event loop: a reply waits for no one.
+    m_socket->write(encodeFrame(message));
+    m_socket->flush();
 }
 
 void LinkSession::close(const QString &error)
