@@ -58,6 +58,17 @@ const SimParamSpec &SimBoard::channelSpec(const QString &par, int ch) const
     return *spec;
 }
 
+const SimParamSpec &SimBoard::boardSpec(const QString &par) const
+{
+    const SimParamSpec *spec = m_model->boardParam(par);
+    if (!spec) {
+        const QString hint = m_model->channelParam(0, par) ? QStringLiteral(" (it is a channel parameter)") : QString();
+        throw HVError(QStringLiteral("the %1 in slot %2 has no board parameter \"%3\"%4")
+                          .arg(m_model->name).arg(m_slot).arg(par, hint));
+    }
+    return *spec;
+}
+
 SimChannel::Conditions SimBoard::conditions(const Inputs &in) const
 {
     SimChannel::Conditions c;
@@ -96,18 +107,12 @@ void SimBoard::advance(double seconds, const Inputs &in)
 QVariant SimBoard::value(const QString &par, std::optional<int> ch, const Inputs &in, qint64 nowMs) const
 {
     if (!ch) {
-        const SimParamSpec *spec = m_model->boardParam(par);
-        if (!spec) {
-            const QString hint = m_model->channelParam(0, par) ? QStringLiteral(" (it is a channel parameter)")
-                                                               : QString();
-            throw HVError(QStringLiteral("the %1 in slot %2 has no board parameter \"%3\"%4")
-                              .arg(m_model->name).arg(m_slot).arg(par, hint));
-        }
+        const SimParamSpec &spec = boardSpec(par);
         if (par == QLatin1String("Temp"))
             return std::round(m_temp * 10) / 10;
         if (par == QLatin1String("BdStatus"))
             return int(boardStatus());
-        return m_boardValues.value(par);
+        return m_boardValues.value(spec.name);
     }
 
     const SimParamSpec &spec = channelSpec(par, *ch);
@@ -169,10 +174,7 @@ QVariant SimBoard::attribute(const QString &par, const QString &prop, std::optio
     if (ch) {
         spec = &channelSpec(par, *ch);
     } else {
-        spec = m_model->boardParam(par);
-        if (!spec)
-            throw HVError(QStringLiteral("the %1 in slot %2 has no board parameter \"%3\"")
-                              .arg(m_model->name).arg(m_slot).arg(par));
+        spec = &boardSpec(par);
     }
     if (prop == QLatin1String("Minval"))
         return spec->minval;
@@ -222,10 +224,8 @@ void SimBoard::setHardwareMax(std::optional<int> ch, double volts)
         channel(*ch).store(spec.name, volts / std::pow(10.0, spec.exp));
         return;
     }
-    const SimParamSpec *spec = m_model->boardParam(QStringLiteral("HVMax"));
-    if (!spec)
-        throw HVError(QStringLiteral("the %1 in slot %2 has no board parameter \"HVMax\"").arg(m_model->name).arg(m_slot));
-    m_boardValues.insert(spec->name, volts / std::pow(10.0, spec->exp));
+    const SimParamSpec &spec = boardSpec(QStringLiteral("HVMax"));
+    m_boardValues.insert(spec.name, volts / std::pow(10.0, spec.exp));
 }
 
 void SimBoard::killAll()

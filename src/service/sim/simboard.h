@@ -77,6 +77,7 @@ private:
     SimChannel::Conditions conditions(const Inputs &in) const;
     double temperatureTarget(const Inputs &in) const;
     const SimParamSpec &channelSpec(const QString &par, int ch) const; // throws
+    const SimParamSpec &boardSpec(const QString &par) const;           // throws
     void storeChecked(SimChannel &c, const SimParamSpec &spec, int ch, double value);
 
     const SimBoardModel *m_model;         // catalogue entry, outlives the board
