@@ -271,7 +271,8 @@ private slots:
         QCOMPARE(errorOf([&] { client.ParamValue(0, QStringLiteral("First")); }),
                  QStringLiteral("No answer from the crate within 0.1 s"));
         server.thread.setLatencyMs(0);
-        QTest::qWait(400); // the late answer to "First" arrives meanwhile
+        client.setReplyTimeoutMs(5000);
+        // The late answer to "First" arrives before the one to "Second".
         QCOMPARE(client.ParamValue(0, QStringLiteral("Second")), QVariant(QStringLiteral("Second")));
     }
 
@@ -358,6 +359,31 @@ private slots:
         // Nothing bad reached the backend, and the connection still works.
         QCOMPARE(ask({{Key::Op, Op::ChannelName}, {Key::Slot, 0}, {Key::Ch, 1}}), QString());
         QCOMPARE(server.fake.load()->calls, (QStringList{"Login(wxqv,wxqv,0,127.0.0.1)", "ChannelName(0,1)"}));
+    }
+
+    void idleAndSurplusConnectionsAreTurnedAway()
+    {
+        FakeServer server;
+        server.thread.setLoginTimeoutMs(300);
+        RawPeer silent(server.thread.port());
+        QCOMPARE(silent.reply().value(Key::Error).toString(), QStringLiteral("No login within 0.3 s"));
+        QVERIFY(silent.closedByServer());
+
+        server.thread.setLoginTimeoutMs(LinkServer::DefaultLoginTimeoutMs);
+        std::vector<std::unique_ptr<NetClient>> clients;
+        for (int i = 0; i < LinkServer::MaxConnections; ++i) {
+            clients.push_back(std::make_unique<NetClient>(server.thread.port()));
+            clients.back()->Login(User, Password, 0, Local);
+        }
+        NetClient surplus(server.thread.port());
+        QCOMPARE(errorOf([&] { surplus.Login(User, Password, 0, Local); }),
+                 QStringLiteral("Too many connections to the crate (limit %1)").arg(LinkServer::MaxConnections));
+        QCOMPARE(errorOf([&] { surplus.ChannelName(0, 0); }), QStringLiteral("Not connected"));
+
+        clients.front()->Logout();
+        QTRY_COMPARE(server.thread.connectionCount(), LinkServer::MaxConnections - 1);
+        surplus.Login(User, Password, 0, Local);
+        QCOMPARE(surplus.ChannelName(0, 0), QStringLiteral("CH0"));
     }
 
     void theProtocolVersionIsChecked_data()

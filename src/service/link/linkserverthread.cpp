@@ -14,7 +14,12 @@ LinkServerThread::LinkServerThread(ServerFactory makeServer, const QHostAddress 
     QMetaObject::invokeMethod(
         m_context.get(),
         [&] {
-            m_server = makeServer();
+            try {
+                m_server = makeServer();
+            } catch (const std::exception &e) {
+                error = QString::fromUtf8(e.what());
+                return;
+            }
             if (!m_server->listen(address, 0))
                 error = m_server->errorString();
             m_port = m_server->port();
@@ -22,7 +27,7 @@ LinkServerThread::LinkServerThread(ServerFactory makeServer, const QHostAddress 
         Qt::BlockingQueuedConnection);
     if (!error.isEmpty()) {
         stop();
-        throw HVError(QStringLiteral("Cannot listen on %1: %2").arg(m_address, error));
+        throw HVError(QStringLiteral("Cannot start the server on %1: %2").arg(m_address, error));
     }
 }
 

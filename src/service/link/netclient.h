@@ -24,6 +24,7 @@ public:
     quint16 port() const { return m_port; }
     int connectTimeoutMs() const { return m_connectTimeoutMs; }
     int replyTimeoutMs() const { return m_replyTimeoutMs; }
+    void setReplyTimeoutMs(int ms) { m_replyTimeoutMs = ms; }
     bool isConnected() const;
 
     // Address is a numeric IP address; the port is the one given at construction.
