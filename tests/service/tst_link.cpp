@@ -227,6 +227,17 @@ private slots:
         QCOMPARE(errorOf([&] { nobody.Login(User, Password, 0, Local); }),
                  QStringLiteral("Cannot connect to 127.0.0.1:%1: connection refused").arg(freePort));
 
+        // A full accept queue: the kernel lets the next connection hang.
+        QTcpServer full;
+        full.setListenBacklogSize(0);
+        QVERIFY(full.listen(QHostAddress::LocalHost, 0));
+        QTcpSocket filler;
+        filler.connectToHost(QHostAddress::LocalHost, full.serverPort());
+        QVERIFY(filler.waitForConnected(1000));
+        NetClient hanging(full.serverPort(), 200, 200);
+        QCOMPARE(errorOf([&] { hanging.Login(User, Password, 0, Local); }),
+                 QStringLiteral("Cannot connect to 127.0.0.1:%1: no answer within 0.2 s").arg(full.serverPort()));
+
         // Accepts the connection (the kernel does) and never says a word.
         QTcpServer silent;
         QVERIFY(silent.listen(QHostAddress::LocalHost, 0));

@@ -172,6 +172,7 @@ private slots:
         QTest::newRow("negative") << "-1s" << qint64(-1);
         QTest::newRow("unknown unit") << "3h" << qint64(-1);
         QTest::newRow("empty") << "" << qint64(-1);
+        QTest::newRow("longer than a timer waits") << "100000000s" << qint64(-1);
     }
     void durations()
     {

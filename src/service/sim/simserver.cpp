@@ -5,6 +5,7 @@
 #include "simcrate.h"
 
 #include <QRegularExpression>
+#include <limits>
 
 SimServer::SimServer(SimCrate &crate, QObject *parent)
     : LinkServer([&crate] { return std::make_unique<SimAdapter>(crate); }, parent), m_crate(crate)
@@ -80,7 +81,7 @@ std::optional<qint64> SimServer::parseDurationMs(const QString &text)
     else if (unit == QLatin1String("m") || unit == QLatin1String("min"))
         factor = 60000;
     const double ms = amount * factor;
-    if (ms > 1e12)
+    if (ms > std::numeric_limits<int>::max()) // what a timer can wait
         return std::nullopt;
     return qint64(ms);
 }
