@@ -1,0 +1,180 @@
+// Graph window at the history cap: 12 traces of 86 400 points each (a day at
+// one point per second), the graph 800 x 500 pixels offscreen. Prints the time
+// of a full replot and of one sampling tick (reads, append, autoscale, redraw),
+// and the process memory over three further simulated days, driven faster than
+// real time. Two signals: a realistic one (slow drift with a little ripple) and a
+// worst case whose every pixel column spans the whole axis. Not a test: it
+// only prints.
+#include "frmgraph.h"
+#include "hvpowersupply.h"
+#include "lib.h"
+#include "plotdrag.h"
+#include "tracegraph.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMimeData>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <memory>
+
+namespace {
+
+// A crate answering instantly, so what is measured is the graph. Each channel
+// reads a sine of the given period (in samples) plus noise.
+class WaveCrate : public HVPowerSupply
+{
+public:
+    WaveCrate(double periodSamples, double noise)
+        : m_period(periodSamples), m_noise(noise) {}
+
+    void Login(const QString &, const QString &, qint32, const QString &) override {}
+    void Logout() override {}
+    void QuerySlots(QVariant *, QVariant *, QVariant *) override {}
+    QVariant CrateProperty(const QString &) override { return {}; }
+    QVariant ParamValue(qint16, const QString &, std::optional<qint16> ch) override
+    {
+        const int c = ch.value_or(0);
+        m_seed = m_seed * 1103515245u + 12345u;
+        const double noise = double((m_seed >> 16) & 0x7fff) / 32768.0 - 0.5;
+        const double t = double(m_sample[c]++);
+        return 1000 + 100 * c + 300 * std::sin(2 * M_PI * t / m_period + c) + m_noise * noise;
+    }
+    void SetParamValue(qint16, const QString &, qint16, const QVariant &) override {}
+    QVariant ParamAttribute(qint16, const QString &, const QString &prop, std::optional<qint16> ch) override
+    {
+        if (prop == QLatin1String("Unit"))
+            return ch.value_or(0) % 2 ? QStringLiteral("A") : QStringLiteral("V");
+        return 0;
+    }
+    QString ChannelName(qint16, qint16 ch) override { return QStringLiteral("CH%1").arg(ch); }
+    void SetChannelName(qint16, qint16, const QString &) override {}
+    QStringList ListChannelParams(qint16, qint16) override { return {}; }
+
+private:
+    double m_period;            // samples per period of the sine
+    double m_noise;             // peak-to-peak noise
+    quint32 m_seed = 1;         // noise generator state
+    quint64 m_sample[16] = {};  // samples read per channel
+};
+
+double rssMiB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
+}
+
+// Median CPU time of this thread in ms: other processes on a busy machine do not count.
+template <typename F>
+double medianMs(int runs, F &&f)
+{
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        const double start = threadCpuMs();
+        f();
+        ms.push_back(threadCpuMs() - start);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms[ms.size() / 2];
+}
+
+void setAutoscale(TraceGraph &g, bool on)
+{
+    for (int i = 0; i < g.valueAxisCount(); ++i)
+        g.setAxisAutoscale(i, on);
+}
+
+constexpr int Traces = 12;
+constexpr int Day = TraceGraph::DefaultHistoryLimit;
+
+void run(const char *title, double periodSamples, double noise, bool watchMemory)
+{
+    std::printf("\n== %s ==\n", title);
+    const double rssStart = rssMiB();
+    WaveCrate crate(periodSamples, noise);
+    QTreeWidget source; // drops must come from the picker's tree
+    source.setObjectName(QStringLiteral("tvSysTree"));
+    frmGraph window(crate);
+    for (int i = 0; i < Traces; ++i) {
+        std::unique_ptr<QMimeData> data(
+            PlotDrag::encode({0, qint16(i), QStringLiteral("VMon"), QStringLiteral("tvSysTree")}));
+        window.acceptDrop(&source, data.get());
+    }
+    TraceGraph &graph = *window.graph();
+    window.show();
+    QApplication::processEvents();
+    window.resize(173 + 800, window.height() - window.centralWidget()->height() + 500);
+    QApplication::processEvents();
+
+    // Fill a day quickly (autoscale off: only the sampling path), then a second day.
+    setAutoscale(graph, false);
+    const double fillStart = threadCpuMs();
+    for (int i = 0; i < Day; ++i)
+        window.tick();
+    const double fillMs = threadCpuMs() - fillStart;
+    const double rssFull = rssMiB();
+    double rssMax = rssFull, rssMin = rssFull;
+    std::vector<double> rssDays;
+    for (int day = 0; day < 3; ++day) {
+        for (int i = 0; i < Day; ++i) {
+            window.tick();
+            if (i % 3600 == 0) {
+                rssMax = std::max(rssMax, rssMiB());
+                rssMin = std::min(rssMin, rssMiB());
+            }
+        }
+        rssDays.push_back(rssMiB());
+    }
+    const double rssAfter = rssDays.back();
+    setAutoscale(graph, true);
+
+    const double replot = medianMs(21, [&] { graph.replotNow(); });
+    const double tick = medianMs(21, [&] {
+        window.tick();
+        graph.replotNow();
+    });
+    const double tickOnly = medianMs(21, [&] { window.tick(); });
+
+    std::printf("graph %dx%d px, %d traces on %d value axes, %d points kept per trace (cap %d)\n", graph.width(),
+                graph.height(), graph.traceCount(), graph.valueAxisCount(), int(graph.traceKeys(0).size()), Day);
+    std::printf("full replot at the cap:            %7.2f ms (thread CPU, median of 21)\n", replot);
+    std::printf("tick at the cap (append + redraw): %7.2f ms, of which reads, append and autoscale %.2f ms\n", tick,
+                tickOnly);
+    std::printf("ratio tick / full replot:          %7.2f\n", tick / replot);
+    std::printf("ratio tick / 20 ms goal:           %7.2f\n", tick / 20.0);
+    std::printf("sampling without redraw:           %7.2f us per tick over a day\n", fillMs * 1e3 / Day);
+    if (watchMemory) {
+        std::printf("RSS before the window %.1f MiB; after day 1 %.1f MiB; after days 2, 3, 4: %.1f, %.1f, %.1f MiB "
+                    "(between %.1f and %.1f over days 2 to 4)\n",
+                    rssStart, rssFull, rssDays[0], rssDays[1], rssDays[2], rssMin, rssMax);
+        std::printf("ratio RSS day 4 / day 1:           %7.3f\n", rssAfter / rssFull);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Lib::InitTables();
+    run("realistic: 6-hour drift, 1% ripple", 6 * 3600, 6, true);
+    run("worst case: every pixel column spans the axis", 40, 40, false);
+    return 0;
+}
