@@ -111,6 +111,7 @@ void BoardPanel::refreshName(QLineEdit *field, qint16 ch)
     const QString name = h.ChannelName(Slot, ch);
     if (field->text() != name)
         field->setText(name);
+    m_nameShown.insert(field, name);
     refreshed(field);
 }
 
@@ -188,6 +189,7 @@ void BoardPanel::bindSwitch(TwoPosSwitch *sw, const QString &par, qint16 ch)
 void BoardPanel::bindName(QLineEdit *field, qint16 ch)
 {
     m_nameChannel.insert(field, ch);
+    m_nameShown.insert(field, field->text());
     field->installEventFilter(this);
 }
 
@@ -353,8 +355,14 @@ void BoardPanel::writeParam(QWidget *control, const QString &par, qint16 ch, con
 
 void BoardPanel::writeName(QLineEdit *field, qint16 ch)
 {
+    // Passing through a name field is no edit: only a changed text is written, so that
+    // a name not yet read ("Text1") or renamed meanwhile elsewhere is never sent back.
+    const QString text = field->text();
+    if (text == m_nameShown.value(field))
+        return;
     try {
-        h.SetChannelName(Slot, ch, field->text());
+        h.SetChannelName(Slot, ch, text);
+        m_nameShown.insert(field, text);
     } catch (const std::exception &e) {
         m_stale.insert(field);
         reportRefused(QStringLiteral("The name of channel %1 was not written: %2").arg(ch).arg(reason(e)));

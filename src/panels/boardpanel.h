@@ -111,5 +111,6 @@ private:
     bool m_removed = false;                  // the board-removed path has been taken
     QSet<const QWidget *> m_stale;           // a write failed: refresh at the next tick despite the focus
     QHash<const QObject *, qint16> m_nameChannel;          // name field -> its channel
+    QHash<const QLineEdit *, QString> m_nameShown;         // name field -> the name the board last gave
     QList<QPair<QWidget *, QWidget *>> m_pages;            // (page 1, page 2) frames
 };

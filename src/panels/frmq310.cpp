@@ -1,6 +1,7 @@
 #include "frmq310.h"
 
 #include "clicklabel.h"
+#include "frmq310graph.h"
 #include "panelkit.h"
 #include "thermometer.h"
 
@@ -124,7 +125,5 @@ void frmQ310::refreshChannel(qint16 ch)
 
 void frmQ310::OpenBoardGraph(const QString &ParName, qint16 MacroChannel)
 {
-    // The board graph window of this parameter and macro channel comes with the plotting windows.
-    Q_UNUSED(ParName);
-    Q_UNUSED(MacroChannel);
+    frmQ310Graph::open(h, Slot, MacroChannel, ParName);
 }

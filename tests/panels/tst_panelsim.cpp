@@ -1,0 +1,132 @@
+// The panels against the simulated crate through the real network client:
+// what the operator sets reaches the board, what the board refuses is told,
+// and a board or link that goes away closes the panel.
+#include "msgboxcatcher.h"
+#include "netclient.h"
+#include "numfield.h"
+#include "panelfixture.h"
+#include "simcrate.h"
+#include "simserver.h"
+
+#include <atomic>
+#include <cmath>
+
+namespace {
+
+// A crate on its own server thread with a clock the test moves, and a client logged in to it.
+struct Rig
+{
+    std::atomic<qint64> nowMs{0};
+    SimServerThread server{std::make_unique<SimCrate>([this] { return nowMs.load(); })};
+    NetClient client{server.port(), 2000, 2000};
+
+    Rig() { client.Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, server.address()); }
+    void advanceSeconds(int s) { nowMs += qint64(s) * 1000; }
+};
+
+void typeAndCommit(NumField *f, const QString &text)
+{
+    f->setFocus();
+    f->selectAll();
+    QTest::keyClicks(f, text);
+    QTest::keyClick(f, Qt::Key_Return);
+}
+
+} // namespace
+
+class TestPanelSim : public QObject
+{
+    Q_OBJECT
+private slots:
+    void committedSetpointMovesMonitorAfterRamp();
+    void refusedValueIsToldAndChangesNothing();
+    void boardOrLinkGoneClosesPanelOnce_data();
+    void boardOrLinkGoneClosesPanelOnce();
+};
+
+void TestPanelSim::committedSetpointMovesMonitorAfterRamp()
+{
+    MsgBoxCatcher boxes;
+    Rig rig;
+    rig.advanceSeconds(120); // channel 2 of slot 0 is on and ramps to 2.5 kV
+    auto p = openPanel(QStringLiteral("Q310"), rig.client, 0);
+    p->ChMonTick();
+    auto *vmon = control<NumField>(p.get(), QStringLiteral("VMon_2"));
+    QVERIFY2(std::abs(vmon->value() - 2500) < 25, qPrintable(vmon->text()));
+
+    QVERIFY(activatePanel(p.get()));
+    typeAndCommit(control<NumField>(p.get(), QStringLiteral("V0Set_2")), QStringLiteral("1"));
+    QCOMPARE(rig.server.crate().paramValue(0, QStringLiteral("V0Set"), 2).toDouble(), 1.0);
+
+    rig.advanceSeconds(60); // down by 1.5 kV at the board's ramp-down rate
+    p->ChMonTick();
+    QVERIFY2(std::abs(vmon->value() - 1000) < 10, qPrintable(vmon->text()));
+    QCOMPARE(vmon->text().right(2), QStringLiteral("kV"));
+    QVERIFY(boxes.shown.isEmpty());
+}
+
+void TestPanelSim::refusedValueIsToldAndChangesNothing()
+{
+    MsgBoxCatcher boxes;
+    Rig rig;
+    auto p = openPanel(QStringLiteral("Q310"), rig.client, 0);
+    p->ChMonTick();
+    QVERIFY(activatePanel(p.get()));
+    auto *v0 = control<NumField>(p.get(), QStringLiteral("V0Set_2"));
+    typeAndCommit(v0, QStringLiteral("99")); // far above the board's range
+
+    QTRY_COMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].title, QStringLiteral("Write refused"));
+    QVERIFY2(boxes.shown[0].text.startsWith(QStringLiteral("V0Set of channel 2 was not written: ")),
+             qPrintable(boxes.shown[0].text));
+    QVERIFY(boxes.shown[0].text.size() > 40); // the crate's reason follows
+    QCOMPARE(rig.server.crate().paramValue(0, QStringLiteral("V0Set"), 2).toDouble(), 2.5);
+
+    p->ChMonTick(); // the panel goes on and shows the board's value again
+    QVERIFY(p->isVisible());
+    QCOMPARE(v0->text(), QStringLiteral("2.5 kV"));
+}
+
+void TestPanelSim::boardOrLinkGoneClosesPanelOnce_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<bool>("dropLink");
+    QTest::newRow("Q310 pulled") << "Q310" << 0 << false;
+    QTest::newRow("Q420 pulled") << "Q420" << 1 << false;
+    QTest::newRow("Q432 link dropped") << "Q432" << 2 << true;
+    QTest::newRow("Q510 pulled") << "Q510" << 3 << false;
+    QTest::newRow("Q510E link dropped") << "Q510E" << 4 << true;
+    QTest::newRow("Q205 pulled") << "Q205" << 5 << false;
+}
+
+void TestPanelSim::boardOrLinkGoneClosesPanelOnce()
+{
+    QFETCH(QString, model);
+    QFETCH(int, slot);
+    QFETCH(bool, dropLink);
+    MsgBoxCatcher boxes;
+    Rig rig;
+    rig.advanceSeconds(5);
+    auto p = openPanel(model, rig.client, slot);
+    p->ChMonTick(); // every parameter the panel reads exists on the board
+    p->ChMonTick();
+    QVERIFY(boxes.shown.isEmpty());
+    QVERIFY(!control<QLineEdit>(p.get(), QStringLiteral("txtChName_0"))->text().isEmpty());
+    QVERIFY(control<QLineEdit>(p.get(), QStringLiteral("txtChName_0"))->text() != QStringLiteral("Text1"));
+
+    if (dropLink)
+        rig.server.dropAllConnections();
+    else
+        rig.server.pullBoard(slot);
+    p->ChMonTick();
+    QCOMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].text, QStringLiteral("Board removed."));
+    QCOMPARE(boxes.shown[0].title, QStringLiteral("Attention"));
+    QVERIFY(!p->isVisible());
+    p->ChMonTick();
+    QCOMPARE(boxes.shown.size(), 1);
+}
+
+QTEST_MAIN(TestPanelSim)
+#include "tst_panelsim.moc"
