@@ -95,7 +95,7 @@ void TestSimFile::catalogueOffersWhatEachPanelReads()
     }
     for (const QString &par : boardParams)
         QVERIFY2(crate.paramValue(0, par, std::nullopt).isValid(), qPrintable(par));
-    for (const QString &absent : {"HVMax", "BdStatus"})
+    for (const char *absent : {"HVMax", "BdStatus"})
         if (!boardParams.contains(absent))
             QVERIFY(!errorOf([&] { crate.paramValue(0, absent, std::nullopt); }).isEmpty());
 }

@@ -25,7 +25,7 @@ SimBoard::SimBoard(const SimBoardModel &model, int slot)
         m_channels.emplace_back(model.channelParams(ch), model.defaultLoadOhms, quint32(slot * 64 + ch));
         m_channels.back().name = defaultName(ch);
     }
-    for (const SimParamSpec &p : model.boardParams)
+    for (const SimParamInfo &p : model.boardParams)
         if (p.name == QLatin1String("HVMax"))
             m_boardValues.insert(p.name, p.initial);
 }
@@ -48,25 +48,25 @@ const SimChannel &SimBoard::channel(int ch) const
     return m_channels[size_t(ch)];
 }
 
-const SimParamSpec &SimBoard::channelSpec(const QString &par, int ch) const
+const SimParamInfo &SimBoard::channelInfo(const QString &par, int ch) const
 {
-    const SimParamSpec *spec = channel(ch).spec(par);
-    if (!spec) {
+    const SimParamInfo *info = channel(ch).info(par);
+    if (!info) {
         const QString hint = m_model->boardParam(par) ? QStringLiteral(" (it is a board parameter)") : QString();
         throw HVError(QStringLiteral("%1 has no parameter \"%2\"%3").arg(where(ch), par, hint));
     }
-    return *spec;
+    return *info;
 }
 
-const SimParamSpec &SimBoard::boardSpec(const QString &par) const
+const SimParamInfo &SimBoard::boardInfo(const QString &par) const
 {
-    const SimParamSpec *spec = m_model->boardParam(par);
-    if (!spec) {
+    const SimParamInfo *info = m_model->boardParam(par);
+    if (!info) {
         const QString hint = m_model->channelParam(0, par) ? QStringLiteral(" (it is a channel parameter)") : QString();
         throw HVError(QStringLiteral("the %1 in slot %2 has no board parameter \"%3\"%4")
                           .arg(m_model->name).arg(m_slot).arg(par, hint));
     }
-    return *spec;
+    return *info;
 }
 
 SimChannel::Conditions SimBoard::conditions(const Inputs &in) const
@@ -107,44 +107,44 @@ void SimBoard::advance(double seconds, const Inputs &in)
 QVariant SimBoard::value(const QString &par, std::optional<int> ch, const Inputs &in, qint64 nowMs) const
 {
     if (!ch) {
-        const SimParamSpec &spec = boardSpec(par);
+        const SimParamInfo &info = boardInfo(par);
         if (par == QLatin1String("Temp"))
             return std::round(m_temp * 10) / 10;
         if (par == QLatin1String("BdStatus"))
             return int(boardStatus());
-        return m_boardValues.value(spec.name);
+        return m_boardValues.value(info.name);
     }
 
-    const SimParamSpec &spec = channelSpec(par, *ch);
+    const SimParamInfo &info = channelInfo(par, *ch);
     const SimChannel &c = channel(*ch);
-    const double scale = std::pow(10.0, spec.exp);
+    const double scale = std::pow(10.0, info.exp);
     if (par == QLatin1String("VMon"))
         return c.volts() / scale;
     if (par == QLatin1String("IMon"))
         return c.measuredAmps(conditions(in), nowMs) / scale;
-    if (spec.type == SimParamSpec::ChannelStatus)
+    if (info.type == SimParamInfo::ChannelStatus)
         return int(c.status(conditions(in)));
-    if (spec.type == SimParamSpec::OnOff)
+    if (info.type == SimParamInfo::OnOff)
         return c.stored(par) != 0 ? 1 : 0;
     return c.stored(par);
 }
 
-void SimBoard::storeChecked(SimChannel &c, const SimParamSpec &spec, int ch, double value)
+void SimBoard::storeChecked(SimChannel &c, const SimParamInfo &info, int ch, double value)
 {
-    if (spec.type == SimParamSpec::OnOff) {
-        c.store(spec.name, value != 0 ? 1 : 0);
+    if (info.type == SimParamInfo::OnOff) {
+        c.store(info.name, value != 0 ? 1 : 0);
         return;
     }
-    if (value < spec.minval || value > spec.maxval)
+    if (value < info.minval || value > info.maxval)
         throw HVError(QStringLiteral("%1 = %2 is out of range %3..%4 on %5")
-                          .arg(spec.name, number(value), number(spec.minval), number(spec.maxval), where(ch)));
-    c.store(spec.name, value);
+                          .arg(info.name, number(value), number(info.minval), number(info.maxval), where(ch)));
+    c.store(info.name, value);
 }
 
 void SimBoard::setValue(const QString &par, int ch, const QVariant &value, const Inputs &in, bool killInput)
 {
-    const SimParamSpec &spec = channelSpec(par, ch);
-    if (!spec.writable)
+    const SimParamInfo &info = channelInfo(par, ch);
+    if (!info.writable)
         throw HVError(QStringLiteral("%1 is read-only (%2)").arg(par, where(ch)));
     bool ok = false;
     const double d = value.toDouble(&ok);
@@ -153,7 +153,7 @@ void SimBoard::setValue(const QString &par, int ch, const QVariant &value, const
 
     SimChannel &c = channel(ch);
     if (par != QLatin1String("Pw")) {
-        storeChecked(c, spec, ch, d);
+        storeChecked(c, info, ch, d);
         return;
     }
     if (d == 0) {
@@ -170,22 +170,22 @@ void SimBoard::setValue(const QString &par, int ch, const QVariant &value, const
 
 QVariant SimBoard::attribute(const QString &par, const QString &prop, std::optional<int> ch) const
 {
-    const SimParamSpec *spec = nullptr;
+    const SimParamInfo *info = nullptr;
     if (ch) {
-        spec = &channelSpec(par, *ch);
+        info = &channelInfo(par, *ch);
     } else {
-        spec = &boardSpec(par);
+        info = &boardInfo(par);
     }
     if (prop == QLatin1String("Minval"))
-        return spec->minval;
+        return info->minval;
     if (prop == QLatin1String("Maxval"))
-        return spec->maxval;
+        return info->maxval;
     if (prop == QLatin1String("Exp"))
-        return spec->exp;
+        return info->exp;
     if (prop == QLatin1String("Unit"))
-        return spec->unit;
+        return info->unit;
     if (prop == QLatin1String("Type"))
-        return spec->type;
+        return info->type;
     throw HVError(QStringLiteral("unknown parameter property \"%1\" (known: Minval, Maxval, Exp, Unit, Type)")
                       .arg(prop));
 }
@@ -210,7 +210,7 @@ void SimBoard::setChannelName(int ch, const QString &name)
 QStringList SimBoard::channelParams(int ch) const
 {
     QStringList names;
-    for (const SimParamSpec &p : channel(ch).params())
+    for (const SimParamInfo &p : channel(ch).params())
         names << p.name;
     return names;
 }
@@ -220,12 +220,12 @@ void SimBoard::setHardwareMax(std::optional<int> ch, double volts)
     if (!std::isfinite(volts) || volts < 0)
         throw HVError(QStringLiteral("a hardware maximum of %1 V is not possible").arg(number(volts)));
     if (ch) {
-        const SimParamSpec &spec = channelSpec(QStringLiteral("HVMax"), *ch);
-        channel(*ch).store(spec.name, volts / std::pow(10.0, spec.exp));
+        const SimParamInfo &info = channelInfo(QStringLiteral("HVMax"), *ch);
+        channel(*ch).store(info.name, volts / std::pow(10.0, info.exp));
         return;
     }
-    const SimParamSpec &spec = boardSpec(QStringLiteral("HVMax"));
-    m_boardValues.insert(spec.name, volts / std::pow(10.0, spec.exp));
+    const SimParamInfo &info = boardInfo(QStringLiteral("HVMax"));
+    m_boardValues.insert(info.name, volts / std::pow(10.0, info.exp));
 }
 
 void SimBoard::killAll()
@@ -279,13 +279,13 @@ void SimBoard::apply(const SimBoardSetup &setup, const Inputs &in)
     m_faults = setup.faults;
 
     for (auto it = setup.params.cbegin(); it != setup.params.cend(); ++it) {
-        const SimParamSpec *spec = m_model->boardParam(it.key());
-        if (!spec || it.key() != QLatin1String("HVMax"))
+        const SimParamInfo *info = m_model->boardParam(it.key());
+        if (!info || it.key() != QLatin1String("HVMax"))
             throw HVError(QStringLiteral("%1: the %2 has no board parameter \"%3\" that can be set")
                               .arg(board, m_model->name, it.key()));
-        if (!(it.value() >= spec->minval && it.value() <= spec->maxval))
+        if (!(it.value() >= info->minval && it.value() <= info->maxval))
             throw HVError(QStringLiteral("%1: %2 = %3 is out of range %4..%5")
-                              .arg(board, it.key(), number(it.value()), number(spec->minval), number(spec->maxval)));
+                              .arg(board, it.key(), number(it.value()), number(info->minval), number(info->maxval)));
         m_boardValues.insert(it.key(), it.value());
     }
 
@@ -302,18 +302,18 @@ void SimBoard::apply(const SimBoardSetup &setup, const Inputs &in)
             throw HVError(QStringLiteral("%1: faults %2 name bits other than 4, 6, 8, 10 and 11").arg(where(cs.ch)).arg(cs.faults));
         c.setFaults(cs.faults);
         for (auto it = cs.params.cbegin(); it != cs.params.cend(); ++it) {
-            const SimParamSpec &spec = channelSpec(it.key(), cs.ch);
-            if (!spec.writable && spec.name != QLatin1String("HVMax"))
+            const SimParamInfo &info = channelInfo(it.key(), cs.ch);
+            if (!info.writable && info.name != QLatin1String("HVMax"))
                 throw HVError(QStringLiteral("%1 is read-only (%2)").arg(it.key(), where(cs.ch)));
             if (!std::isfinite(it.value()))
                 throw HVError(QStringLiteral("%1 is not a number (%2)").arg(it.key(), where(cs.ch)));
-            if (spec.name == QLatin1String("Pw")) {
+            if (info.name == QLatin1String("Pw")) {
                 if (it.value() != 0)
                     c.switchOn();
                 else
                     c.switchOff(true);
             } else {
-                storeChecked(c, spec, cs.ch, it.value());
+                storeChecked(c, info, cs.ch, it.value());
             }
         }
     }
@@ -331,7 +331,7 @@ SimBoardSetup SimBoard::setup() const
     s.model = m_model->name;
     s.ambient = m_ambient;
     s.faults = m_faults;
-    for (const SimParamSpec &p : m_model->boardParams)
+    for (const SimParamInfo &p : m_model->boardParams)
         if (m_boardValues.contains(p.name) && m_boardValues.value(p.name) != p.initial)
             s.params.insert(p.name, m_boardValues.value(p.name));
     for (int ch = 0; ch < channelCount(); ++ch) {
@@ -343,7 +343,7 @@ SimBoardSetup SimBoard::setup() const
         if (c.loadOhms() != m_model->defaultLoadOhms)
             cs.loadOhms = c.loadOhms();
         cs.faults = c.faults();
-        for (const SimParamSpec &p : c.params())
+        for (const SimParamInfo &p : c.params())
             if ((p.writable || p.name == QLatin1String("HVMax")) && c.stored(p.name) != p.initial)
                 cs.params.insert(p.name, c.stored(p.name));
         if (cs.name || cs.loadOhms || cs.faults || !cs.params.isEmpty())

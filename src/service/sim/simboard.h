@@ -76,9 +76,9 @@ private:
     QString where(int ch) const;  // "slot 0 channel 3"
     SimChannel::Conditions conditions(const Inputs &in) const;
     double temperatureTarget(const Inputs &in) const;
-    const SimParamSpec &channelSpec(const QString &par, int ch) const; // throws
-    const SimParamSpec &boardSpec(const QString &par) const;           // throws
-    void storeChecked(SimChannel &c, const SimParamSpec &spec, int ch, double value);
+    const SimParamInfo &channelInfo(const QString &par, int ch) const; // throws
+    const SimParamInfo &boardInfo(const QString &par) const;           // throws
+    void storeChecked(SimChannel &c, const SimParamInfo &info, int ch, double value);
 
     const SimBoardModel *m_model;         // catalogue entry, outlives the board
     int m_slot;                           // for messages

@@ -6,25 +6,25 @@
 
 namespace {
 
-using P = SimParamSpec;
+using P = SimParamInfo;
 
-SimParamSpec numeric(const QString &name, double minval, double maxval, int exp, const QString &unit,
+SimParamInfo numeric(const QString &name, double minval, double maxval, int exp, const QString &unit,
                      double initial, bool writable = true)
 {
     return {name, P::Numeric, minval, maxval, exp, unit, writable, initial};
 }
 
-SimParamSpec onOff(const QString &name, double initial)
+SimParamInfo onOff(const QString &name, double initial)
 {
     return {name, P::OnOff, 0, 1, 0, QString(), true, initial};
 }
 
-SimParamSpec channelStatus()
+SimParamInfo channelStatus()
 {
     return {QStringLiteral("Status"), P::ChannelStatus, 0, 4095, 0, QString(), false, 0};
 }
 
-SimParamSpec boardTemp(double maxval = 80)
+SimParamInfo boardTemp(double maxval = 80)
 {
     return numeric(QStringLiteral("Temp"), 0, maxval, 0, QStringLiteral("°C"), 25, false);
 }
@@ -50,12 +50,12 @@ enum Feature {
     WithTrip = 8,      // over-current trip time
 };
 
-QList<SimParamSpec> hvChannel(const HvRange &r, int features)
+QList<SimParamInfo> hvChannel(const HvRange &r, int features)
 {
     const double vMaxBase = r.vMax * scale(r.vExp);
     const double iMaxBase = r.iMax * scale(r.iExp);
     const bool second = features & WithSecondSet;
-    QList<SimParamSpec> ps;
+    QList<SimParamInfo> ps;
     ps << numeric("V0Set", 0, r.vMax, r.vExp, "V", 0)
        << numeric("I0Set", 0, r.iMax, r.iExp, "A", r.iMax / 2);
     if (second)
@@ -115,8 +115,8 @@ SimBoardModel q205()
     // switched, and eighteen channels of the remote boards.
     const HvRange hv{6, 3, 2, -3, -6};
     const HvRange remote{1000, 0, 10000, -9, -9};
-    const QList<SimParamSpec> hvParams = hvChannel(hv, WithPDwn | WithTrip);
-    const QList<SimParamSpec> remoteParams = hvChannel(remote, 0);
+    const QList<SimParamInfo> hvParams = hvChannel(hv, WithPDwn | WithTrip);
+    const QList<SimParamInfo> remoteParams = hvChannel(remote, 0);
     return {"Q205", 21, loadFor(remote),
             {boardTemp(100)},
             {{0, 1, hvParams}, {2, 2, {onOff("Pw", 0)}}, {3, 20, remoteParams}}};
@@ -125,7 +125,7 @@ SimBoardModel q205()
 SimBoardModel qx12()
 {
     const HvRange r{10, 3, 1000, -6, -6};
-    QList<SimParamSpec> ps;
+    QList<SimParamInfo> ps;
     ps << numeric("V0Set", 0, r.vMax, r.vExp, "V", 0) << numeric("I0Set", 0, r.iMax, r.iExp, "A", 500)
        << numeric("RUp", 1, 500, 0, "V/s", 50) << numeric("RDWn", 1, 500, 0, "V/s", 100) << onOff("Pw", 0)
        << numeric("VMon", 0, 10500, 0, "V", 0, false) << numeric("IMon", 0, 1050, -6, "A", 0, false)
@@ -163,26 +163,26 @@ const Catalogue &catalogue()
 
 } // namespace
 
-const QList<SimParamSpec> &SimBoardModel::channelParams(int ch) const
+const QList<SimParamInfo> &SimBoardModel::channelParams(int ch) const
 {
     for (const SimChannelGroup &g : groups)
         if (ch >= g.first && ch <= g.last)
             return g.params;
-    static const QList<SimParamSpec> none;
+    static const QList<SimParamInfo> none;
     return none;
 }
 
-const SimParamSpec *SimBoardModel::channelParam(int ch, const QString &name) const
+const SimParamInfo *SimBoardModel::channelParam(int ch, const QString &name) const
 {
-    for (const SimParamSpec &p : channelParams(ch))
+    for (const SimParamInfo &p : channelParams(ch))
         if (p.name == name)
             return &p;
     return nullptr;
 }
 
-const SimParamSpec *SimBoardModel::boardParam(const QString &name) const
+const SimParamInfo *SimBoardModel::boardParam(const QString &name) const
 {
-    for (const SimParamSpec &p : boardParams)
+    for (const SimParamInfo &p : boardParams)
         if (p.name == name)
             return &p;
     return nullptr;

@@ -8,7 +8,7 @@
 // and the board offer, with their type code, range, decimal exponent and unit.
 // A value is stored in its parameter's own scale: value x 10^exp = base unit.
 
-struct SimParamSpec
+struct SimParamInfo
 {
     enum Type { Numeric = 0, OnOff = 1, ChannelStatus = 2, BoardStatus = 3 };
 
@@ -27,7 +27,7 @@ struct SimChannelGroup
 {
     int first = 0;
     int last = 0;
-    QList<SimParamSpec> params;
+    QList<SimParamInfo> params;
 };
 
 struct SimBoardModel
@@ -35,12 +35,12 @@ struct SimBoardModel
     QString name;
     int channels = 0;
     double defaultLoadOhms = 1e9;     // load of a channel nobody configured
-    QList<SimParamSpec> boardParams;  // "Temp" always; "HVMax" or "BdStatus" on some models
+    QList<SimParamInfo> boardParams;  // "Temp" always; "HVMax" or "BdStatus" on some models
     QList<SimChannelGroup> groups;    // covers channels 0..channels-1
 
-    const QList<SimParamSpec> &channelParams(int ch) const;
-    const SimParamSpec *channelParam(int ch, const QString &name) const;
-    const SimParamSpec *boardParam(const QString &name) const;
+    const QList<SimParamInfo> &channelParams(int ch) const;
+    const SimParamInfo *channelParam(int ch, const QString &name) const;
+    const SimParamInfo *boardParam(const QString &name) const;
 };
 
 namespace SimCatalogue {

@@ -25,17 +25,17 @@ double noise(quint32 seed, qint64 bucket)
 
 } // namespace
 
-SimChannel::SimChannel(const QList<SimParamSpec> &params, double loadOhms, quint32 noiseSeed)
+SimChannel::SimChannel(const QList<SimParamInfo> &params, double loadOhms, quint32 noiseSeed)
     : m_params(&params), m_loadOhms(loadOhms), m_noiseSeed(noiseSeed)
 {
-    for (const SimParamSpec &p : params)
+    for (const SimParamInfo &p : params)
         if (p.writable || p.name == QLatin1String("HVMax"))
             m_values.insert(p.name, p.initial);
 }
 
-const SimParamSpec *SimChannel::spec(const QString &name) const
+const SimParamInfo *SimChannel::info(const QString &name) const
 {
-    for (const SimParamSpec &p : *m_params)
+    for (const SimParamInfo &p : *m_params)
         if (p.name == name)
             return &p;
     return nullptr;
@@ -48,7 +48,7 @@ void SimChannel::store(const QString &name, double value)
 
 double SimChannel::base(const QString &name, double fallback) const
 {
-    const SimParamSpec *p = spec(name);
+    const SimParamInfo *p = info(name);
     if (!p)
         return fallback;
     return m_values.value(name) * std::pow(10.0, p->exp);

@@ -38,11 +38,11 @@ public:
         double boardHVMax = -1; // board hardware maximum in volts, < 0 when the board has none
     };
 
-    SimChannel(const QList<SimParamSpec> &params, double loadOhms, quint32 noiseSeed);
+    SimChannel(const QList<SimParamInfo> &params, double loadOhms, quint32 noiseSeed);
 
-    const QList<SimParamSpec> &params() const { return *m_params; }
-    const SimParamSpec *spec(const QString &name) const;
-    bool has(const QString &name) const { return spec(name) != nullptr; }
+    const QList<SimParamInfo> &params() const { return *m_params; }
+    const SimParamInfo *info(const QString &name) const;
+    bool has(const QString &name) const { return info(name) != nullptr; }
 
     double stored(const QString &name) const { return m_values.value(name); }
     void store(const QString &name, double value); // the caller has checked the range
@@ -80,7 +80,7 @@ private:
     bool currentLimited(const Conditions &c) const;
     void trip();
 
-    const QList<SimParamSpec> *m_params; // from the catalogue, outlives the channel
+    const QList<SimParamInfo> *m_params; // from the catalogue, outlives the channel
     QHash<QString, double> m_values;     // stored parameter values, own scale
     double m_loadOhms;                   // resistive load on the output
     quint32 m_noiseSeed;                 // makes each channel's noise its own
