@@ -49,7 +49,7 @@ Figures measure(int calls, const std::function<void()> &call)
 
 void print(const char *what, const Figures &f)
 {
-    std::printf("%-44s %10.0f calls/s   median %8.1f us\n", what, f.callsPerSecond, f.medianUs);
+    std::printf("%-44s %10.0f calls/s   median %8.2f us\n", what, f.callsPerSecond, f.medianUs);
 }
 
 // Reads exactly one length-prefixed frame with the blocking waitFor pattern.
