@@ -1,0 +1,158 @@
+// Cost of one refresh tick of a full Q310 panel (14 channels, 394 crate calls),
+// in process (SimAdapter) and over loopback (NetClient to the simulator server),
+// against the same 394 calls made straight on the access interface.
+// Prints microseconds per tick, the ratio tick / calls alone and the panel's own share.
+// Also shows that a tick in which nothing changed repaints nothing.
+#include "frmq310.h"
+#include "netclient.h"
+#include "simadapter.h"
+#include "simcrate.h"
+#include "simserver.h"
+#include "windowtag.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <atomic>
+#include <cstdio>
+
+namespace {
+
+constexpr qint16 Slot = 0; // the default crate's Q310
+
+// The reads of one tick, in the tick's order, without any widget.
+int tickCalls(HVPowerSupply &h)
+{
+    int n = 0;
+    QVariant counts;
+    QVariant models;
+    h.QuerySlots(nullptr, &counts, &models);
+    ++n;
+    const int channels = counts.toList().value(Slot).toInt();
+    h.ParamValue(Slot, QStringLiteral("Temp"));
+    ++n;
+    static const QStringList setpoints{"V0Set", "I0Set", "V1Set", "I1Set", "SVMax"};
+    static const QStringList plain{"Trip", "TripInt", "TripExt", "POn", "PDwn"};
+    static const QStringList scaled{"VMon", "IMon", "HVMax"};
+    for (qint16 ch = 0; ch < channels; ++ch) {
+        h.ChannelName(Slot, ch);
+        h.ParamValue(Slot, QStringLiteral("Pw"), ch);
+        n += 2;
+        for (const QString &p : setpoints) {
+            h.ParamAttribute(Slot, p, QStringLiteral("Exp"), ch);
+            h.ParamValue(Slot, p, ch);
+            n += 2;
+        }
+        for (const QString &p : plain) {
+            h.ParamValue(Slot, p, ch);
+            ++n;
+        }
+        for (const QString &p : scaled) {
+            h.ParamAttribute(Slot, p, QStringLiteral("Exp"), ch);
+            h.ParamValue(Slot, p, ch);
+            n += 2;
+        }
+        for (int i = 0; i < 3; ++i)
+            h.ParamValue(Slot, QStringLiteral("Status"), ch);
+        h.ParamValue(Slot, QStringLiteral("RUp"), ch);
+        h.ParamValue(Slot, QStringLiteral("RDWn"), ch);
+        n += 5;
+    }
+    return n;
+}
+
+// Counts paint events delivered to any widget.
+class PaintCounter : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::Paint && o->isWidgetType())
+            ++paints;
+        return false;
+    }
+};
+
+template <typename F>
+double microsPer(int rounds, F &&f)
+{
+    QElapsedTimer t;
+    t.start();
+    for (int i = 0; i < rounds; ++i)
+        f();
+    return double(t.nsecsElapsed()) / 1000.0 / rounds;
+}
+
+void run(const char *label, HVPowerSupply &h, std::atomic<qint64> &clockMs, int rounds)
+{
+    frmQ310 panel(h);
+    setWindowTag(&panel, QStringLiteral("Mon0"));
+    panel.show();
+    panel.findChild<QTimer *>(QStringLiteral("ChMon"))->stop();
+    panel.ChMonTick();
+    QApplication::processEvents();
+
+    const int calls = tickCalls(h);
+    const double direct = microsPer(rounds, [&] { tickCalls(h); });
+
+    // Values moving as in operation: the crate's clock advances a second per tick.
+    const double tickOnly = microsPer(rounds, [&] {
+        clockMs += 1000;
+        panel.ChMonTick();
+    });
+    PaintCounter counter;
+    qApp->installEventFilter(&counter);
+    const double tickAndPaint = microsPer(rounds, [&] {
+        clockMs += 1000;
+        panel.ChMonTick();
+        QApplication::processEvents();
+    });
+    const int paintsMoving = counter.paints;
+
+    // Nothing changes: the clock stands still (and no text cursor blinks).
+    if (QWidget *f = panel.focusWidget())
+        f->clearFocus();
+    QApplication::processEvents();
+    counter.paints = 0;
+    const double unchanged = microsPer(rounds, [&] {
+        panel.ChMonTick();
+        QApplication::processEvents();
+    });
+    const int paintsStill = counter.paints;
+    qApp->removeEventFilter(&counter);
+
+    std::printf("%s (%d calls per tick, %d rounds)\n", label, calls, rounds);
+    std::printf("  calls alone, no widgets        %10.1f us\n", direct);
+    std::printf("  tick                           %10.1f us   ratio to calls alone %.3f\n", tickOnly, tickOnly / direct);
+    std::printf("  tick + repaint                 %10.1f us   ratio to calls alone %.3f   panel's own share %.1f %%\n",
+                tickAndPaint, tickAndPaint / direct, 100.0 * (tickAndPaint - direct) / tickAndPaint);
+    std::printf("  paint events per changing tick %10.1f\n", double(paintsMoving) / rounds);
+    std::printf("  unchanged tick + event loop    %10.1f us   ratio to calls alone %.3f   paint events %d\n",
+                unchanged, unchanged / direct, paintsStill);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+
+    {
+        std::atomic<qint64> clockMs{10000};
+        SimCrate crate([&] { return clockMs.load(); });
+        SimAdapter adapter(crate);
+        run("In process (SimAdapter)", adapter, clockMs, 300);
+    }
+    {
+        std::atomic<qint64> clockMs{10000};
+        SimServerThread server(std::make_unique<SimCrate>([&] { return clockMs.load(); }));
+        NetClient client(server.port());
+        client.Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, server.address());
+        run("Loopback (NetClient)", client, clockMs, 40);
+        client.Logout();
+    }
+    std::printf("Goal: the panel's own share of a tick over loopback under 25 %%.\n");
+    return 0;
+}
