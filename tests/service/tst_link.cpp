@@ -397,6 +397,23 @@ private slots:
         QCOMPARE(surplus.ChannelName(0, 0), QStringLiteral("CH0"));
     }
 
+    void aPeerThatNeverReadsItsRepliesIsCutOff()
+    {
+        FakeServer server;
+        server.setUp = [](FakeHV &f) {
+            f.channelParams = [](qint16, qint16) { return QStringList(2000, QString(50, QLatin1Char('p'))); };
+        };
+        NetClient bystander(server.thread.port());
+        bystander.Login(User, Password, 0, Local);
+        RawPeer raw(server.thread.port());
+        raw.login();
+        raw.socket.setReadBufferSize(1024); // stops taking replies off the wire
+        for (int i = 0; i < 150; ++i) // about 15 MB of replies
+            raw.send({{Key::Op, Op::ListChannelParams}, {Key::Id, i + 2}, {Key::Slot, 0}, {Key::Ch, 0}});
+        QTRY_COMPARE_WITH_TIMEOUT(server.thread.connectionCount(), 1, 20000);
+        QCOMPARE(bystander.ListChannelParams(0, 0).size(), 2000);
+    }
+
     void theProtocolVersionIsChecked_data()
     {
         QTest::addColumn<QCborValue>("version");

@@ -12,6 +12,8 @@ using namespace Protocol;
 
 namespace {
 
+constexpr qint64 MaxUnreadReplyBytes = 4 * MaxFrameSize;
+
 [[noreturn]] void malformed(const QString &what)
 {
     throw HVError(QStringLiteral("Malformed request: %1").arg(what));
@@ -115,7 +117,7 @@ void LinkSession::readFrames()
         return;
     }
     m_reader.append(m_socket->readAll());
-    for (;;) {
+    while (!m_closing) {
         QCborMap request;
         const FrameReader::Status status = m_reader.next(&request);
         if (status == FrameReader::Status::NeedMore)
@@ -134,7 +136,10 @@ void LinkSession::readFrames()
             continue;
         }
         m_pending.enqueue(request);
+        schedule();
     }
+    if (m_closing)
+        return;
     // Once logged in, the deadline only watches frames that arrive in pieces.
     if (m_backend) {
         if (!m_reader.inFrame())
@@ -142,7 +147,6 @@ void LinkSession::readFrames()
         else if (!m_deadline.isActive())
             m_deadline.start(m_server.frameTimeoutMs());
     }
-    schedule();
 }
 
 void LinkSession::schedule()
@@ -275,6 +279,11 @@ void LinkSession::send(const QCborMap &message)
     // Written at once rather than on the next pass of the event loop: a reply waits for no one.
     m_socket->write(encodeFrame(message));
     m_socket->flush();
+    // A peer that asks and never reads would make the replies pile up here.
+    if (m_socket->bytesToWrite() > MaxUnreadReplyBytes) {
+        emit event(QStringLiteral("%1 closed: it does not read its replies").arg(m_peer));
+        abort();
+    }
 }
 
 void LinkSession::close(const QString &error)
