@@ -209,6 +209,11 @@ QTabBar *BoardPanel::addTabStrip(const QRect &r)
     tabs->setExpanding(true);
     tabs->setUsesScrollButtons(false);
     tabs->setDrawBase(false);
+    // Two tabs in a strip 100 pixels wide: keep the padding small so both captions show.
+    tabs->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { padding: 1px 4px; min-width: 0px; border: 1px solid palette(dark);"
+        " border-top-left-radius: 3px; border-top-right-radius: 3px; background: palette(button); }"
+        "QTabBar::tab:selected { background: palette(base); border-bottom-color: palette(base); }"));
     tabs->setGeometry(r);
     connect(tabs, &QTabBar::currentChanged, this, &BoardPanel::tabClicked);
     return tabs;

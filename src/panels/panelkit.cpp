@@ -1,6 +1,7 @@
 #include "panelkit.h"
 
 #include "clicklabel.h"
+#include "compactswitch.h"
 #include "lamp.h"
 #include "numfield.h"
 #include "twoposswitch.h"
@@ -118,7 +119,7 @@ Lamp *powerLamp(QWidget *parent, int index, const QRect &r)
 TwoPosSwitch *twoPos(QWidget *parent, const QString &name, int index, const QRect &r,
                      const QString &onLabel, const QString &offLabel)
 {
-    auto *s = new TwoPosSwitch(onLabel, offLabel, parent);
+    auto *s = new CompactSwitch(onLabel, offLabel, parent);
     s->setObjectName(element(name, index));
     s->setGeometry(r);
     return s;
