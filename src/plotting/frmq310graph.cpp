@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QEvent>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -23,7 +24,8 @@ constexpr int BottomMargin = 4;
 // Black or white, whichever reads better on the background.
 QColor textOn(const QColor &background)
 {
-    return background.lightnessF() > 0.45 ? Qt::black : Qt::white;
+    const double luma = 0.299 * background.redF() + 0.587 * background.greenF() + 0.114 * background.blueF();
+    return luma > 0.5 ? Qt::black : Qt::white;
 }
 } // namespace
 
@@ -78,6 +80,7 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
         pal.setColor(QPalette::Window, color);
         pal.setColor(QPalette::WindowText, textOn(color));
         box->setPalette(pal);
+        box->setBackgroundRole(QPalette::Window);
         box->setAutoFillBackground(true);
         box->setChecked(true);
         connect(box, &QCheckBox::clicked, this, [this, i](bool on) { setChannelShown(i, on); });
@@ -87,7 +90,14 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
 
     m_autoScale = new QCheckBox(QStringLiteral("Auto Scale"), this);
     m_autoScale->setObjectName(QStringLiteral("chkAutoScale"));
-    m_autoScale->setGeometry(4, 188, 57, 25);
+    // The caption must fit in the column left of the graph, whatever the font.
+    const int room = GraphLeft - 4 - 2;
+    QFont small = m_autoScale->font();
+    while (m_autoScale->sizeHint().width() > room && small.pointSizeF() > 6) {
+        small.setPointSizeF(small.pointSizeF() - 0.5);
+        m_autoScale->setFont(small);
+    }
+    m_autoScale->setGeometry(4, 188, std::max(57, std::min(room, m_autoScale->sizeHint().width())), 25);
     m_autoScale->setChecked(true);
     connect(m_autoScale, &QCheckBox::clicked, this, [this](bool on) { m_graph->setAxisAutoscale(0, on); });
 

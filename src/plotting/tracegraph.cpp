@@ -65,9 +65,11 @@ void TraceGraph::styleAxis(QCPAxis *axis, bool withGrid) const
 
 int TraceGraph::addValueAxis(const QString &format)
 {
-    QCPAxisRect *rect = m_plot->axisRect();
-    const bool right = rect->axisCount(QCPAxis::atRight) < rect->axisCount(QCPAxis::atLeft);
-    QCPAxis *axis = rect->addAxis(right ? QCPAxis::atRight : QCPAxis::atLeft);
+    // Alternate sides so neither grows much wider than the other.
+    const auto onRight = std::count_if(m_axes.begin(), m_axes.end(),
+                                       [](const Axis &a) { return a.axis->axisType() == QCPAxis::atRight; });
+    const bool right = 2 * onRight < static_cast<qint64>(m_axes.size());
+    QCPAxis *axis = m_plot->axisRect()->addAxis(right ? QCPAxis::atRight : QCPAxis::atLeft);
     auto ticker = QSharedPointer<SiAxisTicker>::create(format);
     axis->setTicker(ticker);
     styleAxis(axis, false);
