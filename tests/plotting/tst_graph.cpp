@@ -123,6 +123,14 @@ private slots:
         QMimeData text;
         text.setText(QStringLiteral("VMon"));
         QVERIFY(!r.window->acceptDrop(r.picker->tree(), &text));
+        { // a drop event that no drag of the picker started
+            std::unique_ptr<QMimeData> data(
+                PlotDrag::encode({1, 0, QStringLiteral("VMon"), QStringLiteral("tvSysTree")}));
+            QDropEvent foreign(QPointF(10, 10), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(r.window->graph(), &foreign);
+            QVERIFY(!foreign.isAccepted());
+            QCOMPARE(r.window->plots().Count(), 0);
+        }
 
         for (int i = 0; i < 12; ++i)
             QVERIFY(r.drop(QStringLiteral("VMon"), qint16(i % 2)));
