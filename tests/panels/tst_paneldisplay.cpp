@@ -1,5 +1,6 @@
 // What the operator sees on the panels after a tick: numbers with their units
 // and prefixes, status texts and colours, untouched spare rows, pages.
+#include "clicklabel.h"
 #include "fakehv.h"
 #include "lamp.h"
 #include "lib.h"
@@ -10,6 +11,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTabBar>
 
 namespace {
@@ -54,6 +56,7 @@ private slots:
     void pagesSwitchInBothGroups_data();
     void pagesSwitchInBothGroups();
     void q205ElementsMapToChannels();
+    void q310MonitorHeadingsAreClickable();
 };
 
 void TestPanelDisplay::numbersShowUnitsAndPrefixes_data()
@@ -269,6 +272,29 @@ void TestPanelDisplay::q205ElementsMapToChannels()
     QCOMPARE(control<NumField>(p.get(), QStringLiteral("V0Set_0"))->value(), 30.0);
     QCOMPARE(control<NumField>(p.get(), QStringLiteral("RmpDwn_17"))->value(), 200.0);
     QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_20"))->text(), QStringLiteral("CH20"));
+}
+
+void TestPanelDisplay::q310MonitorHeadingsAreClickable()
+{
+    Board b(QStringLiteral("Q310"), 14);
+    auto p = openPanel(QStringLiteral("Q310"), b.hv, S);
+    for (const char *name : {"lblVMon0", "lblIMon0", "lblVMon1", "lblIMon1"}) {
+        auto *heading = control<ClickLabel>(p.get(), QString::fromLatin1(name));
+        QVERIFY(heading);
+        QCOMPARE(heading->palette().color(QPalette::Window), QColor(255, 192, 128));
+    }
+    auto *vmon = control<ClickLabel>(p.get(), QStringLiteral("lblVMon1"));
+    QSignalSpy clicks(vmon, &ClickLabel::clicked);
+    QTest::mouseClick(vmon, Qt::LeftButton);
+    QCOMPARE(clicks.size(), 1);
+    // A press dragged off the heading is no click.
+    QTest::mousePress(vmon, Qt::LeftButton);
+    QTest::mouseRelease(vmon, Qt::LeftButton, {}, QPoint(-5, -5));
+    QCOMPARE(clicks.size(), 1);
+    // Other panels' headings are plain labels.
+    Board q420(QStringLiteral("Q420"), 1);
+    auto other = openPanel(QStringLiteral("Q420"), q420.hv, S);
+    QVERIFY(other->findChildren<ClickLabel *>().isEmpty());
 }
 
 QTEST_MAIN(TestPanelDisplay)
