@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+// What the About box and the splash tell about this program: texts from the
+// build's version numbers and our own painted icon and logo.
+namespace AppInfo {
+
+QString title();          // "Pylonet"
+QString versionNumber();  // major.minor.patch, plain integers, e.g. 1.3.3
+QString description();    // one line on what the program does
+QString legalNotice();
+QString supportLine();
+
+// The application icon: a high-voltage bolt on a dark panel, painted at any size.
+QPixmap iconPixmap(int side);
+QIcon icon();
+
+// The wordmark for the splash, 100 by 42 pixels.
+QPixmap logo();
+
+} // namespace AppInfo

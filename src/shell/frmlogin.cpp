@@ -1,0 +1,174 @@
+#include "frmlogin.h"
+
+#include "hverror.h"
+#include "hvpowersupply.h"
+#include "main_window.h"
+#include "msgbox.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+
+namespace {
+// The per-user settings store of the program; it keeps one value, the last good address.
+const QString SettingsOrganization = QStringLiteral("Norvane");
+const QString SettingsApplication = QStringLiteral("Pylonet");
+const QString AddressKey = QStringLiteral("Pylonet/IPAddress");
+} // namespace
+
+frmLogin::frmLogin(Main &main) : QDialog(&main), m_main(main)
+{
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowTitle(QStringLiteral("Connect to ..."));
+
+    auto *grid = new QGridLayout(this);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(8);
+    const QStringList captions{QStringLiteral("User Name:"), QStringLiteral("Password:"), QStringLiteral("IP Address:")};
+    for (int i = 0; i < 3; ++i) {
+        auto *l = new QLabel(captions[i], this);
+        l->setObjectName(QStringLiteral("lblLabels_%1").arg(i));
+        grid->addWidget(l, i == 2 ? 0 : i + 1, 0);
+    }
+
+    auto *ipRow = new QHBoxLayout;
+    ipRow->setSpacing(2);
+    for (int i = 0; i < 4; ++i) {
+        auto *e = new QLineEdit(this);
+        e->setObjectName(QStringLiteral("eIP_%1").arg(i));
+        e->setInputMask(QStringLiteral("000;_"));
+        e->setAlignment(Qt::AlignCenter);
+        e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 14);
+        ipRow->addWidget(e);
+        eIP[i] = e;
+        if (i < 3) {
+            auto *dot = new QLabel(QStringLiteral("."), this);
+            dot->setObjectName(QStringLiteral("lblPunto_%1").arg(i));
+            ipRow->addWidget(dot);
+        }
+    }
+    ipRow->addStretch(1);
+    grid->addLayout(ipRow, 0, 1);
+
+    txtUserName = new QLineEdit(this);
+    txtUserName->setObjectName(QStringLiteral("txtUserName"));
+    grid->addWidget(txtUserName, 1, 1);
+    txtPassword = new QLineEdit(this);
+    txtPassword->setObjectName(QStringLiteral("txtPassword"));
+    txtPassword->setEchoMode(QLineEdit::Password);
+    // The echo character is the style's choice unless fixed here; 42 is '*'.
+    txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
+    grid->addWidget(txtPassword, 2, 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel->setAutoDefault(false);
+    buttons->addWidget(cmdOK);
+    buttons->addWidget(cmdCancel);
+    grid->addLayout(buttons, 3, 0, 1, 2);
+
+    connect(cmdOK, &QPushButton::clicked, this, &frmLogin::cmdOKClick);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancelClick);
+
+    // Load: runs once, when the dialog is made at the first "&Connect".
+    txtUserName->setText(QString::fromLatin1(DefaultAccount));
+    txtPassword->setText(QString::fromLatin1(DefaultAccount));
+    const QStringList parts = storedAddress();
+    for (int i = 0; i < 4; ++i)
+        eIP[i]->setText(parts[i]);
+    setFixedSize(sizeHint());
+}
+
+QStringList frmLogin::storedAddress()
+{
+    const QSettings settings(SettingsOrganization, SettingsApplication);
+    const QString value = settings.value(AddressKey, QString::fromLatin1(DefaultAddress)).toString();
+    const QStringList parts = value.split(QLatin1Char('.'));
+    // A value that cannot fill the four boxes is not an address: use the default.
+    if (parts.size() < 4)
+        return QString::fromLatin1(DefaultAddress).split(QLatin1Char('.'));
+    return parts.mid(0, 4);
+}
+
+bool frmLogin::isValidAddress(const QStringList &parts)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,3}$"));
+    if (parts.size() != 4)
+        return false;
+    for (const QString &p : parts) {
+        const QString t = p.trimmed();
+        if (!digits.match(t).hasMatch() || t.toInt() > 254)
+            return false;
+    }
+    return true;
+}
+
+QString frmLogin::address() const
+{
+    QStringList parts;
+    for (const QLineEdit *e : eIP)
+        parts << e->text();
+    return parts.join(QLatin1Char('.'));
+}
+
+void frmLogin::cmdOKClick()
+{
+    QStringList parts;
+    for (const QLineEdit *e : eIP)
+        parts << e->text();
+    if (!isValidAddress(parts)) {
+        MsgBox::show(this, QStringLiteral("IP Address"), QStringLiteral("IP Address not valid."), QMessageBox::Warning);
+        return;
+    }
+    const QString addr = parts.join(QLatin1Char('.'));
+
+    HVPowerSupply &h = m_main.hv();
+    try {
+        h.Login(txtUserName->text(), txtPassword->text(), 0, addr);
+    } catch (const HVError &) {
+        MsgBox::show(this, QStringLiteral("Connect ..."), QStringLiteral("Login failed."), QMessageBox::Warning);
+        txtUserName->setFocus(Qt::OtherFocusReason);
+        txtUserName->selectAll();
+        return;
+    }
+
+    {
+        QSettings settings(SettingsOrganization, SettingsApplication);
+        settings.setValue(AddressKey, addr);
+    }
+
+    int slotCount = 0;
+    QString model;
+    try {
+        QVariant count;
+        h.QuerySlots(&count, nullptr, nullptr);
+        slotCount = count.toInt();
+        model = h.CrateProperty(QStringLiteral("ModelName")).toString();
+    } catch (const HVError &e) {
+        // Logged in, but the crate cannot be read: end that session and stay here to retry.
+        m_main.connectionLost(e);
+        return;
+    }
+    m_main.enterConnected(slotCount, model);
+    hide();
+}
+
+void frmLogin::cmdCancelClick()
+{
+    hide();
+}
+
+void frmLogin::reject()
+{
+    // Esc and the close box only hide: the typed values stay for the next "&Connect".
+    hide();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <array>
+
+class Main;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The connection dialog: crate address in four boxes, user name and password.
+// One instance for the whole run; it hides when done and keeps what was typed.
+class frmLogin : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr const char *DefaultAddress = "127.0.0.1"; // used when nothing usable is stored
+    static constexpr const char *DefaultAccount = "wxqv";      // default user name and password
+
+    explicit frmLogin(Main &main);
+
+    // OK: check the address, log in, remember the address and connect the main window.
+    void cmdOKClick();
+    // Cancel: hide; the main window stays as it is.
+    void cmdCancelClick();
+
+    // Each part a number from 0 to 254.
+    static bool isValidAddress(const QStringList &parts);
+    // The remembered address split into four parts, or the default one.
+    static QStringList storedAddress();
+
+    QString address() const; // the four boxes joined with "."
+
+protected:
+    void reject() override;
+
+private:
+    std::array<QLineEdit *, 4> eIP{};       // the address parts, left to right
+    QLineEdit *txtUserName = nullptr;       // user name
+    QLineEdit *txtPassword = nullptr;       // password, echoed as '*'
+    QPushButton *cmdOK = nullptr;           // default button
+    QPushButton *cmdCancel = nullptr;       // answers Esc
+    Main &m_main;                           // the window this dialog connects
+};

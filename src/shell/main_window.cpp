@@ -1,0 +1,472 @@
+#include "main_window.h"
+
+#include "appinfo.h"
+#include "frmabout.h"
+#include "frmlogin.h"
+#include "hverror.h"
+#include "hvpowersupply.h"
+#include "lamp.h"
+#include "lib.h"
+#include "msgbox.h"
+#include "twoposswitch.h"
+#include "windowtag.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+// Lamp colours of the front panel: green for a state, red for a fault, amber for a flag.
+const QColor LitGreen(0x3c, 0xf0, 0x5a);
+const QColor LitRed(0xff, 0x3a, 0x2a);
+const QColor LitAmber(0xff, 0xb0, 0x20);
+
+QColor darkOf(const QColor &lit)
+{
+    return QColor::fromHsv(lit.hsvHue(), qMin(255, lit.hsvSaturation()), 78);
+}
+
+// The front plate: dark anodised metal with light print, as on the crate itself.
+const char *FrontPanelStyle = R"(
+QGroupBox#frameFP {
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #343a40, stop:1 #1f2327);
+    border: 2px solid #0d0f11;
+    border-radius: 6px;
+    margin-top: 1.4em;
+    padding: 12px 10px 10px 10px;
+    font-weight: bold;
+}
+QGroupBox#frameFP::title {
+    subcontrol-origin: margin;
+    left: 10px;
+    padding: 0 4px;
+    color: #202428;
+}
+QGroupBox#frameFP QLabel { color: #e9ecef; }
+QGroupBox#frameFP QLabel[heading="true"] { color: #9aa4ae; font-size: 8pt; font-weight: bold; }
+)";
+
+// Slot buttons look like the faces of the modules in a rack.
+const char *SlotColumnStyle = R"(
+QWidget#crateRack { background: #2a2f34; border: 2px solid #0d0f11; border-radius: 6px; }
+QPushButton {
+    font-family: "DejaVu Sans Mono";
+    text-align: left;
+    padding: 2px 8px;
+    color: #101418;
+    border: 1px solid #6c757d;
+    border-radius: 3px;
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f8f9fa, stop:1 #d3d8dd);
+}
+QPushButton:hover { border-color: #3d8bfd; }
+QPushButton:pressed { background: #c4cbd2; }
+QPushButton:focus { border: 1px solid #3d8bfd; }
+QPushButton:disabled {
+    color: #aab2ba;
+    border-color: #444b52;
+    background: #363c42;
+}
+)";
+
+QString lostText(const QString &detail)
+{
+    QString d = detail.trimmed();
+    while (d.endsWith(QLatin1Char('.')))
+        d.chop(1);
+    return QStringLiteral("The connection to the crate failed: %1. Pylonet is now disconnected.").arg(d);
+}
+} // namespace
+
+Main::Main(std::unique_ptr<HVPowerSupply> hv, QWidget *parent)
+    : QMainWindow(parent), h(std::move(hv)), m_models(ModelTable::standard())
+{
+    setObjectName(QStringLiteral("Main"));
+    setWindowTitle(QStringLiteral("Norvane Pylonet"));
+
+    Lib::InitTables();
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &Main::Timer1Tick);
+
+    buildMenus();
+
+    auto *central = new QWidget(this);
+    auto *row = new QHBoxLayout(central);
+    row->setContentsMargins(10, 10, 10, 10);
+    row->setSpacing(14);
+    row->addWidget(buildSlotColumn(), 0, Qt::AlignTop);
+
+    auto *right = new QVBoxLayout;
+    right->setSpacing(4);
+    lblSysModel = new QLabel(central);
+    lblSysModel->setObjectName(QStringLiteral("lblSysModel"));
+    QFont big(QStringLiteral("Verdana"));
+    big.setPointSize(18);
+    big.setBold(true);
+    lblSysModel->setFont(big);
+    lblSysModel->setVisible(false);
+    // Keep the place of the crate model when it is hidden, so nothing jumps on connect.
+    QSizePolicy keep = lblSysModel->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    lblSysModel->setSizePolicy(keep);
+    lblSysModel->setMinimumHeight(QFontMetrics(big).height());
+    right->addWidget(lblSysModel);
+
+    lblFWRel = new QLabel(central);
+    lblFWRel->setObjectName(QStringLiteral("lblFWRel"));
+    lblFWRel->setMinimumHeight(lblFWRel->fontMetrics().height());
+    right->addWidget(lblFWRel);
+    right->addSpacing(6);
+    right->addWidget(buildFrontPanel());
+    right->addStretch(1);
+    row->addLayout(right, 1);
+
+    setCentralWidget(central);
+    setWindowIcon(AppInfo::icon());
+}
+
+Main::~Main()
+{
+    // Panels and graph windows reach the crate through h: none may outlive it.
+    for (const QPointer<QWidget> &w : std::as_const(m_windows))
+        delete w.data();
+}
+
+void Main::trackWindow(QWidget *window)
+{
+    m_windows.removeAll(nullptr);
+    m_windows.append(window);
+}
+
+HVPowerSupply &Main::hv() { return *h; }
+
+void Main::setModelTable(ModelTable table) { m_models = std::move(table); }
+const ModelTable &Main::modelTable() const { return m_models; }
+bool Main::isConnected() const { return m_connected; }
+frmLogin *Main::loginDialog() const { return m_login; }
+
+void Main::buildMenus()
+{
+    QMenu *mConnection = menuBar()->addMenu(QStringLiteral("&Connection"));
+    mConnection->setObjectName(QStringLiteral("mConnection"));
+    mConnect = mConnection->addAction(QStringLiteral("&Connect"));
+    mConnect->setObjectName(QStringLiteral("mConnect"));
+    mDisconnect = mConnection->addAction(QStringLiteral("&Disconnect"));
+    mDisconnect->setObjectName(QStringLiteral("mDisconnect"));
+    mDisconnect->setEnabled(false);
+    QAction *mDummy0 = mConnection->addSeparator();
+    mDummy0->setObjectName(QStringLiteral("mDummy0"));
+    mExit = mConnection->addAction(QStringLiteral("&Exit"));
+    mExit->setObjectName(QStringLiteral("mExit"));
+
+    mGraph = menuBar()->addAction(QStringLiteral("&Graph"));
+    mGraph->setObjectName(QStringLiteral("mGraph"));
+    mGraph->setEnabled(false);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&?"));
+    help->setObjectName(QStringLiteral("Help"));
+    mAbout = help->addAction(QStringLiteral("&About..."));
+    mAbout->setObjectName(QStringLiteral("mAbout"));
+
+    connect(mConnect, &QAction::triggered, this, &Main::mConnectClick);
+    connect(mDisconnect, &QAction::triggered, this, &Main::mDisconnectClick);
+    connect(mExit, &QAction::triggered, this, &Main::mExitClick);
+    connect(mGraph, &QAction::triggered, this, &Main::mGraphClick);
+    connect(mAbout, &QAction::triggered, this, &Main::mAboutClick);
+}
+
+QWidget *Main::buildSlotColumn()
+{
+    auto *rack = new QWidget;
+    rack->setObjectName(QStringLiteral("crateRack"));
+    rack->setAttribute(Qt::WA_StyledBackground);
+    rack->setStyleSheet(QString::fromLatin1(SlotColumnStyle));
+    auto *column = new QVBoxLayout(rack);
+    column->setContentsMargins(8, 8, 8, 8);
+    column->setSpacing(3);
+    for (int i = 0; i < MaxSlots; ++i) {
+        auto *b = new QPushButton(QStringLiteral("Slot %1").arg(i), rack);
+        b->setObjectName(QStringLiteral("bSlot_%1").arg(i));
+        b->setFixedSize(190, 24);
+        b->setEnabled(false);
+        b->setVisible(false);
+        // A hidden slot keeps its place: slot i is always at the same height.
+        QSizePolicy keep = b->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        b->setSizePolicy(keep);
+        connect(b, &QPushButton::clicked, this, [this, i] { bSlotClick(i); });
+        column->addWidget(b);
+        bSlot[i] = b;
+    }
+    return rack;
+}
+
+Lamp *Main::addLamp(const QString &name, const QString &label, const QColor &lit, QWidget *parent,
+                    QGridLayout *grid, int row, int column)
+{
+    auto *lamp = new Lamp(parent);
+    lamp->setObjectName(name);
+    lamp->setOnColor(lit);
+    lamp->setOffColor(darkOf(lit));
+    lamp->setFixedSize(20, 20);
+    lamp->setToolTip(label);
+    auto *text = new QLabel(label, parent);
+    text->setObjectName(QStringLiteral("lbl") + name.mid(3));
+    text->setBuddy(lamp);
+    grid->addWidget(lamp, row, column, Qt::AlignCenter);
+    grid->addWidget(text, row, column + 1);
+    return lamp;
+}
+
+QGroupBox *Main::buildFrontPanel()
+{
+    frameFP = new QGroupBox(QStringLiteral("Front Panel"));
+    frameFP->setObjectName(QStringLiteral("frameFP"));
+    frameFP->setStyleSheet(QString::fromLatin1(FrontPanelStyle));
+    auto *grid = new QGridLayout(frameFP);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(7);
+    grid->setColumnMinimumWidth(2, 18);
+    grid->setColumnMinimumWidth(5, 18);
+
+    auto heading = [this, grid](const QString &text, int column) {
+        auto *l = new QLabel(text, frameFP);
+        l->setProperty("heading", true);
+        grid->addWidget(l, 0, column, 1, 2);
+    };
+    heading(QStringLiteral("INPUTS"), 0);
+    heading(QStringLiteral("OUTPUTS"), 3);
+    heading(QStringLiteral("FLAGS"), 6);
+
+    ledVSel = addLamp(QStringLiteral("ledVSel"), QStringLiteral("VSel"), LitGreen, frameFP, grid, 1, 0);
+    ledISel = addLamp(QStringLiteral("ledISel"), QStringLiteral("ISel"), LitGreen, frameFP, grid, 2, 0);
+    ledKill = addLamp(QStringLiteral("ledKill"), QStringLiteral("Kill"), LitRed, frameFP, grid, 3, 0);
+    ledIlock = addLamp(QStringLiteral("ledIlock"), QStringLiteral("Interlock"), LitRed, frameFP, grid, 4, 0);
+    ledLocEna = addLamp(QStringLiteral("ledLocEna"), QStringLiteral("Local Enable"), LitGreen, frameFP, grid, 5, 0);
+    ledRemEna = addLamp(QStringLiteral("ledRemEna"), QStringLiteral("Remote Enable"), LitGreen, frameFP, grid, 6, 0);
+
+    swNIMTTL = new TwoPosSwitch(QStringLiteral("NIM"), QStringLiteral("TTL"), frameFP);
+    swNIMTTL->setObjectName(QStringLiteral("swNIMTTL"));
+    // It shows the crate's setting; the operator cannot change it from here.
+    swNIMTTL->setAttribute(Qt::WA_TransparentForMouseEvents);
+    swNIMTTL->setFocusPolicy(Qt::NoFocus);
+    QPalette plate = swNIMTTL->palette();
+    plate.setColor(QPalette::Active, QPalette::WindowText, QColor(0xe9, 0xec, 0xef));
+    plate.setColor(QPalette::Inactive, QPalette::WindowText, QColor(0xe9, 0xec, 0xef));
+    plate.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x7d, 0x86, 0x8f));
+    swNIMTTL->setPalette(plate);
+    grid->addWidget(swNIMTTL, 7, 0, 1, 2, Qt::AlignLeft);
+
+    ledOVC = addLamp(QStringLiteral("ledOVC"), QStringLiteral("OVC"), LitRed, frameFP, grid, 1, 3);
+    ledUNV = addLamp(QStringLiteral("ledUNV"), QStringLiteral("UNV"), LitRed, frameFP, grid, 2, 3);
+    ledOVV = addLamp(QStringLiteral("ledOVV"), QStringLiteral("OVV"), LitRed, frameFP, grid, 3, 3);
+    ledChOn = addLamp(QStringLiteral("ledChOn"), QStringLiteral("Channel On"), LitGreen, frameFP, grid, 4, 3);
+    ledFanFail = addLamp(QStringLiteral("ledFanFail"), QStringLiteral("Fan Failure"), LitRed, frameFP, grid, 5, 3);
+    ledTemp = addLamp(QStringLiteral("ledTemp"), QStringLiteral("Over/Under Temperature"), LitRed, frameFP, grid, 6, 3);
+    ledChkPass = addLamp(QStringLiteral("ledChkPass"), QStringLiteral("Chk Pass"), LitGreen, frameFP, grid, 7, 3);
+
+    ledTrip = addLamp(QStringLiteral("ledTrip"), QStringLiteral("Trip"), LitRed, frameFP, grid, 1, 6);
+    ledRstFlag = addLamp(QStringLiteral("ledRstFlag"), QStringLiteral("Rst Flag"), LitAmber, frameFP, grid, 2, 6);
+    ledPwrFail = addLamp(QStringLiteral("ledPwrFail"), QStringLiteral("Power Failure"), LitRed, frameFP, grid, 3, 6);
+
+    grid->setRowStretch(8, 1);
+    return frameFP;
+}
+
+void Main::Timer1Tick()
+{
+    if (!m_connected)
+        return;
+    try {
+        QVariant count;
+        QVariant models;
+        h->QuerySlots(&count, nullptr, &models);
+        const QVariantList modelList = models.toList();
+        // The window has sixteen buttons; a crate reporting more shows its first sixteen.
+        const int n = qBound(0, count.toInt(), int(MaxSlots));
+        for (int i = 0; i < n; ++i) {
+            const QString model = modelList.value(i).toString();
+            QPushButton *b = bSlot[i];
+            if (!model.isEmpty()) {
+                b->setEnabled(m_models.isSupportedModel(model));
+                b->setText(QStringLiteral("Slot %1 - %2").arg(i).arg(model));
+            } else {
+                b->setEnabled(false);
+                b->setText(QStringLiteral("Slot %1 - Empty ").arg(i));
+            }
+        }
+        RefreshFrontPanel();
+    } catch (const HVError &e) {
+        connectionLost(e);
+    }
+}
+
+void Main::RefreshFrontPanel()
+{
+    const quint8 in = quint8(h->CrateProperty(QStringLiteral("FrontPanIn")).toUInt());
+    swNIMTTL->setValue(!(in & 64));
+    ledLocEna->setValue(in & 32);
+    ledRemEna->setValue(in & 16);
+    ledIlock->setValue(in & 8);
+    ledKill->setValue(in & 4);
+    ledISel->setValue(in & 2);
+    ledVSel->setValue(in & 1);
+
+    const qint16 out = qint16(h->CrateProperty(QStringLiteral("FrontPanOut")).toInt());
+    ledChkPass->setValue(out & 1024);
+    ledTemp->setValue(out & 512);
+    ledFanFail->setValue(out & 256);
+    ledChOn->setValue(out & 8);
+    ledOVV->setValue(out & 4);
+    ledUNV->setValue(out & 2);
+    ledOVC->setValue(out & 1);
+
+    lblFWRel->setText(QStringLiteral("FW Rel. ") + h->CrateProperty(QStringLiteral("SwRelease")).toString());
+}
+
+void Main::bSlotClick(int slot)
+{
+    if (!m_connected || slot < 0 || slot >= MaxSlots)
+        return;
+    try {
+        QVariant models;
+        h->QuerySlots(nullptr, nullptr, &models);
+        const QString tag = QStringLiteral("Mon%1").arg(slot);
+        if (raiseWindowByTag(tag))
+            return;
+        const QString model = models.toList().value(slot).toString();
+        const ModelRow *row = m_models.find(model);
+        if (!row || !row->open)
+            return;
+        QWidget *w = row->open(*h);
+        if (!w)
+            return;
+        w->setWindowTitle(model + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
+        setWindowTag(w, tag);
+        w->setAttribute(Qt::WA_DeleteOnClose);
+        trackWindow(w);
+        w->show();
+    } catch (const HVError &e) {
+        connectionLost(e);
+    }
+}
+
+void Main::enterConnected(int slotCount, const QString &modelName)
+{
+    const int n = qBound(0, slotCount, int(MaxSlots));
+    for (int i = 0; i < n; ++i)
+        bSlot[i]->setVisible(true);
+    lblSysModel->setText(modelName);
+    lblSysModel->setVisible(true);
+    m_connected = true;
+    Timer1->start();
+    mConnect->setEnabled(false);
+    mDisconnect->setEnabled(true);
+    mExit->setEnabled(true);
+    mGraph->setEnabled(true);
+}
+
+void Main::clearOverview()
+{
+    for (QPushButton *b : bSlot) {
+        b->setEnabled(false);
+        b->setVisible(false);
+    }
+    const auto lamps = findChildren<Lamp *>();
+    for (Lamp *l : lamps)
+        if (l->objectName().startsWith(QLatin1String("led")))
+            l->setValue(false);
+    const auto switches = findChildren<TwoPosSwitch *>();
+    for (TwoPosSwitch *s : switches)
+        if (s->objectName().startsWith(QLatin1String("sw")))
+            s->setValue(false);
+    lblFWRel->setText(QString());
+    lblSysModel->setVisible(false);
+}
+
+// The disconnect steps. Logout comes after the window is already cleared, so a
+// link that fails there cannot leave the window half connected.
+bool Main::disconnectSteps(QString *logoutFailure)
+{
+    clearOverview();
+    Timer1->stop();
+    m_connected = false;
+    bool loggedOut = true;
+    try {
+        h->Logout();
+    } catch (const HVError &e) {
+        loggedOut = false;
+        *logoutFailure = e.message();
+    }
+    mDisconnect->setEnabled(false);
+    mConnect->setEnabled(true);
+    mExit->setEnabled(true);
+    mGraph->setEnabled(false);
+    return loggedOut;
+}
+
+void Main::mDisconnectClick()
+{
+    QString failure;
+    if (!disconnectSteps(&failure))
+        MsgBox::show(this, QStringLiteral("Connection lost"), lostText(failure), QMessageBox::Critical);
+}
+
+void Main::connectionLost(const HVError &error)
+{
+    QString ignored; // the link is already known to be broken
+    disconnectSteps(&ignored);
+    MsgBox::show(this, QStringLiteral("Connection lost"), lostText(error.message()), QMessageBox::Critical);
+}
+
+void Main::mConnectClick()
+{
+    if (!m_login)
+        m_login = new frmLogin(*this);
+    m_login->setWindowModality(Qt::ApplicationModal);
+    m_login->show();
+    m_login->raise();
+    m_login->activateWindow();
+}
+
+void Main::mGraphClick()
+{
+    openGraphWindow();
+}
+
+void Main::openGraphWindow()
+{
+    // Opens a new, independent graph window on h each time; filled in by the graph windows.
+}
+
+void Main::mAboutClick()
+{
+    auto *about = new frmAbout(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->setWindowModality(Qt::ApplicationModal);
+    about->show();
+}
+
+void Main::mExitClick()
+{
+    close();
+}
+
+void Main::closeEvent(QCloseEvent *event)
+{
+    // Closing the main window ends the run, the same as "&Exit": every other window goes too.
+    const auto windows = QApplication::topLevelWidgets();
+    for (QWidget *w : windows)
+        if (w != this && w->isVisible() && !w->parentWidget())
+            w->close();
+    event->accept();
+    QApplication::quit();
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "modeltable.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <array>
+#include <memory>
+
+class HVError;
+class HVPowerSupply;
+class Lamp;
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+class TwoPosSwitch;
+class frmLogin;
+
+// The main window: the crate overview (one button per slot, the front-panel
+// lamps, crate model and firmware), the menus, and the one crate connection `h`
+// through which every window of the program reaches the crate.
+class Main : public QMainWindow
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxSlots = 16; // slot buttons on the window
+
+    explicit Main(std::unique_ptr<HVPowerSupply> h, QWidget *parent = nullptr);
+    ~Main() override;
+
+    HVPowerSupply &hv();
+
+    // Replaces the model table (tests put their own windows behind the models).
+    void setModelTable(ModelTable table);
+    const ModelTable &modelTable() const;
+
+    // The once-a-second poll: slot captions and enabled states, then the front panel.
+    // A failing link ends the connection with one message instead of an error.
+    void Timer1Tick();
+
+    // Reads the front-panel masks and the firmware release into the lamps and labels.
+    // Throws HVError when the crate cannot be read.
+    void RefreshFrontPanel();
+
+    // Menu and button handlers; each is what the operator's action runs.
+    void mConnectClick();
+    void mDisconnectClick();
+    void mGraphClick();
+    void mAboutClick();
+    void mExitClick();
+    void bSlotClick(int slot);
+
+    // Opens a new graph window.
+    void openGraphWindow();
+
+    // A window working on h that Main opened; it is deleted with Main at the latest.
+    void trackWindow(QWidget *window);
+
+    // Called by the connection dialog after a successful login and crate read.
+    void enterConnected(int slotCount, const QString &modelName);
+
+    // A crate call failed: stop polling, drop the connection (a failing Logout is
+    // ignored), go to the disconnected state and tell the operator once.
+    void connectionLost(const HVError &error);
+
+    bool isConnected() const;
+    frmLogin *loginDialog() const; // nullptr until the first "&Connect"
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildMenus();
+    QWidget *buildSlotColumn();
+    QGroupBox *buildFrontPanel();
+    Lamp *addLamp(const QString &name, const QString &label, const QColor &lit, QWidget *parent,
+                  class QGridLayout *grid, int row, int column);
+    void clearOverview();
+    bool disconnectSteps(QString *logoutFailure); // false when Logout failed
+
+    std::unique_ptr<HVPowerSupply> h;      // the crate connection of the whole run
+    ModelTable m_models;                   // models with a panel, and how to open it
+    bool m_connected = false;              // between a successful connect and a disconnect
+    QTimer *Timer1 = nullptr;              // the 1000 ms poll
+    std::array<QPushButton *, MaxSlots> bSlot{}; // one per slot, slot 0 at the top
+    QLabel *lblSysModel = nullptr;         // crate model, shown while connected
+    QLabel *lblFWRel = nullptr;            // "FW Rel. " and the firmware release
+    QGroupBox *frameFP = nullptr;          // the front-panel lamps and switch
+    TwoPosSwitch *swNIMTTL = nullptr;      // front-panel logic level: on = NIM
+    Lamp *ledVSel = nullptr;               // front-panel inputs ...
+    Lamp *ledISel = nullptr;
+    Lamp *ledKill = nullptr;
+    Lamp *ledIlock = nullptr;
+    Lamp *ledLocEna = nullptr;
+    Lamp *ledRemEna = nullptr;
+    Lamp *ledOVC = nullptr;                // ... and outputs
+    Lamp *ledUNV = nullptr;
+    Lamp *ledOVV = nullptr;
+    Lamp *ledChOn = nullptr;
+    Lamp *ledFanFail = nullptr;
+    Lamp *ledTemp = nullptr;
+    Lamp *ledChkPass = nullptr;
+    Lamp *ledTrip = nullptr;               // laid out; no front-panel bit drives it
+    Lamp *ledRstFlag = nullptr;            // laid out; no front-panel bit drives it
+    Lamp *ledPwrFail = nullptr;            // laid out; no front-panel bit drives it
+    QAction *mConnect = nullptr;           // "&Connect"
+    QAction *mDisconnect = nullptr;        // "&Disconnect"
+    QAction *mExit = nullptr;              // "&Exit"
+    QAction *mGraph = nullptr;             // "&Graph"
+    QAction *mAbout = nullptr;             // "&About..."
+    frmLogin *m_login = nullptr;           // the one connection dialog, made at first use
+    QList<QPointer<QWidget>> m_windows;    // panels and graphs opened on h
+};
