@@ -2,6 +2,7 @@
 
 #include "appinfo.h"
 #include "frmabout.h"
+#include "frmgraph.h"
 #include "frmlogin.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
@@ -444,7 +445,10 @@ void Main::mGraphClick()
 
 void Main::openGraphWindow()
 {
-    // Opens a new, independent graph window on h each time; filled in by the graph windows.
+    // A new, independent graph window each time, on Main's one h.
+    auto *graph = new frmGraph(hv());
+    graph->setAttribute(Qt::WA_DeleteOnClose);
+    graph->show();
 }
 
 void Main::mAboutClick()
