@@ -1,0 +1,94 @@
+#include "frmgraph.h"
+#include "frmplotadd.h"
+#include "frmq310graph.h"
+#include "lib.h"
+#include "msgboxcatcher.h"
+#include "simadapter.h"
+#include "simcrate.h"
+#include "tracegraph.h"
+#include "windowtag.h"
+
+#include <QDrag>
+#include <QTest>
+#include <QTreeWidget>
+#include <memory>
+
+// The plotting windows against the default simulated crate: from a node of
+// the picker's tree to samples on the graph, and a board pulled meanwhile.
+class TstPlotSim : public QObject
+{
+    Q_OBJECT
+private:
+    static QTreeWidgetItem *child(QTreeWidgetItem *parent, const QString &text)
+    {
+        for (int i = 0; i < parent->childCount(); ++i)
+            if (parent->child(i)->text(0) == text)
+                return parent->child(i);
+        return nullptr;
+    }
+
+private slots:
+    void initTestCase() { Lib::InitTables(); }
+
+    void dragFromTheTreeToSamplesOnTheGraph()
+    {
+        qint64 nowMs = 0;
+        SimCrate crate([&nowMs] { return nowMs; });
+        SimAdapter hv(crate);
+        frmPlotAdd picker(hv);
+        QVERIFY(picker.buildTree());
+        QTreeWidgetItem *q310 = picker.tree()->topLevelItem(0);
+        QCOMPARE(q310->text(0), QStringLiteral("Q310"));
+        QTreeWidgetItem *anode = child(q310, QStringLiteral("Anode"));
+        QVERIFY(anode);
+        QVERIFY(child(anode, QStringLiteral("VMon")) && child(anode, QStringLiteral("IMon")));
+        QVERIFY(!child(anode, QStringLiteral("Pw")) && !child(anode, QStringLiteral("Status")));
+
+        frmGraph graph(hv);
+        for (const QString &par : {QStringLiteral("VMon"), QStringLiteral("IMon")}) {
+            std::unique_ptr<QDrag> drag(picker.makeDrag(child(anode, par)));
+            QVERIFY(graph.acceptDrop(drag->source(), drag->mimeData()));
+        }
+        QCOMPARE(graph.plots().Item(2)->ParUnit(), QStringLiteral("k\"A\""));
+        QCOMPARE(graph.graph()->valueAxisCount(), 2);
+
+        for (int i = 0; i < 60; ++i) {
+            nowMs += 1000;
+            graph.tick();
+        }
+        const double volts = graph.graph()->traceValues(0).last();
+        const double amps = graph.graph()->traceValues(1).last();
+        QVERIFY2(volts > 1400 && volts < 1600, qPrintable(QString::number(volts))); // ramped to 1.5 kV
+        QVERIFY2(amps > 0 && amps < 1e-3, qPrintable(QString::number(amps)));      // scaled by its exponent
+
+        crate.pullBoard(0);
+        MsgBoxCatcher boxes;
+        graph.show();
+        graph.tick();
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.shown[0].text, QStringLiteral("Board removed"));
+        QVERIFY(!graph.isVisible());
+    }
+
+    void boardGraphOfTheSimulatedQ310()
+    {
+        qint64 nowMs = 0;
+        SimCrate crate([&nowMs] { return nowMs; });
+        SimAdapter hv(crate);
+        frmQ310Graph board(hv);
+        setWindowTag(&board, frmQ310Graph::tagFor(0, 0, QStringLiteral("VMon")));
+        board.activate();
+        QCOMPARE(board.graph()->axisFormat(0), QStringLiteral(" k\"V\""));
+        for (int i = 0; i < 60; ++i) {
+            nowMs += 1000;
+            board.tick();
+        }
+        // "Cathode" (channel 1) is set to 2 kV, channel 5 is off.
+        const double cathode = board.graph()->traceValues(1).last();
+        QVERIFY2(cathode > 1900 && cathode < 2100, qPrintable(QString::number(cathode)));
+        QCOMPARE(board.graph()->traceValues(5).last(), 0.0);
+    }
+};
+
+QTEST_MAIN(TstPlotSim)
+#include "tst_plotsim.moc"
