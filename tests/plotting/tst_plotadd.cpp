@@ -6,6 +6,7 @@
 #include "plottingfixture.h"
 
 #include <QDrag>
+#include <QMouseEvent>
 #include <QMimeData>
 #include <QTest>
 #include <QTreeWidget>
@@ -137,6 +138,45 @@ private slots:
         QMimeData junk;
         junk.setData(QString::fromLatin1(PlotDrag::MimeType), "not cbor");
         QVERIFY(!PlotDrag::decode(&junk));
+    }
+
+    void leftDragOfAParameterNodeStartsADrag()
+    {
+        FakeHV hv;
+        fillPlottingCrate(hv);
+        frmPlotAdd picker(hv);
+        picker.buildTree();
+        picker.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&picker));
+        QTreeWidget *tree = picker.tree();
+        QWidget *viewport = tree->viewport();
+        QTreeWidgetItem *board = tree->topLevelItem(0);
+        board->child(0)->setExpanded(true);
+        QTreeWidgetItem *vmon = board->child(0)->child(1);
+
+        // Press, move past the drag distance, release; the drag object that a
+        // started drag leaves behind (deleted later) tells what was dragged.
+        auto drag = [&](QTreeWidgetItem *item, Qt::MouseButton button) -> std::optional<PlotDrag::Parameter> {
+            const QPoint at = tree->visualItemRect(item).center();
+            QTest::mousePress(viewport, button, Qt::NoModifier, at);
+            const QPointF to = at + QPoint(30, 30);
+            QMouseEvent move(QEvent::MouseMove, to, viewport->mapToGlobal(to), Qt::NoButton, button, Qt::NoModifier);
+            QApplication::sendEvent(viewport, &move);
+            QTest::mouseRelease(viewport, button, Qt::NoModifier, to.toPoint());
+            QDrag *started = tree->findChild<QDrag *>();
+            std::optional<PlotDrag::Parameter> p = started ? PlotDrag::decode(started->mimeData()) : std::nullopt;
+            delete started;
+            return p;
+        };
+        QVERIFY(!drag(board, Qt::LeftButton));
+        QVERIFY(!drag(board->child(0), Qt::LeftButton));
+        QVERIFY(!drag(vmon, Qt::RightButton));
+        const auto p = drag(vmon, Qt::LeftButton);
+        QVERIFY(p);
+        QCOMPARE(p->name, QStringLiteral("VMon"));
+        QCOMPARE(p->channel, qint16(0));
+        QCOMPARE(p->slot, qint16(1));
+        QVERIFY(!picker.isDragging());
     }
 
     void dropOnTheTreeChangesNothing()
