@@ -448,6 +448,7 @@ void Main::openGraphWindow()
     // A new, independent graph window each time, on Main's one h.
     auto *graph = new frmGraph(hv());
     graph->setAttribute(Qt::WA_DeleteOnClose);
+    trackWindow(graph);
     graph->show();
 }
 

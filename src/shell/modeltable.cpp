@@ -40,9 +40,14 @@ bool ModelTable::isSupportedModel(const QString &model) const
     return find(model) != nullptr;
 }
 
-const std::vector<ModelRow> &ModelTable::rows() const
+const std::vector<ModelRow> &ModelTable::rows() const &
 {
     return m_rows;
+}
+
+std::vector<ModelRow> ModelTable::rows() &&
+{
+    return std::move(m_rows);
 }
 
 bool isSupportedModel(const QString &model)

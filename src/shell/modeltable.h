@@ -27,7 +27,8 @@ public:
     // The row of the model (exact comparison), or nullptr for an unsupported one.
     const ModelRow *find(const QString &model) const;
     bool isSupportedModel(const QString &model) const;
-    const std::vector<ModelRow> &rows() const;
+    const std::vector<ModelRow> &rows() const &;
+    std::vector<ModelRow> rows() &&; // safe in a range-for over ModelTable::standard().rows()
 
 private:
     std::vector<ModelRow> m_rows; // in lookup order

@@ -52,6 +52,7 @@ private slots:
     void slotClickOpensOrBringsForwardThePanel();
     void linkDyingUnderThePollDisconnectsWithOneMessage();
     void slotClickAndDisconnectSurviveADeadLink();
+    void eachModelOpensItsOwnPanel();
     void closingMainClosesEveryWindow();
     void panelsDoNotOutliveMain();
 };
@@ -280,8 +281,8 @@ void TestMain::slotClickOpensOrBringsForwardThePanel()
     QCOMPARE(opened.size(), 2);
     QVERIFY(!findWindowByTag("Mon5") && !findWindowByTag("Mon6"));
 
-    // A model whose panel is not built yet opens nothing either.
-    rig.main->setModelTable(ModelTable::standard());
+    // A row without a way to open its panel opens nothing either.
+    rig.main->setModelTable(ModelTable({{QStringLiteral("Q420"), {}}}));
     rig.fake->setBoard(6, "Q420", 12);
     rig.main->bSlotClick(6);
     QVERIFY(!findWindowByTag("Mon6"));
@@ -360,6 +361,34 @@ void TestMain::slotClickAndDisconnectSurviveADeadLink()
     QVERIFY(!rig.main->isConnected());
     QVERIFY(rig.action("mConnect")->isEnabled());
     QVERIFY(!rig.action("mDisconnect")->isEnabled());
+}
+
+void TestMain::eachModelOpensItsOwnPanel()
+{
+    const QList<QPair<QString, QString>> expected{
+        {"Q310", "frmQ310"}, {"Q510E", "frmQ510E"}, {"Q510", "frmQ510"}, {"Q205", "frmQ205"},
+        {"Q420", "frmQ420"}, {"Q421", "frmQ420"}, {"Q431", "frmQ420"}, {"Q422", "frmQ420"},
+        {"Q432", "frmQ420"}, {"Q423", "frmQ420"}, {"Q433", "frmQ420"}, {"Q424", "frmQ420"},
+        {"Q434", "frmQ420"}};
+    QStringList order;
+    for (const ModelRow &row : ModelTable::standard().rows())
+        order << row.model;
+    QStringList expectedOrder;
+    for (const auto &[model, panel] : expected)
+        expectedOrder << model;
+    QCOMPARE(order, expectedOrder);
+    QVERIFY(!isSupportedModel("Q510e") && !isSupportedModel("Q42") && !isSupportedModel(""));
+
+    for (const auto &[model, panel] : expected) {
+        ShellRig rig;
+        rig.fake->setBoard(5, model, 12);
+        rig.connect();
+        rig.main->bSlotClick(5);
+        QWidget *w = findWindowByTag("Mon5");
+        QVERIFY2(w, qPrintable(model));
+        QCOMPARE(QString::fromLatin1(w->metaObject()->className()), panel);
+        QCOMPARE(w->windowTitle(), model + " - Channels monitor - Slot 5");
+    }
 }
 
 void TestMain::closingMainClosesEveryWindow()
