@@ -3,6 +3,7 @@
 #include "pylonet_version.h"
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -97,7 +98,12 @@ QPixmap logo()
     paintBadge(p, QRectF(1, 3, 36, 36));
     QFont f(QStringLiteral("DejaVu Sans"));
     f.setBold(true);
-    f.setPixelSize(17);
+    // The largest size at which the name fits beside the badge.
+    for (int px = 17; px > 8; --px) {
+        f.setPixelSize(px);
+        if (QFontMetrics(f).horizontalAdvance(title()) <= 58)
+            break;
+    }
     p.setFont(f);
     p.setPen(QColor(0x22, 0x2a, 0x33));
     p.drawText(QRectF(40, 0, 60, 30), Qt::AlignLeft | Qt::AlignBottom, title());

@@ -1,0 +1,48 @@
+// The main window connected to the default simulated crate after one poll,
+// with a few front-panel inputs set so the lamps show both states.
+#include "main_window.h"
+#include "shots.h"
+#include "simadapter.h"
+#include "simcrate.h"
+
+#include <QTimer>
+#include <memory>
+
+namespace {
+const Shots::Registrar registrar(QStringLiteral("main"), [] {
+    SimCrate crate;
+    crate.setFrontPanelInput(QStringLiteral("LocalEnable"), true);
+    crate.setParamValue(0, QStringLiteral("Pw"), 0, QVariant::fromValue<qint16>(1));
+    Main w(std::make_unique<SimAdapter>(crate));
+    w.hv().Login(QStringLiteral("wxqv"), QStringLiteral("wxqv"), 0, QStringLiteral("127.0.0.1"));
+    QVariant count;
+    w.hv().QuerySlots(&count, nullptr, nullptr);
+    w.enterConnected(count.toInt(), w.hv().CrateProperty(QStringLiteral("ModelName")).toString());
+    w.findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
+    w.Timer1Tick();
+    Shots::save(&w, QStringLiteral("main"));
+});
+} // namespace
+
+// The connection dialog, the About box and the splash, as they first appear.
+#include "frmabout.h"
+#include "frmlogin.h"
+#include "frmsplash.h"
+
+#include <QStandardPaths>
+
+namespace {
+const Shots::Registrar shellRegistrar(QStringLiteral("shell"), [] {
+    QStandardPaths::setTestModeEnabled(true); // the dialog reads the settings store: never the real one
+    SimCrate crate;
+    Main w(std::make_unique<SimAdapter>(crate));
+    w.mConnectClick();
+    Shots::save(w.loginDialog(), QStringLiteral("login"));
+    w.loginDialog()->hide();
+    frmAbout about(&w);
+    Shots::save(&about, QStringLiteral("about"));
+    auto *splash = new frmSplash(w);
+    Shots::save(splash, QStringLiteral("splash"));
+    delete splash;
+});
+} // namespace
