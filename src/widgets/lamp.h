@@ -7,6 +7,7 @@
 class Lamp : public QAbstractButton
 {
     Q_OBJECT
+    Q_PROPERTY(bool value READ value WRITE setValue) // scripts and tests read lamps by name
 public:
     explicit Lamp(QWidget *parent = nullptr);
 

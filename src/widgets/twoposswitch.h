@@ -8,6 +8,7 @@
 class TwoPosSwitch : public QAbstractButton
 {
     Q_OBJECT
+    Q_PROPERTY(bool value READ value WRITE setValue) // scripts and tests read it by name
 public:
     TwoPosSwitch(const QString &onLabel, const QString &offLabel, QWidget *parent = nullptr);
 
