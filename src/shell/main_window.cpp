@@ -18,6 +18,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -55,7 +56,6 @@ QGroupBox#frameFP QLabel[heading="true"] { color: #9aa4ae; font-size: 8pt; font-
 
 // Slot buttons look like the faces of the modules in a rack.
 const char *SlotColumnStyle = R"(
-QWidget#crateRack { background: #2a2f34; border: 2px solid #0d0f11; border-radius: 6px; }
 QPushButton {
     font-family: "DejaVu Sans Mono";
     text-align: left;
@@ -74,6 +74,35 @@ QPushButton:disabled {
     background: #363c42;
 }
 )";
+
+// The column of slot buttons, drawn as a rack: every slot has its bay, so an
+// empty or disconnected crate still reads as a crate.
+class CrateRack : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient metal(0, 0, 0, height());
+        metal.setColorAt(0.0, QColor(0x34, 0x3a, 0x40));
+        metal.setColorAt(1.0, QColor(0x1f, 0x23, 0x27));
+        p.setPen(QPen(QColor(0x0d, 0x0f, 0x11), 2));
+        p.setBrush(metal);
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
+        for (const QPushButton *b : findChildren<QPushButton *>()) {
+            const QRectF bay = QRectF(b->geometry()).adjusted(0.5, 0.5, -0.5, -0.5);
+            p.setPen(QPen(QColor(0x12, 0x14, 0x17), 1));
+            p.setBrush(QColor(0x24, 0x28, 0x2d));
+            p.drawRoundedRect(bay, 3, 3);
+            p.setPen(QPen(QColor(0x4a, 0x52, 0x5a), 1)); // light catching the lower lip
+            p.drawLine(bay.bottomLeft() + QPointF(3, 0.5), bay.bottomRight() + QPointF(-3, 0.5));
+        }
+    }
+};
 
 QString lostText(const QString &detail)
 {
@@ -186,9 +215,8 @@ void Main::buildMenus()
 
 QWidget *Main::buildSlotColumn()
 {
-    auto *rack = new QWidget;
+    auto *rack = new CrateRack;
     rack->setObjectName(QStringLiteral("crateRack"));
-    rack->setAttribute(Qt::WA_StyledBackground);
     rack->setStyleSheet(QString::fromLatin1(SlotColumnStyle));
     auto *column = new QVBoxLayout(rack);
     column->setContentsMargins(8, 8, 8, 8);

@@ -20,6 +20,7 @@ const Shots::Registrar registrar(QStringLiteral("main"), [] {
     w.enterConnected(count.toInt(), w.hv().CrateProperty(QStringLiteral("ModelName")).toString());
     w.findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
     w.Timer1Tick();
+    w.centralWidget()->setFocus(); // no slot button singled out by the keyboard focus
     Shots::save(&w, QStringLiteral("main"));
 });
 } // namespace
@@ -36,6 +37,7 @@ const Shots::Registrar shellRegistrar(QStringLiteral("shell"), [] {
     QStandardPaths::setTestModeEnabled(true); // the dialog reads the settings store: never the real one
     SimCrate crate;
     Main w(std::make_unique<SimAdapter>(crate));
+    Shots::save(&w, QStringLiteral("main-disconnected"));
     w.mConnectClick();
     Shots::save(w.loginDialog(), QStringLiteral("login"));
     w.loginDialog()->hide();
