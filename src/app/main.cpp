@@ -15,5 +15,6 @@ int main(int argc, char **argv)
     Main w(std::make_unique<NetClient>());
     auto *splash = new frmSplash(w); // deletes itself when it hands over
     splash->show();
+    splash->activateWindow(); // so a key press reaches it
     return app.exec();
 }
