@@ -3,15 +3,11 @@
 #include "frmabout.h"
 #include "frmsplash.h"
 
-#include <QStandardPaths>
-
 class TestAbout : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
     void aboutShowsTheSameTextsEachTime();
-    void splashHandsOverOnce_data();
     void splashHandsOverOnce();
 };
 
@@ -23,12 +19,11 @@ void TestAbout::aboutShowsTheSameTextsEachTime()
         QPointer<frmAbout> about = rig.main->findChild<frmAbout *>();
         QVERIFY(about && about->isVisible() && about->isModal());
         QStringList seen{about->windowTitle()};
-        for (const char *name : {"lblTitle", "lblVersion", "lblDescription"})
+        for (const char *name : {"lblTitle", "lblVersion", "lblDescription", "lblLegal", "Label1"})
             seen << about->findChild<QLabel *>(name)->text();
-        QCOMPARE(seen, QStringList({"About Pylonet", "Pylonet", "Version 1.3.3", "Remote control of HV boards."}));
-        QVERIFY(about->findChild<QLabel *>("lblLegal")->text().startsWith("Copyright (C) 2026"));
-        QVERIFY(about->findChild<QLabel *>("Label1")->text().contains('@'));
-        QVERIFY(!about->findChild<QLabel *>("picIcon")->pixmap().isNull());
+        QCOMPARE(seen, QStringList({"About Pylonet", "Pylonet", "Version 1.3.3", "Remote control of HV boards.",
+                                    "Copyright (C) 2026 the Pylonet developers. Distributed without warranty.",
+                                    "Support: pylonet-support@example.org"}));
         // OK the first time, Esc the second: both close and unload it.
         if (showing == 0)
             QTest::mouseClick(about->findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
@@ -38,41 +33,31 @@ void TestAbout::aboutShowsTheSameTextsEachTime()
     }
 }
 
-void TestAbout::splashHandsOverOnce_data()
-{
-    QTest::addColumn<QString>("trigger");
-    for (const char *t : {"key", "timer", "lblVersion"})
-        QTest::newRow(t) << QString::fromLatin1(t);
-}
-
 void TestAbout::splashHandsOverOnce()
 {
-    QFETCH(QString, trigger);
-    ShellRig rig;
-    QPointer<frmSplash> splash = new frmSplash(*rig.main);
-    splash->show();
-    QCOMPARE(splash->findChild<QLabel *>("lblProductName")->text(), QStringLiteral("Pylonet"));
-    QCOMPARE(splash->findChild<QLabel *>("lblVersion")->text(), QStringLiteral("Release 1.3.3"));
-    QCOMPARE(splash->findChild<QLabel *>("imgLogo")->pixmap().size(), QSize(100, 42));
-    auto *timer = splash->findChild<QTimer *>("Timer1");
-    QVERIFY(timer->isActive() && timer->interval() == 2500);
-    QVERIFY(!rig.main->isVisible());
-
-    if (trigger == "key")
-        QTest::keyClick(splash, Qt::Key_Space);
-    else if (trigger == "timer")
+    for (const QString trigger : {"key", "timer", "lblVersion"}) {
+        ShellRig rig;
+        QPointer<frmSplash> splash = new frmSplash(*rig.main);
+        splash->show();
+        QCOMPARE(splash->findChild<QLabel *>("lblProductName")->text() + " "
+                     + splash->findChild<QLabel *>("lblVersion")->text(), QStringLiteral("Pylonet Release 1.3.3"));
+        QCOMPARE(splash->findChild<QLabel *>("imgLogo")->pixmap().size(), QSize(100, 42));
+        auto *timer = splash->findChild<QTimer *>("Timer1");
+        QVERIFY(timer->isActive() && timer->interval() == 2500 && !rig.main->isVisible());
+        if (trigger == "key")
+            QTest::keyClick(splash, Qt::Key_Space);
+        else if (trigger == "timer")
+            QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection);
+        else
+            QTest::mouseClick(splash->findChild<QWidget *>(trigger), Qt::LeftButton);
+        QVERIFY(rig.main->isVisible() && !splash->isVisible());
+        // A second trigger before the splash is gone does nothing: a hidden Main stays hidden.
+        rig.main->hide();
         QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection);
-    else
-        QTest::mouseClick(splash->findChild<QWidget *>(trigger), Qt::LeftButton);
-    QVERIFY(rig.main->isVisible());
-    QVERIFY(!splash->isVisible());
-
-    // A second trigger before the splash is gone does nothing: a hidden Main stays hidden.
-    rig.main->hide();
-    QMetaObject::invokeMethod(timer, "timeout", Qt::DirectConnection);
-    QTest::keyClick(splash, Qt::Key_Escape);
-    QVERIFY(!rig.main->isVisible());
-    QTRY_VERIFY(!splash);
+        QTest::keyClick(splash, Qt::Key_Escape);
+        QVERIFY(!rig.main->isVisible());
+        QTRY_VERIFY(!splash);
+    }
 }
 
 QTEST_MAIN(TestAbout)
