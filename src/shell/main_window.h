@@ -11,6 +11,7 @@ class HVError;
 class HVPowerSupply;
 class Lamp;
 class QAction;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -77,7 +78,7 @@ private:
     QWidget *buildSlotColumn();
     QGroupBox *buildFrontPanel();
     Lamp *addLamp(const QString &name, const QString &label, const QColor &lit, QWidget *parent,
-                  class QGridLayout *grid, int row, int column);
+                  QGridLayout *grid, int row, int column);
     void clearOverview();
     bool disconnectSteps(QString *logoutFailure); // false when Logout failed
 
@@ -90,19 +91,19 @@ private:
     QLabel *lblFWRel = nullptr;            // "FW Rel. " and the firmware release
     QGroupBox *frameFP = nullptr;          // the front-panel lamps and switch
     TwoPosSwitch *swNIMTTL = nullptr;      // front-panel logic level: on = NIM
-    Lamp *ledVSel = nullptr;               // front-panel inputs ...
-    Lamp *ledISel = nullptr;
-    Lamp *ledKill = nullptr;
-    Lamp *ledIlock = nullptr;
-    Lamp *ledLocEna = nullptr;
-    Lamp *ledRemEna = nullptr;
-    Lamp *ledOVC = nullptr;                // ... and outputs
-    Lamp *ledUNV = nullptr;
-    Lamp *ledOVV = nullptr;
-    Lamp *ledChOn = nullptr;
-    Lamp *ledFanFail = nullptr;
-    Lamp *ledTemp = nullptr;
-    Lamp *ledChkPass = nullptr;
+    Lamp *ledVSel = nullptr;               // input "VSel", bit 0 of FrontPanIn
+    Lamp *ledISel = nullptr;               // input "ISel", bit 1
+    Lamp *ledKill = nullptr;               // input "Kill", bit 2
+    Lamp *ledIlock = nullptr;              // input "Interlock", bit 3
+    Lamp *ledLocEna = nullptr;             // input "Local Enable", bit 5
+    Lamp *ledRemEna = nullptr;             // input "Remote Enable", bit 4
+    Lamp *ledOVC = nullptr;                // output "OVC", bit 0 of FrontPanOut
+    Lamp *ledUNV = nullptr;                // output "UNV", bit 1
+    Lamp *ledOVV = nullptr;                // output "OVV", bit 2
+    Lamp *ledChOn = nullptr;               // output "Channel On", bit 3
+    Lamp *ledFanFail = nullptr;            // output "Fan Failure", bit 8
+    Lamp *ledTemp = nullptr;               // output "Over/Under Temperature", bit 9
+    Lamp *ledChkPass = nullptr;            // output "Chk Pass", bit 10
     Lamp *ledTrip = nullptr;               // laid out; no front-panel bit drives it
     Lamp *ledRstFlag = nullptr;            // laid out; no front-panel bit drives it
     Lamp *ledPwrFail = nullptr;            // laid out; no front-panel bit drives it
