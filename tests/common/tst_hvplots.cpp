@@ -11,6 +11,11 @@ QStringList names(const HVPlots &plots)
         out << p->ParName();
     return out;
 }
+
+HVPlotRef add(HVPlots &plots, const QString &name, Lib::OleColor colour = 0, const QString &key = {})
+{
+    return plots.Add(name, 0, 0, {}, colour, key);
+}
 } // namespace
 
 class TstHVPlots : public QObject
@@ -22,20 +27,14 @@ private slots:
     void addStoresFieldsAndSharesTheRecord()
     {
         HVPlots plots;
-        QCOMPARE(plots.Count(), 0);
-        QVERIFY(names(plots).isEmpty());
-
         HVPlotRef p = plots.Add(QStringLiteral("VMon"), 3, 7, QStringLiteral("k\"V\""), Lib::Red);
-        QCOMPARE(p->ParName(), QStringLiteral("VMon"));
-        QCOMPARE(p->Channel(), qint16(3));
-        QCOMPARE(p->Board(), qint16(7));
-        QCOMPARE(p->ParUnit(), QStringLiteral("k\"V\""));
+        QCOMPARE(QStringList({p->ParName(), QString::number(p->Channel()), QString::number(p->Board()), p->ParUnit()}),
+                 QStringList({"VMon", "3", "7", "k\"V\""}));
         QCOMPARE(p->Color(), Lib::Red);
 
         // The caller holds the very record of the list.
         p->setChannel(5);
         QCOMPARE(plots.Item(1)->Channel(), qint16(5));
-
         // Same parameter twice: two independent traces.
         plots.Add(QStringLiteral("VMon"), 5, 7, QStringLiteral("k\"V\""), Lib::Red);
         QCOMPARE(plots.Count(), 2);
@@ -45,9 +44,9 @@ private slots:
     void removalKeepsOrderDense()
     {
         HVPlots plots;
-        plots.Add(QStringLiteral("A"), 0, 0, {}, 0);
-        plots.Add(QStringLiteral("B"), 0, 0, {}, 0);
-        HVPlotRef c = plots.Add(QStringLiteral("C"), 0, 0, {}, 0);
+        add(plots, "A");
+        add(plots, "B");
+        HVPlotRef c = add(plots, "C");
         HVPlotRef b = plots.Item(2);
         plots.Remove(2);
         QCOMPARE(names(plots), QStringList({"A", "C"}));
@@ -57,16 +56,16 @@ private slots:
         plots.Remove(1);
         plots.Remove(1);
         QCOMPARE(plots.Count(), 0);
-        plots.Add(QStringLiteral("D"), 0, 0, {}, 0);
+        add(plots, "D");
         QCOMPARE(names(plots), QStringList({"D"}));
     }
 
     void badPositionsAndKeysFailWithoutChange()
     {
         HVPlots plots;
-        plots.Add(QStringLiteral("A"), 0, 0, {}, 0, QStringLiteral("a"));
-        plots.Add(QStringLiteral("B"), 0, 0, {}, 0);
-        plots.Add(QStringLiteral("C"), 0, 0, {}, 0, QString()); // empty key = no key
+        add(plots, "A", 0, "a");
+        add(plots, "B");
+        add(plots, "C", 0, QString()); // empty key = no key
 
         QCOMPARE(plots.Item(QStringLiteral("a"))->ParName(), QStringLiteral("A"));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, plots.Item(0));
@@ -74,13 +73,12 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, plots.Remove(-1));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, plots.Item(QStringLiteral("zz")));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, plots.Item(QString())); // keyless items are not found by ""
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
-                                 plots.Add(QStringLiteral("X"), 0, 0, {}, 0, QStringLiteral("a")));
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, add(plots, "X", 0, "a"));
         QCOMPARE(names(plots), QStringList({"A", "B", "C"}));
 
         plots.Remove(QStringLiteral("a"));
         QCOMPARE(names(plots), QStringList({"B", "C"}));
-        plots.Add(QStringLiteral("A2"), 0, 0, {}, 0, QStringLiteral("a")); // the key is free again
+        add(plots, "A2", 0, "a"); // the key is free again
         QCOMPARE(plots.Item(3)->ParName(), QStringLiteral("A2"));
     }
 
@@ -88,14 +86,13 @@ private slots:
     {
         HVPlots plots;
         QCOMPARE(Lib::NextFreeColor(plots), Lib::Green);
-
-        plots.Add(QStringLiteral("A"), 0, 0, {}, Lib::Green);
-        plots.Add(QStringLiteral("B"), 0, 0, {}, Lib::Red);
+        add(plots, "A", Lib::Green);
+        add(plots, "B", Lib::Red);
         QCOMPARE(Lib::NextFreeColor(plots), Lib::Yellow);
 
         for (int i = 0; i < Lib::PaletteSize; ++i)
             if (Lib::paletteColor(i) != Lib::Green && Lib::paletteColor(i) != Lib::Red)
-                plots.Add(QStringLiteral("P"), 0, 0, {}, Lib::paletteColor(i));
+                add(plots, "P", Lib::paletteColor(i));
         QCOMPARE(plots.Count(), 12);
         QCOMPARE(Lib::NextFreeColor(plots), Lib::Black);
 
