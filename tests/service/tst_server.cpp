@@ -1,8 +1,7 @@
 // The simulated crate on the network: what clients see of it and of each
 // other, and the simulator's console commands.
 
-#include "hverror.h"
-#include "netclient.h"
+#include "servicefixture.h"
 #include "simcrate.h"
 #include "simserver.h"
 
@@ -10,23 +9,10 @@
 
 namespace {
 
-const QString User = LinkServer::DefaultUser;
-const QString Password = LinkServer::DefaultPassword;
-
 // A crate whose clock stands still, so network and direct reads agree.
 std::unique_ptr<SimCrate> frozenCrate()
 {
     return std::make_unique<SimCrate>([] { return qint64(1000); });
-}
-
-QString errorOf(const std::function<void()> &f)
-{
-    try {
-        f();
-    } catch (const HVError &e) {
-        return e.message();
-    }
-    return QStringLiteral("(no error)");
 }
 
 } // namespace
@@ -39,8 +25,7 @@ private slots:
     {
         SimServerThread server(frozenCrate());
         SimCrate &crate = server.crate();
-        NetClient client(server.port());
-        client.Login(User, Password, 0, server.address());
+        LoggedInClient client(server.port());
 
         QVariant count, channels, models;
         client.QuerySlots(&count, &channels, &models);
@@ -72,10 +57,8 @@ private slots:
     void twoOperatorsSeeEachOthersChanges()
     {
         SimServerThread server(frozenCrate());
-        NetClient alice(server.port());
-        NetClient bob(server.port());
-        alice.Login(User, Password, 0, server.address());
-        bob.Login(User, Password, 0, server.address());
+        LoggedInClient alice(server.port());
+        LoggedInClient bob(server.port());
         QCOMPARE(server.connectionCount(), 2);
 
         const double target = bob.ParamAttribute(0, QStringLiteral("V0Set"), QStringLiteral("Maxval"), 5).toDouble() / 2;
@@ -95,8 +78,7 @@ private slots:
     {
         SimServerThread server(frozenCrate());
         SimCrate &crate = server.crate();
-        NetClient client(server.port());
-        client.Login(User, Password, 0, server.address());
+        LoggedInClient client(server.port());
 
         // The client hears the crate's own words; the refused writes changed nothing.
         const QVariant before = crate.paramValue(0, QStringLiteral("V0Set"), 1);
@@ -125,11 +107,10 @@ private slots:
         SimServerThread server(frozenCrate());
         server.setAccount(QStringLiteral("op"), QStringLiteral("s3cret"));
         NetClient client(server.port());
-        QCOMPARE(errorOf([&] { client.Login(User, Password, 0, server.address()); }),
-                 QStringLiteral("Wrong user name or password"));
-        QCOMPARE(errorOf([&] { client.Login(QStringLiteral("op"), QStringLiteral("S3CRET"), 0, server.address()); }),
-                 QStringLiteral("Wrong user name or password"));
-        client.Login(QStringLiteral("op"), QStringLiteral("s3cret"), 0, server.address());
+        for (const auto &account : {std::pair{User, Password}, std::pair{QStringLiteral("op"), QStringLiteral("S3CRET")}})
+            QCOMPARE(errorOf([&] { client.Login(account.first, account.second, 0, Local); }),
+                     QStringLiteral("Wrong user name or password"));
+        client.Login(QStringLiteral("op"), QStringLiteral("s3cret"), 0, Local);
         QVERIFY(client.isConnected());
     }
 
