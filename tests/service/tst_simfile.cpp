@@ -60,7 +60,6 @@ private slots:
                                      << "V0Set = 9 is out of range 0..3.5 on slot 0 channel 3";
         QTest::newRow("below range") << 1 << "RUp" << 0 << QVariant(0.5) << "RUp = 0.5 is out of range 1..500 on slot 1 channel 0";
         QTest::newRow("read-only") << 0 << "VMon" << 0 << QVariant(1.0) << "VMon is read-only (slot 0 channel 0)";
-        QTest::newRow("status") << 0 << "Status" << 0 << QVariant(0) << "Status is read-only (slot 0 channel 0)";
         QTest::newRow("unknown parameter") << 0 << "V2Set" << 0 << QVariant(1.0)
                                            << "slot 0 channel 0 has no parameter \"V2Set\"";
         QTest::newRow("board parameter") << 0 << "Temp" << 0 << QVariant(1.0)
