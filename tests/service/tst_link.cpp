@@ -16,7 +16,7 @@ using namespace Protocol;
 
 namespace {
 
-// The server thread makes one FakeHV per login; the test inspects the latest.
+// The server thread makes one FakeHV per login; the test reads the latest one.
 struct FakeServer
 {
     std::atomic<FakeHV *> fake{nullptr};
