@@ -13,10 +13,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
-#include <cmath>
 
 namespace {
 constexpr int LegendWidth = 173;
@@ -28,6 +26,7 @@ const QString FirstAxisName = QStringLiteral("AsseY-1");
 frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
     : QMainWindow(parent)
     , m_h(h)
+    , m_sampler(h, this, [this] { tick(); })
 {
     setObjectName(QStringLiteral("frmGraph"));
     setWindowTitle(QStringLiteral("Graphical representation"));
@@ -81,12 +80,6 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
     m_graph->setObjectName(QStringLiteral("Grafico"));
     m_graph->setAcceptDrops(true);
     m_graph->installEventFilter(this);
-
-    m_timer = new QTimer(this);
-    m_timer->setObjectName(QStringLiteral("Timer1"));
-    m_timer->setInterval(1000);
-    connect(m_timer, &QTimer::timeout, this, &frmGraph::tick);
-    m_timer->start();
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     layoutGraph();
@@ -164,32 +157,14 @@ void frmGraph::addLegendRow(const HVPlot &plot, const QString &channelName)
 
 void frmGraph::tick()
 {
-    if (m_plots.Count() < 1 || m_failed)
+    if (m_plots.Count() < 1)
         return;
-    QVector<double> values;
-    values.reserve(m_plots.Count());
-    try {
-        for (const HVPlotRef &p : m_plots) {
-            const auto exp = static_cast<qint16>(
-                m_h.ParamAttribute(p->Board(), p->ParName(), QStringLiteral("Exp"), p->Channel()).toInt());
-            const auto factor = static_cast<float>(std::pow(10.0, exp));
-            values << m_h.ParamValue(p->Board(), p->ParName(), p->Channel()).toDouble() * factor;
-        }
-    } catch (const HVError &) {
-        failBoardRemoved();
-        return;
-    }
-    m_graph->appendPoints(values);
-}
-
-void frmGraph::failBoardRemoved()
-{
-    if (m_failed)
-        return;
-    m_failed = true;
-    m_timer->stop();
-    MsgBox::show(this, QStringLiteral("Attention"), QStringLiteral("Board removed"), QMessageBox::Critical);
-    close();
+    QVector<TraceSource> sources;
+    sources.reserve(m_plots.Count());
+    for (const HVPlotRef &p : m_plots)
+        sources.append({p->Board(), p->ParName(), p->Channel()});
+    if (const auto values = m_sampler.read(sources))
+        m_graph->appendPoints(*values);
 }
 
 void frmGraph::deleteSelectedTrace()

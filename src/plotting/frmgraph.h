@@ -1,6 +1,7 @@
 #pragma once
 
 #include "hvplots.h"
+#include "tracesampler.h"
 
 #include <QMainWindow>
 
@@ -8,7 +9,6 @@ class HVPowerSupply;
 class QCheckBox;
 class QLabel;
 class QMimeData;
-class QTimer;
 class QTreeWidget;
 class TraceGraph;
 
@@ -51,7 +51,6 @@ private:
     int axisForFormat(const QString &format);
     void addLegendRow(const HVPlot &plot, const QString &channelName);
     void layoutGraph();
-    void failBoardRemoved();
 
     HVPowerSupply &m_h;             // the crate, Main's one instance
     HVPlots m_plots;                // the traces
@@ -59,6 +58,5 @@ private:
     QTreeWidget *m_legend;          // ListView1
     QCheckBox *m_autoscale;         // chkAutoscale
     TraceGraph *m_graph;            // Grafico
-    QTimer *m_timer;                // Timer1, sampling
-    bool m_failed = false;          // the failure message has been shown
+    TraceSampler m_sampler;         // Timer1 and the board-removed path
 };

@@ -3,15 +3,12 @@
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "lib.h"
-#include "msgbox.h"
 #include "tracegraph.h"
 #include "windowtag.h"
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QTimer>
 #include <algorithm>
-#include <cmath>
 
 namespace {
 const char *const Labels[frmQ310Graph::Channels] = {"VDD", "VDDA", "VCCA", "VVDC", "VISET", "VPIN", "VDET"};
@@ -59,6 +56,7 @@ frmQ310Graph *frmQ310Graph::open(HVPowerSupply &h, qint16 slot, qint16 macroChan
 frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     : QWidget(parent)
     , m_h(h)
+    , m_sampler(h, this, [this] { tick(); })
 {
     setObjectName(QStringLiteral("frmQ310Graph"));
     setWindowTitle(QStringLiteral("Graph"));
@@ -101,12 +99,6 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     m_autoScale->setChecked(true);
     connect(m_autoScale, &QCheckBox::clicked, this, [this](bool on) { m_graph->setAxisAutoscale(0, on); });
 
-    m_timer = new QTimer(this);
-    m_timer->setObjectName(QStringLiteral("Timer1"));
-    m_timer->setInterval(1000);
-    connect(m_timer, &QTimer::timeout, this, &frmQ310Graph::tick);
-    m_timer->start();
-
     resize(596, 333);
 }
 
@@ -123,7 +115,7 @@ void frmQ310Graph::readTag()
 
 void frmQ310Graph::activate()
 {
-    if (m_failed)
+    if (m_sampler.failed())
         return;
     readTag();
     QString unit;
@@ -131,7 +123,7 @@ void frmQ310Graph::activate()
         // Board channel 0's unit serves all seven traces.
         unit = m_h.ParamAttribute(m_slot, m_parName, QStringLiteral("Unit"), qint16(0)).toString();
     } catch (const HVError &) {
-        failBoardRemoved();
+        m_sampler.fail();
         return;
     }
     m_graph->setAxisCaption(0, m_parName);
@@ -153,35 +145,18 @@ void frmQ310Graph::setChannelShown(int i, bool shown)
 
 void frmQ310Graph::tick()
 {
-    if (m_graph->traceCount() == 0 || m_failed)
+    if (m_graph->traceCount() == 0 || m_sampler.failed())
         return;
     if (!m_tagRead)
         readTag();
-    QVector<double> values;
-    values.reserve(m_graph->traceCount());
-    try {
-        for (int k = 0; k < m_graph->traceCount(); ++k) {
-            const auto ch = static_cast<qint16>(m_graph->traceName(k).toInt() + Channels * m_macroChannel);
-            const auto exp = static_cast<qint16>(
-                m_h.ParamAttribute(m_slot, m_parName, QStringLiteral("Exp"), ch).toInt());
-            const auto factor = static_cast<float>(std::pow(10.0, exp));
-            values << m_h.ParamValue(m_slot, m_parName, ch).toDouble() * factor;
-        }
-    } catch (const HVError &) {
-        failBoardRemoved();
-        return;
+    QVector<TraceSource> sources;
+    sources.reserve(m_graph->traceCount());
+    for (int k = 0; k < m_graph->traceCount(); ++k) {
+        const auto ch = static_cast<qint16>(m_graph->traceName(k).toInt() + Channels * m_macroChannel);
+        sources.append({m_slot, m_parName, ch});
     }
-    m_graph->appendPoints(values);
-}
-
-void frmQ310Graph::failBoardRemoved()
-{
-    if (m_failed)
-        return;
-    m_failed = true;
-    m_timer->stop();
-    MsgBox::show(this, QStringLiteral("Attention"), QStringLiteral("Board removed"), QMessageBox::Critical);
-    close();
+    if (const auto values = m_sampler.read(sources))
+        m_graph->appendPoints(*values);
 }
 
 bool frmQ310Graph::event(QEvent *event)

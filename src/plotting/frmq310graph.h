@@ -1,11 +1,12 @@
 #pragma once
 
+#include "tracesampler.h"
+
 #include <QWidget>
 #include <array>
 
 class HVPowerSupply;
 class QCheckBox;
-class QTimer;
 class TraceGraph;
 
 // The board graph of a Q310: "VMon" or "IMon" of the seven channels of one
@@ -46,16 +47,14 @@ protected:
 
 private:
     void readTag();
-    void failBoardRemoved();
 
     HVPowerSupply &m_h;                             // the crate, Main's one instance
     std::array<QCheckBox *, Channels> m_chkCh{};    // chkCh_0..6
     QCheckBox *m_autoScale;                         // chkAutoScale
     TraceGraph *m_graph;                            // Grafico
-    QTimer *m_timer;                                // Timer1, sampling
+    TraceSampler m_sampler;                         // Timer1 and the board-removed path
     qint16 m_slot = 0;                              // from the tag
     qint16 m_macroChannel = 0;                      // from the tag
     QString m_parName;                              // from the tag
     bool m_tagRead = false;                         // the state above has been read
-    bool m_failed = false;                          // the failure message has been shown
 };

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+#include <functional>
+#include <optional>
+
+class HVPowerSupply;
+class QTimer;
+class QWidget;
+
+// One trace's source on the crate: a parameter of one channel.
+struct TraceSource
+{
+    qint16 slot = 0;
+    QString par;
+    qint16 channel = 0;
+};
+
+// The sampling both graph windows share: the one-second timer "Timer1" that
+// drives the window's tick, the scaled reads of a tick, and the one way
+// sampling ends when the crate cannot be read: the timer stops, the operator
+// is told "Board removed" once, and the window closes.
+class TraceSampler
+{
+public:
+    // The timer is a child of the window; it starts at once and calls tick every second.
+    TraceSampler(HVPowerSupply &h, QWidget *window, const std::function<void()> &tick);
+
+    QTimer *timer() const { return m_timer; }
+    bool failed() const { return m_failed; }
+
+    // The sources' values in their base units, in order; nothing after a failure,
+    // when a read fails (the failure path is then taken) and nothing is half read.
+    std::optional<QVector<double>> read(const QVector<TraceSource> &sources);
+    // The failure path; only the first call does anything.
+    void fail();
+
+private:
+    HVPowerSupply &m_h;     // the crate, Main's one instance
+    QWidget *m_window;      // the graph window this samples for
+    QTimer *m_timer;        // Timer1, child of the window
+    bool m_failed = false;  // the failure message has been shown
+};
