@@ -134,8 +134,6 @@ private slots:
         Bench v("Q310", {channel(0, {{"V0Set", 1}, {"V1Set", 1.5}, {"RUp", 100}, {"Pw", 1}})});
         v.input("VSel", true);
         QCOMPARE(v.frontIn(), 1);
-        v.at(2.5);
-        QCOMPARE(v.get("VMon"), 1250.0);
         v.at(10);
         QCOMPARE(v.get("VMon"), 1500.0);
         v.input("VSel", false);

@@ -45,7 +45,6 @@ private slots:
         SimCrate crate([] { return 0; });
         QCOMPARE(crate.paramAttribute(3, "BdStatus", "Type", std::nullopt), QVariant(3));
         QCOMPARE(crate.paramAttribute(0, "Temp", "Unit", std::nullopt), QVariant(QString("°C")));
-        QCOMPARE(crate.paramAttribute(0, "Temp", "Maxval", std::nullopt), QVariant(80.0));
         QVERIFY(errorOf([&] { crate.paramAttribute(0, "V0Set", "Colour", 0); }).contains("Colour"));
     }
 
