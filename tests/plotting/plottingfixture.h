@@ -1,6 +1,12 @@
 #pragma once
 
 #include "fakehv.h"
+#include "frmplotadd.h"
+#include "msgboxcatcher.h"
+#include "tracegraph.h"
+
+#include <QTimer>
+#include <memory>
 
 // A small crate for the plotting tests: slot 1 a Q310 with two channels that
 // offer numeric, on/off and status parameters; slot 3 a board without
@@ -29,4 +35,47 @@ inline void fillPlottingCrate(FakeHV &hv)
             return par == QLatin1String("IMon") ? -6 : 0;
         return 0;
     };
+}
+
+// The fixture crate and a picker with its tree built from it.
+struct PickerRig
+{
+    FakeHV hv;
+    std::unique_ptr<frmPlotAdd> picker;
+
+    PickerRig()
+    {
+        fillPlottingCrate(hv);
+        picker = std::make_unique<frmPlotAdd>(hv);
+        picker->buildTree();
+    }
+};
+
+// text(i) for i in [0, n).
+template <typename F> QStringList collect(int n, F text)
+{
+    QStringList out;
+    for (int i = 0; i < n; ++i)
+        out << text(i);
+    return out;
+}
+
+// What is wrong with a graph window after a failed read: it must have said
+// "Board removed" once, closed, stopped sampling and kept no sample.
+inline QString boardRemovedFaults(const MsgBoxCatcher &boxes, const QWidget &window, const TraceGraph &graph)
+{
+    QStringList faults;
+    for (const MsgBoxCatcher::Shown &box : boxes.shown)
+        if (boxes.shown.size() > 1 || box.title != QLatin1String("Attention")
+            || box.text != QLatin1String("Board removed") || box.icon != QMessageBox::Critical)
+            faults << box.title + QLatin1Char('|') + box.text;
+    if (boxes.shown.isEmpty())
+        faults << QStringLiteral("no message");
+    if (window.isVisible())
+        faults << QStringLiteral("still shown");
+    if (window.findChild<QTimer *>(QStringLiteral("Timer1"))->isActive())
+        faults << QStringLiteral("still sampling");
+    if (graph.traceCount() > 0 && !graph.traceValues(0).isEmpty())
+        faults << QStringLiteral("samples kept");
+    return faults.join(QLatin1Char(' '));
 }

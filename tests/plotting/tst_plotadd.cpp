@@ -1,6 +1,3 @@
-#include "fakehv.h"
-#include "frmplotadd.h"
-#include "msgboxcatcher.h"
 #include "plotdrag.h"
 #include "plotimages.h"
 #include "plottingfixture.h"
@@ -17,15 +14,9 @@ class TstPlotAdd : public QObject
 private:
     static QStringList texts(const QTreeWidgetItem *parent)
     {
-        QStringList out;
-        for (int i = 0; i < parent->childCount(); ++i)
-            out << parent->child(i)->text(0);
-        return out;
+        return collect(parent->childCount(), [parent](int i) { return parent->child(i)->text(0); });
     }
-    static void closePicker()
-    {
-        delete frmPlotAdd::openInstance();
-    }
+    static void closePicker() { delete frmPlotAdd::openInstance(); }
 
 private slots:
     void cleanup() { closePicker(); }
@@ -45,11 +36,9 @@ private slots:
         const QTreeWidgetItem *q420 = tree->topLevelItem(1);
         const QTreeWidgetItem *q510 = tree->topLevelItem(2);
         QCOMPARE(q310->text(0), QStringLiteral("Q310"));
-        QCOMPARE(q310->data(0, Qt::UserRole).toInt(), 1); // true slot number, not the row
-        QCOMPARE(q420->data(0, Qt::UserRole).toInt(), 3);
-        QCOMPARE(q510->data(0, Qt::UserRole).toInt(), 4);
-        QVERIFY(q310->font(0).bold());
-        QVERIFY(q310->isExpanded());
+        QCOMPARE(collect(3, [tree](int i) { return tree->topLevelItem(i)->data(0, Qt::UserRole).toString(); }),
+                 QStringList({"1", "3", "4"})); // true slot numbers, not rows
+        QVERIFY(q310->font(0).bold() && q310->isExpanded());
 
         QCOMPARE(texts(q310), QStringList({"S1C0", "S1C1"}));
         const QTreeWidgetItem *ch1 = q310->child(1);
@@ -65,8 +54,7 @@ private slots:
         // Each kind of node has its picture.
         const QImage board = PlotImages::image(PlotImages::Board).toImage();
         QCOMPARE(q310->icon(0).pixmap(16, 16).toImage().convertToFormat(board.format()), board);
-        QVERIFY(!ch1->icon(0).isNull());
-        QVERIFY(!ch1->child(0)->icon(0).isNull());
+        QVERIFY(!ch1->icon(0).isNull() && !ch1->child(0)->icon(0).isNull());
 
         // What went to the crate, in order, for one channel.
         const int first = hv.calls.indexOf(QStringLiteral("ChannelName(1,1)"));
@@ -112,10 +100,8 @@ private slots:
 
     void onlyParameterNodesDragTheirSlotChannelAndName()
     {
-        FakeHV hv;
-        fillPlottingCrate(hv);
-        frmPlotAdd picker(hv);
-        QVERIFY(picker.buildTree());
+        PickerRig rig;
+        frmPlotAdd &picker = *rig.picker;
         QTreeWidgetItem *board = picker.tree()->topLevelItem(0);
         QTreeWidgetItem *channel = board->child(1);
         QVERIFY(!picker.makeDrag(board));
@@ -142,10 +128,8 @@ private slots:
 
     void leftDragOfAParameterNodeStartsADrag()
     {
-        FakeHV hv;
-        fillPlottingCrate(hv);
-        frmPlotAdd picker(hv);
-        picker.buildTree();
+        PickerRig rig;
+        frmPlotAdd &picker = *rig.picker;
         picker.show();
         QVERIFY(QTest::qWaitForWindowExposed(&picker));
         QTreeWidget *tree = picker.tree();
@@ -181,10 +165,8 @@ private slots:
 
     void dropOnTheTreeChangesNothing()
     {
-        FakeHV hv;
-        fillPlottingCrate(hv);
-        frmPlotAdd picker(hv);
-        picker.buildTree();
+        PickerRig rig;
+        frmPlotAdd &picker = *rig.picker;
         picker.show();
         QTreeWidget *tree = picker.tree();
         QTreeWidgetItem *board = tree->topLevelItem(0);

@@ -28,8 +28,6 @@ private slots:
     {
         Thermometer t(Qt::Vertical, nullptr);
         t.setRange(-20, 80);
-        t.setCaption(QStringLiteral("Board Temperature (C°)"));
-        QCOMPARE(t.accessibleName(), t.caption());
         t.setValue(35.25);
         QCOMPARE(t.valueText(), QStringLiteral("35.25"));
         t.setValue(40);
