@@ -1,14 +1,17 @@
 #pragma once
 
 #include "boardpanel.h"
+#include "fakehv.h"
 #include "frmq205.h"
 #include "frmq310.h"
 #include "frmq420.h"
 #include "frmq510.h"
 #include "frmq510e.h"
+#include "numfield.h"
 #include "windowtag.h"
 
 #include <QApplication>
+#include <QTabBar>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -53,3 +56,34 @@ W *control(QWidget *panel, const QString &name)
         qWarning("no control %s", qPrintable(name));
     return w;
 }
+
+// Brings up the page that holds the control.
+inline void showPageOf(QWidget *panel, QWidget *w)
+{
+    if (!w->isVisibleTo(panel))
+        control<QTabBar>(panel, QStringLiteral("TabStrip1"))->setCurrentIndex(1);
+}
+
+// The operator types text into a numeric field and presses Enter.
+inline void typeAndCommit(QWidget *panel, NumField *f, const QString &text)
+{
+    showPageOf(panel, f);
+    f->setFocus();
+    f->selectAll();
+    QTest::keyClicks(f, text);
+    QTest::keyClick(f, Qt::Key_Return);
+}
+
+// A recording fake with one board and that board's panel open on it.
+struct PanelRig
+{
+    FakeHV hv;
+    std::unique_ptr<BoardPanel> p;
+
+    PanelRig(const QString &model, int channels, int slot = 3, bool stopTimer = true)
+    {
+        hv.setBoard(slot, model, channels);
+        p = openPanel(model, hv, slot, stopTimer);
+    }
+    template <typename W = QWidget> W *get(const QString &name) const { return control<W>(p.get(), name); }
+};
