@@ -1,14 +1,12 @@
 #pragma once
 
-#include "boardpanel.h"
-
-#include <QVector>
+#include "tablepanel.h"
 
 // Panel of a Q205 controller board: two high-voltage channels (0, 1), one
 // low-voltage channel (2) and the eighteen channels of its remote board (3 to 20).
 // Element indices differ by array: names and lamps by channel, status labels
 // skip channel 2, and the remote board's fields start at channel 3.
-class frmQ205 : public BoardPanel
+class frmQ205 : public TablePanel
 {
     Q_OBJECT
 public:
@@ -16,14 +14,4 @@ public:
     static constexpr int FirstRemote = 3; // channel shown by element 0 of the remote fields
 
     explicit frmQ205(HVPowerSupply &h, QWidget *parent = nullptr);
-
-protected:
-    void refreshChannel(qint16 ch) override;
-    int channelRows() const override { return Channels; }
-
-private:
-    QVector<QLineEdit *> txtChName; // element = channel
-    QVector<Lamp *> ledPw;          // element = channel
-    QVector<QLabel *> lblStatus;    // channels 0, 1, then 3 to 20
-    QVector<NumField *> V0Set, VMon, I0Set, IMon, RmpUp, RmpDwn, SVMax; // element = channel - 3
 };

@@ -125,6 +125,17 @@ TwoPosSwitch *twoPos(QWidget *parent, const QString &name, int index, const QRec
     return s;
 }
 
+QList<QLabel *> headings(const Table &t)
+{
+    QList<QLabel *> out;
+    for (const Column &c : t.columns) {
+        const QRect r = twips(c.left, t.top, c.width, HeadingHeight);
+        const QString text = QString::fromLatin1(c.heading);
+        out << (c.click ? clickHeading(t.parent, QString(), text, r) : heading(t.parent, text, r));
+    }
+    return out;
+}
+
 NumField *numField(QWidget *parent, const QString &name, int index, const QRect &r,
                    const QString &format, bool indicator)
 {

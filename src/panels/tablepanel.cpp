@@ -1,0 +1,121 @@
+#include "tablepanel.h"
+
+#include "lamp.h"
+#include "numfield.h"
+#include "twoposswitch.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <algorithm>
+
+using namespace PanelKit;
+
+void TablePanel::addRows(std::initializer_list<Table> tables, qint16 first, int count)
+{
+    for (int row = 0; row < count; ++row) {
+        const auto ch = static_cast<qint16>(first + row);
+        for (const Table &t : tables) {
+            for (const Column &c : t.columns) {
+                QVector<QWidget *> &controls = cellOf(c).controls;
+                if (controls.size() <= ch)
+                    controls.resize(ch + 1);
+                controls[ch] = addControl(t, c, row, ch);
+            }
+        }
+    }
+    m_rows = std::max(m_rows, first + count);
+}
+
+void TablePanel::setTickOrder(std::initializer_list<const char *> arrays)
+{
+    m_tick.clear();
+    for (const char *array : arrays) {
+        const auto it = std::find_if(m_cells.cbegin(), m_cells.cend(),
+                                     [array](const Cell &cell) { return cell.array == QLatin1String(array); });
+        Q_ASSERT_X(it != m_cells.cend(), "TablePanel::setTickOrder", array);
+        if (it != m_cells.cend())
+            m_tick << static_cast<int>(it - m_cells.cbegin());
+    }
+}
+
+void TablePanel::refreshChannel(qint16 ch)
+{
+    for (const int i : std::as_const(m_tick)) {
+        const Cell &cell = m_cells[i];
+        QWidget *w = cell.controls.value(ch);
+        if (!w)
+            continue;
+        switch (cell.kind) {
+        case Kind::Name:
+            refreshName(static_cast<QLineEdit *>(w), ch);
+            break;
+        case Kind::Status:
+            refreshStatus(static_cast<QLabel *>(w), ch);
+            break;
+        case Kind::Power:
+            refreshLamp(static_cast<Lamp *>(w), cell.par, ch);
+            break;
+        case Kind::Switch:
+            refreshSwitch(static_cast<TwoPosSwitch *>(w), cell.par, ch);
+            break;
+        case Kind::Setpoint:
+            refreshSetpoint(static_cast<NumField *>(w), cell.par, cell.unit, ch);
+            break;
+        case Kind::Value:
+            refreshPlain(static_cast<NumField *>(w), cell.par, ch);
+            break;
+        case Kind::Monitor:
+            refreshScaled(static_cast<NumField *>(w), cell.par, ch);
+            break;
+        }
+    }
+}
+
+QWidget *TablePanel::addControl(const Table &t, const Column &c, int row, qint16 ch)
+{
+    const int top = rowTop(t, row);
+    const int index = ch - c.shift;
+    const QRect r = twips(c.left, top, c.width, FieldHeight);
+    const QString array = QString::fromLatin1(c.array);
+    const QString par = QString::fromLatin1(c.par);
+    switch (c.kind) {
+    case Kind::Name: {
+        QLineEdit *field = nameField(t.parent, index, r);
+        bindName(field, ch);
+        return field;
+    }
+    case Kind::Status:
+        return statusLabel(t.parent, index, r);
+    case Kind::Power: {
+        Lamp *lamp = powerLamp(t.parent, index, twips(c.left + (c.width - LampSize) / 2, top + 15, LampSize, LampSize));
+        bindSwitch(lamp, par, ch);
+        return lamp;
+    }
+    case Kind::Switch: {
+        TwoPosSwitch *sw = twoPos(t.parent, array, index, r, QString::fromLatin1(c.on), QString::fromLatin1(c.off));
+        bindSwitch(sw, par, ch);
+        return sw;
+    }
+    case Kind::Monitor:
+        return numField(t.parent, array, index, r, QString::fromLatin1(c.format), true);
+    case Kind::Setpoint:
+    case Kind::Value:
+        break;
+    }
+    NumField *field = numField(t.parent, array, index, r, QString::fromLatin1(c.format), false);
+    bindNumber(field, par, ch);
+    return field;
+}
+
+TablePanel::Cell &TablePanel::cellOf(const Column &c)
+{
+    const QString array = QString::fromLatin1(c.array);
+    for (Cell &cell : m_cells) {
+        if (cell.array == array) {
+            Q_ASSERT(cell.kind == c.kind && cell.par == QLatin1String(c.par));
+            return cell;
+        }
+    }
+    m_cells.push_back({c.kind, array, QString::fromLatin1(c.par), QString::fromLatin1(c.unit), {}});
+    return m_cells.back();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "boardpanel.h"
+#include "panelkit.h"
+
+#include <QStringList>
+#include <QVector>
+#include <initializer_list>
+#include <vector>
+
+// A board panel whose channels are rows of columns described by tables
+// (PanelKit::Column). The tables say where each control stands, how it is
+// named and which parameter it shows and writes; this class builds the
+// controls, binds them, and refreshes a channel's controls in the panel's
+// own tick order.
+class TablePanel : public BoardPanel
+{
+    Q_OBJECT
+public:
+    using BoardPanel::BoardPanel;
+
+protected:
+    // Rows for channels first .. first + count - 1: each row gets its cells in
+    // every table, in the order given, so the focus moves along the row.
+    void addRows(std::initializer_list<PanelKit::Table> tables, qint16 first, int count);
+    // The control arrays a tick reads for each channel, in order; a channel
+    // without a control in an array skips that read.
+    void setTickOrder(std::initializer_list<const char *> arrays);
+
+    void refreshChannel(qint16 ch) override;
+    int channelRows() const override { return m_rows; }
+
+private:
+    // One control array and the controls of it that each channel has.
+    struct Cell
+    {
+        PanelKit::Kind kind;        // how its controls read and write
+        QString array;              // its name
+        QString par;                // parameter read and written
+        QString unit;               // setpoints: the unit after the board's prefix
+        QVector<QWidget *> controls; // by channel; nullptr where a channel has none
+    };
+
+    QWidget *addControl(const PanelKit::Table &t, const PanelKit::Column &c, int row, qint16 ch);
+    Cell &cellOf(const PanelKit::Column &c);
+
+    std::vector<Cell> m_cells; // one per control array, in order of first appearance
+    QVector<int> m_tick;       // indices into m_cells, in tick order
+    int m_rows = 0;            // channels that have a row
+};
