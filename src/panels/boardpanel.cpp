@@ -6,6 +6,7 @@
 #include "lib.h"
 #include "msgbox.h"
 #include "numfield.h"
+#include "scaledread.h"
 #include "thermometer.h"
 #include "twoposswitch.h"
 #include "windowtag.h"
@@ -147,8 +148,7 @@ void BoardPanel::refreshPlain(NumField *field, const QString &par, qint16 ch)
 void BoardPanel::refreshScaled(NumField *field, const QString &par, qint16 ch)
 {
     // Monitors are shown in the base unit; the field picks the prefix from the value.
-    const auto f = static_cast<float>(std::pow(10.0, number(h.ParamAttribute(Slot, par, QStringLiteral("Exp"), ch))));
-    field->setValue(number(h.ParamValue(Slot, par, ch)) * f);
+    field->setValue(readScaled(h, Slot, par, ch));
 }
 
 void BoardPanel::refreshStatus(QLabel *label, qint16 ch)
