@@ -22,16 +22,69 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <iterator>
 
 namespace {
 // Lamp colours of the front panel: green for a state, red for a fault, amber for a flag.
-const QColor LitGreen(0x3c, 0xf0, 0x5a);
-const QColor LitRed(0xff, 0x3a, 0x2a);
-const QColor LitAmber(0xff, 0xb0, 0x20);
+constexpr QRgb LitGreen = qRgb(0x3c, 0xf0, 0x5a);
+constexpr QRgb LitRed = qRgb(0xff, 0x3a, 0x2a);
+constexpr QRgb LitAmber = qRgb(0xff, 0xb0, 0x20);
 
-QColor darkOf(const QColor &lit)
+// Which front-panel mask lights a lamp.
+enum class Mask { In, Out, None };
+
+// A lamp of the front panel: where it sits, its colour when lit, and the bit of
+// "FrontPanIn" or "FrontPanOut" that lights it.
+struct FrontLamp
 {
-    return QColor::fromHsv(lit.hsvHue(), qMin(255, lit.hsvSaturation()), 78);
+    const char *name;
+    const char *label;
+    QRgb lit;
+    int row;
+    int column;
+    Mask mask;
+    int bit;
+};
+
+// Inputs, outputs and flags in three columns. No bit of either mask drives
+// the flags: they are laid out as on the crate and stay dark.
+constexpr FrontLamp FrontLamps[] = {
+    {"ledVSel", "VSel", LitGreen, 1, 0, Mask::In, 1},
+    {"ledISel", "ISel", LitGreen, 2, 0, Mask::In, 2},
+    {"ledKill", "Kill", LitRed, 3, 0, Mask::In, 4},
+    {"ledIlock", "Interlock", LitRed, 4, 0, Mask::In, 8},
+    {"ledLocEna", "Local Enable", LitGreen, 5, 0, Mask::In, 32},
+    {"ledRemEna", "Remote Enable", LitGreen, 6, 0, Mask::In, 16},
+    {"ledOVC", "OVC", LitRed, 1, 3, Mask::Out, 1},
+    {"ledUNV", "UNV", LitRed, 2, 3, Mask::Out, 2},
+    {"ledOVV", "OVV", LitRed, 3, 3, Mask::Out, 4},
+    {"ledChOn", "Channel On", LitGreen, 4, 3, Mask::Out, 8},
+    {"ledFanFail", "Fan Failure", LitRed, 5, 3, Mask::Out, 256},
+    {"ledTemp", "Over/Under Temperature", LitRed, 6, 3, Mask::Out, 512},
+    {"ledChkPass", "Chk Pass", LitGreen, 7, 3, Mask::Out, 1024},
+    {"ledTrip", "Trip", LitRed, 1, 6, Mask::None, 0},
+    {"ledRstFlag", "Rst Flag", LitAmber, 2, 6, Mask::None, 0},
+    {"ledPwrFail", "Power Failure", LitRed, 3, 6, Mask::None, 0},
+};
+static_assert(std::size(FrontLamps) == Main::FrontLampCount);
+
+constexpr int NimBit = 64; // of "FrontPanIn": clear for NIM, set for TTL
+
+Lamp *addLamp(const FrontLamp &f, QWidget *parent, QGridLayout *grid)
+{
+    const QColor lit(f.lit);
+    auto *lamp = new Lamp(parent);
+    lamp->setObjectName(QString::fromLatin1(f.name));
+    lamp->setOnColor(lit);
+    lamp->setOffColor(QColor::fromHsv(lit.hsvHue(), qMin(255, lit.hsvSaturation()), 78));
+    lamp->setFixedSize(20, 20);
+    lamp->setToolTip(QString::fromLatin1(f.label));
+    auto *text = new QLabel(QString::fromLatin1(f.label), parent);
+    text->setObjectName(QStringLiteral("lbl") + QString::fromLatin1(f.name).mid(3));
+    text->setBuddy(lamp);
+    grid->addWidget(lamp, f.row, f.column, Qt::AlignCenter);
+    grid->addWidget(text, f.row, f.column + 1);
+    return lamp;
 }
 
 // The front plate: dark anodised metal with light print, as on the crate itself.
@@ -238,23 +291,6 @@ QWidget *Main::buildSlotColumn()
     return rack;
 }
 
-Lamp *Main::addLamp(const QString &name, const QString &label, const QColor &lit, QWidget *parent,
-                    QGridLayout *grid, int row, int column)
-{
-    auto *lamp = new Lamp(parent);
-    lamp->setObjectName(name);
-    lamp->setOnColor(lit);
-    lamp->setOffColor(darkOf(lit));
-    lamp->setFixedSize(20, 20);
-    lamp->setToolTip(label);
-    auto *text = new QLabel(label, parent);
-    text->setObjectName(QStringLiteral("lbl") + name.mid(3));
-    text->setBuddy(lamp);
-    grid->addWidget(lamp, row, column, Qt::AlignCenter);
-    grid->addWidget(text, row, column + 1);
-    return lamp;
-}
-
 QGroupBox *Main::buildFrontPanel()
 {
     frameFP = new QGroupBox(QStringLiteral("Front Panel"));
@@ -275,12 +311,8 @@ QGroupBox *Main::buildFrontPanel()
     heading(QStringLiteral("OUTPUTS"), 3);
     heading(QStringLiteral("FLAGS"), 6);
 
-    ledVSel = addLamp(QStringLiteral("ledVSel"), QStringLiteral("VSel"), LitGreen, frameFP, grid, 1, 0);
-    ledISel = addLamp(QStringLiteral("ledISel"), QStringLiteral("ISel"), LitGreen, frameFP, grid, 2, 0);
-    ledKill = addLamp(QStringLiteral("ledKill"), QStringLiteral("Kill"), LitRed, frameFP, grid, 3, 0);
-    ledIlock = addLamp(QStringLiteral("ledIlock"), QStringLiteral("Interlock"), LitRed, frameFP, grid, 4, 0);
-    ledLocEna = addLamp(QStringLiteral("ledLocEna"), QStringLiteral("Local Enable"), LitGreen, frameFP, grid, 5, 0);
-    ledRemEna = addLamp(QStringLiteral("ledRemEna"), QStringLiteral("Remote Enable"), LitGreen, frameFP, grid, 6, 0);
+    for (std::size_t i = 0; i < m_lamps.size(); ++i)
+        m_lamps[i] = addLamp(FrontLamps[i], frameFP, grid);
 
     swNIMTTL = new TwoPosSwitch(QStringLiteral("NIM"), QStringLiteral("TTL"), frameFP);
     swNIMTTL->setObjectName(QStringLiteral("swNIMTTL"));
@@ -293,18 +325,6 @@ QGroupBox *Main::buildFrontPanel()
     plate.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x7d, 0x86, 0x8f));
     swNIMTTL->setPalette(plate);
     grid->addWidget(swNIMTTL, 7, 0, 1, 2, Qt::AlignLeft);
-
-    ledOVC = addLamp(QStringLiteral("ledOVC"), QStringLiteral("OVC"), LitRed, frameFP, grid, 1, 3);
-    ledUNV = addLamp(QStringLiteral("ledUNV"), QStringLiteral("UNV"), LitRed, frameFP, grid, 2, 3);
-    ledOVV = addLamp(QStringLiteral("ledOVV"), QStringLiteral("OVV"), LitRed, frameFP, grid, 3, 3);
-    ledChOn = addLamp(QStringLiteral("ledChOn"), QStringLiteral("Channel On"), LitGreen, frameFP, grid, 4, 3);
-    ledFanFail = addLamp(QStringLiteral("ledFanFail"), QStringLiteral("Fan Failure"), LitRed, frameFP, grid, 5, 3);
-    ledTemp = addLamp(QStringLiteral("ledTemp"), QStringLiteral("Over/Under Temperature"), LitRed, frameFP, grid, 6, 3);
-    ledChkPass = addLamp(QStringLiteral("ledChkPass"), QStringLiteral("Chk Pass"), LitGreen, frameFP, grid, 7, 3);
-
-    ledTrip = addLamp(QStringLiteral("ledTrip"), QStringLiteral("Trip"), LitRed, frameFP, grid, 1, 6);
-    ledRstFlag = addLamp(QStringLiteral("ledRstFlag"), QStringLiteral("Rst Flag"), LitAmber, frameFP, grid, 2, 6);
-    ledPwrFail = addLamp(QStringLiteral("ledPwrFail"), QStringLiteral("Power Failure"), LitRed, frameFP, grid, 3, 6);
 
     grid->setRowStretch(8, 1);
     return frameFP;
@@ -340,23 +360,16 @@ void Main::Timer1Tick()
 
 void Main::RefreshFrontPanel()
 {
+    auto light = [this](Mask mask, int bits) {
+        for (std::size_t i = 0; i < m_lamps.size(); ++i)
+            if (FrontLamps[i].mask == mask)
+                m_lamps[i]->setValue(bits & FrontLamps[i].bit);
+    };
     const quint8 in = quint8(h->CrateProperty(QStringLiteral("FrontPanIn")).toUInt());
-    swNIMTTL->setValue(!(in & 64));
-    ledLocEna->setValue(in & 32);
-    ledRemEna->setValue(in & 16);
-    ledIlock->setValue(in & 8);
-    ledKill->setValue(in & 4);
-    ledISel->setValue(in & 2);
-    ledVSel->setValue(in & 1);
-
+    swNIMTTL->setValue(!(in & NimBit));
+    light(Mask::In, in);
     const qint16 out = qint16(h->CrateProperty(QStringLiteral("FrontPanOut")).toInt());
-    ledChkPass->setValue(out & 1024);
-    ledTemp->setValue(out & 512);
-    ledFanFail->setValue(out & 256);
-    ledChOn->setValue(out & 8);
-    ledOVV->setValue(out & 4);
-    ledUNV->setValue(out & 2);
-    ledOVC->setValue(out & 1);
+    light(Mask::Out, out);
 
     lblFWRel->setText(QStringLiteral("FW Rel. ") + h->CrateProperty(QStringLiteral("SwRelease")).toString());
 }
@@ -409,14 +422,9 @@ void Main::clearOverview()
         b->setEnabled(false);
         b->setVisible(false);
     }
-    const auto lamps = findChildren<Lamp *>();
-    for (Lamp *l : lamps)
-        if (l->objectName().startsWith(QLatin1String("led")))
-            l->setValue(false);
-    const auto switches = findChildren<TwoPosSwitch *>();
-    for (TwoPosSwitch *s : switches)
-        if (s->objectName().startsWith(QLatin1String("sw")))
-            s->setValue(false);
+    for (Lamp *l : m_lamps)
+        l->setValue(false);
+    swNIMTTL->setValue(false);
     lblFWRel->setText(QString());
     lblSysModel->setVisible(false);
 }

@@ -11,7 +11,6 @@ class HVError;
 class HVPowerSupply;
 class Lamp;
 class QAction;
-class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QMenu;
@@ -28,6 +27,7 @@ class Main : public QMainWindow
     Q_OBJECT
 public:
     static constexpr int MaxSlots = 16; // slot buttons on the window
+    static constexpr int FrontLampCount = 16; // lamps of the front panel
 
     explicit Main(std::unique_ptr<HVPowerSupply> h, QWidget *parent = nullptr);
     ~Main() override;
@@ -77,8 +77,6 @@ private:
     void buildMenus();
     QWidget *buildSlotColumn();
     QGroupBox *buildFrontPanel();
-    Lamp *addLamp(const QString &name, const QString &label, const QColor &lit, QWidget *parent,
-                  QGridLayout *grid, int row, int column);
     void clearOverview();
     bool disconnectSteps(QString *logoutFailure); // false when Logout failed
 
@@ -91,22 +89,7 @@ private:
     QLabel *lblFWRel = nullptr;            // "FW Rel. " and the firmware release
     QGroupBox *frameFP = nullptr;          // the front-panel lamps and switch
     TwoPosSwitch *swNIMTTL = nullptr;      // front-panel logic level: on = NIM
-    Lamp *ledVSel = nullptr;               // input "VSel", bit 0 of FrontPanIn
-    Lamp *ledISel = nullptr;               // input "ISel", bit 1
-    Lamp *ledKill = nullptr;               // input "Kill", bit 2
-    Lamp *ledIlock = nullptr;              // input "Interlock", bit 3
-    Lamp *ledLocEna = nullptr;             // input "Local Enable", bit 5
-    Lamp *ledRemEna = nullptr;             // input "Remote Enable", bit 4
-    Lamp *ledOVC = nullptr;                // output "OVC", bit 0 of FrontPanOut
-    Lamp *ledUNV = nullptr;                // output "UNV", bit 1
-    Lamp *ledOVV = nullptr;                // output "OVV", bit 2
-    Lamp *ledChOn = nullptr;               // output "Channel On", bit 3
-    Lamp *ledFanFail = nullptr;            // output "Fan Failure", bit 8
-    Lamp *ledTemp = nullptr;               // output "Over/Under Temperature", bit 9
-    Lamp *ledChkPass = nullptr;            // output "Chk Pass", bit 10
-    Lamp *ledTrip = nullptr;               // laid out; no front-panel bit drives it
-    Lamp *ledRstFlag = nullptr;            // laid out; no front-panel bit drives it
-    Lamp *ledPwrFail = nullptr;            // laid out; no front-panel bit drives it
+    std::array<Lamp *, FrontLampCount> m_lamps{}; // ledVSel .. ledPwrFail, in the order of the lamp table
     QAction *mConnect = nullptr;           // "&Connect"
     QAction *mDisconnect = nullptr;        // "&Disconnect"
     QAction *mExit = nullptr;              // "&Exit"
