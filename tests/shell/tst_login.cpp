@@ -54,137 +54,131 @@ private slots:
         QVERIFY(QSettings(QStringLiteral("Norvane"), QStringLiteral("Pylonet")).fileName().contains("qttest"));
     }
     void init() { store({}); }
-    void defaultsThenConnectInOrder();
-    void addressCheckAtItsEdges();
-    void failedLoginKeepsEverythingAndTheNextConnectShowsIt();
-    void storedAddressRoundTrip_data();
-    void storedAddressRoundTrip();
-    void failureAfterLoginLeavesMainDisconnected();
-};
 
-void TestLogin::defaultsThenConnectInOrder()
-{
-    ShellRig rig;
-    rig.fake->slotCount = 6;
-    rig.fake->crateProperties["ModelName"] = QStringLiteral("HV-CRATE 16");
-    rig.action("mConnect")->trigger();
-    frmLogin *dlg = rig.main->loginDialog();
-    QVERIFY(dlg->isVisible() && dlg->isModal());
-    QCOMPARE(dlg->windowTitle(), QStringLiteral("Connect to ..."));
-    QCOMPARE(fields(dlg), QStringLiteral("127.0.0.1 wxqv/wxqv"));
-    QCOMPARE(box(dlg, "txtPassword")->displayText(), QStringLiteral("****"));
-    QTest::keyClick(dlg, Qt::Key_Escape); // Esc is Cancel: nothing happens
-    QVERIFY(!dlg->isVisible());
-    QCOMPARE(rig.disconnectedFaults(), QString());
-
-    rig.action("mConnect")->trigger();
-    QTest::keyClick(box(dlg, "txtPassword"), Qt::Key_Return); // Enter presses OK, the default button
-    QCOMPARE(rig.fake->calls, QStringList({"Login(wxqv,wxqv,0,127.0.0.1)", "QuerySlots(SlotCount)",
-                                           "CrateProperty(ModelName)"}));
-    QVERIFY(!dlg->isVisible());
-    QCOMPARE(stored().toString(), QStringLiteral("127.0.0.1"));
-    QCOMPARE(rig.find<QLabel>("lblSysModel")->text(), QStringLiteral("HV-CRATE 16"));
-    QVERIFY(rig.shown("lblSysModel") && rig.timer()->isActive());
-    for (int i = 0; i < 16; ++i) // visible as the crate has them; the first tick enables
-        QVERIFY(rig.slot(i)->isVisibleTo(rig.main.get()) == (i < 6) && !rig.slot(i)->isEnabled());
-    QVERIFY(!rig.action("mConnect")->isEnabled() && rig.action("mDisconnect")->isEnabled()
-            && rig.action("mExit")->isEnabled() && rig.action("mGraph")->isEnabled());
-}
-
-void TestLogin::addressCheckAtItsEdges()
-{
-    const QList<QPair<QStringList, bool>> cases{
-        {{"10", "0", "0", "5"}, true}, {{"254", "254", "254", "254"}, true}, {{"010", "001", "000", "009"}, true},
-        {{"192", "168", "1", "255"}, false}, {{"256", "168", "1", "1"}, false}, {{"10", "", "0", "1"}, false},
-        {{"10", "ab", "0", "1"}, false}, {{"10", "1", "   ", "1"}, false}};
-    for (const auto &[parts, valid] : cases) {
-        ShellRig rig;
-        MsgBoxCatcher boxes;
-        rig.action("mConnect")->trigger();
-        frmLogin *dlg = rig.main->loginDialog();
-        type(dlg, parts);
-        const QString typed = fields(dlg);
-        clickOK(dlg);
-        const QString seen = boxes.shown.isEmpty() ? rig.fake->calls.value(0)
-                                                   : boxes.shown[0].title + "|" + boxes.shown[0].text;
-        QCOMPARE(seen, valid ? QStringLiteral("Login(wxqv,wxqv,0,%1)").arg(parts.join('.'))
-                             : QStringLiteral("IP Address|IP Address not valid."));
-        if (!valid)
-            QVERIFY(rig.fake->calls.isEmpty() && dlg->isVisible() && fields(dlg) == typed);
-    }
-    for (const QString &bad : {"", " ", "-1", "1 2"}) // text the mask cannot produce
-        QVERIFY(!frmLogin::isValidAddress({"1", "2", "3", bad}));
-}
-
-void TestLogin::failedLoginKeepsEverythingAndTheNextConnectShowsIt()
-{
-    ShellRig rig;
-    store("10.9.8.7");
-    MsgBoxCatcher boxes;
-    rig.fake->loginFails = true;
-    rig.action("mConnect")->trigger();
-    frmLogin *dlg = rig.main->loginDialog();
-    QVERIFY(QTest::qWaitForWindowActive(dlg));
-    type(dlg, {"192", "168", "10", "20"}, "alice", "s3cret");
-    clickOK(dlg);
-
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].title + "|" + boxes.shown[0].text, QStringLiteral("Connect ...|Login failed."));
-    QCOMPARE(rig.fake->calls, QStringList{"Login(alice,s3cret,0,192.168.10.20)"});
-    QVERIFY(dlg->isVisible());
-    QCOMPARE(dlg->focusWidget(), box(dlg, "txtUserName"));
-    QCOMPARE(box(dlg, "txtUserName")->selectedText(), QStringLiteral("alice")); // typing replaces it
-    QCOMPARE(stored().toString(), QStringLiteral("10.9.8.7")); // a failed attempt changes nothing
-
-    QTest::mouseClick(dlg->findChild<QPushButton *>("cmdCancel"), Qt::LeftButton);
-    QVERIFY(!dlg->isVisible());
-    QCOMPARE(rig.disconnectedFaults(), QString());
-    // The same dialog comes back with what was typed, not with the stored address.
-    rig.action("mConnect")->trigger();
-    QCOMPARE(rig.main->loginDialog(), dlg);
-    QCOMPARE(fields(dlg), QStringLiteral("192.168.10.20 alice/s3cret"));
-}
-
-void TestLogin::storedAddressRoundTrip_data()
-{
-    QTest::addColumn<QVariant>("before");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("nothing stored") << QVariant() << "127.0.0.1";
-    QTest::newRow("stored address") << QVariant("192.168.1.20") << "192.168.1.20";
-    QTest::newRow("three parts") << QVariant("10.0.1") << "127.0.0.1";
-    QTest::newRow("not an address") << QVariant("crate-7") << "127.0.0.1";
-    QTest::newRow("five parts: first four") << QVariant("10.1.2.3.4") << "10.1.2.3";
-}
-
-void TestLogin::storedAddressRoundTrip()
-{
-    QFETCH(QVariant, before);
-    QFETCH(QString, shown);
-    store(before);
+    void defaultsThenConnectInOrder()
     {
         ShellRig rig;
-        QCOMPARE(fields(rig.connect()), shown + " wxqv/wxqv");
-        QVERIFY(rig.main->isConnected());
-    }
-    QCOMPARE(stored().toString(), shown); // what connected is what the next run shows
-}
+        rig.fake->slotCount = 6;
+        rig.fake->crateProperties["ModelName"] = QStringLiteral("HV-CRATE 16");
+        rig.action("mConnect")->trigger();
+        frmLogin *dlg = rig.main->loginDialog();
+        QVERIFY(dlg->isVisible() && dlg->isModal());
+        QCOMPARE(dlg->windowTitle(), QStringLiteral("Connect to ..."));
+        QCOMPARE(fields(dlg), QStringLiteral("127.0.0.1 wxqv/wxqv"));
+        QCOMPARE(box(dlg, "txtPassword")->displayText(), QStringLiteral("****"));
+        QTest::keyClick(dlg, Qt::Key_Escape); // Esc is Cancel: nothing happens
+        QVERIFY(!dlg->isVisible());
+        QCOMPARE(rig.disconnectedFaults(), QString());
 
-void TestLogin::failureAfterLoginLeavesMainDisconnected()
-{
-    ShellRig rig;
-    MsgBoxCatcher boxes;
-    rig.fake->failOn = QStringList{"CrateProperty(ModelName)"};
-    frmLogin *dlg = rig.connect();
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].title, QStringLiteral("Connection lost"));
-    QCOMPARE(rig.fake->calls, QStringList({"Login(wxqv,wxqv,0,127.0.0.1)", "QuerySlots(SlotCount)",
-                                           "CrateProperty(ModelName)", "Logout()"}));
-    QCOMPARE(rig.disconnectedFaults(), QString());
-    QVERIFY(dlg->isVisible()); // still there to try again
-    rig.fake->failOn.clear();
-    clickOK(dlg);
-    QVERIFY(rig.main->isConnected() && !dlg->isVisible());
-}
+        rig.action("mConnect")->trigger();
+        QTest::keyClick(box(dlg, "txtPassword"), Qt::Key_Return); // Enter presses OK, the default button
+        QCOMPARE(rig.fake->calls, QStringList({"Login(wxqv,wxqv,0,127.0.0.1)", "QuerySlots(SlotCount)",
+                                               "CrateProperty(ModelName)"}));
+        QVERIFY(!dlg->isVisible());
+        QCOMPARE(stored().toString(), QStringLiteral("127.0.0.1"));
+        QCOMPARE(rig.find<QLabel>("lblSysModel")->text(), QStringLiteral("HV-CRATE 16"));
+        QVERIFY(rig.shown("lblSysModel") && rig.timer()->isActive());
+        for (int i = 0; i < 16; ++i) // visible as the crate has them; the first tick enables
+            QVERIFY(rig.slot(i)->isVisibleTo(rig.main.get()) == (i < 6) && !rig.slot(i)->isEnabled());
+        QVERIFY(!rig.action("mConnect")->isEnabled() && rig.action("mDisconnect")->isEnabled()
+                && rig.action("mExit")->isEnabled() && rig.action("mGraph")->isEnabled());
+    }
+
+    void addressCheckAtItsEdges()
+    {
+        const QList<QPair<QStringList, bool>> cases{
+            {{"10", "0", "0", "5"}, true}, {{"254", "254", "254", "254"}, true}, {{"010", "001", "000", "009"}, true},
+            {{"192", "168", "1", "255"}, false}, {{"256", "168", "1", "1"}, false}, {{"10", "", "0", "1"}, false},
+            {{"10", "ab", "0", "1"}, false}, {{"10", "1", "   ", "1"}, false}};
+        for (const auto &[parts, valid] : cases) {
+            ShellRig rig;
+            MsgBoxCatcher boxes;
+            rig.action("mConnect")->trigger();
+            frmLogin *dlg = rig.main->loginDialog();
+            type(dlg, parts);
+            const QString typed = fields(dlg);
+            clickOK(dlg);
+            const QString seen = boxes.shown.isEmpty() ? rig.fake->calls.value(0)
+                                                       : boxes.shown[0].title + "|" + boxes.shown[0].text;
+            QCOMPARE(seen, valid ? QStringLiteral("Login(wxqv,wxqv,0,%1)").arg(parts.join('.'))
+                                 : QStringLiteral("IP Address|IP Address not valid."));
+            if (!valid)
+                QVERIFY(rig.fake->calls.isEmpty() && dlg->isVisible() && fields(dlg) == typed);
+        }
+        for (const QString &bad : {"", " ", "-1", "1 2"}) // text the mask cannot produce
+            QVERIFY(!frmLogin::isValidAddress({"1", "2", "3", bad}));
+    }
+
+    void failedLoginKeepsEverythingAndTheNextConnectShowsIt()
+    {
+        ShellRig rig;
+        store("10.9.8.7");
+        MsgBoxCatcher boxes;
+        rig.fake->loginFails = true;
+        rig.action("mConnect")->trigger();
+        frmLogin *dlg = rig.main->loginDialog();
+        QVERIFY(QTest::qWaitForWindowActive(dlg));
+        type(dlg, {"192", "168", "10", "20"}, "alice", "s3cret");
+        clickOK(dlg);
+
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.shown[0].title + "|" + boxes.shown[0].text, QStringLiteral("Connect ...|Login failed."));
+        QCOMPARE(rig.fake->calls, QStringList{"Login(alice,s3cret,0,192.168.10.20)"});
+        QVERIFY(dlg->isVisible());
+        QCOMPARE(dlg->focusWidget(), box(dlg, "txtUserName"));
+        QCOMPARE(box(dlg, "txtUserName")->selectedText(), QStringLiteral("alice")); // typing replaces it
+        QCOMPARE(stored().toString(), QStringLiteral("10.9.8.7")); // a failed attempt changes nothing
+
+        QTest::mouseClick(dlg->findChild<QPushButton *>("cmdCancel"), Qt::LeftButton);
+        QVERIFY(!dlg->isVisible());
+        QCOMPARE(rig.disconnectedFaults(), QString());
+        // The same dialog comes back with what was typed, not with the stored address.
+        rig.action("mConnect")->trigger();
+        QCOMPARE(rig.main->loginDialog(), dlg);
+        QCOMPARE(fields(dlg), QStringLiteral("192.168.10.20 alice/s3cret"));
+    }
+
+    void storedAddressRoundTrip_data()
+    {
+        QTest::addColumn<QVariant>("before");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("nothing stored") << QVariant() << "127.0.0.1";
+        QTest::newRow("stored address") << QVariant("192.168.1.20") << "192.168.1.20";
+        QTest::newRow("three parts") << QVariant("10.0.1") << "127.0.0.1";
+        QTest::newRow("not an address") << QVariant("crate-7") << "127.0.0.1";
+        QTest::newRow("five parts: first four") << QVariant("10.1.2.3.4") << "10.1.2.3";
+    }
+
+    void storedAddressRoundTrip()
+    {
+        QFETCH(QVariant, before);
+        QFETCH(QString, shown);
+        store(before);
+        {
+            ShellRig rig;
+            QCOMPARE(fields(rig.connect()), shown + " wxqv/wxqv");
+            QVERIFY(rig.main->isConnected());
+        }
+        QCOMPARE(stored().toString(), shown); // what connected is what the next run shows
+    }
+
+    void failureAfterLoginLeavesMainDisconnected()
+    {
+        ShellRig rig;
+        MsgBoxCatcher boxes;
+        rig.fake->failOn = QStringList{"CrateProperty(ModelName)"};
+        frmLogin *dlg = rig.connect();
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.shown[0].title, QStringLiteral("Connection lost"));
+        QCOMPARE(rig.fake->calls, QStringList({"Login(wxqv,wxqv,0,127.0.0.1)", "QuerySlots(SlotCount)",
+                                               "CrateProperty(ModelName)", "Logout()"}));
+        QCOMPARE(rig.disconnectedFaults(), QString());
+        QVERIFY(dlg->isVisible()); // still there to try again
+        rig.fake->failOn.clear();
+        clickOK(dlg);
+        QVERIFY(rig.main->isConnected() && !dlg->isVisible());
+    }
+};
 
 QTEST_MAIN(TestLogin)
 #include "tst_login.moc"

@@ -40,179 +40,172 @@ class TestMain : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void startsDisconnectedWithMenusInOrder();
-    void pollCaptionsAndEnablesSlotButtons();
-    void frontPanelLampsFollowTheirBits();
-    void slotClickOpensPanelsThatOutliveTheConnection();
-    void deadLinkDisconnectsWithOneMessage();
-    void closingMainEndsTheRunAndNoPanelOutlivesIt();
-};
 
-void TestMain::startsDisconnectedWithMenusInOrder()
-{
-    ShellRig rig;
-    QCOMPARE(rig.main->windowTitle(), QStringLiteral("Norvane Pylonet"));
-    QCOMPARE(Lib::paletteColor(0), Lib::Green); // the trace palette is filled on load
-    QCOMPARE(texts(rig.main->menuBar()->actions()), QStringList({"&Connection", "&Graph (off)", "&?"}));
-    QCOMPARE(texts(rig.find<QMenu>("mConnection")->actions()), QStringList({"&Connect", "&Disconnect (off)", "-", "&Exit"}));
-    QCOMPARE(texts(rig.find<QMenu>("Help")->actions()), QStringList{"&About..."});
-    QCOMPARE(rig.disconnectedFaults(), QString());
-    QCOMPARE(rig.timer()->interval(), 1000);
-    QVERIFY(rig.fake->calls.isEmpty()); // loading talks to nobody
-}
-
-void TestMain::pollCaptionsAndEnablesSlotButtons()
-{
-    ShellRig rig;
-    rig.fake->slotCount = 10;
-    rig.fake->crateProperties["SwRelease"] = QStringLiteral("2.07");
-    for (auto [slot, model] : QList<QPair<int, QString>>{{3, "Q310"}, {4, "Q510E"}, {5, "Q434"}, {7, "X"}, {12, "Q205"}})
-        rig.fake->setBoard(slot, model, 12);
-    rig.connect();
-    rig.fake->clear();
-    rig.main->Timer1Tick();
-    QCOMPARE(rig.fake->calls, QStringList({"QuerySlots(SlotCount,SlotModels)", "CrateProperty(FrontPanIn)",
-                                           "CrateProperty(FrontPanOut)", "CrateProperty(SwRelease)"}));
-    QCOMPARE(rig.find<QLabel>("lblFWRel")->text(), QStringLiteral("FW Rel. 2.07"));
-    QStringList seen;
-    for (int i = 0; i < 16; ++i)
-        if (rig.slot(i)->isVisibleTo(rig.main.get()))
-            seen << rig.slot(i)->text() + (rig.slot(i)->isEnabled() ? " +" : " -");
-    QCOMPARE(seen, QStringList({"Slot 0 - Empty  -", "Slot 1 - Empty  -", "Slot 2 - Empty  -", "Slot 3 - Q310 +",
-                                "Slot 4 - Q510E +", "Slot 5 - Q434 +", "Slot 6 - Empty  -", "Slot 7 - X -",
-                                "Slot 8 - Empty  -", "Slot 9 - Empty  -"}));
-
-    // More than sixteen slots: the first sixteen; a short model list: the rest empty.
-    rig.fake->slotCount = 20;
-    rig.fake->slotModels = {QStringLiteral("Q205")};
-    rig.main->Timer1Tick();
-    QVERIFY(rig.main->isConnected());
-    QCOMPARE(rig.slot(0)->text() + "|" + rig.slot(15)->text(), QStringLiteral("Slot 0 - Q205|Slot 15 - Empty "));
-}
-
-void TestMain::frontPanelLampsFollowTheirBits()
-{
-    ShellRig rig;
-    rig.connect();
-    auto show = [&rig](int in, int out) {
-        rig.fake->crateProperties["FrontPanIn"] = in;
-        rig.fake->crateProperties["FrontPanOut"] = double(out); // a number of any type will do
-        rig.main->Timer1Tick();
-        return lit(*rig.main);
-    };
-    // Each lamp alone, after everything lit, so a lamp the refresh forgets to clear shows up.
-    const QList<std::tuple<int, int, QString>> single{
-        {1, 0, "ledVSel"}, {2, 0, "ledISel"}, {4, 0, "ledKill"}, {8, 0, "ledIlock"}, {16, 0, "ledRemEna"},
-        {32, 0, "ledLocEna"}, {0, 1, "ledOVC"}, {0, 2, "ledUNV"}, {0, 4, "ledOVV"}, {0, 8, "ledChOn"},
-        {0, 256, "ledFanFail"}, {0, 512, "ledTemp"}, {0, 1024, "ledChkPass"}};
-    for (const auto &[in, out, lamp] : single) {
-        show(63, 0x070F);
-        QCOMPARE(show(in, out), lamp + " NIM");
+    void startsDisconnectedWithMenusInOrder()
+    {
+        ShellRig rig;
+        QCOMPARE(rig.main->windowTitle(), QStringLiteral("Norvane Pylonet"));
+        QCOMPARE(Lib::paletteColor(0), Lib::Green); // the trace palette is filled on load
+        QCOMPARE(texts(rig.main->menuBar()->actions()), QStringList({"&Connection", "&Graph (off)", "&?"}));
+        QCOMPARE(texts(rig.find<QMenu>("mConnection")->actions()), QStringList({"&Connect", "&Disconnect (off)", "-", "&Exit"}));
+        QCOMPARE(texts(rig.find<QMenu>("Help")->actions()), QStringList{"&About..."});
+        QCOMPARE(rig.disconnectedFaults(), QString());
+        QVERIFY(rig.fake->calls.isEmpty()); // loading talks to nobody
     }
-    QCOMPARE(show(64, 0), QStringLiteral(" TTL"));
-    QCOMPARE(show(0, 1031), QStringLiteral("ledChkPass ledOVC ledOVV ledUNV NIM"));
-    QCOMPARE(show(128, 16 | 32 | 64 | 128 | 2048 | 0x8000), QStringLiteral(" NIM")); // bits that drive nothing
-}
 
-void TestMain::slotClickOpensPanelsThatOutliveTheConnection()
-{
-    ShellRig rig;
-    const QStringList models{"Q510E", "Q510", "Q205", "Q310", "Q420", "Q434", "X"};
-    for (int i = 0; i < models.size(); ++i)
-        rig.fake->setBoard(i, models[i], 12);
-    rig.connect();
-    rig.main->Timer1Tick();
-    rig.main->show();
-    rig.fake->clear();
-    QTest::mouseClick(rig.slot(0), Qt::LeftButton);
-    QCOMPARE(rig.fake->calls.first(), QStringLiteral("QuerySlots(SlotModels)"));
-    QWidget *panel = findWindowByTag("Mon0");
-    QVERIFY(panel && panel->isVisible() && panel->testAttribute(Qt::WA_DeleteOnClose));
-    QCOMPARE(panel->windowTitle(), QStringLiteral("Q510E - Channels monitor - Slot 0"));
-    for (int i = 1; i < 8; ++i) // an unsupported board (6) and an empty slot (7) open nothing
-        rig.main->bSlotClick(i);
-    QStringList classes;
-    for (int i = 0; i < 8; ++i)
-        classes << panelClass(i);
-    QCOMPARE(classes, QStringList({"frmQ510E", "frmQ510", "frmQ205", "frmQ310", "frmQ420", "frmQ420", "", ""}));
+    void pollCaptionsAndEnablesSlotButtons()
+    {
+        ShellRig rig;
+        rig.fake->slotCount = 10;
+        rig.fake->crateProperties["SwRelease"] = QStringLiteral("2.07");
+        for (auto [slot, model] : QList<QPair<int, QString>>{{3, "Q310"}, {4, "Q510E"}, {5, "Q434"}, {7, "X"}, {12, "Q205"}})
+            rig.fake->setBoard(slot, model, 12);
+        rig.connect();
+        rig.fake->clear();
+        rig.main->Timer1Tick();
+        QCOMPARE(rig.fake->calls, QStringList({"QuerySlots(SlotCount,SlotModels)", "CrateProperty(FrontPanIn)",
+                                               "CrateProperty(FrontPanOut)", "CrateProperty(SwRelease)"}));
+        QCOMPARE(rig.find<QLabel>("lblFWRel")->text(), QStringLiteral("FW Rel. 2.07"));
+        QStringList seen;
+        for (int i = 0; i < 16; ++i)
+            if (rig.slot(i)->isVisibleTo(rig.main.get()))
+                seen << rig.slot(i)->text() + (rig.slot(i)->isEnabled() ? " +" : " -");
+        QCOMPARE(seen, QStringList({"Slot 0 - Empty  -", "Slot 1 - Empty  -", "Slot 2 - Empty  -", "Slot 3 - Q310 +",
+                                    "Slot 4 - Q510E +", "Slot 5 - Q434 +", "Slot 6 - Empty  -", "Slot 7 - X -",
+                                    "Slot 8 - Empty  -", "Slot 9 - Empty  -"}));
 
-    // A second click brings the same window forward, even if the slot's board changed.
-    rig.fake->setBoard(0, "Q205", 9);
-    rig.main->bSlotClick(0);
-    QCOMPARE(findWindowByTag("Mon0"), panel);
-    // A row that has no way to open a panel opens nothing.
-    panel->close();
-    rig.main->setModelTable(ModelTable({{QStringLiteral("Q205"), {}}}));
-    rig.main->bSlotClick(0);
-    QVERIFY(!findWindowByTag("Mon0"));
+        // More than sixteen slots: the first sixteen; a short model list: the rest empty.
+        rig.fake->slotCount = 20;
+        rig.fake->slotModels = {QStringLiteral("Q205")};
+        rig.main->Timer1Tick();
+        QVERIFY(rig.main->isConnected());
+        QCOMPARE(rig.slot(0)->text() + "|" + rig.slot(15)->text(), QStringLiteral("Slot 0 - Q205|Slot 15 - Empty "));
+    }
 
-    // Disconnect clears the whole overview, the three lamps no mask drives included; panels stay open.
-    rig.fake->crateProperties["FrontPanIn"] = 63;
-    rig.fake->crateProperties["FrontPanOut"] = 0x070F;
-    rig.main->Timer1Tick();
-    for (const char *name : {"ledTrip", "ledRstFlag", "ledPwrFail"})
-        rig.find<Lamp>(name)->setValue(true);
-    rig.fake->clear();
-    rig.action("mDisconnect")->trigger();
-    QCOMPARE(rig.fake->callsStartingWith("Logout"), QStringList{"Logout()"});
-    QCOMPARE(rig.disconnectedFaults(), QString());
-    QCOMPARE(panelClass(3), QStringLiteral("frmQ310"));
-}
+    void frontPanelLampsFollowTheirBits()
+    {
+        ShellRig rig;
+        rig.connect();
+        auto show = [&rig](int in, int out) {
+            rig.fake->crateProperties["FrontPanIn"] = in;
+            rig.fake->crateProperties["FrontPanOut"] = double(out); // a number of any type will do
+            rig.main->Timer1Tick();
+            return lit(*rig.main);
+        };
+        // Each lamp alone, after everything lit, so a lamp the refresh forgets to clear shows up.
+        const QList<std::tuple<int, int, QString>> single{
+            {1, 0, "ledVSel"}, {2, 0, "ledISel"}, {4, 0, "ledKill"}, {8, 0, "ledIlock"}, {16, 0, "ledRemEna"},
+            {32, 0, "ledLocEna"}, {0, 1, "ledOVC"}, {0, 2, "ledUNV"}, {0, 4, "ledOVV"}, {0, 8, "ledChOn"},
+            {0, 256, "ledFanFail"}, {0, 512, "ledTemp"}, {0, 1024, "ledChkPass"}};
+        for (const auto &[in, out, lamp] : single) {
+            show(63, 0x070F);
+            QCOMPARE(show(in, out), lamp + " NIM");
+        }
+        QCOMPARE(show(64, 0), QStringLiteral(" TTL"));
+        QCOMPARE(show(0, 1031), QStringLiteral("ledChkPass ledOVC ledOVV ledUNV NIM"));
+        QCOMPARE(show(128, 16 | 32 | 64 | 128 | 2048 | 0x8000), QStringLiteral(" NIM")); // bits that drive nothing
+    }
 
-void TestMain::deadLinkDisconnectsWithOneMessage()
-{
-    ShellRig rig;
-    rig.fake->setBoard(2, "Q205", 9);
-    rig.connect();
-    rig.main->bSlotClick(2);
-    MsgBoxCatcher boxes;
-    // Under the poll, with a Logout that fails as well.
-    rig.fake->failOn = QStringList{"CrateProperty(FrontPanOut)", "Logout"};
-    rig.main->Timer1Tick();
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].title, QStringLiteral("Connection lost"));
-    QCOMPARE(boxes.shown[0].text, QStringLiteral("The connection to the crate failed: fake failure in "
-                                                 "CrateProperty(FrontPanOut). Pylonet is now disconnected."));
-    QVERIFY(rig.fake->calls.endsWith("Logout()")); // tried, its failure ignored
-    QCOMPARE(rig.disconnectedFaults(), QString());
-    QCOMPARE(panelClass(2), QStringLiteral("frmQ205")); // the open panel stays
-    rig.fake->clear();
-    rig.main->Timer1Tick();
-    QVERIFY(rig.fake->callsStartingWith("QuerySlots(SlotCount,SlotModels)").isEmpty());
+    void slotClickOpensPanelsThatOutliveTheConnection()
+    {
+        ShellRig rig;
+        const QStringList models{"Q510E", "Q510", "Q205", "Q310", "Q420", "Q434", "X"};
+        for (int i = 0; i < models.size(); ++i)
+            rig.fake->setBoard(i, models[i], 12);
+        rig.connect();
+        rig.main->Timer1Tick();
+        rig.main->show();
+        rig.fake->clear();
+        QTest::mouseClick(rig.slot(0), Qt::LeftButton);
+        QCOMPARE(rig.fake->calls.first(), QStringLiteral("QuerySlots(SlotModels)"));
+        QWidget *panel = findWindowByTag("Mon0");
+        QVERIFY(panel && panel->isVisible() && panel->testAttribute(Qt::WA_DeleteOnClose));
+        QCOMPARE(panel->windowTitle(), QStringLiteral("Q510E - Channels monitor - Slot 0"));
+        for (int i = 1; i < 8; ++i) // an unsupported board (6) and an empty slot (7) open nothing
+            rig.main->bSlotClick(i);
+        QStringList classes;
+        for (int i = 0; i < 8; ++i)
+            classes << panelClass(i);
+        QCOMPARE(classes, QStringList({"frmQ510E", "frmQ510", "frmQ205", "frmQ310", "frmQ420", "frmQ420", "", ""}));
 
-    // Under a slot click, then under "&Disconnect": disconnected all the same, and said once each.
-    rig.fake->failOn = QStringList{"QuerySlots(SlotModels)"};
-    rig.connect();
-    rig.main->bSlotClick(0);
-    QCOMPARE(rig.disconnectedFaults(), QString());
-    rig.fake->failOn = QStringList{"Logout"};
-    rig.connect();
-    rig.action("mDisconnect")->trigger();
-    QCOMPARE(rig.disconnectedFaults(), QString());
-    QCOMPARE(boxes.shown.size(), 3);
-    QVERIFY(boxes.shown[2].text.contains("fake failure in Logout()"));
-    rig.fake->failOn.clear();
-    rig.connect();
-    QVERIFY(rig.main->isConnected() && rig.timer()->isActive());
-}
+        // A second click brings the same window forward, even if the slot's board changed.
+        rig.fake->setBoard(0, "Q205", 9);
+        rig.main->bSlotClick(0);
+        QCOMPARE(findWindowByTag("Mon0"), panel);
+        // A row that has no way to open a panel opens nothing.
+        panel->close();
+        rig.main->setModelTable(ModelTable({{QStringLiteral("Q205"), {}}}));
+        rig.main->bSlotClick(0);
+        QVERIFY(!findWindowByTag("Mon0"));
 
-void TestMain::closingMainEndsTheRunAndNoPanelOutlivesIt()
-{
-    ShellRig rig;
-    rig.fake->setBoard(1, "Q310", 14);
-    rig.fake->setBoard(2, "Q310", 14);
-    rig.connect();
-    rig.main->show();
-    rig.main->bSlotClick(1);
-    QWidget *panel = findWindowByTag("Mon1");
-    rig.main->close();
-    QVERIFY(!panel->isVisible());
-    QVERIFY(rig.fake->callsStartingWith("Logout").isEmpty()); // ending the run does not log out
-    rig.main->bSlotClick(2);
-    QPointer<QWidget> open = findWindowByTag("Mon2");
-    rig.main.reset();
-    QVERIFY(!open);
-}
+        // Disconnect clears the whole overview, the three lamps no mask drives included; panels stay open.
+        rig.fake->crateProperties["FrontPanIn"] = 63;
+        rig.fake->crateProperties["FrontPanOut"] = 0x070F;
+        rig.main->Timer1Tick();
+        for (const char *name : {"ledTrip", "ledRstFlag", "ledPwrFail"})
+            rig.find<Lamp>(name)->setValue(true);
+        rig.fake->clear();
+        rig.action("mDisconnect")->trigger();
+        QCOMPARE(rig.fake->callsStartingWith("Logout"), QStringList{"Logout()"});
+        QCOMPARE(rig.disconnectedFaults(), QString());
+        QCOMPARE(panelClass(3), QStringLiteral("frmQ310"));
+    }
+
+    void deadLinkDisconnectsWithOneMessage()
+    {
+        ShellRig rig;
+        rig.fake->setBoard(2, "Q205", 9);
+        rig.connect();
+        rig.main->bSlotClick(2);
+        MsgBoxCatcher boxes;
+        // Under the poll, with a Logout that fails as well.
+        rig.fake->failOn = QStringList{"CrateProperty(FrontPanOut)", "Logout"};
+        rig.main->Timer1Tick();
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.shown[0].title, QStringLiteral("Connection lost"));
+        QCOMPARE(boxes.shown[0].text, QStringLiteral("The connection to the crate failed: fake failure in "
+                                                     "CrateProperty(FrontPanOut). Pylonet is now disconnected."));
+        QVERIFY(rig.fake->calls.endsWith("Logout()")); // tried, its failure ignored
+        QCOMPARE(rig.disconnectedFaults(), QString());
+        QCOMPARE(panelClass(2), QStringLiteral("frmQ205")); // the open panel stays
+        rig.fake->clear();
+        rig.main->Timer1Tick();
+        QVERIFY(rig.fake->callsStartingWith("QuerySlots(SlotCount,SlotModels)").isEmpty());
+
+        // Under a slot click, then under "&Disconnect": disconnected all the same, and said once each.
+        rig.fake->failOn = QStringList{"QuerySlots(SlotModels)"};
+        rig.connect();
+        rig.main->bSlotClick(0);
+        QCOMPARE(rig.disconnectedFaults(), QString());
+        rig.fake->failOn = QStringList{"Logout"};
+        rig.connect();
+        rig.action("mDisconnect")->trigger();
+        QCOMPARE(rig.disconnectedFaults(), QString());
+        QCOMPARE(boxes.shown.size(), 3);
+        QVERIFY(boxes.shown[2].text.contains("fake failure in Logout()"));
+        rig.fake->failOn.clear();
+        rig.connect();
+        QVERIFY(rig.main->isConnected() && rig.timer()->isActive());
+    }
+
+    void closingMainEndsTheRunAndNoPanelOutlivesIt()
+    {
+        ShellRig rig;
+        rig.fake->setBoard(1, "Q310", 14);
+        rig.fake->setBoard(2, "Q310", 14);
+        rig.connect();
+        rig.main->show();
+        rig.main->bSlotClick(1);
+        QWidget *panel = findWindowByTag("Mon1");
+        rig.main->close();
+        QVERIFY(!panel->isVisible());
+        QVERIFY(rig.fake->callsStartingWith("Logout").isEmpty()); // ending the run does not log out
+        rig.main->bSlotClick(2);
+        QPointer<QWidget> open = findWindowByTag("Mon2");
+        rig.main.reset();
+        QVERIFY(!open);
+    }
+};
 
 QTEST_MAIN(TestMain)
 #include "tst_main.moc"

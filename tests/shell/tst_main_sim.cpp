@@ -29,54 +29,53 @@ class TestMainSim : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
-    void overviewFollowsTheCrateAndSurvivesItsLink();
-};
 
-void TestMainSim::overviewFollowsTheCrateAndSurvivesItsLink()
-{
-    SimRig rig;
-    SimCrate &crate = rig.server.crate();
-    MsgBoxCatcher boxes;
-    rig.connect(); // the dialog's defaults are the simulator's default account on 127.0.0.1
-    QCOMPARE(rig.find<QLabel>("lblSysModel")->text(), crate.crateProperty("ModelName").toString());
-    rig.main->Timer1Tick();
-    const QVariantList models = crate.slotModels();
-    for (int i = 0; i < crate.slotCount() && i < 16; ++i) {
-        const QString model = models.value(i).toString();
-        QCOMPARE(rig.slot(i)->text(), model.isEmpty() ? QStringLiteral("Slot %1 - Empty ").arg(i)
-                                                       : QStringLiteral("Slot %1 - %2").arg(i).arg(model));
-        QCOMPARE(rig.slot(i)->isEnabled(), isSupportedModel(model));
+    void overviewFollowsTheCrateAndSurvivesItsLink()
+    {
+        SimRig rig;
+        SimCrate &crate = rig.server.crate();
+        MsgBoxCatcher boxes;
+        rig.connect(); // the dialog's defaults are the simulator's default account on 127.0.0.1
+        QCOMPARE(rig.find<QLabel>("lblSysModel")->text(), crate.crateProperty("ModelName").toString());
+        rig.main->Timer1Tick();
+        const QVariantList models = crate.slotModels();
+        for (int i = 0; i < crate.slotCount() && i < 16; ++i) {
+            const QString model = models.value(i).toString();
+            QCOMPARE(rig.slot(i)->text(), model.isEmpty() ? QStringLiteral("Slot %1 - Empty ").arg(i)
+                                                           : QStringLiteral("Slot %1 - %2").arg(i).arg(model));
+            QCOMPARE(rig.slot(i)->isEnabled(), isSupportedModel(model));
+        }
+        // The front panel and a board put in by hand show on the next tick.
+        crate.setFrontPanelInput("Kill", true);
+        const int q310 = models.indexOf(QVariant(QStringLiteral("Q310")));
+        rig.server.pullBoard(q310);
+        rig.main->Timer1Tick();
+        QVERIFY(rig.find<Lamp>("ledKill")->value());
+        QCOMPARE(rig.slot(q310)->text(), QStringLiteral("Slot %1 - Empty ").arg(q310));
+        rig.server.insertBoard(q310);
+        rig.main->Timer1Tick();
+        rig.main->show();
+        QTest::mouseClick(rig.slot(q310), Qt::LeftButton);
+        QWidget *panel = findWindowByTag(QStringLiteral("Mon%1").arg(q310));
+        QVERIFY(panel);
+        QCOMPARE(QString::fromLatin1(panel->metaObject()->className()), QStringLiteral("frmQ310"));
+
+        // The link drops under the poll: one message, disconnected, the panel still open.
+        rig.server.dropAllConnections();
+        rig.main->Timer1Tick();
+        rig.main->Timer1Tick();
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.shown[0].title, QStringLiteral("Connection lost"));
+        QCOMPARE(rig.disconnectedFaults(), QString());
+        QVERIFY(findWindowByTag(QStringLiteral("Mon%1").arg(q310)));
+
+        rig.connect(); // and the operator connects again, then leaves
+        QVERIFY(rig.main->isConnected());
+        rig.action("mDisconnect")->trigger();
+        QCOMPARE(boxes.shown.size(), 1);
+        QTRY_COMPARE(rig.server.connectionCount(), 0); // Logout closed the session
     }
-    // The front panel and a board put in by hand show on the next tick.
-    crate.setFrontPanelInput("Kill", true);
-    const int q310 = models.indexOf(QVariant(QStringLiteral("Q310")));
-    rig.server.pullBoard(q310);
-    rig.main->Timer1Tick();
-    QVERIFY(rig.find<Lamp>("ledKill")->value());
-    QCOMPARE(rig.slot(q310)->text(), QStringLiteral("Slot %1 - Empty ").arg(q310));
-    rig.server.insertBoard(q310);
-    rig.main->Timer1Tick();
-    rig.main->show();
-    QTest::mouseClick(rig.slot(q310), Qt::LeftButton);
-    QWidget *panel = findWindowByTag(QStringLiteral("Mon%1").arg(q310));
-    QVERIFY(panel);
-    QCOMPARE(QString::fromLatin1(panel->metaObject()->className()), QStringLiteral("frmQ310"));
-
-    // The link drops under the poll: one message, disconnected, the panel still open.
-    rig.server.dropAllConnections();
-    rig.main->Timer1Tick();
-    rig.main->Timer1Tick();
-    QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].title, QStringLiteral("Connection lost"));
-    QCOMPARE(rig.disconnectedFaults(), QString());
-    QVERIFY(findWindowByTag(QStringLiteral("Mon%1").arg(q310)));
-
-    rig.connect(); // and the operator connects again, then leaves
-    QVERIFY(rig.main->isConnected());
-    rig.action("mDisconnect")->trigger();
-    QCOMPARE(boxes.shown.size(), 1);
-    QTRY_COMPARE(rig.server.connectionCount(), 0); // Logout closed the session
-}
+};
 
 QTEST_MAIN(TestMainSim)
 #include "tst_main_sim.moc"
