@@ -8,7 +8,7 @@
 #include "tracegraph.h"
 
 #include <QCheckBox>
-#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -194,36 +194,25 @@ void frmGraph::deleteSelectedTrace()
 
 bool frmGraph::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_graph) {
-        switch (event->type()) {
-        case QEvent::DragEnter:
-        case QEvent::DragMove: {
-            // Refusing leaves the drag cursor on the picker's red disc.
-            auto *e = static_cast<QDragMoveEvent *>(event);
-            if (canAccept(e->source()) && PlotDrag::decode(e->mimeData()))
-                e->acceptProposedAction();
-            else
-                e->ignore();
-            return true;
-        }
-        case QEvent::Drop: {
-            auto *e = static_cast<QDropEvent *>(event);
-            if (acceptDrop(e->source(), e->mimeData()))
-                e->acceptProposedAction();
-            else
-                e->ignore();
-            return true;
-        }
-        default:
-            break;
-        }
-    } else if (watched == m_legend && event->type() == QEvent::KeyRelease) {
+    const QEvent::Type type = event->type();
+    if (watched == m_graph && (type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop)) {
+        // Refusing a passing drag leaves the drag cursor on the picker's red disc.
+        auto *e = static_cast<QDropEvent *>(event);
+        const bool ok = type == QEvent::Drop ? acceptDrop(e->source(), e->mimeData())
+                                             : canAccept(e->source()) && PlotDrag::decode(e->mimeData());
+        if (ok)
+            e->acceptProposedAction();
+        else
+            e->ignore();
+        return true;
+    }
+    if (watched == m_legend && type == QEvent::KeyRelease) {
         auto *e = static_cast<QKeyEvent *>(event);
         if (e->key() == Qt::Key_Delete && !e->isAutoRepeat()) {
             deleteSelectedTrace();
             return true;
         }
-    } else if (watched == centralWidget() && event->type() == QEvent::Resize) {
+    } else if (watched == centralWidget() && type == QEvent::Resize) {
         layoutGraph();
     }
     return QMainWindow::eventFilter(watched, event);
