@@ -238,32 +238,29 @@ frmLogin *Main::loginDialog() const { return m_login; }
 
 void Main::buildMenus()
 {
+    auto item = [this](auto *menu, const QString &text, const QString &name, void (Main::*handler)()) {
+        QAction *a = menu->addAction(text);
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+
     QMenu *mConnection = menuBar()->addMenu(QStringLiteral("&Connection"));
     mConnection->setObjectName(QStringLiteral("mConnection"));
-    mConnect = mConnection->addAction(QStringLiteral("&Connect"));
-    mConnect->setObjectName(QStringLiteral("mConnect"));
-    mDisconnect = mConnection->addAction(QStringLiteral("&Disconnect"));
-    mDisconnect->setObjectName(QStringLiteral("mDisconnect"));
+    mConnect = item(mConnection, QStringLiteral("&Connect"), QStringLiteral("mConnect"), &Main::mConnectClick);
+    mDisconnect =
+        item(mConnection, QStringLiteral("&Disconnect"), QStringLiteral("mDisconnect"), &Main::mDisconnectClick);
     mDisconnect->setEnabled(false);
     QAction *mDummy0 = mConnection->addSeparator();
     mDummy0->setObjectName(QStringLiteral("mDummy0"));
-    mExit = mConnection->addAction(QStringLiteral("&Exit"));
-    mExit->setObjectName(QStringLiteral("mExit"));
+    mExit = item(mConnection, QStringLiteral("&Exit"), QStringLiteral("mExit"), &Main::mExitClick);
 
-    mGraph = menuBar()->addAction(QStringLiteral("&Graph"));
-    mGraph->setObjectName(QStringLiteral("mGraph"));
+    mGraph = item(menuBar(), QStringLiteral("&Graph"), QStringLiteral("mGraph"), &Main::mGraphClick);
     mGraph->setEnabled(false);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("Help"));
-    mAbout = help->addAction(QStringLiteral("&About..."));
-    mAbout->setObjectName(QStringLiteral("mAbout"));
-
-    connect(mConnect, &QAction::triggered, this, &Main::mConnectClick);
-    connect(mDisconnect, &QAction::triggered, this, &Main::mDisconnectClick);
-    connect(mExit, &QAction::triggered, this, &Main::mExitClick);
-    connect(mGraph, &QAction::triggered, this, &Main::mGraphClick);
-    connect(mAbout, &QAction::triggered, this, &Main::mAboutClick);
+    mAbout = item(help, QStringLiteral("&About..."), QStringLiteral("mAbout"), &Main::mAboutClick);
 }
 
 QWidget *Main::buildSlotColumn()
