@@ -46,27 +46,13 @@ void TablePanel::refreshChannel(qint16 ch)
         if (!w)
             continue;
         switch (cell.kind) {
-        case Kind::Name:
-            refreshName(static_cast<QLineEdit *>(w), ch);
-            break;
-        case Kind::Status:
-            refreshStatus(static_cast<QLabel *>(w), ch);
-            break;
-        case Kind::Power:
-            refreshLamp(static_cast<Lamp *>(w), cell.par, ch);
-            break;
-        case Kind::Switch:
-            refreshSwitch(static_cast<TwoPosSwitch *>(w), cell.par, ch);
-            break;
-        case Kind::Setpoint:
-            refreshSetpoint(static_cast<NumField *>(w), cell.par, cell.unit, ch);
-            break;
-        case Kind::Value:
-            refreshPlain(static_cast<NumField *>(w), cell.par, ch);
-            break;
-        case Kind::Monitor:
-            refreshScaled(static_cast<NumField *>(w), cell.par, ch);
-            break;
+        case Kind::Name: refreshName(static_cast<QLineEdit *>(w), ch); break;
+        case Kind::Status: refreshStatus(static_cast<QLabel *>(w), ch); break;
+        case Kind::Power: refreshLamp(static_cast<Lamp *>(w), cell.par, ch); break;
+        case Kind::Switch: refreshSwitch(static_cast<TwoPosSwitch *>(w), cell.par, ch); break;
+        case Kind::Setpoint: refreshSetpoint(static_cast<NumField *>(w), cell.par, cell.unit, ch); break;
+        case Kind::Value: refreshPlain(static_cast<NumField *>(w), cell.par, ch); break;
+        case Kind::Monitor: refreshScaled(static_cast<NumField *>(w), cell.par, ch); break;
         }
     }
 }
@@ -99,12 +85,14 @@ QWidget *TablePanel::addControl(const Table &t, const Column &c, int row, qint16
     case Kind::Monitor:
         return numField(t.parent, array, index, r, QString::fromLatin1(c.format), true);
     case Kind::Setpoint:
-    case Kind::Value:
-        break;
+    case Kind::Value: {
+        NumField *field = numField(t.parent, array, index, r, QString::fromLatin1(c.format), false);
+        bindNumber(field, par, ch);
+        return field;
     }
-    NumField *field = numField(t.parent, array, index, r, QString::fromLatin1(c.format), false);
-    bindNumber(field, par, ch);
-    return field;
+    }
+    Q_UNREACHABLE();
+    return nullptr;
 }
 
 TablePanel::Cell &TablePanel::cellOf(const Column &c)

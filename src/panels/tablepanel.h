@@ -3,7 +3,6 @@
 #include "boardpanel.h"
 #include "panelkit.h"
 
-#include <QStringList>
 #include <QVector>
 #include <initializer_list>
 #include <vector>
