@@ -26,12 +26,12 @@ class TraceSampler
 public:
     // The timer is a child of the window; it starts at once and calls tick every second.
     TraceSampler(HVPowerSupply &h, QWidget *window, const std::function<void()> &tick);
+    Q_DISABLE_COPY_MOVE(TraceSampler)
 
-    QTimer *timer() const { return m_timer; }
     bool failed() const { return m_failed; }
 
-    // The sources' values in their base units, in order; nothing after a failure,
-    // when a read fails (the failure path is then taken) and nothing is half read.
+    // The sources' values in their base units, in order. Nothing, not even part
+    // of them, when a read fails (the failure path is then taken) or failed before.
     std::optional<QVector<double>> read(const QVector<TraceSource> &sources);
     // The failure path; only the first call does anything.
     void fail();
