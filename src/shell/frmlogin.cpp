@@ -122,14 +122,12 @@ QString frmLogin::address() const
 
 void frmLogin::cmdOKClick()
 {
-    QStringList parts;
-    for (const QLineEdit *e : eIP)
-        parts << e->text();
-    if (!isValidAddress(parts)) {
+    // The boxes take digits only, so the parts split back exactly.
+    const QString addr = address();
+    if (!isValidAddress(addr.split(QLatin1Char('.')))) {
         MsgBox::show(this, QStringLiteral("IP Address"), QStringLiteral("IP Address not valid."), QMessageBox::Warning);
         return;
     }
-    const QString addr = parts.join(QLatin1Char('.'));
 
     HVPowerSupply &h = m_main.hv();
     try {
