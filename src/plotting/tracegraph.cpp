@@ -10,6 +10,17 @@ namespace {
 constexpr double InitialXSpan = 60;
 const QColor AxisColor(200, 200, 200);     // axes and labels on black
 const QColor GridColor(70, 70, 70);        // grid lines, dim enough not to compete with traces
+
+// One field of every kept point of a graph, oldest first.
+QVector<double> column(const QCPGraph *graph, double QCPGraphData::*field)
+{
+    QVector<double> out;
+    const auto data = graph->data();
+    out.reserve(data->size());
+    for (auto it = data->constBegin(); it != data->constEnd(); ++it)
+        out << (*it).*field;
+    return out;
+}
 } // namespace
 
 TraceGraph::TraceGraph(QWidget *parent)
@@ -82,7 +93,7 @@ int TraceGraph::addValueAxis(const QString &format)
 
 void TraceGraph::removeValueAxis(int index)
 {
-    const Axis a = m_axes.at(static_cast<size_t>(index));
+    const Axis a = axisAt(index);
     Q_ASSERT(a.axis->graphs().isEmpty());
     m_axes.erase(m_axes.begin() + index);
     m_plot->axisRect()->removeAxis(a.axis);
@@ -93,44 +104,44 @@ void TraceGraph::removeValueAxis(int index)
 
 QString TraceGraph::axisFormat(int index) const
 {
-    return m_axes.at(static_cast<size_t>(index)).ticker->format();
+    return axisAt(index).ticker->format();
 }
 
 void TraceGraph::setAxisFormat(int index, const QString &format)
 {
-    m_axes.at(static_cast<size_t>(index)).ticker->setFormat(format);
+    axisAt(index).ticker->setFormat(format);
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 QString TraceGraph::axisName(int index) const
 {
-    return m_axes.at(static_cast<size_t>(index)).name;
+    return axisAt(index).name;
 }
 
 void TraceGraph::setAxisName(int index, const QString &name)
 {
-    m_axes.at(static_cast<size_t>(index)).name = name;
+    axisAt(index).name = name;
 }
 
 QString TraceGraph::axisCaption(int index) const
 {
-    return m_axes.at(static_cast<size_t>(index)).axis->label();
+    return axisAt(index).axis->label();
 }
 
 void TraceGraph::setAxisCaption(int index, const QString &caption)
 {
-    m_axes.at(static_cast<size_t>(index)).axis->setLabel(caption);
+    axisAt(index).axis->setLabel(caption);
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
 bool TraceGraph::axisAutoscale(int index) const
 {
-    return m_axes.at(static_cast<size_t>(index)).autoscale;
+    return axisAt(index).autoscale;
 }
 
 void TraceGraph::setAxisAutoscale(int index, bool on)
 {
-    Axis &a = m_axes.at(static_cast<size_t>(index));
+    Axis &a = axisAt(index);
     a.autoscale = on;
     if (on) {
         rescaleValueAxis(a);
@@ -140,17 +151,17 @@ void TraceGraph::setAxisAutoscale(int index, bool on)
 
 double TraceGraph::axisLower(int index) const
 {
-    return m_axes.at(static_cast<size_t>(index)).axis->range().lower;
+    return axisAt(index).axis->range().lower;
 }
 
 double TraceGraph::axisUpper(int index) const
 {
-    return m_axes.at(static_cast<size_t>(index)).axis->range().upper;
+    return axisAt(index).axis->range().upper;
 }
 
 QStringList TraceGraph::axisTickLabels(int index) const
 {
-    const QVector<QString> labels = m_axes.at(static_cast<size_t>(index)).axis->tickVectorLabels();
+    const QVector<QString> labels = axisAt(index).axis->tickVectorLabels();
     return QStringList(labels.begin(), labels.end());
 }
 
@@ -164,7 +175,7 @@ int TraceGraph::axisIndexOf(const QCPAxis *axis) const
 
 void TraceGraph::addTrace(const QString &name, int axisIndex, const QColor &color)
 {
-    QCPGraph *graph = m_plot->addGraph(m_plot->xAxis, m_axes.at(static_cast<size_t>(axisIndex)).axis);
+    QCPGraph *graph = m_plot->addGraph(m_plot->xAxis, axisAt(axisIndex).axis);
     QPen pen(color, 1);
     pen.setCosmetic(true);
     graph->setPen(pen);
@@ -198,12 +209,12 @@ QString TraceGraph::traceName(int index) const
 
 int TraceGraph::traceAxis(int index) const
 {
-    return axisIndexOf(m_traces.at(static_cast<size_t>(index)).graph->valueAxis());
+    return axisIndexOf(graphAt(index)->valueAxis());
 }
 
 QColor TraceGraph::traceColor(int index) const
 {
-    return m_traces.at(static_cast<size_t>(index)).graph->pen().color();
+    return graphAt(index)->pen().color();
 }
 
 void TraceGraph::clearData()
@@ -241,22 +252,12 @@ void TraceGraph::appendPoints(const QVector<double> &values)
 
 QVector<double> TraceGraph::traceValues(int index) const
 {
-    QVector<double> out;
-    const auto data = m_traces.at(static_cast<size_t>(index)).graph->data();
-    out.reserve(data->size());
-    for (auto it = data->constBegin(); it != data->constEnd(); ++it)
-        out << it->value;
-    return out;
+    return column(graphAt(index), &QCPGraphData::value);
 }
 
 QVector<double> TraceGraph::traceKeys(int index) const
 {
-    QVector<double> out;
-    const auto data = m_traces.at(static_cast<size_t>(index)).graph->data();
-    out.reserve(data->size());
-    for (auto it = data->constBegin(); it != data->constEnd(); ++it)
-        out << it->key;
-    return out;
+    return column(graphAt(index), &QCPGraphData::key);
 }
 
 void TraceGraph::setHistoryLimit(int points)

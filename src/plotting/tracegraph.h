@@ -90,6 +90,9 @@ private:
     void updateView();                  // x range while following, autoscaled value axes
     void rescaleValueAxis(const Axis &axis);
     int axisIndexOf(const QCPAxis *axis) const;
+    Axis &axisAt(int index) { return m_axes.at(static_cast<size_t>(index)); }
+    const Axis &axisAt(int index) const { return m_axes.at(static_cast<size_t>(index)); }
+    QCPGraph *graphAt(int index) const { return m_traces.at(static_cast<size_t>(index)).graph; }
 
     QCustomPlot *m_plot;                // the drawing widget
     std::vector<Axis> m_axes;           // value axes in order
