@@ -14,10 +14,7 @@ private slots:
     void everyOfferedParameterReadsAndIsDescribed()
     {
         for (const QString &model : SimCatalogue::modelNames()) {
-            SimCrateSetup s;
-            s.slotCount = 1;
-            s.boards << SimBoardSetup{0, model, 27, 0, {}, {}};
-            SimCrate crate(s, [] { return 0; });
+            SimCrate crate(SimCrateSetup{.slotCount = 1, .boards = {SimBoardSetup{.model = model, .params = {}, .channels = {}}}}, [] { return 0; });
             const SimBoardModel *info = SimCatalogue::model(model);
             QCOMPARE(crate.channelCounts(), QVariantList{info->channels});
             for (int ch = 0; ch < info->channels; ++ch) {
@@ -29,12 +26,11 @@ private slots:
                     const int type = par == "Status" ? 2 : QStringList{"Pw", "POn", "PDwn"}.contains(par) ? 1 : 0;
                     QVERIFY2(attr("Type").toInt() == type, qPrintable(where));
                     const QString unit = attr("Unit").toString();
-                    if (par.startsWith('V') || par.endsWith("VMax"))
-                        QVERIFY2(unit == "V", qPrintable(where));
-                    if (par.startsWith('I'))
-                        QVERIFY2(unit == "A", qPrintable(where));
-                    if (par == "RUp" || par == "RDWn")
-                        QVERIFY2(unit == "V/s", qPrintable(where));
+                    const QString want = par.startsWith('V') || par.endsWith("VMax") ? "V"
+                                         : par.startsWith('I')                      ? "A"
+                                         : par == "RUp" || par == "RDWn"            ? "V/s"
+                                                                                    : unit;
+                    QVERIFY2(unit == want, qPrintable(where + ": " + unit));
                 }
             }
             for (const char *par : {"Temp", "HVMax", "BdStatus"}) { // read where offered, refused elsewhere
@@ -48,43 +44,28 @@ private slots:
         QVERIFY(errorOf([&] { crate.paramAttribute(0, "V0Set", "Colour", 0); }).contains("Colour"));
     }
 
-    void refusedWritesChangeNothingAndNameTheFault_data()
-    {
-        QTest::addColumn<int>("slot");
-        QTest::addColumn<QString>("par");
-        QTest::addColumn<int>("ch");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("above range") << 0 << "V0Set" << 3 << QVariant(9.0)
-                                     << "V0Set = 9 is out of range 0..3.5 on slot 0 channel 3";
-        QTest::newRow("below range") << 1 << "RUp" << 0 << QVariant(0.5) << "RUp = 0.5 is out of range 1..500 on slot 1 channel 0";
-        QTest::newRow("read-only") << 0 << "VMon" << 0 << QVariant(1.0) << "VMon is read-only (slot 0 channel 0)";
-        QTest::newRow("unknown parameter") << 0 << "V2Set" << 0 << QVariant(1.0)
-                                           << "slot 0 channel 0 has no parameter \"V2Set\"";
-        QTest::newRow("board parameter") << 0 << "Temp" << 0 << QVariant(1.0)
-                                         << "slot 0 channel 0 has no parameter \"Temp\" (it is a board parameter)";
-        QTest::newRow("not on this model") << 3 << "PDwn" << 0 << QVariant(1) << "slot 3 channel 0 has no parameter \"PDwn\"";
-        QTest::newRow("Q205 low voltage") << 5 << "V0Set" << 2 << QVariant(1.0) << "slot 5 channel 2 has no parameter \"V0Set\"";
-        QTest::newRow("unknown channel") << 0 << "V0Set" << 14 << QVariant(1.0)
-                                         << "slot 0 has no channel 14 (the Q310 has channels 0..13)";
-        QTest::newRow("negative channel") << 4 << "V0Set" << -1 << QVariant(1.0)
-                                          << "slot 4 has no channel -1 (the Q510E has channels 0..8)";
-        QTest::newRow("unknown slot") << 16 << "V0Set" << 0 << QVariant(1.0)
-                                      << "slot 16 does not exist (the crate has slots 0..15)";
-        QTest::newRow("empty slot") << 7 << "V0Set" << 0 << QVariant(1.0) << "slot 7 is empty";
-        QTest::newRow("not a number") << 0 << "V0Set" << 0 << QVariant("lots") << "V0Set = \"lots\" is not a number (slot 0 channel 0)";
-        QTest::newRow("infinite") << 0 << "I0Set" << 0 << QVariant(qInf()) << "I0Set = \"inf\" is not a number (slot 0 channel 0)";
-    }
     void refusedWritesChangeNothingAndNameTheFault()
     {
-        QFETCH(int, slot);
-        QFETCH(QString, par);
-        QFETCH(int, ch);
-        QFETCH(QVariant, value);
-        QFETCH(QString, message);
+        struct Write { int slot; const char *par; int ch; QVariant value; QString message; };
+        const QList<Write> writes{
+            {0, "V0Set", 3, 9.0, "V0Set = 9 is out of range 0..3.5 on slot 0 channel 3"},
+            {1, "RUp", 0, 0.5, "RUp = 0.5 is out of range 1..500 on slot 1 channel 0"},
+            {0, "VMon", 0, 1.0, "VMon is read-only (slot 0 channel 0)"},
+            {0, "V2Set", 0, 1.0, "slot 0 channel 0 has no parameter \"V2Set\""},
+            {0, "Temp", 0, 1.0, "slot 0 channel 0 has no parameter \"Temp\" (it is a board parameter)"},
+            {3, "PDwn", 0, 1, "slot 3 channel 0 has no parameter \"PDwn\""}, // not on this model
+            {5, "V0Set", 2, 1.0, "slot 5 channel 2 has no parameter \"V0Set\""}, // a low-voltage channel
+            {0, "V0Set", 14, 1.0, "slot 0 has no channel 14 (the Q310 has channels 0..13)"},
+            {4, "V0Set", -1, 1.0, "slot 4 has no channel -1 (the Q510E has channels 0..8)"},
+            {16, "V0Set", 0, 1.0, "slot 16 does not exist (the crate has slots 0..15)"},
+            {7, "V0Set", 0, 1.0, "slot 7 is empty"},
+            {0, "V0Set", 0, "lots", "V0Set = \"lots\" is not a number (slot 0 channel 0)"},
+            {0, "I0Set", 0, qInf(), "I0Set = \"inf\" is not a number (slot 0 channel 0)"},
+        };
         SimCrate crate([] { return 0; });
         const QByteArray before = crate.toJson();
-        QCOMPARE(errorOf([&] { crate.setParamValue(slot, par, ch, value); }), message);
+        for (const Write &w : writes)
+            QCOMPARE(errorOf([&] { crate.setParamValue(w.slot, w.par, w.ch, w.value); }), w.message);
         QCOMPARE(crate.toJson(), before);
     }
 
@@ -142,52 +123,41 @@ private slots:
         QCOMPARE(example->channelName(0, 0), QString("Anode"));
     }
 
-    void badCrateFilesAreNamedWithTheirFault_data()
-    {
-        QTest::addColumn<QByteArray>("json"); // null: there is no file
-        QTest::addColumn<QString>("message");
-        QTest::newRow("missing file") << QByteArray() << "cannot read the crate file";
-        QTest::newRow("not JSON") << QByteArray("{\"Slots\": 4,") << "not valid JSON at offset";
-        QTest::newRow("not an object") << QByteArray("[1, 2]") << "a crate file holds one JSON object";
-        QTest::newRow("typo") << QByteArray(R"({"Slot": 4})") << "unknown key \"Slot\"";
-        QTest::newRow("slots") << QByteArray(R"({"Slots": 17})") << "Slots: must be a whole number in 1..16";
-        QTest::newRow("model missing") << QByteArray(R"({"Boards": [{"Slot": 2}]})") << "Boards[0]: \"Model\" is missing";
-        QTest::newRow("unknown model") << QByteArray(R"({"Boards": [{"Slot": 2, "Model": "Q999"}]})")
-                                       << "slot 2: unknown board model \"Q999\"";
-        QTest::newRow("board key") << QByteArray(R"({"Boards": [{"Slot": 0, "Model": "Q310", "Temp": 20}]})")
-                                   << "unknown key \"Temp\"";
-        QTest::newRow("slot beyond crate") << QByteArray(R"({"Slots": 4, "Boards": [{"Slot": 5, "Model": "Q310"}]})")
-                                           << "slot 5 does not exist";
-        QTest::newRow("two boards") << QByteArray(R"({"Boards": [{"Slot": 1, "Model": "Q310"}, {"Slot": 1, "Model": "Q510"}]})")
-                                    << "slot 1 holds two boards";
-        QTest::newRow("channel") << QByteArray(R"({"Boards": [{"Slot": 0, "Model": "Q510E", "Channels": [{"Ch": 9}]}]})")
-                                 << "slot 0 has no channel 9";
-        QTest::newRow("range") << QByteArray(R"({"Boards": [{"Slot": 0, "Model": "Q310", "Channels": [{"Ch": 3, "Params": {"V0Set": 9}}]}]})")
-                               << "V0Set = 9 is out of range 0..3.5 on slot 0 channel 3";
-        QTest::newRow("read-only") << QByteArray(R"({"Boards": [{"Slot": 0, "Model": "Q310", "Channels": [{"Ch": 1, "Params": {"VMon": 9}}]}]})")
-                                   << "VMon is read-only (slot 0 channel 1)";
-        QTest::newRow("type") << QByteArray(R"({"Boards": [{"Slot": 0, "Model": "Q310", "Channels": [{"Ch": 1, "Load": "big"}]}]})")
-                              << "Boards[0].Channels[0].Load: must be a number";
-        QTest::newRow("load") << QByteArray(R"({"Boards": [{"Slot": 0, "Model": "Q310", "Channels": [{"Ch": 1, "Load": 0}]}]})")
-                              << "slot 0 channel 1: load 0 ohm is not a positive number";
-        QTest::newRow("name") << QByteArray(R"({"Boards": [{"Slot": 0, "Model": "Q310", "Channels": [{"Ch": 1, "Name": "far too long a name"}]}]})")
-                              << "is longer than 12 characters";
-        QTest::newRow("board parameter") << QByteArray(R"({"Boards": [{"Slot": 0, "Model": "Q510", "Params": {"HVMax": 1}}]})")
-                                         << "slot 0: the Q510 has no board parameter \"HVMax\" that can be set";
-    }
     void badCrateFilesAreNamedWithTheirFault()
     {
-        QFETCH(QByteArray, json);
-        QFETCH(QString, message);
+        // One Q310 in slot 0 with one channel entry.
+        const auto q310Channel = [](const char *keys) {
+            return QByteArray(R"({"Boards": [{"Slot": 0, "Model": "Q310", "Channels": [{)") + keys + "}]}]}";
+        };
+        const QList<std::pair<QByteArray, QString>> files{
+            {QByteArray(), "cannot read the crate file"}, // null: there is no file
+            {"{\"Slots\": 4,", "not valid JSON at offset"},
+            {"[1, 2]", "a crate file holds one JSON object"},
+            {R"({"Slot": 4})", "unknown key \"Slot\""},
+            {R"({"Slots": 17})", "Slots: must be a whole number in 1..16"},
+            {R"({"Boards": [{"Slot": 2}]})", "Boards[0]: \"Model\" is missing"},
+            {R"({"Boards": [{"Slot": 2, "Model": "Q999"}]})", "slot 2: unknown board model \"Q999\""},
+            {R"({"Boards": [{"Slot": 0, "Model": "Q310", "Temp": 20}]})", "unknown key \"Temp\""},
+            {R"({"Slots": 4, "Boards": [{"Slot": 5, "Model": "Q310"}]})", "slot 5 does not exist"},
+            {R"({"Boards": [{"Slot": 1, "Model": "Q310"}, {"Slot": 1, "Model": "Q510"}]})", "slot 1 holds two boards"},
+            {R"({"Boards": [{"Slot": 0, "Model": "Q510E", "Channels": [{"Ch": 9}]}]})", "slot 0 has no channel 9"},
+            {q310Channel(R"("Ch": 3, "Params": {"V0Set": 9})"), "V0Set = 9 is out of range 0..3.5 on slot 0 channel 3"},
+            {q310Channel(R"("Ch": 1, "Params": {"VMon": 9})"), "VMon is read-only (slot 0 channel 1)"},
+            {q310Channel(R"("Ch": 1, "Load": "big")"), "Boards[0].Channels[0].Load: must be a number"},
+            {q310Channel(R"("Ch": 1, "Load": 0)"), "slot 0 channel 1: load 0 ohm is not a positive number"},
+            {q310Channel(R"("Ch": 1, "Name": "far too long a name")"), "is longer than 12 characters"},
+            {R"({"Boards": [{"Slot": 0, "Model": "Q510", "Params": {"HVMax": 1}}]})", "slot 0: the Q510 has no board parameter \"HVMax\" that can be set"},
+        };
         QTemporaryDir dir;
-        QFile file(dir.filePath("crate.json"));
-        if (!json.isNull()) {
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(json);
+        for (const auto &[json, message] : files) {
+            QFile file(dir.filePath("crate.json"));
+            file.remove();
+            if (!json.isNull())
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(json) == json.size());
             file.close();
+            const QString error = errorOf([&] { SimCrate::fromJsonFile(file.fileName()); });
+            QVERIFY2(error.contains(file.fileName()) && error.contains(message), qPrintable(error + " / wanted: " + message));
         }
-        const QString error = errorOf([&] { SimCrate::fromJsonFile(file.fileName()); });
-        QVERIFY2(error.contains(file.fileName()) && error.contains(message), qPrintable(error));
     }
 };
 
