@@ -29,14 +29,16 @@ struct Bench
     double board(const QString &par) const { return crate->paramValue(0, par, std::nullopt).toDouble(); }
     int status(int ch = 0) const { return crate->paramValue(0, "Status", ch).toInt(); }
     // What a panel shows of a channel: its voltage and status bits.
-    QString shown(int ch = 0) const { return QString("%1 V, status %2").arg(get("VMon", ch), 0, 'g', 9).arg(status(ch)); }
+    QString shown(int ch = 0) const { return shows(get("VMon", ch), status(ch)); }
+    QString shows(double volts, int status) const
+    {
+        return QString("%1: %2 V, status %3").arg(crate->slotModels().at(0).toString()).arg(volts, 0, 'g', 9).arg(status);
+    }
     void set(const QString &par, double v, int ch = 0) { crate->setParamValue(0, par, ch, v); }
     void input(const QString &name, bool on) { crate->setFrontPanelInput(name, on); }
     int frontIn() const { return crate->crateProperty("FrontPanIn").toInt(); }
     int frontOut() const { return crate->crateProperty("FrontPanOut").toInt(); }
 };
-
-QString shows(double volts, int status) { return QString("%1 V, status %2").arg(volts, 0, 'g', 9).arg(status); }
 
 SimChannelSetup channel(int ch, QMap<QString, double> params, double load = 0)
 {
@@ -50,40 +52,32 @@ class TestSimCrate : public QObject
     Q_OBJECT
 
 private slots:
-    void rampsToEachSetpointAtItsRate_data()
-    {
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<double>("setpoint"); // in V0Set's own scale
-        QTest::addColumn<double>("volts");
-        QTest::newRow("Q310 kV") << "Q310" << 1.0 << 1000.0;
-        QTest::newRow("Q420 V") << "Q420" << 1000.0 << 1000.0;
-        QTest::newRow("Q510E 10 mV steps") << "Q510E" << 20000.0 << 200.0;
-    }
     void rampsToEachSetpointAtItsRate()
     {
-        QFETCH(QString, model);
-        QFETCH(double, setpoint);
-        QFETCH(double, volts);
-        Bench b(model, {channel(0, {{"RUp", volts / 10}, {"RDWn", volts / 20}}, 1e7)});
-        b.set("V0Set", setpoint);
-        b.set("Pw", 1);
-        QCOMPARE(b.crate->paramValue(0, "Pw", 0), QVariant(1));
+        // the setpoint is in V0Set's own scale: kV, V, 10 mV steps
+        for (const auto &[model, setpoint, volts] :
+             {std::tuple{"Q310", 1.0, 1000.0}, std::tuple{"Q420", 1000.0, 1000.0}, std::tuple{"Q510E", 20000.0, 200.0}}) {
+            Bench b(model, {channel(0, {{"RUp", volts / 10}, {"RDWn", volts / 20}}, 1e7)});
+            b.set("V0Set", setpoint);
+            b.set("Pw", 1);
+            QCOMPARE(b.crate->paramValue(0, "Pw", 0), QVariant(1));
 
-        b.at(5);
-        QCOMPARE(b.shown(), shows(volts / 2, On | RampUp));
-        b.at(10);
-        QCOMPARE(b.shown(), shows(volts, On));
-        b.at(60);
-        QCOMPARE(b.get("VMon"), volts);
-        // the current follows the load, read in IMon's own scale, with a little noise
-        const double amps = b.get("IMon") * std::pow(10.0, b.crate->paramAttribute(0, "IMon", "Exp", 0).toInt());
-        QVERIFY2(std::abs(amps - volts / 1e7) < 0.01 * volts / 1e7, qPrintable(QString::number(amps)));
+            b.at(5);
+            QCOMPARE(b.shown(), b.shows(volts / 2, On | RampUp));
+            b.at(10);
+            QCOMPARE(b.shown(), b.shows(volts, On));
+            b.at(60);
+            QCOMPARE(b.get("VMon"), volts);
+            // the current follows the load, read in IMon's own scale, with a little noise
+            const double amps = b.get("IMon") * std::pow(10.0, b.crate->paramAttribute(0, "IMon", "Exp", 0).toInt());
+            QVERIFY2(std::abs(amps - volts / 1e7) < 0.01 * volts / 1e7, qPrintable(QString("%1: %2 A").arg(model).arg(amps)));
 
-        b.set("V0Set", setpoint / 2);
-        b.at(65);
-        QCOMPARE(b.shown(), shows(volts * 0.75, On | RampDown));
-        b.at(70);
-        QCOMPARE(b.shown(), shows(volts / 2, On));
+            b.set("V0Set", setpoint / 2);
+            b.at(65);
+            QCOMPARE(b.shown(), b.shows(volts * 0.75, On | RampDown));
+            b.at(70);
+            QCOMPARE(b.shown(), b.shows(volts / 2, On));
+        }
     }
 
     void overCurrentTripsOnlyAfterTripTime()
@@ -130,11 +124,11 @@ private slots:
 
         // 100 uA wanted, 50 allowed by I0Set, 200 by I1Set
         Bench i("Q310", {channel(0, {{"V0Set", 1}, {"I0Set", 50}, {"I1Set", 200}, {"Pw", 1}}, 1e7)});
-        QCOMPARE(i.shown(), shows(500, On | OverCurrent | UnderVoltage));
+        QCOMPARE(i.shown(), i.shows(500, On | OverCurrent | UnderVoltage));
         i.input("ISel", true);
         QCOMPARE(i.frontIn(), 2);
         i.at(20);
-        QCOMPARE(i.shown(), shows(1000, On));
+        QCOMPARE(i.shown(), i.shows(1000, On));
     }
 
     void killVersusRampOnSwitchOff()
@@ -143,11 +137,11 @@ private slots:
                          channel(1, {{"V0Set", 1}, {"PDwn", 0}, {"Pw", 1}})});
         b.set("Pw", 0, 0);
         b.set("Pw", 0, 1);
-        QCOMPARE(b.shown(1), shows(0, 0)); // kill: at once
+        QCOMPARE(b.shown(1), b.shows(0, 0)); // kill: at once
         b.at(5);
-        QCOMPARE(b.shown(0), shows(500, RampDown)); // ramp: at RDWn
+        QCOMPARE(b.shown(0), b.shows(500, RampDown)); // ramp: at RDWn
         b.at(10);
-        QCOMPARE(b.shown(0), shows(0, 0));
+        QCOMPARE(b.shown(0), b.shows(0, 0));
         QCOMPARE(b.frontOut() & 8, 0); // no channel on
     }
 
@@ -180,12 +174,12 @@ private slots:
     void hardwareMaximumCapsTheOutput()
     {
         Bench q310("Q310", {channel(0, {{"V0Set", 3}, {"HVMax", 2500}, {"Pw", 1}})});
-        QCOMPARE(q310.shown(), shows(2500, On | AtHVMax));
+        QCOMPARE(q310.shown(), q310.shows(2500, On | AtHVMax));
         QCOMPARE(q310.get("HVMax"), 2500.0);
 
         Bench q422("Q422", {channel(0, {{"V0Set", 2000}, {"SVMax", 1800}, {"Pw", 1}})}, {{"HVMax", 1500}});
         QCOMPARE(q422.board("HVMax"), 1500.0);
-        QCOMPARE(q422.shown(), shows(1500, On | AtHVMax));
+        QCOMPARE(q422.shown(), q422.shows(1500, On | AtHVMax));
         q422.set("SVMax", 1000); // now the software limit is the lower one
         QCOMPARE(q422.status() & AtHVMax, 0);
     }
