@@ -99,13 +99,11 @@ private slots:
         QCOMPARE(onlyModels, models);
 
         // The fake answers 0 to reads and "V" to a unit; values of every type are checked below.
-        const QVariantList read{client.CrateProperty(QStringLiteral("FrontPanIn")),
-                                client.ParamValue(3, QStringLiteral("Temp")),
-                                client.ParamValue(3, QStringLiteral("V0Set"), 9),
-                                client.ParamAttribute(3, QStringLiteral("IMon"), QStringLiteral("Exp"), 9),
-                                client.ParamAttribute(3, QStringLiteral("Temp"), QStringLiteral("Unit")),
-                                client.ChannelName(3, 9),
-                                client.ListChannelParams(3, 9)};
+        const QVariantList read{
+            client.CrateProperty(QStringLiteral("FrontPanIn")), client.ParamValue(3, QStringLiteral("Temp")),
+            client.ParamValue(3, QStringLiteral("V0Set"), 9), client.ParamAttribute(3, QStringLiteral("IMon"), QStringLiteral("Exp"), 9),
+            client.ParamAttribute(3, QStringLiteral("Temp"), QStringLiteral("Unit")), client.ChannelName(3, 9),
+            client.ListChannelParams(3, 9)};
         QCOMPARE(read, (QVariantList{0x41, 0, 0, 0, "V", "Kanäle 9", QStringList{"V0Set", "Pw", "Status"}}));
         client.SetParamValue(3, QStringLiteral("V0Set"), 9, 1500.0);
         client.SetParamValue(3, QStringLiteral("Pw"), 9, QVariant::fromValue<qint16>(1));
@@ -201,9 +199,7 @@ private slots:
     void aLateReplyIsNotTakenForTheNextOne()
     {
         FakeServer server;
-        server.setUp = [](FakeHV &f) {
-            f.paramValue = [](qint16, const QString &par, std::optional<qint16>) { return QVariant(par); };
-        };
+        server.setUp = [](FakeHV &f) { f.paramValue = [](qint16, const QString &par, auto) { return QVariant(par); }; };
         LoggedInClient client(server.port(), 1000, 100);
         server.thread.setLatencyMs(300);
         QCOMPARE(errorOf([&] { client.ParamValue(0, QStringLiteral("First")); }), QStringLiteral("No answer from the crate within 0.1 s"));
@@ -271,8 +267,7 @@ private slots:
             {{{Key::Op, Op::ChannelName}, {Key::Slot, QStringLiteral("0")}, {Key::Ch, 1}}, "Malformed request: 'slot' must be an integer"},
             {{{Key::Op, Op::ChannelName}, {Key::Slot, 40000}, {Key::Ch, 1}}, "Malformed request: 'slot' = 40000 is outside -32768..32767"},
             {{{Key::Op, Op::ParamValue}, {Key::Slot, 0}, {Key::Par, 3}}, "Malformed request: 'par' must be a text"},
-            {{{Key::Op, Op::SetParamValue}, {Key::Slot, 0}, {Key::Par, QStringLiteral("V0Set")}, {Key::Ch, 1},
-              {Key::Value, QCborMap{{1, 2}}}},
+            {{{Key::Op, Op::SetParamValue}, {Key::Slot, 0}, {Key::Par, QStringLiteral("V0Set")}, {Key::Ch, 1}, {Key::Value, QCborMap{{1, 2}}}},
              "Malformed request: 'value' must be a number or a text"},
             {login, "Already logged in"},
             {channelName, QString()}, // the connection still works
@@ -312,9 +307,7 @@ private slots:
     void aPeerThatNeverReadsItsRepliesIsCutOff()
     {
         FakeServer server;
-        server.setUp = [](FakeHV &f) {
-            f.channelParams = [](qint16, qint16) { return QStringList(2000, QString(50, QLatin1Char('p'))); };
-        };
+        server.setUp = [](FakeHV &f) { f.channelParams = [](auto, auto) { return QStringList(2000, QString(50, 'p')); }; };
         LoggedInClient bystander(server.port());
         RawPeer raw(server.port());
         raw.login();
