@@ -84,17 +84,18 @@ private slots:
         for (const Case &c : cases) {
             Board b(QString::fromLatin1(c.model), 1);
             auto *l = b.get<QLabel>(QStringLiteral("lblStatus_0"));
-            auto look = [l] {
+            auto look = [&] { // board, text, background, text colour
                 const QPalette pal = l->palette();
-                return QStringList{l->text(), pal.color(QPalette::Window).name(), pal.color(QPalette::WindowText).name()};
+                return QStringList{c.model, l->text(), pal.color(QPalette::Window).name(), pal.color(QPalette::WindowText).name()}
+                    .join(' ');
             };
             for (int status : {c.status, 0}) {
                 b.values[QStringLiteral("Status")] = status;
                 b.p->ChMonTick();
                 seen << look();
             }
-            expected << QStringList{c.text, c.alarm ? "#ff0000" : face, c.alarm ? "#ffffc0" : "#000000"}
-                     << QStringList{"Good", face, "#000000"};
+            expected << QStringList{c.model, c.text, c.alarm ? "#ff0000" : face, c.alarm ? "#ffffc0" : "#000000"}.join(' ')
+                     << QStringList{c.model, "Good", face, "#000000"}.join(' ');
         }
         QCOMPARE(seen, expected);
     }
@@ -199,25 +200,22 @@ private slots:
 
     void q205ElementsMapToChannels()
     {
-        FakeHV hv;
-        hv.setBoard(S, QStringLiteral("Q205"), 21);
-        hv.paramValue = [](qint16, const QString &par, std::optional<qint16> ch) -> QVariant {
+        Board b(QStringLiteral("Q205"), 21);
+        b.hv.paramValue = [](qint16, const QString &par, std::optional<qint16> ch) -> QVariant {
             if (par == QLatin1String("Status"))
                 return *ch == 3 ? 8 : 0; // only channel 3 has an alarm
             if (par == QLatin1String("Pw"))
                 return *ch == 2 ? 1 : 0; // only channel 2 is on
             return *ch * 10;             // setpoints tell their channel
         };
-        auto p = openPanel(QStringLiteral("Q205"), hv, S);
-        p->ChMonTick();
-        auto text = [&p](const QString &name) { return control<QWidget>(p.get(), name)->property("text").toString(); };
-        QCOMPARE(QStringList({text("lblStatus_1"), text("lblStatus_2"), text("lblStatus_19"), text("txtChName_20")}),
+        b.p->ChMonTick();
+        QCOMPARE(QStringList({b.text("lblStatus_1"), b.text("lblStatus_2"), b.text("lblStatus_19"), b.text("txtChName_20")}),
                  QStringList({"Good", "OverCurrent", "Good", "CH20"}));
-        QVERIFY(hv.callsStartingWith(QStringLiteral("ParamValue(2,Status,2)")).isEmpty());
-        QVERIFY(control<Lamp>(p.get(), QStringLiteral("ledPw_2"))->value());
-        QVERIFY(!control<Lamp>(p.get(), QStringLiteral("ledPw_3"))->value());
-        QCOMPARE(control<NumField>(p.get(), QStringLiteral("V0Set_0"))->value(), 30.0);
-        QCOMPARE(control<NumField>(p.get(), QStringLiteral("RmpDwn_17"))->value(), 200.0);
+        QVERIFY(b.hv.callsStartingWith(QStringLiteral("ParamValue(2,Status,2)")).isEmpty());
+        QVERIFY(b.get<Lamp>(QStringLiteral("ledPw_2"))->value());
+        QVERIFY(!b.get<Lamp>(QStringLiteral("ledPw_3"))->value());
+        QCOMPARE(b.get<NumField>(QStringLiteral("V0Set_0"))->value(), 30.0);
+        QCOMPARE(b.get<NumField>(QStringLiteral("RmpDwn_17"))->value(), 200.0);
     }
 
     void q310MonitorHeadingsAreClickable()
