@@ -128,9 +128,7 @@ private slots:
         const QVariantList values{7, -32768, 2.0, 1.25e-9, QStringLiteral("°C"), QString(), true,
                                   qlonglong(1) << 40, QVariantList{1, 2.5, QStringLiteral("x")}, QVariant()};
         FakeServer server;
-        server.setUp = [values](FakeHV &f) {
-            f.paramValue = [values](qint16 slot, const QString &, std::optional<qint16>) { return values.value(slot); };
-        };
+        server.setUp = [values](FakeHV &f) { f.paramValue = [values](qint16 slot, auto, auto) { return values.value(slot); }; };
         LoggedInClient client(server.port());
         for (qint16 i = 0; i < values.size(); ++i) {
             const QVariant back = client.ParamValue(i, QStringLiteral("X"), 1);
