@@ -92,8 +92,7 @@ private slots:
         r.hv.clear();
         QVERIFY(!r.drop(QStringLiteral("IMon")));
         QVERIFY(r.hv.calls.isEmpty());
-        QCOMPARE(r.graph().traceCount(), 12);
-        QCOMPARE(r.window->plots().Count(), 12);
+        QCOMPARE(QList<int>({r.graph().traceCount(), r.window->plots().Count()}), QList<int>({12, 12}));
 
         // Dragging over the full graph is refused, so the picker's red disc shows.
         QDragMoveEvent move(QPoint(10, 10), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
@@ -140,9 +139,8 @@ private slots:
         r.deleteRow(0); // IMon: the amps axis goes, later axes move up
         QCOMPARE(r.axisFormats(), QStringList({"k\"V\"", "k\"\""}));
         QCOMPARE(r.legendColumn(0), QStringList({"V0Set", "Ratio"}));
-        QCOMPARE(r.graph().traceName(1), QStringLiteral("Ratio"));
-        QCOMPARE(r.graph().traceAxis(1), 1);
-        QCOMPARE(r.window->plots().Item(2)->ParName(), QStringLiteral("Ratio"));
+        QCOMPARE(QStringList({r.graph().traceName(1), QString::number(r.graph().traceAxis(1)), r.window->plots().Item(2)->ParName()}),
+                 QStringList({"Ratio", "1", "Ratio"})); // trace name, its axis, list entry
 
         r.deleteRow(0); // the first value axis can go too while traces remain
         QCOMPARE(r.axisFormats(), QStringList({"k\"\""}));
