@@ -6,7 +6,7 @@
 #include "lib.h"
 #include "msgbox.h"
 #include "numfield.h"
-#include "scaledread.h"
+#include "cratevalue.h"
 #include "thermometer.h"
 #include "twoposswitch.h"
 #include "windowtag.h"
@@ -87,7 +87,7 @@ void BoardPanel::ChMonTick()
             boardRemoved();
             return;
         }
-        const qint16 n = int16(counts.toList().value(Slot));
+        const qint16 n = crateInt16(counts.toList().value(Slot));
         refreshBoard();
         refreshTemp();
         // A crate map claiming more channels than the panel has rows fills the rows there are.
@@ -118,22 +118,22 @@ void BoardPanel::refreshName(QLineEdit *field, qint16 ch)
 
 void BoardPanel::refreshLamp(Lamp *lamp, const QString &par, qint16 ch)
 {
-    lamp->setValue(number(h.ParamValue(Slot, par, ch)) != 0);
+    lamp->setValue(crateNumber(h.ParamValue(Slot, par, ch)) != 0);
 }
 
 void BoardPanel::refreshSwitch(TwoPosSwitch *sw, const QString &par, qint16 ch)
 {
-    sw->setValue(number(h.ParamValue(Slot, par, ch)) != 0);
+    sw->setValue(crateNumber(h.ParamValue(Slot, par, ch)) != 0);
 }
 
 void BoardPanel::refreshSetpoint(NumField *field, const QString &par, const QString &unit, qint16 ch)
 {
     if (!mayRefresh(field))
         return;
-    const qint16 e = int16(h.ParamAttribute(Slot, par, QStringLiteral("Exp"), ch));
+    const qint16 e = crateInt16(h.ParamAttribute(Slot, par, QStringLiteral("Exp"), ch));
     // The board's own scale: the prefix of its exponent goes into the unit text.
     field->setFormat(QStringLiteral(" \"") + Lib::ExpPrefix(e) + unit + QLatin1Char('"'));
-    field->setValue(number(h.ParamValue(Slot, par, ch)));
+    field->setValue(crateNumber(h.ParamValue(Slot, par, ch)));
     refreshed(field);
 }
 
@@ -141,7 +141,7 @@ void BoardPanel::refreshPlain(NumField *field, const QString &par, qint16 ch)
 {
     if (!mayRefresh(field))
         return;
-    field->setValue(number(h.ParamValue(Slot, par, ch)));
+    field->setValue(crateNumber(h.ParamValue(Slot, par, ch)));
     refreshed(field);
 }
 
@@ -154,15 +154,15 @@ void BoardPanel::refreshScaled(NumField *field, const QString &par, qint16 ch)
 void BoardPanel::refreshStatus(QLabel *label, qint16 ch)
 {
     const QString status = QStringLiteral("Status");
-    label->setText(Lib::ChStatusText(int32(h.ParamValue(Slot, status, ch))));
-    const QColor back = Lib::toQColor(Lib::StatusBackColor(int32(h.ParamValue(Slot, status, ch))));
-    const QColor fore = Lib::toQColor(Lib::StatusForeColor(int32(h.ParamValue(Slot, status, ch))));
+    label->setText(Lib::ChStatusText(crateInt32(h.ParamValue(Slot, status, ch))));
+    const QColor back = Lib::toQColor(Lib::StatusBackColor(crateInt32(h.ParamValue(Slot, status, ch))));
+    const QColor fore = Lib::toQColor(Lib::StatusForeColor(crateInt32(h.ParamValue(Slot, status, ch))));
     setStatusColours(label, back, fore);
 }
 
 void BoardPanel::refreshTemp()
 {
-    Temp->setValue(number(h.ParamValue(Slot, QStringLiteral("Temp"))));
+    Temp->setValue(crateNumber(h.ParamValue(Slot, QStringLiteral("Temp"))));
 }
 
 void BoardPanel::bindNumber(NumField *field, const QString &par, qint16 ch)
@@ -226,31 +226,6 @@ void BoardPanel::addPagePair(QWidget *pageOne, QWidget *pageTwo)
     pageTwo->hide();
 }
 
-double BoardPanel::number(const QVariant &v)
-{
-    bool ok = false;
-    const double d = v.toDouble(&ok);
-    if (!ok)
-        throw HVError(QStringLiteral("Not a number: \"%1\"").arg(v.toString()));
-    return d;
-}
-
-qint16 BoardPanel::int16(const QVariant &v)
-{
-    const double d = std::round(number(v));
-    if (d < std::numeric_limits<qint16>::min() || d > std::numeric_limits<qint16>::max())
-        throw HVError(QStringLiteral("Out of range: %1").arg(d));
-    return static_cast<qint16>(d);
-}
-
-qint32 BoardPanel::int32(const QVariant &v)
-{
-    const double d = std::round(number(v));
-    if (d < std::numeric_limits<qint32>::min() || d > std::numeric_limits<qint32>::max())
-        throw HVError(QStringLiteral("Out of range: %1").arg(d));
-    return static_cast<qint32>(d);
-}
-
 bool BoardPanel::event(QEvent *e)
 {
     if (e->type() == QEvent::WindowActivate)
@@ -293,8 +268,8 @@ void BoardPanel::activate()
     m_activatedOnce = true;
     Slot = slotFromTag(windowTag(this));
     try {
-        const double lo = number(h.ParamAttribute(Slot, QStringLiteral("Temp"), QStringLiteral("Minval")));
-        const double hi = number(h.ParamAttribute(Slot, QStringLiteral("Temp"), QStringLiteral("Maxval")));
+        const double lo = crateNumber(h.ParamAttribute(Slot, QStringLiteral("Temp"), QStringLiteral("Minval")));
+        const double hi = crateNumber(h.ParamAttribute(Slot, QStringLiteral("Temp"), QStringLiteral("Maxval")));
         Temp->setRange(lo, hi);
     } catch (const std::exception &) {
         // A board that cannot tell its temperature range is as gone as one the tick cannot read.

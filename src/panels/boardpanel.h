@@ -77,11 +77,6 @@ protected:
     QTabBar *addTabStrip(const QRect &r);                 // TabStrip1 with "Page 1", "Page 2"
     void addPagePair(QWidget *pageOne, QWidget *pageTwo); // switched together, in the order added
 
-    // Conversions of crate values; a value that is not a number throws HVError.
-    static double number(const QVariant &v);
-    static qint16 int16(const QVariant &v);
-    static qint32 int32(const QVariant &v);
-
     bool event(QEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;

@@ -1,5 +1,6 @@
 #include "frmq420.h"
 
+#include "cratevalue.h"
 #include "hvpowersupply.h"
 #include "numfield.h"
 #include "thermometer.h"
@@ -51,5 +52,5 @@ frmQ420::frmQ420(HVPowerSupply &h, QWidget *parent)
 void frmQ420::refreshBoard()
 {
     // Board limit shown as the board gives it: no exponent, no scaling.
-    HVMax->setValue(number(h.ParamValue(Slot, QStringLiteral("HVMax"))));
+    HVMax->setValue(crateNumber(h.ParamValue(Slot, QStringLiteral("HVMax"))));
 }

@@ -1,5 +1,6 @@
 #include "frmq510.h"
 
+#include "cratevalue.h"
 #include "hvpowersupply.h"
 #include "lib.h"
 #include "thermometer.h"
@@ -67,5 +68,5 @@ frmQ510::frmQ510(HVPowerSupply &h, int rows, QWidget *parent)
 
 void frmQ510::refreshBoard()
 {
-    BdStatus->setText(Lib::BdStatusText(int32(h.ParamValue(Slot, QStringLiteral("BdStatus")))));
+    BdStatus->setText(Lib::BdStatusText(crateInt32(h.ParamValue(Slot, QStringLiteral("BdStatus")))));
 }

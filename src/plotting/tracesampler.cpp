@@ -2,7 +2,7 @@
 
 #include "hverror.h"
 #include "msgbox.h"
-#include "scaledread.h"
+#include "cratevalue.h"
 
 #include <QTimer>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #include "fakehv.h"
 #include "hverror.h"
-#include "scaledread.h"
+#include "cratevalue.h"
 
 #include <QTest>
 
