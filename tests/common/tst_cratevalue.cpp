@@ -5,7 +5,7 @@
 #include <QTest>
 
 // The scaled read behind every monitor figure of the panels and every graph sample.
-class TstScaledRead : public QObject
+class TstCrateValue : public QObject
 {
     Q_OBJECT
 private slots:
@@ -46,5 +46,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TstScaledRead)
-#include "tst_scaledread.moc"
+QTEST_GUILESS_MAIN(TstCrateValue)
+#include "tst_cratevalue.moc"
