@@ -31,13 +31,9 @@ void CompactSwitch::paintEvent(QPaintEvent *)
     // The lever at the live end, as on the full switch.
     const qreal knobW = slot.height();
     const QRectF knob(value() ? slot.left() : slot.right() - knobW, slot.top(), knobW, slot.height());
-    QRadialGradient cap(knob.center(), knob.width() * 0.7, knob.topLeft() + QPointF(knob.width() * 0.35, knob.height() * 0.3));
-    cap.setColorAt(0.0, QColor(0xf4, 0xf4, 0xf4));
-    cap.setColorAt(0.6, QColor(0xb4, 0xb4, 0xb4));
-    cap.setColorAt(1.0, QColor(0x70, 0x70, 0x70));
-    p.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.0));
-    p.setBrush(cap);
-    p.drawEllipse(knob);
+    QPainterPath capShape;
+    capShape.addEllipse(knob);
+    paintLeverCap(p, knob, capShape);
 
     // The live label in the free part of the slot.
     QFont f = font();

@@ -75,6 +75,17 @@ bool TwoPosSwitch::hitButton(const QPoint &pos) const
     return rect().contains(pos);
 }
 
+void TwoPosSwitch::paintLeverCap(QPainter &p, const QRectF &knob, const QPainterPath &shape)
+{
+    QRadialGradient cap(knob.center(), knob.width() * 0.7, knob.topLeft() + QPointF(knob.width() * 0.35, knob.height() * 0.3));
+    cap.setColorAt(0.0, QColor(0xf4, 0xf4, 0xf4));
+    cap.setColorAt(0.6, QColor(0xb4, 0xb4, 0xb4));
+    cap.setColorAt(1.0, QColor(0x70, 0x70, 0x70));
+    p.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.0));
+    p.setBrush(cap);
+    p.drawPath(shape);
+}
+
 void TwoPosSwitch::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
@@ -110,13 +121,9 @@ void TwoPosSwitch::paintEvent(QPaintEvent *)
     const qreal knobW = track.width() * 0.56;
     const QRectF knob(m_value ? track.left() : track.right() - knobW, track.top() - 2.0,
                       knobW, track.height() + 4.0);
-    QRadialGradient cap(knob.center(), knob.width() * 0.7, knob.topLeft() + QPointF(knob.width() * 0.35, knob.height() * 0.3));
-    cap.setColorAt(0.0, QColor(0xf4, 0xf4, 0xf4));
-    cap.setColorAt(0.6, QColor(0xb4, 0xb4, 0xb4));
-    cap.setColorAt(1.0, QColor(0x70, 0x70, 0x70));
-    p.setPen(QPen(QColor(0x30, 0x30, 0x30), 1.0));
-    p.setBrush(cap);
-    p.drawRoundedRect(knob, knob.height() / 2.0, knob.height() / 2.0);
+    QPainterPath capShape;
+    capShape.addRoundedRect(knob, knob.height() / 2.0, knob.height() / 2.0);
+    paintLeverCap(p, knob, capShape);
     // Grip lines across the cap.
     p.setPen(QPen(QColor(0x60, 0x60, 0x60), 1.0));
     for (int i = -1; i <= 1; ++i) {

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QPainterPath>
 #include <QString>
+
+class QPainter;
 
 // A two-position toggle switch with a label at each end; the lever shows the position at a glance.
 // The on label sits at the left end, the off label at the right; the lever points at the live one.
@@ -26,6 +29,9 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool hitButton(const QPoint &pos) const override;
+
+    // The lever's metal cap, filled into the path (rounded on the full switch, round on narrow ones).
+    static void paintLeverCap(QPainter &p, const QRectF &knob, const QPainterPath &shape);
 
 private:
     void toggleByOperator();
