@@ -3,11 +3,24 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <functional>
+#include <memory>
 #include <optional>
 
+class HVError;
+class QObject;
+class ReadPlan;
+
 // Everything the application knows of the crate passes through this interface.
-// Calls are synchronous and made on the GUI thread, one at a time; every
+// Single calls are synchronous and made on the GUI thread, one at a time; every
 // failure throws HVError. An omitted channel (std::nullopt) addresses the board.
+//
+// Periodic reads and writes need not wait: runPlan hands over a whole tick's
+// reads at once and postParamValue / postChannelName send a write; their
+// answers come back through callbacks. An access layer that reaches the crate
+// over a network answers them later, from the event loop; the defaults here
+// make the calls at once, so that in process everything is applied before the
+// call returns.
 //
 // Value conventions:
 //  - QuerySlots: SlotCount is an int; ChannelCounts a QVariantList of int and
@@ -40,4 +53,17 @@ public:
     virtual void SetChannelName(qint16 slot, qint16 ch, const QString &name) = 0;
 
     virtual QStringList ListChannelParams(qint16 slot, qint16 ch) = 0;
+
+    // Runs every read of the plan in its order and applies the answers (readplan.h).
+    // The default calls the operations above one by one and applies each answer
+    // as it comes, before returning.
+    virtual void runPlan(const std::shared_ptr<ReadPlan> &plan);
+
+    // Called with nullptr once a write is done, or with its error; never when
+    // the context object is gone by then.
+    using WriteDone = std::function<void(const HVError *error)>;
+    // Writes in the order they are posted. The defaults write at once and call done before returning.
+    virtual void postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value,
+                                QObject *context, WriteDone done);
+    virtual void postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done);
 };

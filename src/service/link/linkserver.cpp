@@ -9,6 +9,7 @@ LinkServer::LinkServer(BackendFactory factory, QObject *parent)
     : QObject(parent), m_factory(std::move(factory))
 {
     connect(&m_server, &QTcpServer::newConnection, this, &LinkServer::acceptConnections);
+    m_clock.start();
 }
 
 LinkServer::~LinkServer()
@@ -35,9 +36,21 @@ bool LinkServer::accountMatches(const QString &user, const QString &password) co
     return user == m_user && password == m_password;
 }
 
-void LinkServer::setLatencyMs(int ms)
+void LinkServer::setLatencyMs(double ms)
 {
-    m_latencyMs = qMax(0, ms);
+    m_latencyUs = qMax<qint64>(0, qRound64(ms * 1000));
+}
+
+void LinkServer::setServiceTimeMs(double ms)
+{
+    m_serviceUs = qMax<qint64>(0, qRound64(ms * 1000));
+}
+
+qint64 LinkServer::occupyCrate(qint64 startUs, int calls)
+{
+    const qint64 done = startUs + qint64(calls) * m_serviceUs;
+    m_crateFreeUs = qMax(m_crateFreeUs, done);
+    return done;
 }
 
 void LinkServer::dropAllConnections()

@@ -3,6 +3,7 @@
 #include "hvpowersupply.h"
 #include "protocol.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -43,9 +44,22 @@ public:
     void setAccount(const QString &user, const QString &password);
     bool accountMatches(const QString &user, const QString &password) const;
 
-    // Added before every reply; other connections are not held up.
-    void setLatencyMs(int ms);
-    int latencyMs() const { return m_latencyMs; }
+    // The network's delay: every reply leaves this long after its request
+    // arrived, however many requests are in flight. Half of it is spent on the
+    // way to the crate, half on the way back. About a millisecond of resolution.
+    void setLatencyMs(double ms);
+    double latencyMs() const { return m_latencyUs / 1000.0; }
+    // The crate's own time for each call it answers, one call at a time for
+    // all connections together (a plan costs one per read it makes).
+    void setServiceTimeMs(double ms);
+    double serviceTimeMs() const { return m_serviceUs / 1000.0; }
+
+    // The clock of both, in microseconds, and what the sessions ask of it.
+    qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
+    qint64 oneWayDelayUs() const { return m_latencyUs / 2; }
+    qint64 crateFreeUs() const { return m_crateFreeUs; }
+    // The crate works on `calls` calls from startUs on; returns when it is done.
+    qint64 occupyCrate(qint64 startUs, int calls);
 
     // A frame must arrive whole within this time once its first byte has,
     // and a new connection must log in within the login time-out.
@@ -73,7 +87,10 @@ private:
     QList<LinkSession *> m_sessions; // open connections, owned as children
     QString m_user = DefaultUser;  // the one account
     QString m_password = DefaultPassword; // its password
-    int m_latencyMs = 0;           // delay added to every reply
+    QElapsedTimer m_clock;         // monotonic time of the delays
+    qint64 m_latencyUs = 0;        // network delay, request in to reply out
+    qint64 m_serviceUs = 0;        // the crate's time per call
+    qint64 m_crateFreeUs = 0;      // when the crate has answered everything it was given
     int m_frameTimeoutMs = DefaultFrameTimeoutMs; // limit for a frame to arrive whole
     int m_loginTimeoutMs = DefaultLoginTimeoutMs; // limit for a new connection to log in
 };

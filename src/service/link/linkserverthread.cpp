@@ -50,9 +50,14 @@ void LinkServerThread::onServer(const std::function<void(LinkServer &)> &f) cons
     QMetaObject::invokeMethod(m_context.get(), [&] { f(*m_server); }, Qt::BlockingQueuedConnection);
 }
 
-void LinkServerThread::setLatencyMs(int ms)
+void LinkServerThread::setLatencyMs(double ms)
 {
     onServer([ms](LinkServer &s) { s.setLatencyMs(ms); });
+}
+
+void LinkServerThread::setServiceTimeMs(double ms)
+{
+    onServer([ms](LinkServer &s) { s.setServiceTimeMs(ms); });
 }
 
 void LinkServerThread::dropAllConnections()

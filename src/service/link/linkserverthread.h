@@ -27,7 +27,8 @@ public:
     quint16 port() const { return m_port; }
     QString address() const { return m_address; }
 
-    void setLatencyMs(int ms);
+    void setLatencyMs(double ms);
+    void setServiceTimeMs(double ms);
     void dropAllConnections();
     void setAccount(const QString &user, const QString &password);
     void setFrameTimeoutMs(int ms);

@@ -3,6 +3,7 @@
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "linkserver.h"
+#include "readplan.h"
 
 #include <QCborArray>
 #include <QTcpSocket>
@@ -30,13 +31,6 @@ qint16 shortArg(const QCborMap &request, const QString &key)
     return qint16(i);
 }
 
-std::optional<qint16> optionalChannel(const QCborMap &request)
-{
-    if (!request.contains(Key::Ch) || request.value(Key::Ch).isNull())
-        return std::nullopt;
-    return shortArg(request, Key::Ch);
-}
-
 QString textArg(const QCborMap &request, const QString &key)
 {
     const QCborValue v = request.value(key);
@@ -53,17 +47,18 @@ QVariant valueArg(const QCborMap &request)
     return fromCbor(v);
 }
 
-bool wants(const QCborMap &request, const QString &key)
+// Crate calls an answered step stands for: a list of attributes is one per name.
+int callsOf(const PlanStep &step, const PlanAnswer &answer)
 {
-    return request.value(key).toBool();
+    if (answer.skipped)
+        return 0;
+    return step.eachOf >= 0 ? int(answer.value.toList().size()) : 1;
 }
 
-QCborArray stringArray(const QStringList &list)
+// Timers count whole milliseconds: wake at the first one that is not early.
+int wakeMs(qint64 us)
 {
-    QCborArray array;
-    for (const QString &s : list)
-        array.append(s);
-    return array;
+    return int(std::max<qint64>(0, (us + 999) / 1000));
 }
 
 } // namespace
@@ -75,11 +70,12 @@ LinkSession::LinkSession(QTcpSocket *socket, LinkServer &server)
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_peer = QStringLiteral("%1:%2").arg(m_socket->peerAddress().toString()).arg(m_socket->peerPort());
 
-    m_latency.setSingleShot(true);
-    connect(&m_latency, &QTimer::timeout, this, [this] {
-        answerNext();
-        schedule();
-    });
+    for (QTimer *t : {&m_serveTimer, &m_sendTimer}) {
+        t->setSingleShot(true);
+        t->setTimerType(Qt::PreciseTimer);
+    }
+    connect(&m_serveTimer, &QTimer::timeout, this, &LinkSession::serve);
+    connect(&m_sendTimer, &QTimer::timeout, this, &LinkSession::flushReplies);
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         if (m_closing) { // the peer does not take the last reply: give up on it
@@ -105,7 +101,8 @@ LinkSession::~LinkSession()
 void LinkSession::abort()
 {
     m_closing = true;
-    m_pending.clear();
+    m_incoming.clear();
+    m_outgoing.clear();
     m_socket->abort();
     onDisconnected();
 }
@@ -117,6 +114,7 @@ void LinkSession::readFrames()
         return;
     }
     m_reader.append(m_socket->readAll());
+    const qint64 due = m_server.nowUs() + m_server.oneWayDelayUs();
     while (!m_closing) {
         QCborMap request;
         const FrameReader::Status status = m_reader.next(&request);
@@ -126,7 +124,7 @@ void LinkSession::readFrames()
             close(m_reader.errorString());
             return;
         }
-        if (m_pending.size() >= LinkServer::MaxPendingRequests) {
+        if (int(m_incoming.size()) >= LinkServer::MaxPendingRequests) {
             QCborMap reply;
             if (request.contains(Key::Id))
                 reply.insert(Key::Id, request.value(Key::Id));
@@ -135,8 +133,8 @@ void LinkSession::readFrames()
             send(reply);
             continue;
         }
-        m_pending.enqueue(request);
-        schedule();
+        m_incoming.push_back({request, due});
+        serve(); // without delays the request is answered here, so none pile up
     }
     if (m_closing)
         return;
@@ -149,42 +147,45 @@ void LinkSession::readFrames()
     }
 }
 
-void LinkSession::schedule()
+void LinkSession::serve()
 {
-    if (m_pending.isEmpty() || m_latency.isActive() || m_closing)
-        return;
-    const int latency = m_server.latencyMs();
-    if (latency > 0) {
-        m_latency.start(latency);
-        return;
+    while (!m_closing && !m_incoming.empty()) {
+        const qint64 now = m_server.nowUs();
+        const qint64 start = std::max(m_incoming.front().dueUs, m_server.crateFreeUs());
+        if (start > now) {
+            m_serveTimer.start(wakeMs(start - now));
+            return;
+        }
+        const QCborMap request = m_incoming.front().request;
+        m_incoming.pop_front();
+        execute(request, start);
     }
-    while (!m_pending.isEmpty() && !m_closing)
-        answerNext();
 }
 
-void LinkSession::answerNext()
+void LinkSession::execute(const QCborMap &request, qint64 startUs)
 {
-    if (m_pending.isEmpty() || m_closing)
-        return;
-    const QCborMap request = m_pending.dequeue();
     const QString op = request.value(Key::Op).toString();
-    QCborMap reply = answer(request);
+    const bool wasLoggedIn = m_backend != nullptr;
+    int calls = 0;
+    QCborMap reply = answer(request, &calls);
     if (request.contains(Key::Id))
         reply.insert(Key::Id, request.value(Key::Id));
-    send(reply);
+    const qint64 doneUs = m_server.occupyCrate(startUs, calls);
 
-    if (op == Op::Logout && m_backend) {
+    bool closeAfter = false;
+    if (op == Op::Logout && wasLoggedIn) {
         emit event(QStringLiteral("%1 logged out").arg(m_peer));
-        close(QString());
+        closeAfter = true;
     } else if (!m_backend && op == Op::Login) {
-        // A refused login ends the connection; the reason has been sent.
-        close(QString());
+        closeAfter = true; // a refused login ends the connection; the reason goes first
     }
+    queueReply(reply, doneUs + m_server.oneWayDelayUs(), closeAfter);
 }
 
-QCborMap LinkSession::answer(const QCborMap &request)
+QCborMap LinkSession::answer(const QCborMap &request, int *calls)
 {
     QCborMap reply;
+    *calls = 1;
     try {
         const QCborValue opValue = request.value(Key::Op);
         if (!opValue.isString())
@@ -199,40 +200,31 @@ QCborMap LinkSession::answer(const QCborMap &request)
             throw HVError(QStringLiteral("Not logged in"));
 
         HVPowerSupply &hv = *m_backend;
-        if (op == Op::Logout) {
+        if (op == Op::Plan) {
+            return plan(hv, request, calls);
+        } else if (isReadOp(op)) {
+            const PlanStep step = decodeStep(request);
+            PlanAnswer answer;
+            const std::optional<HVError> error = PlanRunner::run(hv, {step}, [&answer](int, const PlanAnswer &a) {
+                answer = a;
+                return true;
+            });
+            if (error)
+                throw *error;
+            const QCborValue value = encodeAnswer(step, answer);
+            if (step.op == PlanStep::Op::QuerySlots)
+                reply = value.toMap();
+            else
+                reply.insert(Key::Value, value);
+        } else if (op == Op::Logout) {
             hv.Logout();
-        } else if (op == Op::QuerySlots) {
-            QVariant count, channels, models;
-            hv.QuerySlots(wants(request, Key::SlotCount) ? &count : nullptr,
-                          wants(request, Key::ChannelCounts) ? &channels : nullptr,
-                          wants(request, Key::SlotModels) ? &models : nullptr);
-            if (wants(request, Key::SlotCount))
-                reply.insert(Key::SlotCount, toCbor(count));
-            if (wants(request, Key::ChannelCounts))
-                reply.insert(Key::ChannelCounts, toCbor(channels));
-            if (wants(request, Key::SlotModels))
-                reply.insert(Key::SlotModels, toCbor(models));
-        } else if (op == Op::CrateProperty) {
-            reply.insert(Key::Value, toCbor(hv.CrateProperty(textArg(request, Key::Name))));
-        } else if (op == Op::ParamValue) {
-            reply.insert(Key::Value, toCbor(hv.ParamValue(shortArg(request, Key::Slot), textArg(request, Key::Par),
-                                                          optionalChannel(request))));
         } else if (op == Op::SetParamValue) {
             hv.SetParamValue(shortArg(request, Key::Slot), textArg(request, Key::Par), shortArg(request, Key::Ch),
                              valueArg(request));
-        } else if (op == Op::ParamAttribute) {
-            reply.insert(Key::Value,
-                         toCbor(hv.ParamAttribute(shortArg(request, Key::Slot), textArg(request, Key::Par),
-                                                  textArg(request, Key::Prop), optionalChannel(request))));
-        } else if (op == Op::ChannelName) {
-            reply.insert(Key::Value, hv.ChannelName(shortArg(request, Key::Slot), shortArg(request, Key::Ch)));
         } else if (op == Op::SetChannelName) {
             hv.SetChannelName(shortArg(request, Key::Slot), shortArg(request, Key::Ch), textArg(request, Key::Name));
-        } else if (op == Op::ListChannelParams) {
-            reply.insert(Key::Value,
-                         stringArray(hv.ListChannelParams(shortArg(request, Key::Slot), shortArg(request, Key::Ch))));
         } else {
-            throw HVError(QStringLiteral("Unknown request '%1'").arg(op));
+            throw HVError(QStringLiteral("Unknown request '%1'").arg(op.left(40)));
         }
     } catch (const HVError &e) {
         reply = QCborMap();
@@ -241,6 +233,28 @@ QCborMap LinkSession::answer(const QCborMap &request)
         reply = QCborMap();
         reply.insert(Key::Error, QStringLiteral("Internal error of the crate: %1").arg(QString::fromUtf8(e.what())));
     }
+    return reply;
+}
+
+QCborMap LinkSession::plan(HVPowerSupply &hv, const QCborMap &request, int *calls)
+{
+    const QVector<PlanStep> steps = decodePlan(request.value(Key::Steps));
+    QCborArray answers;
+    int made = 0;
+    const std::optional<HVError> error = PlanRunner::run(hv, steps, [&](int i, const PlanAnswer &a) {
+        answers.append(encodeAnswer(steps[i], a));
+        made += callsOf(steps[i], a);
+        return true;
+    });
+    QCborMap reply;
+    reply.insert(Key::Answers, answers);
+    if (error) {
+        // The answers so far, and why the next read failed: the caller's plan stops there.
+        reply.insert(Key::Error, error->message());
+        reply.insert(Key::FailedAt, answers.size());
+        ++made;
+    }
+    *calls = made;
     return reply;
 }
 
@@ -272,18 +286,60 @@ QCborMap LinkSession::login(const QCborMap &request)
     return reply;
 }
 
+void LinkSession::queueReply(const QCborMap &reply, qint64 sendUs, bool closeAfter)
+{
+    QByteArray frame = encodeFrame(reply);
+    if (frame.size() - HeaderSize > MaxFrameSize) {
+        // Never more than the peer may take: the answer is replaced by why it is missing.
+        QCborMap refused;
+        if (reply.contains(Key::Id))
+            refused.insert(Key::Id, reply.value(Key::Id));
+        refused.insert(Key::Error, QStringLiteral("The answer of %1 bytes is larger than the limit of %2 bytes")
+                                       .arg(frame.size() - HeaderSize)
+                                       .arg(MaxFrameSize));
+        frame = encodeFrame(refused);
+    }
+    if (closeAfter) {
+        m_closing = true; // nothing after this request is answered
+        m_incoming.clear();
+        m_serveTimer.stop();
+    }
+    m_outgoing.push_back({frame, sendUs, closeAfter});
+    flushReplies();
+}
+
+void LinkSession::flushReplies()
+{
+    while (!m_outgoing.empty()) {
+        const qint64 now = m_server.nowUs();
+        if (m_outgoing.front().sendUs > now) {
+            m_sendTimer.start(wakeMs(m_outgoing.front().sendUs - now));
+            return;
+        }
+        const Outgoing out = m_outgoing.front();
+        m_outgoing.pop_front();
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            continue;
+        // Written at once rather than on the next pass of the event loop: a reply waits for no one.
+        m_socket->write(out.frame);
+        m_socket->flush();
+        // A peer that asks and never reads would make the replies pile up here.
+        if (m_socket->bytesToWrite() > MaxUnreadReplyBytes) {
+            emit event(QStringLiteral("%1 closed: it does not read its replies").arg(m_peer));
+            abort();
+            return;
+        }
+        if (out.close) {
+            m_closing = false; // let close() run its steps
+            close(QString());
+            return;
+        }
+    }
+}
+
 void LinkSession::send(const QCborMap &message)
 {
-    if (m_socket->state() != QAbstractSocket::ConnectedState)
-        return;
-    // Written at once rather than on the next pass of the event loop: a reply waits for no one.
-    m_socket->write(encodeFrame(message));
-    m_socket->flush();
-    // A peer that asks and never reads would make the replies pile up here.
-    if (m_socket->bytesToWrite() > MaxUnreadReplyBytes) {
-        emit event(QStringLiteral("%1 closed: it does not read its replies").arg(m_peer));
-        abort();
-    }
+    queueReply(message, 0, false);
 }
 
 void LinkSession::close(const QString &error)
@@ -291,14 +347,19 @@ void LinkSession::close(const QString &error)
     if (m_closing)
         return;
     m_closing = true;
-    m_pending.clear();
-    m_latency.stop();
+    m_incoming.clear();
+    m_outgoing.clear();
+    m_serveTimer.stop();
+    m_sendTimer.stop();
     m_deadline.stop();
     if (!error.isEmpty()) {
         emit event(QStringLiteral("%1 closed: %2").arg(m_peer, error));
         QCborMap reply;
         reply.insert(Key::Error, error);
-        send(reply);
+        if (m_socket->state() == QAbstractSocket::ConnectedState) {
+            m_socket->write(encodeFrame(reply));
+            m_socket->flush();
+        }
     }
     // Lets the last reply go out first.
     m_socket->disconnectFromHost();
@@ -314,7 +375,8 @@ void LinkSession::onDisconnected()
         return;
     m_finished = true;
     m_closing = true;
-    m_latency.stop();
+    m_serveTimer.stop();
+    m_sendTimer.stop();
     m_deadline.stop();
     emit finished(this);
 }

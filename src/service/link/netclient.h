@@ -4,17 +4,32 @@
 #include "protocol.h"
 
 #include <QCborMap>
+#include <QDeadlineTimer>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <deque>
 #include <memory>
+#include <optional>
 
 class QTcpSocket;
 
-// HVPowerSupply over TCP to a crate server. Every operation is one request
-// and one reply, waited for on the calling thread with a deadline (no event
-// loop runs meanwhile). Connecting gives up after the connect time-out, a
-// reply after the reply time-out. A lost link is never re-opened behind the
-// caller's back: every later call fails until the next Login.
-class NetClient : public HVPowerSupply
+// HVPowerSupply over TCP to a crate server.
+//
+// Single calls are one request and one reply, waited for on the calling thread
+// with a deadline that holds whatever arrives (no event loop runs meanwhile).
+// Plans and posted writes are sent at once and answered from the event loop:
+// a plan travels as one frame and comes back as one, so a whole tick costs one
+// round trip, and the GUI thread goes on meanwhile. All requests share the one
+// connection, so the crate sees them in the order they were made.
+//
+// Connecting gives up after the connect time-out, every reply after the reply
+// time-out. A lost link is never re-opened behind the caller's back: every
+// later call fails until the next Login, and every request still waiting for
+// its answer fails at once.
+class NetClient : public QObject, public HVPowerSupply
 {
+    Q_OBJECT
 public:
     explicit NetClient(quint16 port = Protocol::DefaultPort,
                        int connectTimeoutMs = Protocol::DefaultConnectTimeoutMs,
@@ -26,6 +41,12 @@ public:
     int replyTimeoutMs() const { return m_replyTimeoutMs; }
     void setReplyTimeoutMs(int ms) { m_replyTimeoutMs = ms; }
     bool isConnected() const;
+    // Plans and writes sent whose answers have not been applied yet.
+    int pendingCount() const { return int(m_pending.size()) + m_undelivered; }
+
+    // Parses a dotted IPv4 address of four decimal parts (leading zeros are
+    // decimal too: "192.168.001.020" is 192.168.1.20). nullopt when it is not one.
+    static std::optional<quint32> parseAddress(const QString &text);
 
     // Address is a numeric IP address; the port is the one given at construction.
     void Login(const QString &userName, const QString &password, qint32 reserved,
@@ -42,23 +63,57 @@ public:
     void SetChannelName(qint16 slot, qint16 ch, const QString &name) override;
     QStringList ListChannelParams(qint16 slot, qint16 ch) override;
 
+    void runPlan(const std::shared_ptr<ReadPlan> &plan) override;
+    void postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value, QObject *context,
+                        WriteDone done) override;
+    void postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done) override;
+
 private:
     enum class State { Closed, Open, Lost };
 
-    void checkOpen() const;
+    // A request sent without waiting: a plan or a posted write.
+    struct Pending
+    {
+        qint64 id = 0;                     // its request id
+        std::shared_ptr<ReadPlan> plan;    // a plan's answers go here
+        WriteDone done;                    // a write's outcome goes here
+        QPointer<QObject> context;         // the write's window; gone: the outcome is dropped
+        bool hasContext = false;           // a context was given
+        QDeadlineTimer deadline;           // when its answer is overdue
+    };
+
+    HVError notOpenError() const;
+    // Sends one request frame and returns its id; throws HVError (and drops the link) when it cannot.
+    qint64 send(QCborMap request);
     // Sends the request, waits for its reply and returns it; throws the
     // crate's error, a time-out or a lost link as HVError.
-    QCborMap call(const QString &op, QCborMap request);
-    QCborMap waitForReply(qint64 id);
-    QVariant value(const QCborMap &reply) const;
-    [[noreturn]] void linkLost(const QString &detail = QString());
+    QCborMap call(QCborMap request);
+    QVariant read(const PlanStep &step);
+    void sendPending(Pending pending, QCborMap request);
+    void onReadyRead();
+    void takeFrame(const QCborMap &frame);
+    void deliver(Pending pending, const QCborMap &reply);
+    void deliverFailure(Pending pending, const HVError &error);
+    void later(std::function<void()> f);
+    void armTimeout();
+    void onTimeout();
+    // The link is gone: close it and fail every request still waiting.
+    void dropLink(const QString &reason);
+    void failAllPending(const HVError &error);
     void closeSocket();
 
     quint16 m_port;                    // server port
     int m_connectTimeoutMs;            // limit for the TCP connection to open
     int m_replyTimeoutMs;              // limit for each reply
-    std::unique_ptr<QTcpSocket> m_socket; // the open connection, if any
+    QTcpSocket *m_socket = nullptr;    // the open connection, if any (owned)
     Protocol::FrameReader m_reader;    // frames of the current connection
     State m_state = State::Closed;     // what the next call will find
+    QString m_lostReason;              // why the link was lost, for later calls
     qint64 m_lastId = 0;               // id of the last request sent; older replies are stale
+    std::deque<Pending> m_pending;     // requests sent without waiting, in the order sent
+    int m_undelivered = 0;             // answers taken in but not yet handed to their windows
+    qint64 m_waitingFor = 0;           // id of the single call waiting, 0 when none
+    std::optional<QCborMap> m_waitedReply; // its reply once it has arrived
+    int m_socketWaits = 0;             // depth of waitFor* calls running on the socket
+    QTimer m_timeout;                  // fires when the oldest waiting request is overdue
 };

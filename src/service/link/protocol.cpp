@@ -1,6 +1,7 @@
 #include "protocol.h"
 
 #include "hverror.h"
+#include "readplan.h"
 
 #include <QCborArray>
 #include <QCborStreamReader>
@@ -96,6 +97,269 @@ QVariant fromCbor(const QCborValue &value)
     default:
         throw HVError(QStringLiteral("Unsupported value of CBOR type %1").arg(int(value.type())));
     }
+}
+
+namespace {
+
+[[noreturn]] void malformed(const QString &what)
+{
+    throw HVError(QStringLiteral("Malformed request: %1").arg(what));
+}
+
+qint16 shortArg(const QCborMap &request, const QString &key)
+{
+    const QCborValue v = request.value(key);
+    if (!v.isInteger())
+        malformed(QStringLiteral("'%1' must be an integer").arg(key));
+    const qint64 i = v.toInteger();
+    if (i < std::numeric_limits<qint16>::min() || i > std::numeric_limits<qint16>::max())
+        malformed(QStringLiteral("'%1' = %2 is outside -32768..32767").arg(key).arg(i));
+    return qint16(i);
+}
+
+std::optional<qint16> optionalChannel(const QCborMap &request)
+{
+    if (!request.contains(Key::Ch) || request.value(Key::Ch).isNull())
+        return std::nullopt;
+    return shortArg(request, Key::Ch);
+}
+
+QString textArg(const QCborMap &request, const QString &key)
+{
+    const QCborValue v = request.value(key);
+    if (!v.isString())
+        malformed(QStringLiteral("'%1' must be a text").arg(key));
+    return v.toString();
+}
+
+// An index of an earlier step of the plan.
+int earlierStep(const QCborValue &v, int index, const QString &key)
+{
+    if (!v.isInteger() || v.toInteger() < 0 || v.toInteger() >= index)
+        malformed(QStringLiteral("'%1' must name an earlier step").arg(key));
+    return int(v.toInteger());
+}
+
+const QString &opName(PlanStep::Op op)
+{
+    switch (op) {
+    case PlanStep::Op::QuerySlots: return Op::QuerySlots;
+    case PlanStep::Op::CrateProperty: return Op::CrateProperty;
+    case PlanStep::Op::ParamValue: return Op::ParamValue;
+    case PlanStep::Op::ParamAttribute: return Op::ParamAttribute;
+    case PlanStep::Op::ChannelName: return Op::ChannelName;
+    case PlanStep::Op::ListChannelParams: return Op::ListChannelParams;
+    }
+    Q_UNREACHABLE();
+}
+
+[[noreturn]] void badAnswer(const PlanStep &step, const QString &what)
+{
+    throw HVError(QStringLiteral("The crate answered %1 with %2").arg(opName(step.op), what));
+}
+
+} // namespace
+
+bool isReadOp(const QString &op)
+{
+    return op == Op::QuerySlots || op == Op::CrateProperty || op == Op::ParamValue || op == Op::ParamAttribute
+           || op == Op::ChannelName || op == Op::ListChannelParams;
+}
+
+QCborMap encodeStep(const PlanStep &step)
+{
+    QCborMap m;
+    m.insert(Key::Op, opName(step.op));
+    switch (step.op) {
+    case PlanStep::Op::QuerySlots:
+        m.insert(Key::SlotCount, bool(step.outputs & PlanStep::SlotCount));
+        m.insert(Key::ChannelCounts, bool(step.outputs & PlanStep::ChannelCounts));
+        m.insert(Key::SlotModels, bool(step.outputs & PlanStep::SlotModels));
+        break;
+    case PlanStep::Op::CrateProperty:
+        m.insert(Key::Name, step.par);
+        break;
+    case PlanStep::Op::ParamAttribute:
+        m.insert(Key::Prop, step.prop);
+        if (step.eachOf >= 0)
+            m.insert(Key::EachOf, step.eachOf);
+        [[fallthrough]];
+    case PlanStep::Op::ParamValue:
+        m.insert(Key::Slot, step.slot);
+        if (step.eachOf < 0)
+            m.insert(Key::Par, step.par);
+        m.insert(Key::Ch, step.ch ? QCborValue(*step.ch) : QCborValue(QCborValue::Null));
+        break;
+    case PlanStep::Op::ChannelName:
+    case PlanStep::Op::ListChannelParams:
+        m.insert(Key::Slot, step.slot);
+        m.insert(Key::Ch, step.ch.value_or(0));
+        break;
+    }
+    if (step.whenStep >= 0) {
+        QCborArray when{step.whenStep, step.whenSlot};
+        if (step.whenChannel)
+            when.append(*step.whenChannel);
+        m.insert(Key::When, when);
+    }
+    return m;
+}
+
+PlanStep decodeStep(const QCborMap &request, int index)
+{
+    const QCborValue opValue = request.value(Key::Op);
+    if (!opValue.isString())
+        malformed(QStringLiteral("'op' must be a text"));
+    const QString op = opValue.toString();
+    PlanStep s;
+    if (op == Op::QuerySlots) {
+        s.op = PlanStep::Op::QuerySlots;
+        s.outputs = quint8((request.value(Key::SlotCount).toBool() ? PlanStep::SlotCount : 0)
+                           | (request.value(Key::ChannelCounts).toBool() ? PlanStep::ChannelCounts : 0)
+                           | (request.value(Key::SlotModels).toBool() ? PlanStep::SlotModels : 0));
+    } else if (op == Op::CrateProperty) {
+        s.op = PlanStep::Op::CrateProperty;
+        s.par = textArg(request, Key::Name);
+    } else if (op == Op::ParamValue || op == Op::ParamAttribute) {
+        s.op = op == Op::ParamValue ? PlanStep::Op::ParamValue : PlanStep::Op::ParamAttribute;
+        s.slot = shortArg(request, Key::Slot);
+        s.ch = optionalChannel(request);
+        if (s.op == PlanStep::Op::ParamAttribute) {
+            s.prop = textArg(request, Key::Prop);
+            if (request.contains(Key::EachOf))
+                s.eachOf = earlierStep(request.value(Key::EachOf), index, Key::EachOf);
+        }
+        if (s.eachOf < 0)
+            s.par = textArg(request, Key::Par);
+    } else if (op == Op::ChannelName || op == Op::ListChannelParams) {
+        s.op = op == Op::ChannelName ? PlanStep::Op::ChannelName : PlanStep::Op::ListChannelParams;
+        s.slot = shortArg(request, Key::Slot);
+        s.ch = shortArg(request, Key::Ch);
+    } else {
+        malformed(QStringLiteral("'%1' is not a read").arg(op.left(40)));
+    }
+    if (request.contains(Key::When)) {
+        const QCborArray when = request.value(Key::When).toArray();
+        if (when.size() < 2 || when.size() > 3)
+            malformed(QStringLiteral("'when' must be [step, slot] or [step, slot, channel]"));
+        QCborMap parts;
+        parts.insert(Key::Slot, when.at(1));
+        if (when.size() == 3)
+            parts.insert(Key::Ch, when.at(2));
+        s.whenStep = earlierStep(when.at(0), index, Key::When);
+        s.whenSlot = shortArg(parts, Key::Slot);
+        if (when.size() == 3)
+            s.whenChannel = shortArg(parts, Key::Ch);
+    }
+    return s;
+}
+
+QCborArray encodePlan(const QVector<PlanStep> &steps)
+{
+    QCborArray out;
+    for (const PlanStep &s : steps)
+        out.append(encodeStep(s));
+    return out;
+}
+
+QVector<PlanStep> decodePlan(const QCborValue &value)
+{
+    if (!value.isArray())
+        malformed(QStringLiteral("'steps' must be a list"));
+    const QCborArray array = value.toArray();
+    if (array.isEmpty() || array.size() > MaxPlanSteps)
+        malformed(QStringLiteral("a plan holds 1 to %1 steps, not %2").arg(MaxPlanSteps).arg(array.size()));
+    QVector<PlanStep> steps;
+    steps.reserve(array.size());
+    for (int i = 0; i < array.size(); ++i) {
+        if (!array.at(i).isMap())
+            malformed(QStringLiteral("step %1 is not a map").arg(i));
+        PlanStep s = decodeStep(array.at(i).toMap(), i);
+        if (s.whenStep >= 0 && steps[s.whenStep].op != PlanStep::Op::QuerySlots)
+            malformed(QStringLiteral("step %1 is guarded by a step that is not querySlots").arg(i));
+        if (s.eachOf >= 0 && steps[s.eachOf].op != PlanStep::Op::ListChannelParams)
+            malformed(QStringLiteral("step %1 lists from a step that is not listChannelParams").arg(i));
+        steps.append(std::move(s));
+    }
+    return steps;
+}
+
+QCborValue encodeAnswer(const PlanStep &step, const PlanAnswer &answer)
+{
+    if (answer.skipped)
+        return QCborValue(QCborValue::Undefined);
+    if (step.op == PlanStep::Op::QuerySlots) {
+        const QVariantList out = answer.value.toList();
+        QCborMap m;
+        if (step.outputs & PlanStep::SlotCount)
+            m.insert(Key::SlotCount, toCbor(out.value(0)));
+        if (step.outputs & PlanStep::ChannelCounts)
+            m.insert(Key::ChannelCounts, toCbor(out.value(1)));
+        if (step.outputs & PlanStep::SlotModels)
+            m.insert(Key::SlotModels, toCbor(out.value(2)));
+        return m;
+    }
+    return toCbor(answer.value);
+}
+
+PlanAnswer decodeAnswer(const PlanStep &step, const QCborValue &value)
+{
+    PlanAnswer a;
+    if (value.isUndefined()) {
+        if (step.whenStep < 0)
+            badAnswer(step, QStringLiteral("nothing"));
+        a.skipped = true;
+        return a;
+    }
+    switch (step.op) {
+    case PlanStep::Op::QuerySlots: {
+        if (!value.isMap())
+            badAnswer(step, QStringLiteral("something else than a map"));
+        const QCborMap m = value.toMap();
+        QVariantList out{QVariant(), QVariant(), QVariant()};
+        const std::pair<PlanStep::Output, QString> outputs[] = {{PlanStep::SlotCount, Key::SlotCount},
+                                                                {PlanStep::ChannelCounts, Key::ChannelCounts},
+                                                                {PlanStep::SlotModels, Key::SlotModels}};
+        for (int i = 0; i < 3; ++i) {
+            if (!(step.outputs & outputs[i].first))
+                continue;
+            if (!m.contains(outputs[i].second))
+                throw HVError(QStringLiteral("The crate's answer lacks %1").arg(outputs[i].second));
+            out[i] = fromCbor(m.value(outputs[i].second));
+        }
+        a.value = out;
+        break;
+    }
+    case PlanStep::Op::ChannelName:
+        if (!value.isString())
+            badAnswer(step, QStringLiteral("something else than a text"));
+        a.value = value.toString();
+        break;
+    case PlanStep::Op::ListChannelParams: {
+        QStringList names;
+        bool texts = value.isArray();
+        for (const QCborValue &v : value.toArray()) {
+            texts = texts && v.isString();
+            names << v.toString();
+        }
+        if (!texts)
+            badAnswer(step, QStringLiteral("something else than a list of texts"));
+        a.value = names;
+        break;
+    }
+    default:
+        if (step.eachOf >= 0 && !value.isArray())
+            badAnswer(step, QStringLiteral("something else than a list"));
+        a.value = fromCbor(value);
+        break;
+    }
+    return a;
+}
+
+QVariant decodeReply(const PlanStep &step, const QCborMap &reply)
+{
+    return decodeAnswer(step, step.op == PlanStep::Op::QuerySlots ? QCborValue(reply) : reply.value(Key::Value))
+        .value;
 }
 
 QString seconds(int ms)

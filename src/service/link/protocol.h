@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCborArray>
 #include <QCborMap>
 #include <QCborValue>
 #include <QString>
 #include <QVariant>
+#include <QVector>
+
+struct PlanAnswer;
+struct PlanStep;
 
 // The wire protocol between NetClient and the crate server. A frame is a
 // 4-byte big-endian length followed by that many bytes holding one CBOR map.
@@ -12,7 +17,7 @@
 namespace Protocol {
 
 inline constexpr quint16 DefaultPort = 47310;
-inline constexpr int Version = 1;
+inline constexpr int Version = 2;
 inline constexpr qint64 MaxFrameSize = 1 << 20;   // payload bytes, header not counted
 inline constexpr int HeaderSize = 4;
 inline constexpr int DefaultConnectTimeoutMs = 3000;
@@ -35,6 +40,11 @@ inline const QString Error = QStringLiteral("error");
 inline const QString SlotCount = QStringLiteral("slotCount");
 inline const QString ChannelCounts = QStringLiteral("channelCounts");
 inline const QString SlotModels = QStringLiteral("slotModels");
+inline const QString Steps = QStringLiteral("steps");
+inline const QString Answers = QStringLiteral("answers");
+inline const QString FailedAt = QStringLiteral("failedAt");
+inline const QString When = QStringLiteral("when");
+inline const QString EachOf = QStringLiteral("eachOf");
 } // namespace Key
 
 namespace Op {
@@ -48,7 +58,11 @@ inline const QString ParamAttribute = QStringLiteral("paramAttribute");
 inline const QString ChannelName = QStringLiteral("channelName");
 inline const QString SetChannelName = QStringLiteral("setChannelName");
 inline const QString ListChannelParams = QStringLiteral("listChannelParams");
+inline const QString Plan = QStringLiteral("plan");
 } // namespace Op
+
+// Most reads a plan may carry: far more than a tick of the whole crate makes.
+inline constexpr int MaxPlanSteps = 8192;
 
 // The whole frame (header and payload) of one message, ready for a single write.
 QByteArray encodeFrame(const QCborMap &message);
@@ -60,6 +74,26 @@ QCborValue toCbor(const QVariant &value);
 // The way back: integers arrive as int (qlonglong beyond int's range).
 // Throws HVError for CBOR types the protocol never sends (maps, tags, bytes).
 QVariant fromCbor(const QCborValue &value);
+
+// A read as a request or as a step of a plan, and back. A read request is
+// exactly the single request of the same op; a plan step may add "when" and
+// "eachOf". decodeStep throws HVError ("Malformed request: ...") for anything
+// it cannot trust; a guard or list may only point at an earlier step.
+QCborMap encodeStep(const PlanStep &step);
+PlanStep decodeStep(const QCborMap &request, int index = 0);
+bool isReadOp(const QString &op);
+QCborArray encodePlan(const QVector<PlanStep> &steps);
+// Also refuses an empty plan, one of more than MaxPlanSteps, and a guard or
+// list pointing at a step of the wrong kind.
+QVector<PlanStep> decodePlan(const QCborValue &steps);
+
+// A step's answer inside a plan's reply: the value (QuerySlots: the map of the
+// outputs asked for), or undefined for a step whose guard did not hold.
+QCborValue encodeAnswer(const PlanStep &step, const PlanAnswer &answer);
+// Throws HVError when the answer is not what the step asks for.
+PlanAnswer decodeAnswer(const PlanStep &step, const QCborValue &answer);
+// The value of a single read's reply (the same checks as decodeAnswer).
+QVariant decodeReply(const PlanStep &step, const QCborMap &reply);
 
 // "3 s", "0.2 s": how time-outs are spoken of in messages.
 QString seconds(int ms);

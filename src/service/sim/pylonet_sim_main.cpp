@@ -111,8 +111,14 @@ int main(int argc, char **argv)
                                   QStringLiteral("name"), LinkServer::DefaultUser);
     const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("Password of the account (default %1).").arg(LinkServer::DefaultPassword),
                                       QStringLiteral("text"), LinkServer::DefaultPassword);
-    const QCommandLineOption latency(QStringLiteral("latency"), QStringLiteral("Milliseconds added to every reply."),
+    const QCommandLineOption latency(QStringLiteral("latency"),
+                                     QStringLiteral("Network delay in milliseconds: each reply leaves this long after its request "
+                                                    "arrived, however many are in flight (fractions allowed)."),
                                      QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption serviceTime(QStringLiteral("service-time"),
+                                         QStringLiteral("The crate's own time per call in milliseconds, one call after the "
+                                                        "other for all clients (fractions allowed; default 0)."),
+                                         QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption pull(QStringLiteral("pull"), QStringLiteral("Pull the board out of SLOT at TIME (repeatable)."),
                                   QStringLiteral("SLOT@TIME"));
     const QCommandLineOption insert(QStringLiteral("insert"), QStringLiteral("Put the pulled board of SLOT back at TIME (repeatable)."),
@@ -122,7 +128,7 @@ int main(int argc, char **argv)
                                        QStringLiteral("SLOT:PERIOD"));
     const QCommandLineOption dropAt(QStringLiteral("drop-at"), QStringLiteral("Drop every connection at TIME (repeatable)."),
                                     QStringLiteral("TIME"));
-    parser.addOptions({address, port, crateFile, user, password, latency, pull, insert, pullCycle, dropAt});
+    parser.addOptions({address, port, crateFile, user, password, latency, serviceTime, pull, insert, pullCycle, dropAt});
     parser.process(app);
 
     std::unique_ptr<SimCrate> crate;
@@ -135,10 +141,14 @@ int main(int argc, char **argv)
     SimServer server(*crate);
     server.setAccount(parser.value(user), parser.value(password));
     bool ok = false;
-    const int latencyMs = parser.value(latency).toInt(&ok);
-    if (!ok || latencyMs < 0)
-        fail(QStringLiteral("--latency wants milliseconds, not \"%1\"").arg(parser.value(latency)));
+    const double latencyMs = parser.value(latency).toDouble(&ok);
+    if (!ok || !(latencyMs >= 0) || latencyMs > 60000)
+        fail(QStringLiteral("--latency wants milliseconds from 0 to 60000, not \"%1\"").arg(parser.value(latency)));
     server.setLatencyMs(latencyMs);
+    const double serviceMs = parser.value(serviceTime).toDouble(&ok);
+    if (!ok || !(serviceMs >= 0) || serviceMs > 60000)
+        fail(QStringLiteral("--service-time wants milliseconds from 0 to 60000, not \"%1\"").arg(parser.value(serviceTime)));
+    server.setServiceTimeMs(serviceMs);
     const uint portNumber = parser.value(port).toUInt(&ok);
     if (!ok || portNumber > 65535)
         fail(QStringLiteral("--port wants a number up to 65535, not \"%1\"").arg(parser.value(port)));
@@ -180,10 +190,12 @@ int main(int argc, char **argv)
     QObject::connect(&server, &LinkServer::event, &server, [](const QString &text) { say(text); });
     new Console(server, &app);
 
-    say(QStringLiteral("pylonet-sim listening on %1:%2 (user \"%3\", latency %4 ms); type \"help\" for commands")
+    say(QStringLiteral("pylonet-sim listening on %1:%2 (user \"%3\", latency %4 ms, service time %5 ms); "
+                       "type \"help\" for commands")
             .arg(server.address().toString())
             .arg(server.port())
             .arg(parser.value(user))
-            .arg(latencyMs));
+            .arg(latencyMs)
+            .arg(serviceMs));
     return app.exec();
 }

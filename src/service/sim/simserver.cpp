@@ -18,10 +18,11 @@ QString SimServer::help()
                           "  pull SLOT           pull the board out of SLOT\n"
                           "  insert SLOT         put the pulled board back into SLOT\n"
                           "  drop                cut every client connection\n"
-                          "  latency MS          add MS milliseconds to every reply\n"
+                          "  latency MS          network delay: each reply leaves MS after its request arrived\n"
+                          "  service-time MS     the crate's own time per call (serial)\n"
                           "  input NAME on|off   set a front-panel input (VSel, ISel, Kill, Interlock,\n"
                           "                      RemoteEnable, LocalEnable, TTL)\n"
-                          "  status              connections and latency\n"
+                          "  status              connections, latency and service time\n"
                           "  help                this text\n"
                           "  quit                stop the simulator");
 }
@@ -48,9 +49,15 @@ QString SimServer::execute(const QString &command)
             dropAllConnections();
             return QStringLiteral("all connections dropped (%1)").arg(n);
         }
-        if (verb == QLatin1String("latency") && words.size() == 2 && ok && number >= 0) {
-            setLatencyMs(number);
-            return QStringLiteral("latency now %1 ms").arg(number);
+        bool isMs = false;
+        const double ms = words.value(1).toDouble(&isMs);
+        if ((verb == QLatin1String("latency") || verb == QLatin1String("service-time")) && words.size() == 2 && isMs
+            && ms >= 0 && ms <= 60000) {
+            if (verb == QLatin1String("latency"))
+                setLatencyMs(ms);
+            else
+                setServiceTimeMs(ms);
+            return QStringLiteral("%1 now %2 ms").arg(verb).arg(ms);
         }
         if (verb == QLatin1String("input") && words.size() == 3
             && (words[2] == QLatin1String("on") || words[2] == QLatin1String("off"))) {
@@ -58,7 +65,10 @@ QString SimServer::execute(const QString &command)
             return QStringLiteral("front-panel input %1 %2").arg(words[1], words[2]);
         }
         if (verb == QLatin1String("status") && words.size() == 1)
-            return QStringLiteral("%1 connection(s), latency %2 ms").arg(connectionCount()).arg(latencyMs());
+            return QStringLiteral("%1 connection(s), latency %2 ms, service time %3 ms")
+                .arg(connectionCount())
+                .arg(latencyMs())
+                .arg(serviceTimeMs());
         if (verb == QLatin1String("help") && words.size() == 1)
             return help();
     } catch (const HVError &e) {
@@ -108,9 +118,14 @@ void SimServerThread::insertBoard(int slot)
     m_crate->insertBoard(slot);
 }
 
-void SimServerThread::setLatencyMs(int ms)
+void SimServerThread::setLatencyMs(double ms)
 {
     m_thread->setLatencyMs(ms);
+}
+
+void SimServerThread::setServiceTimeMs(double ms)
+{
+    m_thread->setServiceTimeMs(ms);
 }
 
 void SimServerThread::dropAllConnections()

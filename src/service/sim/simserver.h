@@ -50,7 +50,8 @@ public:
 
     void pullBoard(int slot);   // the board's slot reads "" until insertBoard
     void insertBoard(int slot); // puts the pulled board back
-    void setLatencyMs(int ms);
+    void setLatencyMs(double ms);
+    void setServiceTimeMs(double ms);
     void dropAllConnections();
     void setAccount(const QString &user, const QString &password);
     int connectionCount() const { return m_thread->connectionCount(); }

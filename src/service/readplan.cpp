@@ -1,0 +1,301 @@
+#include "readplan.h"
+
+#include "hvpowersupply.h"
+
+#include <cmath>
+#include <limits>
+
+namespace PlanRunner {
+
+namespace {
+
+// A channel count as the windows read it: a number that rounds into 16 bits.
+std::optional<qint16> channelCount(const QVariant &v)
+{
+    bool ok = false;
+    const double d = std::round(v.toDouble(&ok));
+    if (!ok || d < std::numeric_limits<qint16>::min() || d > std::numeric_limits<qint16>::max())
+        return std::nullopt;
+    return static_cast<qint16>(d);
+}
+
+PlanAnswer call(HVPowerSupply &h, const PlanStep &s, const QVector<PlanAnswer> &earlier)
+{
+    PlanAnswer a;
+    switch (s.op) {
+    case PlanStep::Op::QuerySlots: {
+        QVariant count, channels, models;
+        h.QuerySlots(s.outputs & PlanStep::SlotCount ? &count : nullptr,
+                     s.outputs & PlanStep::ChannelCounts ? &channels : nullptr,
+                     s.outputs & PlanStep::SlotModels ? &models : nullptr);
+        a.value = QVariantList{count, channels, models};
+        break;
+    }
+    case PlanStep::Op::CrateProperty:
+        a.value = h.CrateProperty(s.par);
+        break;
+    case PlanStep::Op::ParamValue:
+        a.value = h.ParamValue(s.slot, s.par, s.ch);
+        break;
+    case PlanStep::Op::ParamAttribute:
+        if (s.eachOf >= 0) {
+            QVariantList values;
+            for (const QVariant &name : earlier.value(s.eachOf).value.toList())
+                values << h.ParamAttribute(s.slot, name.toString(), s.prop, s.ch);
+            a.value = values;
+        } else {
+            a.value = h.ParamAttribute(s.slot, s.par, s.prop, s.ch);
+        }
+        break;
+    case PlanStep::Op::ChannelName:
+        a.value = h.ChannelName(s.slot, s.ch.value_or(0));
+        break;
+    case PlanStep::Op::ListChannelParams:
+        a.value = h.ListChannelParams(s.slot, s.ch.value_or(0));
+        break;
+    }
+    return a;
+}
+
+} // namespace
+
+bool guardHolds(const PlanStep &step, const QVector<PlanAnswer> &earlier)
+{
+    if (step.whenStep < 0)
+        return true;
+    if (step.whenStep >= earlier.size() || earlier[step.whenStep].skipped)
+        return false;
+    const QVariantList outputs = earlier[step.whenStep].value.toList();
+    if (outputs.value(2).toList().value(step.whenSlot).toString().isEmpty())
+        return false;
+    if (!step.whenChannel)
+        return true;
+    const std::optional<qint16> n = channelCount(outputs.value(1).toList().value(step.whenSlot));
+    return n && *step.whenChannel < *n;
+}
+
+std::optional<HVError> run(HVPowerSupply &h, const QVector<PlanStep> &steps,
+                           const std::function<bool(int, const PlanAnswer &)> &each)
+{
+    QVector<PlanAnswer> answers;
+    answers.reserve(steps.size());
+    for (int i = 0; i < steps.size(); ++i) {
+        PlanAnswer a;
+        if (guardHolds(steps[i], answers)) {
+            try {
+                a = call(h, steps[i], answers);
+            } catch (const HVError &e) {
+                return e;
+            }
+        } else {
+            a.skipped = true;
+        }
+        answers.append(a);
+        if (each && !each(i, answers.back()))
+            break;
+    }
+    return std::nullopt;
+}
+
+} // namespace PlanRunner
+
+ReadPlan::ReadPlan(QObject *context)
+    : m_context(context), m_hasContext(context != nullptr)
+{
+}
+
+int ReadPlan::add(PlanStep step, Apply apply)
+{
+    step.whenStep = m_guard.whenStep;
+    step.whenSlot = m_guard.whenSlot;
+    step.whenChannel = m_guard.whenChannel;
+    m_steps.append(std::move(step));
+    m_apply.append(std::move(apply));
+    return int(m_steps.size()) - 1;
+}
+
+int ReadPlan::querySlots(quint8 outputs, SlotsApply apply)
+{
+    PlanStep s;
+    s.op = PlanStep::Op::QuerySlots;
+    s.outputs = outputs;
+    Apply unpack;
+    if (apply) {
+        unpack = [apply = std::move(apply)](const QVariant &v) {
+            const QVariantList out = v.toList();
+            apply(out.value(0), out.value(1), out.value(2));
+        };
+    }
+    return add(std::move(s), std::move(unpack));
+}
+
+int ReadPlan::crateProperty(const QString &name, Apply apply)
+{
+    PlanStep s;
+    s.op = PlanStep::Op::CrateProperty;
+    s.par = name;
+    return add(std::move(s), std::move(apply));
+}
+
+int ReadPlan::paramValue(qint16 slot, const QString &par, std::optional<qint16> ch, Apply apply)
+{
+    PlanStep s;
+    s.op = PlanStep::Op::ParamValue;
+    s.slot = slot;
+    s.par = par;
+    s.ch = ch;
+    return add(std::move(s), std::move(apply));
+}
+
+int ReadPlan::paramAttribute(qint16 slot, const QString &par, const QString &prop, std::optional<qint16> ch,
+                             Apply apply)
+{
+    PlanStep s;
+    s.op = PlanStep::Op::ParamAttribute;
+    s.slot = slot;
+    s.par = par;
+    s.prop = prop;
+    s.ch = ch;
+    return add(std::move(s), std::move(apply));
+}
+
+int ReadPlan::channelName(qint16 slot, qint16 ch, Apply apply)
+{
+    PlanStep s;
+    s.op = PlanStep::Op::ChannelName;
+    s.slot = slot;
+    s.ch = ch;
+    return add(std::move(s), std::move(apply));
+}
+
+int ReadPlan::listChannelParams(qint16 slot, qint16 ch, Apply apply)
+{
+    PlanStep s;
+    s.op = PlanStep::Op::ListChannelParams;
+    s.slot = slot;
+    s.ch = ch;
+    return add(std::move(s), std::move(apply));
+}
+
+int ReadPlan::paramAttributeOfEach(int listStep, qint16 slot, const QString &prop, qint16 ch, Apply apply)
+{
+    Q_ASSERT(listStep >= 0 && listStep < m_steps.size() && m_steps[listStep].op == PlanStep::Op::ListChannelParams);
+    PlanStep s;
+    s.op = PlanStep::Op::ParamAttribute;
+    s.slot = slot;
+    s.prop = prop;
+    s.ch = ch;
+    s.eachOf = listStep;
+    return add(std::move(s), std::move(apply));
+}
+
+void ReadPlan::onlyIfOccupied(int slotsStep, qint16 slot)
+{
+    m_guard.whenStep = slotsStep;
+    m_guard.whenSlot = slot;
+    m_guard.whenChannel.reset();
+}
+
+void ReadPlan::onlyIfChannel(int slotsStep, qint16 slot, qint16 ch)
+{
+    onlyIfOccupied(slotsStep, slot);
+    m_guard.whenChannel = ch;
+}
+
+void ReadPlan::always()
+{
+    m_guard = PlanStep();
+}
+
+void ReadPlan::onDone(std::function<void()> done)
+{
+    m_done = std::move(done);
+}
+
+void ReadPlan::onFailed(std::function<void(const HVError &)> failed)
+{
+    m_failed = std::move(failed);
+}
+
+void ReadPlan::stop()
+{
+    m_over = true;
+}
+
+bool ReadPlan::apply(int index, const PlanAnswer &answer)
+{
+    if (m_over)
+        return false;
+    if (!contextAlive()) {
+        m_over = true;
+        return false;
+    }
+    if (answer.skipped || index < 0 || index >= m_apply.size() || !m_apply[index])
+        return true;
+    try {
+        m_apply[index](answer.value);
+    } catch (const HVError &e) {
+        fail(e);
+        return false;
+    } catch (const std::exception &e) {
+        fail(HVError(QString::fromLocal8Bit(e.what())));
+        return false;
+    }
+    return !m_over;
+}
+
+void ReadPlan::fail(const HVError &error)
+{
+    if (m_over)
+        return;
+    m_over = true;
+    if (contextAlive() && m_failed)
+        m_failed(error);
+}
+
+void ReadPlan::finish()
+{
+    if (m_over)
+        return;
+    m_over = true;
+    if (contextAlive() && m_done)
+        m_done();
+}
+
+void HVPowerSupply::runPlan(const std::shared_ptr<ReadPlan> &plan)
+{
+    const std::optional<HVError> error =
+        PlanRunner::run(*this, plan->steps(), [&plan](int i, const PlanAnswer &a) { return plan->apply(i, a); });
+    if (error)
+        plan->fail(*error);
+    else
+        plan->finish();
+}
+
+namespace {
+void writeNow(const std::function<void()> &write, QObject *context, const HVPowerSupply::WriteDone &done)
+{
+    const QPointer<QObject> alive(context);
+    const auto wanted = [&] { return done && (!context || alive); };
+    try {
+        write();
+    } catch (const HVError &e) {
+        if (wanted())
+            done(&e);
+        return;
+    }
+    if (wanted())
+        done(nullptr);
+}
+} // namespace
+
+void HVPowerSupply::postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value,
+                                   QObject *context, WriteDone done)
+{
+    writeNow([&] { SetParamValue(slot, parName, ch, value); }, context, done);
+}
+
+void HVPowerSupply::postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done)
+{
+    writeNow([&] { SetChannelName(slot, ch, name); }, context, done);
+}
