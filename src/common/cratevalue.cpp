@@ -1,9 +1,10 @@
 #include "cratevalue.h"
 
 #include "hverror.h"
-#include "hvpowersupply.h"
+#include "readplan.h"
 
 #include <cmath>
+#include <memory>
 #include <limits>
 
 namespace {
@@ -35,9 +36,12 @@ qint32 crateInt32(const QVariant &v)
     return crateInteger<qint32>(v);
 }
 
-double readScaled(HVPowerSupply &h, qint16 slot, const QString &par, qint16 ch)
+void planScaled(ReadPlan &plan, qint16 slot, const QString &par, qint16 ch, std::function<void(double)> apply)
 {
-    const double exp = crateNumber(h.ParamAttribute(slot, par, QStringLiteral("Exp"), ch));
-    const auto factor = static_cast<float>(std::pow(10.0, exp));
-    return crateNumber(h.ParamValue(slot, par, ch)) * factor;
+    auto factor = std::make_shared<float>(1.0f);
+    plan.paramAttribute(slot, par, QStringLiteral("Exp"), ch,
+                        [factor](const QVariant &exp) { *factor = static_cast<float>(std::pow(10.0, crateNumber(exp))); });
+    plan.paramValue(slot, par, ch, [factor, apply = std::move(apply)](const QVariant &value) {
+        apply(crateNumber(value) * *factor);
+    });
 }

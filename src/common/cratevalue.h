@@ -2,8 +2,9 @@
 
 #include <QString>
 #include <QVariant>
+#include <functional>
 
-class HVPowerSupply;
+class ReadPlan;
 
 // Conversions of the values the crate answers with. A value that is not a
 // number, or does not fit the type asked for, throws HVError: the caller's
@@ -13,7 +14,8 @@ qint16 crateInt16(const QVariant &v);
 qint32 crateInt32(const QVariant &v);
 
 // A parameter of one channel in its base unit: the value the board gives times
-// ten to the parameter's "Exp" attribute, read in that order. The factor is
-// single precision so that panels and graphs show the very same figures.
-// Throws HVError when a read fails or an answer is not a number.
-double readScaled(HVPowerSupply &h, qint16 slot, const QString &par, qint16 ch);
+// ten to the parameter's "Exp" attribute. Adds both reads to the plan, the
+// exponent first; `apply` gets the product. The factor is single precision so
+// that panels and graphs show the very same figures. An answer that is not a
+// number fails the plan at that read.
+void planScaled(ReadPlan &plan, qint16 slot, const QString &par, qint16 ch, std::function<void(double)> apply);

@@ -7,6 +7,8 @@
 #include "msgbox.h"
 #include "numfield.h"
 #include "cratevalue.h"
+#include "readplan.h"
+#include "tickphase.h"
 #include "thermometer.h"
 #include "twoposswitch.h"
 #include "windowtag.h"
@@ -37,13 +39,6 @@ qint16 slotFromTag(const QString &tag)
     return static_cast<qint16>(std::lround(v));
 }
 
-QString reason(const std::exception &e)
-{
-    if (const auto *hv = dynamic_cast<const HVError *>(&e))
-        return hv->message();
-    return QString::fromLocal8Bit(e.what());
-}
-
 void setStatusColours(QLabel *label, const QColor &back, const QColor &fore)
 {
     const QPalette &cur = label->palette();
@@ -65,7 +60,7 @@ BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
     ChMon->setObjectName(QStringLiteral("ChMon"));
     ChMon->setInterval(1000);
     connect(ChMon, &QTimer::timeout, this, &BoardPanel::ChMonTick);
-    ChMon->start();
+    startSpread(ChMon, 1000);
 }
 
 BoardPanel::~BoardPanel()
@@ -77,27 +72,45 @@ BoardPanel::~BoardPanel()
 
 void BoardPanel::ChMonTick()
 {
-    if (m_removed || m_closing)
+    if (m_removed || m_closing || m_tickInFlight)
         return;
-    try {
-        QVariant counts;
-        QVariant models;
-        h.QuerySlots(nullptr, &counts, &models);
-        if (models.toList().value(Slot).toString().isEmpty()) {
-            boardRemoved();
-            return;
-        }
-        const qint16 n = crateInt16(counts.toList().value(Slot));
-        refreshBoard();
-        refreshTemp();
+    auto plan = std::make_shared<ReadPlan>(this);
+    ReadPlan *p = plan.get(); // the applies live in the plan: it outlives them
+    const qint16 slot = Slot;
+    const int map = plan->querySlots(PlanStep::ChannelCounts | PlanStep::SlotModels,
+                                     [this, p, slot](const QVariant &, const QVariant &counts, const QVariant &models) {
+                                         if (m_closing || m_removed) {
+                                             p->stop();
+                                             return;
+                                         }
+                                         if (models.toList().value(slot).toString().isEmpty()) {
+                                             p->stop();
+                                             m_tickInFlight = false;
+                                             boardRemoved();
+                                             return;
+                                         }
+                                         crateInt16(counts.toList().value(slot)); // a count that is no number fails here
+                                     });
+    // The crate skips what follows for an empty slot, and the channels the board does not have.
+    plan->onlyIfOccupied(map, slot);
+    planBoard(*plan);
+    planTemp(*plan);
+    for (qint16 ch = 0; ch < channelRows(); ++ch) {
         // A crate map claiming more channels than the panel has rows fills the rows there are.
-        const int rows = std::min<int>(n, channelRows());
-        for (qint16 ch = 0; ch < rows; ++ch)
-            refreshChannel(ch);
-        FirstRefresh = false;
-    } catch (const std::exception &) { // HVError included: a failed call or an unreadable value
-        boardRemoved();
+        plan->onlyIfChannel(map, slot, ch);
+        planChannel(*plan, ch);
     }
+    plan->onDone([this] {
+        m_tickInFlight = false;
+        FirstRefresh = false;
+        emit refreshed();
+    });
+    plan->onFailed([this](const HVError &e) {
+        m_tickInFlight = false;
+        tickFailed(e);
+    });
+    m_tickInFlight = true;
+    h.runPlan(plan);
 }
 
 bool BoardPanel::mayRefresh(const QWidget *control) const
@@ -105,64 +118,85 @@ bool BoardPanel::mayRefresh(const QWidget *control) const
     return FirstRefresh || m_stale.contains(control) || focusWidget() != control;
 }
 
-void BoardPanel::refreshName(QLineEdit *field, qint16 ch)
+void BoardPanel::planName(ReadPlan &plan, QLineEdit *field, qint16 ch)
 {
     if (!mayRefresh(field))
         return;
-    const QString name = h.ChannelName(Slot, ch);
-    if (field->text() != name)
-        field->setText(name);
-    m_nameShown.insert(field, name);
-    refreshed(field);
+    plan.channelName(Slot, ch, [this, field](const QVariant &v) {
+        if (!mayRefresh(field))
+            return;
+        const QString name = v.toString();
+        if (field->text() != name)
+            field->setText(name);
+        m_nameShown.insert(field, name);
+        markFresh(field);
+    });
 }
 
-void BoardPanel::refreshLamp(Lamp *lamp, const QString &par, qint16 ch)
+void BoardPanel::planLamp(ReadPlan &plan, Lamp *lamp, const QString &par, qint16 ch)
 {
-    lamp->setValue(crateNumber(h.ParamValue(Slot, par, ch)) != 0);
+    plan.paramValue(Slot, par, ch, [lamp](const QVariant &v) { lamp->setValue(crateNumber(v) != 0); });
 }
 
-void BoardPanel::refreshSwitch(TwoPosSwitch *sw, const QString &par, qint16 ch)
+void BoardPanel::planSwitch(ReadPlan &plan, TwoPosSwitch *sw, const QString &par, qint16 ch)
 {
-    sw->setValue(crateNumber(h.ParamValue(Slot, par, ch)) != 0);
+    plan.paramValue(Slot, par, ch, [sw](const QVariant &v) { sw->setValue(crateNumber(v) != 0); });
 }
 
-void BoardPanel::refreshSetpoint(NumField *field, const QString &par, const QString &unit, qint16 ch)
-{
-    if (!mayRefresh(field))
-        return;
-    const qint16 e = crateInt16(h.ParamAttribute(Slot, par, QStringLiteral("Exp"), ch));
-    // The board's own scale: the prefix of its exponent goes into the unit text.
-    field->setFormat(QStringLiteral(" \"") + Lib::ExpPrefix(e) + unit + QLatin1Char('"'));
-    field->setValue(crateNumber(h.ParamValue(Slot, par, ch)));
-    refreshed(field);
-}
-
-void BoardPanel::refreshPlain(NumField *field, const QString &par, qint16 ch)
+void BoardPanel::planSetpoint(ReadPlan &plan, NumField *field, const QString &par, const QString &unit, qint16 ch)
 {
     if (!mayRefresh(field))
         return;
-    field->setValue(crateNumber(h.ParamValue(Slot, par, ch)));
-    refreshed(field);
+    auto e = std::make_shared<qint16>(0);
+    plan.paramAttribute(Slot, par, QStringLiteral("Exp"), ch, [e](const QVariant &v) { *e = crateInt16(v); });
+    plan.paramValue(Slot, par, ch, [this, field, unit, e](const QVariant &v) {
+        const double value = crateNumber(v);
+        if (!mayRefresh(field))
+            return;
+        // The board's own scale: the prefix of its exponent goes into the unit text.
+        field->setFormat(QStringLiteral(" \"") + Lib::ExpPrefix(*e) + unit + QLatin1Char('"'));
+        field->setValue(value);
+        markFresh(field);
+    });
 }
 
-void BoardPanel::refreshScaled(NumField *field, const QString &par, qint16 ch)
+void BoardPanel::planPlain(ReadPlan &plan, NumField *field, const QString &par, qint16 ch)
+{
+    if (!mayRefresh(field))
+        return;
+    plan.paramValue(Slot, par, ch, [this, field](const QVariant &v) {
+        const double value = crateNumber(v);
+        if (!mayRefresh(field))
+            return;
+        field->setValue(value);
+        markFresh(field);
+    });
+}
+
+void BoardPanel::planScaledValue(ReadPlan &plan, NumField *field, const QString &par, qint16 ch)
 {
     // Monitors are shown in the base unit; the field picks the prefix from the value.
-    field->setValue(readScaled(h, Slot, par, ch));
+    planScaled(plan, Slot, par, ch, [field](double v) { field->setValue(v); });
 }
 
-void BoardPanel::refreshStatus(QLabel *label, qint16 ch)
+void BoardPanel::planStatus(ReadPlan &plan, QLabel *label, qint16 ch)
 {
+    // Read once for the text and once for each colour, as the board's status may change in between.
     const QString status = QStringLiteral("Status");
-    label->setText(Lib::ChStatusText(crateInt32(h.ParamValue(Slot, status, ch))));
-    const QColor back = Lib::toQColor(Lib::StatusBackColor(crateInt32(h.ParamValue(Slot, status, ch))));
-    const QColor fore = Lib::toQColor(Lib::StatusForeColor(crateInt32(h.ParamValue(Slot, status, ch))));
-    setStatusColours(label, back, fore);
+    auto back = std::make_shared<QColor>();
+    plan.paramValue(Slot, status, ch,
+                    [label](const QVariant &v) { label->setText(Lib::ChStatusText(crateInt32(v))); });
+    plan.paramValue(Slot, status, ch,
+                    [back](const QVariant &v) { *back = Lib::toQColor(Lib::StatusBackColor(crateInt32(v))); });
+    plan.paramValue(Slot, status, ch, [label, back](const QVariant &v) {
+        setStatusColours(label, *back, Lib::toQColor(Lib::StatusForeColor(crateInt32(v))));
+    });
 }
 
-void BoardPanel::refreshTemp()
+void BoardPanel::planTemp(ReadPlan &plan)
 {
-    Temp->setValue(crateNumber(h.ParamValue(Slot, QStringLiteral("Temp"))));
+    plan.paramValue(Slot, QStringLiteral("Temp"), std::nullopt,
+                    [this](const QVariant &v) { Temp->setValue(crateNumber(v)); });
 }
 
 void BoardPanel::bindNumber(NumField *field, const QString &par, qint16 ch)
@@ -267,16 +301,28 @@ void BoardPanel::activate()
         return;
     m_activatedOnce = true;
     Slot = slotFromTag(windowTag(this));
-    try {
-        const double lo = crateNumber(h.ParamAttribute(Slot, QStringLiteral("Temp"), QStringLiteral("Minval")));
-        const double hi = crateNumber(h.ParamAttribute(Slot, QStringLiteral("Temp"), QStringLiteral("Maxval")));
-        Temp->setRange(lo, hi);
-    } catch (const std::exception &) {
+    auto plan = std::make_shared<ReadPlan>(this);
+    auto lo = std::make_shared<double>(0);
+    const QString temp = QStringLiteral("Temp");
+    plan->paramAttribute(Slot, temp, QStringLiteral("Minval"), std::nullopt,
+                         [lo](const QVariant &v) { *lo = crateNumber(v); });
+    plan->paramAttribute(Slot, temp, QStringLiteral("Maxval"), std::nullopt,
+                         [this, lo](const QVariant &v) { Temp->setRange(*lo, crateNumber(v)); });
+    plan->onFailed([this](const HVError &) {
         // A board that cannot tell its temperature range is as gone as one the tick cannot read.
         // Activation runs inside show and focus handling, so the box comes after them.
+        if (m_removed || m_closing)
+            return;
         stopForRemoval();
         QMetaObject::invokeMethod(this, &BoardPanel::announceRemoval, Qt::QueuedConnection);
-    }
+    });
+    h.runPlan(plan);
+}
+
+void BoardPanel::tickFailed(const HVError &)
+{
+    if (!m_closing)
+        boardRemoved();
 }
 
 void BoardPanel::boardRemoved()
@@ -323,14 +369,14 @@ void BoardPanel::writeParam(QWidget *control, const QString &par, qint16 ch, con
 {
     if (m_closing || m_removed)
         return;
-    try {
-        h.SetParamValue(Slot, par, ch, value);
-    } catch (const std::exception &e) {
+    h.postParamValue(Slot, par, ch, value, this, [this, control, par, ch, undo](const HVError *e) {
+        if (!e)
+            return;
         if (undo)
             undo(); // a switch goes back to what the board held
         m_stale.insert(control);
-        reportRefused(QStringLiteral("%1 of channel %2 was not written: %3").arg(par).arg(ch).arg(reason(e)));
-    }
+        reportRefused(QStringLiteral("%1 of channel %2 was not written: %3").arg(par).arg(ch).arg(e->message()));
+    });
 }
 
 void BoardPanel::writeName(QLineEdit *field, qint16 ch)
@@ -340,13 +386,13 @@ void BoardPanel::writeName(QLineEdit *field, qint16 ch)
     const QString text = field->text();
     if (text == m_nameShown.value(field))
         return;
-    try {
-        h.SetChannelName(Slot, ch, text);
-        m_nameShown.insert(field, text);
-    } catch (const std::exception &e) {
+    m_nameShown.insert(field, text); // leaving the field again writes nothing more
+    h.postChannelName(Slot, ch, text, this, [this, field, ch](const HVError *e) {
+        if (!e)
+            return;
         m_stale.insert(field);
-        reportRefused(QStringLiteral("The name of channel %1 was not written: %2").arg(ch).arg(reason(e)));
-    }
+        reportRefused(QStringLiteral("The name of channel %1 was not written: %2").arg(ch).arg(e->message()));
+    });
 }
 
 void BoardPanel::reportRefused(const QString &text)

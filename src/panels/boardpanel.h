@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <functional>
 
+class HVError;
 class HVPowerSupply;
 class Lamp;
 class NumField;
@@ -15,6 +16,7 @@ class QLabel;
 class QLineEdit;
 class QTabBar;
 class QTimer;
+class ReadPlan;
 class Thermometer;
 class TwoPosSwitch;
 
@@ -25,12 +27,16 @@ class TwoPosSwitch;
 //  - Slot comes from the window tag ("Mon" + slot) at every activation, together
 //    with the thermometer's range.
 //  - ChMonTick() is the whole refresh: crate map, board values, then each
-//    channel in the panel's own order. A field holding the window's focus is
-//    left alone (the operator is typing in it), except at the first tick.
+//    channel in the panel's own order, sent to the crate as one read plan and
+//    applied when its answers are there. A field holding the window's focus
+//    is neither read nor written (the operator is typing in it), except at the
+//    first tick; the focus counts both when the tick starts and when it is applied.
+//    No tick starts while the previous one's answers are still outstanding.
 //  - Any failure during a tick, or an empty model entry for the slot, stops the
 //    timer, tells the operator "Board removed." and closes the panel.
-//  - A write the crate refuses is reported and the panel goes on; the next tick
-//    shows what the board holds, in that field too even while it has the focus.
+//  - Writes go out at once without waiting. A write the crate refuses is
+//    reported when its answer comes and the panel goes on; the next tick shows
+//    what the board holds, in that field too even while it has the focus.
 class BoardPanel : public QWidget
 {
     Q_OBJECT
@@ -39,32 +45,39 @@ public:
     ~BoardPanel() override;
 
     // The refresh tick: ChMon calls it every second; tests call it directly.
+    // In process its answers are applied before it returns.
     void ChMonTick();
+    // A tick's reads are on their way and not applied yet.
+    bool tickInFlight() const { return m_tickInFlight; }
 
     qint16 slot() const { return Slot; }
     bool firstRefresh() const { return FirstRefresh; }
     qint16 currentPage() const { return CurrentPage; }
 
+signals:
+    // A tick's answers have all been applied.
+    void refreshed();
+
 protected:
     // Board-level reads between the crate map and the temperature.
-    virtual void refreshBoard() {}
+    virtual void planBoard(ReadPlan &) {}
     // One channel's reads, in the panel's own order.
-    virtual void refreshChannel(qint16 ch) = 0;
+    virtual void planChannel(ReadPlan &plan, qint16 ch) = 0;
     // How many channel rows the panel has.
     virtual int channelRows() const = 0;
 
     // The guard: false while the control holds the panel's focus (after the first tick).
     bool mayRefresh(const QWidget *control) const;
 
-    // Steps of a tick; each reads the crate and throws HVError on failure.
-    void refreshName(QLineEdit *field, qint16 ch);                 // guarded
-    void refreshLamp(Lamp *lamp, const QString &par, qint16 ch);
-    void refreshSwitch(TwoPosSwitch *sw, const QString &par, qint16 ch);
-    void refreshSetpoint(NumField *field, const QString &par, const QString &unit, qint16 ch); // guarded
-    void refreshPlain(NumField *field, const QString &par, qint16 ch); // guarded
-    void refreshScaled(NumField *field, const QString &par, qint16 ch);
-    void refreshStatus(QLabel *label, qint16 ch);
-    void refreshTemp();
+    // Steps of a tick: each adds its reads to the plan and shows their answers.
+    void planName(ReadPlan &plan, QLineEdit *field, qint16 ch);                 // guarded
+    void planLamp(ReadPlan &plan, Lamp *lamp, const QString &par, qint16 ch);
+    void planSwitch(ReadPlan &plan, TwoPosSwitch *sw, const QString &par, qint16 ch);
+    void planSetpoint(ReadPlan &plan, NumField *field, const QString &par, const QString &unit, qint16 ch); // guarded
+    void planPlain(ReadPlan &plan, NumField *field, const QString &par, qint16 ch); // guarded
+    void planScaledValue(ReadPlan &plan, NumField *field, const QString &par, qint16 ch);
+    void planStatus(ReadPlan &plan, QLabel *label, qint16 ch);
+    void planTemp(ReadPlan &plan);
 
     // Editing: wire an operator's change of a control to a write of its parameter.
     void bindNumber(NumField *field, const QString &par, qint16 ch);
@@ -91,6 +104,7 @@ protected:
 
 private:
     void activate();
+    void tickFailed(const HVError &error);
     void boardRemoved();
     void stopForRemoval();
     void announceRemoval();
@@ -99,11 +113,12 @@ private:
                     const std::function<void()> &undo);
     void writeName(QLineEdit *field, qint16 ch);
     void reportRefused(const QString &text);
-    void refreshed(const QWidget *control) { m_stale.remove(control); }
+    void markFresh(const QWidget *control) { m_stale.remove(control); }
 
     bool m_activatedOnce = false;            // the first show counts as an activation
     bool m_closing = false;                  // closing: nothing more is read or written
     bool m_removed = false;                  // the board-removed path has been taken
+    bool m_tickInFlight = false;             // a tick's plan is waiting for its answers
     QSet<const QWidget *> m_stale;           // a write failed: refresh at the next tick despite the focus
     QHash<const QObject *, qint16> m_nameChannel;          // name field -> its channel
     QHash<const QLineEdit *, QString> m_nameShown;         // name field -> the name the board last gave

@@ -1,7 +1,7 @@
 #include "frmq420.h"
 
 #include "cratevalue.h"
-#include "hvpowersupply.h"
+#include "readplan.h"
 #include "numfield.h"
 #include "thermometer.h"
 
@@ -49,8 +49,9 @@ frmQ420::frmQ420(HVPowerSupply &h, QWidget *parent)
     addTabStrip(twips(7440, 4140, 1515, 315));
 }
 
-void frmQ420::refreshBoard()
+void frmQ420::planBoard(ReadPlan &plan)
 {
     // Board limit shown as the board gives it: no exponent, no scaling.
-    HVMax->setValue(crateNumber(h.ParamValue(Slot, QStringLiteral("HVMax"))));
+    plan.paramValue(Slot, QStringLiteral("HVMax"), std::nullopt,
+                    [this](const QVariant &v) { HVMax->setValue(crateNumber(v)); });
 }

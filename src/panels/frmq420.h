@@ -13,7 +13,7 @@ public:
     explicit frmQ420(HVPowerSupply &h, QWidget *parent = nullptr);
 
 protected:
-    void refreshBoard() override;
+    void planBoard(ReadPlan &plan) override;
 
 private:
     NumField *HVMax; // the board's voltage limit, unscaled

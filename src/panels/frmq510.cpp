@@ -1,7 +1,7 @@
 #include "frmq510.h"
 
 #include "cratevalue.h"
-#include "hvpowersupply.h"
+#include "readplan.h"
 #include "lib.h"
 #include "thermometer.h"
 
@@ -66,7 +66,8 @@ frmQ510::frmQ510(HVPowerSupply &h, int rows, QWidget *parent)
     addTabStrip(twips(7440, 4200 - up, 1515, 315));
 }
 
-void frmQ510::refreshBoard()
+void frmQ510::planBoard(ReadPlan &plan)
 {
-    BdStatus->setText(Lib::BdStatusText(crateInt32(h.ParamValue(Slot, QStringLiteral("BdStatus")))));
+    plan.paramValue(Slot, QStringLiteral("BdStatus"), std::nullopt,
+                    [this](const QVariant &v) { BdStatus->setText(Lib::BdStatusText(crateInt32(v))); });
 }

@@ -16,7 +16,7 @@ protected:
     // The same panel with fewer rows (frmQ510E).
     frmQ510(HVPowerSupply &h, int rows, QWidget *parent);
 
-    void refreshBoard() override;
+    void planBoard(ReadPlan &plan) override;
 
 private:
     QLabel *BdStatus; // board status text

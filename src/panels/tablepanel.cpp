@@ -38,7 +38,7 @@ void TablePanel::setTickOrder(std::initializer_list<const char *> arrays)
     }
 }
 
-void TablePanel::refreshChannel(qint16 ch)
+void TablePanel::planChannel(ReadPlan &plan, qint16 ch)
 {
     for (const int i : std::as_const(m_tick)) {
         const Cell &cell = m_cells[i];
@@ -46,13 +46,13 @@ void TablePanel::refreshChannel(qint16 ch)
         if (!w)
             continue;
         switch (cell.kind) {
-        case Kind::Name: refreshName(static_cast<QLineEdit *>(w), ch); break;
-        case Kind::Status: refreshStatus(static_cast<QLabel *>(w), ch); break;
-        case Kind::Power: refreshLamp(static_cast<Lamp *>(w), cell.par, ch); break;
-        case Kind::Switch: refreshSwitch(static_cast<TwoPosSwitch *>(w), cell.par, ch); break;
-        case Kind::Setpoint: refreshSetpoint(static_cast<NumField *>(w), cell.par, cell.unit, ch); break;
-        case Kind::Value: refreshPlain(static_cast<NumField *>(w), cell.par, ch); break;
-        case Kind::Monitor: refreshScaled(static_cast<NumField *>(w), cell.par, ch); break;
+        case Kind::Name: planName(plan, static_cast<QLineEdit *>(w), ch); break;
+        case Kind::Status: planStatus(plan, static_cast<QLabel *>(w), ch); break;
+        case Kind::Power: planLamp(plan, static_cast<Lamp *>(w), cell.par, ch); break;
+        case Kind::Switch: planSwitch(plan, static_cast<TwoPosSwitch *>(w), cell.par, ch); break;
+        case Kind::Setpoint: planSetpoint(plan, static_cast<NumField *>(w), cell.par, cell.unit, ch); break;
+        case Kind::Value: planPlain(plan, static_cast<NumField *>(w), cell.par, ch); break;
+        case Kind::Monitor: planScaledValue(plan, static_cast<NumField *>(w), cell.par, ch); break;
         }
     }
 }

@@ -26,7 +26,7 @@ protected:
     // without a control in an array skips that read.
     void setTickOrder(std::initializer_list<const char *> arrays);
 
-    void refreshChannel(qint16 ch) override;
+    void planChannel(ReadPlan &plan, qint16 ch) override;
     int channelRows() const override { return m_rows; }
 
 private:

@@ -123,6 +123,7 @@ bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
     m_graph->clearData();
     m_graph->addTrace(p->name, axis, Lib::toQColor(color));
     addLegendRow(*plot, channelName);
+    ++m_traceSet;
     return true;
 }
 
@@ -163,8 +164,10 @@ void frmGraph::tick()
     sources.reserve(m_plots.Count());
     for (const HVPlotRef &p : m_plots)
         sources.append({p->Board(), p->ParName(), p->Channel()});
-    if (const auto values = m_sampler.read(sources))
-        m_graph->appendPoints(*values);
+    m_sampler.sample(sources, [this, traceSet = m_traceSet](const QVector<double> &values) {
+        if (traceSet == m_traceSet)
+            m_graph->appendPoints(values);
+    });
 }
 
 void frmGraph::deleteSelectedTrace()
@@ -176,6 +179,7 @@ void frmGraph::deleteSelectedTrace()
     m_graph->removeTrace(k - 1);
     delete m_legend->takeTopLevelItem(k - 1);
     m_plots.Remove(k);
+    ++m_traceSet;
 
     // At most one axis can have lost its last trace; the first value axis
     // stays when no trace is left, for the next drop to take over.

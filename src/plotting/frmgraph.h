@@ -59,4 +59,5 @@ private:
     QCheckBox *m_autoscale;         // chkAutoscale
     TraceGraph *m_graph;            // Grafico
     TraceSampler m_sampler;         // Timer1 and the board-removed path
+    int m_traceSet = 0;             // counts changes of the traces: a sample read before one is dropped
 };

@@ -5,6 +5,7 @@
 #include "msgbox.h"
 #include "plotdrag.h"
 #include "plotimages.h"
+#include "readplan.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -38,22 +39,31 @@ frmPlotAdd *frmPlotAdd::openInstance()
 
 frmPlotAdd *frmPlotAdd::showFor(HVPowerSupply &h)
 {
+    const auto bringForward = [](frmPlotAdd *picker) {
+        if (picker->isMinimized())
+            picker->showNormal();
+        picker->show();
+        picker->raise();
+        picker->activateWindow();
+    };
     frmPlotAdd *picker = current().data();
-    if (!picker) {
-        picker = new frmPlotAdd(h);
-        picker->setAttribute(Qt::WA_DeleteOnClose);
-        if (!picker->buildTree()) {
-            delete picker;
-            return nullptr;
-        }
-        current() = picker;
+    if (picker) {
+        if (!picker->isBuilding()) // one being built shows itself when it stands
+            bringForward(picker);
+        return picker;
     }
-    if (picker->isMinimized())
-        picker->showNormal();
-    picker->show();
-    picker->raise();
-    picker->activateWindow();
-    return picker;
+    picker = new frmPlotAdd(h);
+    picker->setAttribute(Qt::WA_DeleteOnClose);
+    current() = picker;
+    picker->buildTree([picker, bringForward](bool built) {
+        if (built) {
+            bringForward(picker);
+            return;
+        }
+        current() = nullptr;
+        picker->deleteLater();
+    });
+    return current().data();
 }
 
 frmPlotAdd::frmPlotAdd(HVPowerSupply &h, QWidget *parent)
@@ -78,56 +88,115 @@ frmPlotAdd::frmPlotAdd(HVPowerSupply &h, QWidget *parent)
     resize(155, 281);
 }
 
-bool frmPlotAdd::buildTree()
+bool frmPlotAdd::buildTree(std::function<void(bool)> built)
 {
     m_tree->clear();
     m_pressed = m_highlight = nullptr;
+    const int build = ++m_build;
+    m_building = true;
+    m_buildFailed = false;
+    auto map = std::make_shared<ReadPlan>(this);
+    auto answers = std::make_shared<QVariantList>();
+    map->querySlots(PlanStep::SlotCount | PlanStep::ChannelCounts | PlanStep::SlotModels,
+                    [answers](const QVariant &count, const QVariant &channels, const QVariant &models) {
+                        *answers = {count, channels, models};
+                    });
+    map->onDone([this, build, answers, built] {
+        if (build == m_build)
+            buildBoards(answers->value(0), answers->value(1), answers->value(2), built);
+    });
+    map->onFailed([this, build, built](const HVError &e) {
+        if (build == m_build)
+            buildFailed(e, built);
+    });
+    m_h.runPlan(map);
+    return !m_buildFailed;
+}
+
+void frmPlotAdd::buildBoards(const QVariant &count, const QVariant &channels, const QVariant &models,
+                             const std::function<void(bool)> &built)
+{
     const QIcon boardIcon(PlotImages::image(PlotImages::Board));
     const QIcon channelIcon(PlotImages::image(PlotImages::Channel));
     const QIcon parameterIcon(PlotImages::image(PlotImages::Parameter));
-    try {
-        QVariant count, channels, models;
-        m_h.QuerySlots(&count, &channels, &models);
-        const QVariantList channelCounts = channels.toList();
-        const QVariantList slotModels = models.toList();
-        for (int slot = 0; slot < count.toInt(); ++slot) {
-            const QString model = slotModels.value(slot).toString();
-            if (model.isEmpty())
-                continue;
-            auto *board = new QTreeWidgetItem(m_tree, {model});
-            board->setData(0, Qt::UserRole, slot);
-            board->setIcon(0, boardIcon);
-            QFont bold = board->font(0);
-            bold.setBold(true);
-            board->setFont(0, bold);
-            board->setExpanded(true);
-            const auto s = static_cast<qint16>(slot);
-            for (int ch = 0; ch < channelCounts.value(slot).toInt(); ++ch) {
-                const auto c = static_cast<qint16>(ch);
-                auto *channel = new QTreeWidgetItem(board, {m_h.ChannelName(s, c)});
-                channel->setData(0, Qt::UserRole, ch);
-                channel->setIcon(0, channelIcon);
-                for (const QString &name : m_h.ListChannelParams(s, c)) {
-                    bool numeric = false;
-                    const int type = m_h.ParamAttribute(s, name, QStringLiteral("Type"), c).toInt(&numeric);
-                    if (!numeric || type != 0)
-                        continue;
-                    auto *par = new QTreeWidgetItem(channel, {name});
-                    par->setData(0, Qt::UserRole, ParTag);
-                    par->setIcon(0, parameterIcon);
-                }
-            }
+    const QVariantList channelCounts = channels.toList();
+    const QVariantList slotModels = models.toList();
+    const int build = m_build;
+    auto plan = std::make_shared<ReadPlan>(this);
+    ReadPlan *p = plan.get(); // the applies live in the plan: it outlives them
+    // Answers of an older build, or of one cleared meanwhile, have nowhere to go.
+    const auto current = [this, build, p] {
+        if (build != m_build)
+            p->stop();
+        return build == m_build;
+    };
+    for (int slot = 0; slot < count.toInt(); ++slot) {
+        const QString model = slotModels.value(slot).toString();
+        if (model.isEmpty())
+            continue;
+        auto *board = new QTreeWidgetItem(m_tree, {model});
+        board->setData(0, Qt::UserRole, slot);
+        board->setIcon(0, boardIcon);
+        QFont bold = board->font(0);
+        bold.setBold(true);
+        board->setFont(0, bold);
+        board->setExpanded(true);
+        const auto s = static_cast<qint16>(slot);
+        for (int ch = 0; ch < channelCounts.value(slot).toInt(); ++ch) {
+            const auto c = static_cast<qint16>(ch);
+            auto channel = std::make_shared<QTreeWidgetItem *>(nullptr);
+            auto names = std::make_shared<QStringList>();
+            plan->channelName(s, c, [current, board, channel, ch, channelIcon](const QVariant &name) {
+                if (!current())
+                    return;
+                *channel = new QTreeWidgetItem(board, {name.toString()});
+                (*channel)->setData(0, Qt::UserRole, ch);
+                (*channel)->setIcon(0, channelIcon);
+            });
+            const int list = plan->listChannelParams(s, c, [names](const QVariant &v) { *names = v.toStringList(); });
+            plan->paramAttributeOfEach(list, s, QStringLiteral("Type"), c,
+                                       [current, channel, names, parameterIcon](const QVariant &types) {
+                                           if (!current())
+                                               return;
+                                           const QVariantList typeList = types.toList();
+                                           for (int i = 0; i < names->size(); ++i) {
+                                               bool numeric = false;
+                                               const int type = typeList.value(i).toInt(&numeric);
+                                               if (!numeric || type != 0)
+                                                   continue;
+                                               auto *par = new QTreeWidgetItem(*channel, {names->at(i)});
+                                               par->setData(0, Qt::UserRole, ParTag);
+                                               par->setIcon(0, parameterIcon);
+                                           }
+                                       });
         }
-    } catch (const HVError &e) {
-        // A half-built tree would offer a partial crate as if it were whole.
-        m_tree->clear();
-        MsgBox::show(this, Title,
-                     QStringLiteral("The crate could not be read, so there is nothing to pick.\n%1")
-                         .arg(e.message()),
-                     QMessageBox::Warning);
-        return false;
     }
-    return true;
+    plan->onDone([this, build, built] {
+        if (build != m_build)
+            return;
+        m_building = false;
+        if (built)
+            built(true);
+    });
+    plan->onFailed([this, build, built](const HVError &e) {
+        if (build == m_build)
+            buildFailed(e, built);
+    });
+    m_h.runPlan(plan);
+}
+
+void frmPlotAdd::buildFailed(const HVError &error, const std::function<void(bool)> &built)
+{
+    // A half-built tree would offer a partial crate as if it were whole.
+    m_building = false;
+    m_buildFailed = true;
+    ++m_build;
+    m_tree->clear();
+    MsgBox::show(this, Title,
+                 QStringLiteral("The crate could not be read, so there is nothing to pick.\n%1").arg(error.message()),
+                 QMessageBox::Warning);
+    if (built)
+        built(false);
 }
 
 QDrag *frmPlotAdd::makeDrag(QTreeWidgetItem *item)

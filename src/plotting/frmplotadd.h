@@ -3,7 +3,9 @@
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
+class HVError;
 class HVPowerSupply;
 class QDrag;
 class QTreeWidget;
@@ -20,17 +22,23 @@ class frmPlotAdd : public QWidget
     Q_OBJECT
 public:
     // Shows the one picker: brings it forward when it is open, otherwise opens
-    // it with a tree built from the crate now. Returns nullptr, after telling
-    // the operator, when the crate cannot be read.
+    // it with a tree built from the crate now; it shows once the tree stands.
+    // Returns the picker, or nullptr when the crate could not be read (the
+    // operator has been told; over the network that may also come later).
     static frmPlotAdd *showFor(HVPowerSupply &h);
     // The open picker, or nullptr.
     static frmPlotAdd *openInstance();
 
     explicit frmPlotAdd(HVPowerSupply &h, QWidget *parent = nullptr);
 
-    // Builds the tree from the crate. On a failure of the crate the tree is left
-    // empty, the operator is told and false is returned.
-    bool buildTree();
+    // Builds the tree from the crate in two read plans: the crate map, then
+    // every board's channel names, parameter lists and parameter types.
+    // `built` gets true once the tree stands, or false after a failure of the
+    // crate (the tree is then left empty and the operator has been told).
+    // Returns false when it has failed by the time it returns (in process it
+    // is always over by then).
+    bool buildTree(std::function<void(bool built)> built = {});
+    bool isBuilding() const { return m_building; }
 
     QTreeWidget *tree() const { return m_tree; }
     bool isDragging() const { return m_dragging; }
@@ -43,6 +51,9 @@ protected:
 
 private:
     static QPointer<frmPlotAdd> &current();
+    void buildBoards(const QVariant &count, const QVariant &channels, const QVariant &models,
+                     const std::function<void(bool)> &built);
+    void buildFailed(const HVError &error, const std::function<void(bool)> &built);
     void startDrag(QTreeWidgetItem *item);
     void setDropHighlight(QTreeWidgetItem *item);
 
@@ -52,4 +63,7 @@ private:
     QPoint m_pressPos;                          // where that button went down
     QTreeWidgetItem *m_highlight = nullptr;     // node shown as drop target
     bool m_dragging = false;                    // a parameter drag started here is running
+    bool m_building = false;                    // the tree's reads are on their way
+    bool m_buildFailed = false;                 // the last build failed
+    int m_build = 0;                            // counts builds: answers of an older one are dropped
 };

@@ -3,6 +3,7 @@
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "lib.h"
+#include "readplan.h"
 #include "tracegraph.h"
 #include "windowtag.h"
 
@@ -118,16 +119,14 @@ void frmQ310Graph::activate()
     if (m_sampler.failed())
         return;
     readTag();
-    QString unit;
-    try {
-        // Board channel 0's unit serves all seven traces.
-        unit = m_h.ParamAttribute(m_slot, m_parName, QStringLiteral("Unit"), qint16(0)).toString();
-    } catch (const HVError &) {
-        m_sampler.fail();
-        return;
-    }
-    m_graph->setAxisCaption(0, m_parName);
-    m_graph->setAxisFormat(0, QStringLiteral(" k\"%1\"").arg(unit));
+    auto plan = std::make_shared<ReadPlan>(this);
+    // Board channel 0's unit serves all seven traces.
+    plan->paramAttribute(m_slot, m_parName, QStringLiteral("Unit"), qint16(0), [this](const QVariant &unit) {
+        m_graph->setAxisCaption(0, m_parName);
+        m_graph->setAxisFormat(0, QStringLiteral(" k\"%1\"").arg(unit.toString()));
+    });
+    plan->onFailed([this](const HVError &) { m_sampler.fail(); });
+    m_h.runPlan(plan);
 }
 
 void frmQ310Graph::setChannelShown(int i, bool shown)
@@ -141,6 +140,7 @@ void frmQ310Graph::setChannelShown(int i, bool shown)
     } else if (index >= 0) {
         m_graph->removeTrace(index);
     }
+    ++m_traceSet;
 }
 
 void frmQ310Graph::tick()
@@ -155,8 +155,10 @@ void frmQ310Graph::tick()
         const auto ch = static_cast<qint16>(m_graph->traceName(k).toInt() + Channels * m_macroChannel);
         sources.append({m_slot, m_parName, ch});
     }
-    if (const auto values = m_sampler.read(sources))
-        m_graph->appendPoints(*values);
+    m_sampler.sample(sources, [this, traceSet = m_traceSet](const QVector<double> &values) {
+        if (traceSet == m_traceSet)
+            m_graph->appendPoints(values);
+    });
 }
 
 bool frmQ310Graph::event(QEvent *event)

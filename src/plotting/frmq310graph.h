@@ -57,4 +57,5 @@ private:
     qint16 m_macroChannel = 0;                      // from the tag
     QString m_parName;                              // from the tag
     bool m_tagRead = false;                         // the state above has been read
+    int m_traceSet = 0;                             // counts changes of the traces: a sample read before one is dropped
 };

@@ -1,8 +1,11 @@
 #include "tracesampler.h"
 
 #include "hverror.h"
+#include "hvpowersupply.h"
 #include "msgbox.h"
 #include "cratevalue.h"
+#include "readplan.h"
+#include "tickphase.h"
 
 #include <QTimer>
 #include <QWidget>
@@ -15,23 +18,29 @@ TraceSampler::TraceSampler(HVPowerSupply &h, QWidget *window, const std::functio
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
     QObject::connect(m_timer, &QTimer::timeout, window, tick);
-    m_timer->start();
+    startSpread(m_timer, 1000);
 }
 
-std::optional<QVector<double>> TraceSampler::read(const QVector<TraceSource> &sources)
+void TraceSampler::sample(const QVector<TraceSource> &sources, std::function<void(const QVector<double> &)> take)
 {
-    if (m_failed)
-        return std::nullopt;
-    QVector<double> values;
-    values.reserve(sources.size());
-    try {
-        for (const TraceSource &s : sources)
-            values << readScaled(m_h, s.slot, s.par, s.channel);
-    } catch (const HVError &) {
-        fail();
-        return std::nullopt;
+    if (m_failed || m_inFlight)
+        return;
+    auto plan = std::make_shared<ReadPlan>(m_window);
+    auto values = std::make_shared<QVector<double>>(sources.size());
+    for (int k = 0; k < sources.size(); ++k) {
+        const TraceSource &s = sources[k];
+        planScaled(*plan, s.slot, s.par, s.channel, [values, k](double v) { (*values)[k] = v; });
     }
-    return values;
+    plan->onDone([this, values, take = std::move(take)] {
+        m_inFlight = false;
+        take(*values);
+    });
+    plan->onFailed([this](const HVError &) {
+        m_inFlight = false;
+        fail();
+    });
+    m_inFlight = true;
+    m_h.runPlan(plan);
 }
 
 void TraceSampler::fail()

@@ -3,7 +3,6 @@
 #include <QString>
 #include <QVector>
 #include <functional>
-#include <optional>
 
 class HVPowerSupply;
 class QTimer;
@@ -18,9 +17,10 @@ struct TraceSource
 };
 
 // The sampling both graph windows share: the one-second timer "Timer1" that
-// drives the window's tick, the scaled reads of a tick, and the one way
-// sampling ends when the crate cannot be read: the timer stops, the operator
-// is told "Board removed" once, and the window closes.
+// drives the window's tick, the scaled reads of a tick sent as one read plan,
+// and the one way sampling ends when the crate cannot be read: the timer
+// stops, the operator is told "Board removed" once, and the window closes.
+// A tick whose answers are still outstanding is not followed by another.
 class TraceSampler
 {
 public:
@@ -29,10 +29,13 @@ public:
     Q_DISABLE_COPY_MOVE(TraceSampler)
 
     bool failed() const { return m_failed; }
+    bool inFlight() const { return m_inFlight; }
 
-    // The sources' values in their base units, in order. Nothing, not even part
-    // of them, when a read fails (the failure path is then taken) or failed before.
-    std::optional<QVector<double>> read(const QVector<TraceSource> &sources);
+    // Reads the sources' values in their base units and hands them, in order,
+    // to `take` once they have all arrived (in process: before returning).
+    // Nothing, not even part of them, when a read fails (the failure path is
+    // then taken), failed before, or a sample is still on its way.
+    void sample(const QVector<TraceSource> &sources, std::function<void(const QVector<double> &)> take);
     // The failure path; only the first call does anything.
     void fail();
 
@@ -41,4 +44,5 @@ private:
     QWidget *m_window;      // the graph window this samples for
     QTimer *m_timer;        // Timer1, child of the window
     bool m_failed = false;  // the failure message has been shown
+    bool m_inFlight = false; // a sample's reads are on their way
 };

@@ -207,6 +207,11 @@ void ReadPlan::always()
     m_guard = PlanStep();
 }
 
+void ReadPlan::whileTrue(std::function<bool()> alive)
+{
+    m_alive = std::move(alive);
+}
+
 void ReadPlan::onDone(std::function<void()> done)
 {
     m_done = std::move(done);

@@ -96,6 +96,9 @@ public:
     void onlyIfChannel(int slotsStep, qint16 slot, qint16 ch);
     void always();
 
+    // Answers are applied only while this holds; once it does not, nothing
+    // more is applied and neither onDone nor onFailed runs (as for a dead context).
+    void whileTrue(std::function<bool()> alive);
     void onDone(std::function<void()> done);
     void onFailed(std::function<void(const HVError &error)> failed);
     // From inside an apply: nothing more is applied and neither onDone nor onFailed runs.
@@ -111,7 +114,7 @@ public:
     void fail(const HVError &error);
     void finish();
     bool isOver() const { return m_over; }
-    bool contextAlive() const { return !m_hasContext || !m_context.isNull(); }
+    bool contextAlive() const { return (!m_hasContext || !m_context.isNull()) && (!m_alive || m_alive()); }
 
 private:
     int add(PlanStep step, Apply apply);
@@ -121,6 +124,7 @@ private:
     QVector<PlanStep> m_steps;                   // the reads
     QVector<Apply> m_apply;                      // by step; empty where nothing is shown
     PlanStep m_guard;                            // guard given to steps added now
+    std::function<bool()> m_alive;               // while it holds, answers are wanted
     std::function<void()> m_done;                // after the last apply
     std::function<void(const HVError &)> m_failed; // when a call or an apply failed
     bool m_over = false;                         // failed, stopped or finished

@@ -5,12 +5,14 @@
 #include "main_window.h"
 #include "msgbox.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 
 namespace {
@@ -131,6 +133,9 @@ void frmLogin::cmdOKClick()
 
     HVPowerSupply &h = m_main.hv();
     try {
+        // Connecting may take up to the connect time-out: say so with the cursor.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         h.Login(txtUserName->text(), txtPassword->text(), 0, addr);
     } catch (const HVError &) {
         MsgBox::show(this, QStringLiteral("Connect ..."), QStringLiteral("Login failed."), QMessageBox::Warning);

@@ -9,6 +9,8 @@
 #include "lamp.h"
 #include "lib.h"
 #include "msgbox.h"
+#include "readplan.h"
+#include "tickphase.h"
 #include "twoposswitch.h"
 #include "windowtag.h"
 
@@ -329,73 +331,97 @@ QGroupBox *Main::buildFrontPanel()
 
 void Main::Timer1Tick()
 {
-    if (!m_connected)
+    if (!m_connected || m_pollInFlight)
         return;
-    try {
-        QVariant count;
-        QVariant models;
-        h->QuerySlots(&count, nullptr, &models);
-        const QVariantList modelList = models.toList();
-        // The window has sixteen buttons; a crate reporting more shows its first sixteen.
-        const int n = qBound(0, count.toInt(), int(MaxSlots));
-        for (int i = 0; i < n; ++i) {
-            const QString model = modelList.value(i).toString();
-            QPushButton *b = bSlot[i];
-            if (!model.isEmpty()) {
-                b->setEnabled(m_models.isSupportedModel(model));
-                b->setText(QStringLiteral("Slot %1 - %2").arg(i).arg(model));
-            } else {
-                b->setEnabled(false);
-                b->setText(QStringLiteral("Slot %1 - Empty ").arg(i));
-            }
+    auto plan = std::make_shared<ReadPlan>(this);
+    plan->querySlots(PlanStep::SlotCount | PlanStep::SlotModels,
+                     [this](const QVariant &count, const QVariant &, const QVariant &models) { showSlots(count, models); });
+    planFrontPanel(*plan);
+    plan->onDone([this] { m_pollInFlight = false; });
+    m_pollInFlight = true;
+    runForSession(plan);
+}
+
+void Main::showSlots(const QVariant &count, const QVariant &models)
+{
+    const QVariantList modelList = models.toList();
+    // The window has sixteen buttons; a crate reporting more shows its first sixteen.
+    const int n = qBound(0, count.toInt(), int(MaxSlots));
+    for (int i = 0; i < n; ++i) {
+        const QString model = modelList.value(i).toString();
+        QPushButton *b = bSlot[i];
+        if (!model.isEmpty()) {
+            b->setEnabled(m_models.isSupportedModel(model));
+            b->setText(QStringLiteral("Slot %1 - %2").arg(i).arg(model));
+        } else {
+            b->setEnabled(false);
+            b->setText(QStringLiteral("Slot %1 - Empty ").arg(i));
         }
-        RefreshFrontPanel();
-    } catch (const HVError &e) {
-        connectionLost(e);
     }
 }
 
 void Main::RefreshFrontPanel()
+{
+    auto plan = std::make_shared<ReadPlan>(this);
+    planFrontPanel(*plan);
+    runForSession(plan);
+}
+
+void Main::planFrontPanel(ReadPlan &plan)
 {
     auto light = [this](Mask mask, int bits) {
         for (std::size_t i = 0; i < m_lamps.size(); ++i)
             if (FrontLamps[i].mask == mask)
                 m_lamps[i]->setValue(bits & FrontLamps[i].bit);
     };
-    const quint8 in = quint8(h->CrateProperty(QStringLiteral("FrontPanIn")).toUInt());
-    swNIMTTL->setValue(!(in & NimBit));
-    light(Mask::In, in);
-    const qint16 out = qint16(h->CrateProperty(QStringLiteral("FrontPanOut")).toInt());
-    light(Mask::Out, out);
-
-    lblFWRel->setText(QStringLiteral("FW Rel. ") + h->CrateProperty(QStringLiteral("SwRelease")).toString());
+    plan.crateProperty(QStringLiteral("FrontPanIn"), [this, light](const QVariant &v) {
+        const quint8 in = quint8(v.toUInt());
+        swNIMTTL->setValue(!(in & NimBit));
+        light(Mask::In, in);
+    });
+    plan.crateProperty(QStringLiteral("FrontPanOut"), [light](const QVariant &v) { light(Mask::Out, qint16(v.toInt())); });
+    plan.crateProperty(QStringLiteral("SwRelease"),
+                       [this](const QVariant &v) { lblFWRel->setText(QStringLiteral("FW Rel. ") + v.toString()); });
 }
 
 void Main::bSlotClick(int slot)
 {
     if (!m_connected || slot < 0 || slot >= MaxSlots)
         return;
-    try {
-        QVariant models;
-        h->QuerySlots(nullptr, nullptr, &models);
-        const QString tag = QStringLiteral("Mon%1").arg(slot);
-        if (raiseWindowByTag(tag))
-            return;
-        const QString model = models.toList().value(slot).toString();
-        const ModelRow *row = m_models.find(model);
-        if (!row || !row->open)
-            return;
-        QWidget *w = row->open(*h);
-        if (!w)
-            return;
-        w->setWindowTitle(model + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
-        setWindowTag(w, tag);
-        w->setAttribute(Qt::WA_DeleteOnClose);
-        trackWindow(w);
-        w->show();
-    } catch (const HVError &e) {
+    auto plan = std::make_shared<ReadPlan>(this);
+    plan->querySlots(PlanStep::SlotModels,
+                     [this, slot](const QVariant &, const QVariant &, const QVariant &models) { openSlot(slot, models); });
+    runForSession(plan);
+}
+
+void Main::openSlot(int slot, const QVariant &models)
+{
+    const QString tag = QStringLiteral("Mon%1").arg(slot);
+    if (raiseWindowByTag(tag))
+        return;
+    const QString model = models.toList().value(slot).toString();
+    const ModelRow *row = m_models.find(model);
+    if (!row || !row->open)
+        return;
+    QWidget *w = row->open(*h);
+    if (!w)
+        return;
+    w->setWindowTitle(model + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
+    setWindowTag(w, tag);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    trackWindow(w);
+    w->show();
+}
+
+void Main::runForSession(const std::shared_ptr<ReadPlan> &plan)
+{
+    const int session = m_session;
+    plan->whileTrue([this, session] { return session == m_session; });
+    plan->onFailed([this](const HVError &e) {
+        m_pollInFlight = false;
         connectionLost(e);
-    }
+    });
+    h->runPlan(plan);
 }
 
 void Main::enterConnected(int slotCount, const QString &modelName)
@@ -406,7 +432,9 @@ void Main::enterConnected(int slotCount, const QString &modelName)
     lblSysModel->setText(modelName);
     lblSysModel->setVisible(true);
     m_connected = true;
-    Timer1->start();
+    ++m_session;
+    m_pollInFlight = false;
+    startSpread(Timer1, 1000);
     mConnect->setEnabled(false);
     mDisconnect->setEnabled(true);
     mExit->setEnabled(true);
@@ -433,6 +461,8 @@ bool Main::disconnectSteps(QString *logoutFailure)
     clearOverview();
     Timer1->stop();
     m_connected = false;
+    ++m_session;
+    m_pollInFlight = false;
     bool loggedOut = true;
     try {
         h->Logout();

@@ -16,6 +16,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QTimer;
+class ReadPlan;
 class TwoPosSwitch;
 class frmLogin;
 
@@ -38,12 +39,13 @@ public:
     void setModelTable(ModelTable table);
     const ModelTable &modelTable() const;
 
-    // The once-a-second poll: slot captions and enabled states, then the front panel.
-    // A failing link ends the connection with one message instead of an error.
+    // The once-a-second poll: slot captions and enabled states, then the front
+    // panel, as one read plan applied when its answers are there (in process:
+    // before it returns). A failing link ends the connection with one message.
     void Timer1Tick();
 
-    // Reads the front-panel masks and the firmware release into the lamps and labels.
-    // Throws HVError when the crate cannot be read.
+    // Reads the front-panel masks and the firmware release into the lamps and
+    // labels; the poll makes the same reads at its end.
     void RefreshFrontPanel();
 
     // Menu and button handlers; each is what the operator's action runs.
@@ -68,6 +70,7 @@ public:
     void connectionLost(const HVError &error);
 
     bool isConnected() const;
+    bool pollInFlight() const { return m_pollInFlight; } // the poll's answers are on their way
     frmLogin *loginDialog() const; // nullptr until the first "&Connect"
 
 protected:
@@ -75,6 +78,11 @@ protected:
 
 private:
     void buildMenus();
+    void showSlots(const QVariant &count, const QVariant &models);
+    void planFrontPanel(ReadPlan &plan);
+    void openSlot(int slot, const QVariant &models);
+    // Runs a plan of this connection: answers that come after a disconnect are dropped.
+    void runForSession(const std::shared_ptr<ReadPlan> &plan);
     QWidget *buildSlotColumn();
     QGroupBox *buildFrontPanel();
     void clearOverview();
@@ -83,6 +91,8 @@ private:
     std::unique_ptr<HVPowerSupply> h;      // the crate connection of the whole run
     ModelTable m_models;                   // models with a panel, and how to open it
     bool m_connected = false;              // between a successful connect and a disconnect
+    int m_session = 0;                     // counts connections: a plan of an earlier one is dropped
+    bool m_pollInFlight = false;           // the poll's answers are on their way
     QTimer *Timer1 = nullptr;              // the 1000 ms poll
     std::array<QPushButton *, MaxSlots> bSlot{}; // one per slot, slot 0 at the top
     QLabel *lblSysModel = nullptr;         // crate model, shown while connected

@@ -40,6 +40,13 @@ inline std::unique_ptr<BoardPanel> openPanel(const QString &model, HVPowerSupply
     return p;
 }
 
+// One tick with its answers applied: over the network they arrive through the event loop.
+inline bool tickNow(BoardPanel *p, int timeoutMs = 5000)
+{
+    p->ChMonTick();
+    return QTest::qWaitFor([p] { return !p->tickInFlight(); }, timeoutMs);
+}
+
 // Makes the panel the active window so that focus moves raise focus events.
 inline bool activatePanel(QWidget *p)
 {

@@ -41,16 +41,16 @@ void TestPanelSim::committedSetpointMovesMonitorAfterRamp()
     Rig rig;
     rig.advanceSeconds(120); // channel 2 of slot 0 is on and ramps to 2.5 kV
     auto p = openPanel(QStringLiteral("Q310"), rig.client, 0);
-    p->ChMonTick();
+    QVERIFY(tickNow(p.get()));
     auto *vmon = control<NumField>(p.get(), QStringLiteral("VMon_2"));
     QVERIFY2(std::abs(vmon->value() - 2500) < 25, qPrintable(vmon->text()));
 
     QVERIFY(activatePanel(p.get()));
     typeAndCommit(p.get(), control<NumField>(p.get(), QStringLiteral("V0Set_2")), QStringLiteral("1"));
-    QCOMPARE(rig.server.crate().paramValue(0, QStringLiteral("V0Set"), 2).toDouble(), 1.0);
+    QTRY_COMPARE(rig.server.crate().paramValue(0, QStringLiteral("V0Set"), 2).toDouble(), 1.0);
 
     rig.advanceSeconds(60); // down by 1.5 kV at the board's ramp-down rate
-    p->ChMonTick();
+    QVERIFY(tickNow(p.get()));
     QVERIFY2(std::abs(vmon->value() - 1000) < 10, qPrintable(vmon->text()));
     QCOMPARE(vmon->text().right(2), QStringLiteral("kV"));
     QVERIFY(boxes.shown.isEmpty());
@@ -61,7 +61,7 @@ void TestPanelSim::refusedValueIsToldAndChangesNothing()
     MsgBoxCatcher boxes;
     Rig rig;
     auto p = openPanel(QStringLiteral("Q310"), rig.client, 0);
-    p->ChMonTick();
+    QVERIFY(tickNow(p.get()));
     QVERIFY(activatePanel(p.get()));
     auto *v0 = control<NumField>(p.get(), QStringLiteral("V0Set_2"));
     typeAndCommit(p.get(), v0, QStringLiteral("99")); // far above the board's range
@@ -73,7 +73,7 @@ void TestPanelSim::refusedValueIsToldAndChangesNothing()
     QVERIFY(boxes.shown[0].text.size() > 40); // the crate's reason follows
     QCOMPARE(rig.server.crate().paramValue(0, QStringLiteral("V0Set"), 2).toDouble(), 2.5);
 
-    p->ChMonTick(); // the panel goes on and shows the board's value again
+    QVERIFY(tickNow(p.get())); // the panel goes on and shows the board's value again
     QVERIFY(p->isVisible());
     QCOMPARE(v0->text(), QStringLiteral("2.5 kV"));
 }
@@ -100,8 +100,8 @@ void TestPanelSim::boardOrLinkGoneClosesPanelOnce()
     Rig rig;
     rig.advanceSeconds(5);
     auto p = openPanel(model, rig.client, slot);
-    p->ChMonTick(); // every parameter the panel reads exists on the board
-    p->ChMonTick();
+    QVERIFY(tickNow(p.get())); // every parameter the panel reads exists on the board
+    QVERIFY(tickNow(p.get()));
     QVERIFY(boxes.shown.isEmpty());
     const QString name = control<QLineEdit>(p.get(), QStringLiteral("txtChName_0"))->text();
     QVERIFY2(!name.isEmpty() && name != QStringLiteral("Text1"), qPrintable(name));
@@ -110,8 +110,8 @@ void TestPanelSim::boardOrLinkGoneClosesPanelOnce()
         rig.server.dropAllConnections();
     else
         rig.server.pullBoard(slot);
-    p->ChMonTick();
-    p->ChMonTick();
+    QVERIFY(tickNow(p.get()));
+    QVERIFY(tickNow(p.get()));
     QCOMPARE(boxes.shown.size(), 1);
     QCOMPARE(boxes.shown[0].title + "|" + boxes.shown[0].text, QStringLiteral("Attention|Board removed."));
     QVERIFY(!p->isVisible());

@@ -32,6 +32,13 @@ struct ShellRig
         return main->loginDialog();
     }
 
+    // One poll with its answers applied (over the network they come through the event loop).
+    bool poll()
+    {
+        main->Timer1Tick();
+        return QTest::qWaitFor([this] { return !main->pollInFlight(); }, 5000);
+    }
+
     // The disconnected state, in full; an empty text when all is as it should be.
     QString disconnectedFaults() const
     {

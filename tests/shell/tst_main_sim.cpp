@@ -37,7 +37,7 @@ private slots:
         MsgBoxCatcher boxes;
         rig.connect(); // the dialog's defaults are the simulator's default account on 127.0.0.1
         QCOMPARE(rig.find<QLabel>("lblSysModel")->text(), crate.crateProperty("ModelName").toString());
-        rig.main->Timer1Tick();
+        QVERIFY(rig.poll());
         const QVariantList models = crate.slotModels();
         for (int i = 0; i < crate.slotCount() && i < 16; ++i) {
             const QString model = models.value(i).toString();
@@ -49,21 +49,21 @@ private slots:
         crate.setFrontPanelInput("Kill", true);
         const int q310 = models.indexOf(QVariant(QStringLiteral("Q310")));
         rig.server.pullBoard(q310);
-        rig.main->Timer1Tick();
+        QVERIFY(rig.poll());
         QVERIFY(rig.find<Lamp>("ledKill")->value());
         QCOMPARE(rig.slot(q310)->text(), QStringLiteral("Slot %1 - Empty ").arg(q310));
         rig.server.insertBoard(q310);
-        rig.main->Timer1Tick();
+        QVERIFY(rig.poll());
         rig.main->show();
         QTest::mouseClick(rig.slot(q310), Qt::LeftButton);
+        QTRY_VERIFY(findWindowByTag(QStringLiteral("Mon%1").arg(q310)));
         QWidget *panel = findWindowByTag(QStringLiteral("Mon%1").arg(q310));
-        QVERIFY(panel);
         QCOMPARE(QString::fromLatin1(panel->metaObject()->className()), QStringLiteral("frmQ310"));
 
         // The link drops under the poll: one message, disconnected, the panel still open.
         rig.server.dropAllConnections();
-        rig.main->Timer1Tick();
-        rig.main->Timer1Tick();
+        QVERIFY(rig.poll());
+        QVERIFY(rig.poll());
         QCOMPARE(boxes.shown.size(), 1);
         QCOMPARE(boxes.shown[0].title, QStringLiteral("Connection lost"));
         QCOMPARE(rig.disconnectedFaults(), QString());
