@@ -1,6 +1,7 @@
 // The panels against the simulated crate through the real network client:
 // what the operator sets reaches the board, what the board refuses is told,
 // and a board or link that goes away closes the panel.
+#include "fakeserver.h"
 #include "msgboxcatcher.h"
 #include "netclient.h"
 #include "panelfixture.h"
@@ -33,6 +34,7 @@ private slots:
     void refusedValueIsToldAndChangesNothing();
     void boardOrLinkGoneClosesPanelOnce_data();
     void boardOrLinkGoneClosesPanelOnce();
+    void aTickOnTheWire();
 };
 
 void TestPanelSim::committedSetpointMovesMonitorAfterRamp()
@@ -115,6 +117,42 @@ void TestPanelSim::boardOrLinkGoneClosesPanelOnce()
     QCOMPARE(boxes.shown.size(), 1);
     QCOMPARE(boxes.shown[0].title + "|" + boxes.shown[0].text, QStringLiteral("Attention|Board removed."));
     QVERIFY(!p->isVisible());
+}
+
+// A tick over the network: the GUI does not wait for it, a read that fails
+// midway ends it there, and a panel closed before its answers come hears nothing.
+void TestPanelSim::aTickOnTheWire()
+{
+    MsgBoxCatcher boxes;
+    FakeServer server;
+    server.setUp = [](FakeHV &f) {
+        f.setBoard(3, QStringLiteral("Q420"), 12);
+        f.failOn << QStringLiteral("ParamValue(3,Status,5)");
+    };
+    NetClient client(server.port(), 2000, 2000);
+    client.Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, QStringLiteral("127.0.0.1"));
+    server.thread.setLatencyMs(50);
+    auto p = openPanel(QStringLiteral("Q420"), client, 3);
+    p->ChMonTick();
+    QVERIFY(p->tickInFlight());
+    QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_4"))->text(), QStringLiteral("Text1"));
+    QTRY_COMPARE(boxes.shown.size(), 1);
+    QCOMPARE(boxes.shown[0].title + "|" + boxes.shown[0].text, QStringLiteral("Attention|Board removed."));
+    QVERIFY(!p->isVisible());
+    // Channel 5's reads before the status were shown; the crate was asked nothing after it.
+    QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_5"))->text(), QStringLiteral("CH5"));
+    QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_6"))->text(), QStringLiteral("Text1"));
+    const QStringList calls = server.fake.load()->calls;
+    QVERIFY(calls.contains(QStringLiteral("ParamValue(3,Status,5)")) && !calls.contains(QStringLiteral("ChannelName(3,6)")));
+
+    // A second panel closes with its tick in flight, then the link drops: no word from it.
+    server.fake.load()->failOn.clear();
+    auto q = openPanel(QStringLiteral("Q420"), client, 3);
+    q->ChMonTick();
+    q.reset();
+    server.thread.dropAllConnections();
+    QTRY_COMPARE(client.pendingCount(), 0);
+    QCOMPARE(boxes.shown.size(), 1);
 }
 
 QTEST_MAIN(TestPanelSim)

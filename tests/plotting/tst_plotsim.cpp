@@ -1,8 +1,11 @@
+#include "fakeserver.h"
 #include "frmgraph.h"
 #include "frmplotadd.h"
 #include "frmq310graph.h"
 #include "lib.h"
 #include "msgboxcatcher.h"
+#include "netclient.h"
+#include "plottingfixture.h"
 #include "simadapter.h"
 #include "simcrate.h"
 #include "tracegraph.h"
@@ -87,6 +90,31 @@ private slots:
         const double cathode = board.graph()->traceValues(1).last();
         QVERIFY2(cathode > 1900 && cathode < 2100, qPrintable(QString::number(cathode)));
         QCOMPARE(board.graph()->traceValues(5).last(), 0.0);
+    }
+
+    // Over the network a sample arrives from the event loop; a read failing
+    // midway keeps no part of it and takes the "Board removed" path once.
+    void boardGraphOnTheWire()
+    {
+        FakeServer server;
+        server.setUp = [](FakeHV &f) { f.paramValue = [](auto, auto, auto) { return QVariant(2.5); }; };
+        NetClient client(server.port(), 2000, 2000);
+        client.Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, QStringLiteral("127.0.0.1"));
+        frmQ310Graph board(client);
+        setWindowTag(&board, frmQ310Graph::tagFor(1, 1, QStringLiteral("IMon")));
+        board.show();
+        board.activate();
+        board.tick();
+        QVERIFY(board.graph()->traceValues(0).isEmpty());
+        QTRY_COMPARE(board.graph()->traceValues(6).size(), 1);
+        QCOMPARE(board.graph()->axisFormat(0), QStringLiteral(" k\"V\""));
+
+        MsgBoxCatcher boxes;
+        board.graph()->clearData();
+        server.fake.load()->failOn << QStringLiteral("ParamValue(1,IMon,10)"); // trace "3" of macro channel 1
+        board.tick();
+        QTRY_VERIFY(!boxes.shown.isEmpty());
+        QCOMPARE(boardRemovedFaults(boxes, board, *board.graph()), QString());
     }
 };
 

@@ -1,8 +1,8 @@
 // The network client and the server end to end, with a recording fake behind
 // the server, and raw sockets for what a proper client never sends.
 
-#include "fakehv.h"
-#include "linkserverthread.h"
+#include "fakeserver.h"
+#include "readplan.h"
 #include "servicefixture.h"
 
 #include <QCborArray>
@@ -15,23 +15,6 @@
 using namespace Protocol;
 
 namespace {
-
-// The server thread makes one FakeHV per login; the test reads the latest one.
-struct FakeServer
-{
-    std::atomic<FakeHV *> fake{nullptr};
-    std::function<void(FakeHV &)> setUp; // runs on each new fake
-    LinkServerThread thread{[this] {
-        return std::make_unique<LinkServer>([this] {
-            auto f = std::make_unique<FakeHV>();
-            if (setUp)
-                setUp(*f);
-            fake = f.get();
-            return std::unique_ptr<HVPowerSupply>(std::move(f));
-        });
-    }};
-    quint16 port() const { return thread.port(); }
-};
 
 // A connection that writes bytes and frames by hand.
 struct RawPeer
@@ -66,6 +49,58 @@ QByteArray lengthPrefix(quint32 length)
 {
     const quint32 bigEndian = qToBigEndian(length);
     return QByteArray(reinterpret_cast<const char *>(&bigEndian), 4);
+}
+
+// How a plan's answers and outcome read, in order.
+QString shown(const QVariant &v)
+{
+    QStringList items;
+    for (const QVariant &item : v.toList())
+        items << item.toString();
+    return v.canConvert<QVariantList>() && v.typeId() != QMetaType::QString ? items.join(',') : v.toString();
+}
+
+// A tick of a small crate as a plan, logging every answer and the outcome: the
+// crate map, then, guarded by it, slot 3's temperature and, for channels 0 to 3,
+// name, parameter list and the type of each parameter; slot 5's temperature;
+// the firmware release.
+std::shared_ptr<ReadPlan> loggedPlan(QStringList *log, QObject *context = nullptr)
+{
+    auto plan = std::make_shared<ReadPlan>(context);
+    const auto note = [log](const QString &what) { return [log, what](const QVariant &v) { *log << what + '=' + shown(v); }; };
+    const int map = plan->querySlots(PlanStep::ChannelCounts | PlanStep::SlotModels,
+                                     [log](const QVariant &, const QVariant &counts, const QVariant &models) {
+                                         *log << "map=" + shown(counts) + '/' + shown(models);
+                                     });
+    plan->onlyIfOccupied(map, 3);
+    plan->paramValue(3, QStringLiteral("Temp"), std::nullopt, note("temp"));
+    for (qint16 ch = 0; ch < 4; ++ch) {
+        plan->onlyIfChannel(map, 3, ch);
+        plan->channelName(3, ch, note("name"));
+        const int list = plan->listChannelParams(3, ch, note("params"));
+        plan->paramAttributeOfEach(list, 3, QStringLiteral("Type"), ch, note("types"));
+    }
+    plan->onlyIfOccupied(map, 5);
+    plan->paramValue(5, QStringLiteral("Temp"), std::nullopt, note("temp5"));
+    plan->always();
+    plan->crateProperty(QStringLiteral("SwRelease"), note("release"));
+    plan->onDone([log] { *log << "done"; });
+    plan->onFailed([log](const HVError &e) { *log << "failed: " + e.message() + (e.isLinkFailure() ? " (link)" : ""); });
+    return plan;
+}
+
+// Slot 3 holds a two-channel board whose channels offer a number and a switch.
+void smallCrate(FakeHV &f)
+{
+    f.slotCount = 6;
+    f.setBoard(3, QStringLiteral("Q310"), 2);
+    f.channelParams = [](qint16, qint16) { return QStringList{"VMon", "Pw"}; };
+    f.paramAttribute = [](qint16, const QString &par, const QString &, auto) { return QVariant(par == "Pw" ? 1 : 0); };
+}
+
+bool over(const QStringList &log)
+{
+    return !log.isEmpty() && (log.last() == "done" || log.last().startsWith("failed"));
 }
 
 QString loginError(NetClient &client)
@@ -205,6 +240,93 @@ private slots:
         client.setReplyTimeoutMs(5000);
         // The late answer to "First" arrives before the one to "Second".
         QCOMPARE(client.ParamValue(0, QStringLiteral("Second")), QVariant(QStringLiteral("Second")));
+    }
+
+    // A plan travels as one exchange; the crate sees exactly the calls, and the
+    // window exactly the answers, of the same reads made one by one in process.
+    void aPlanMakesTheCallsOfOneByOneInOneExchange_data()
+    {
+        QTest::addColumn<QString>("failOn");
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("whole") << QString() << QStringLiteral("done");
+        QTest::newRow("fails at a call") << QStringLiteral("ListChannelParams(3,1)")
+                                         << QStringLiteral("failed: fake failure in ListChannelParams(3,1)");
+    }
+    void aPlanMakesTheCallsOfOneByOneInOneExchange()
+    {
+        QFETCH(QString, failOn);
+        QFETCH(QString, ending);
+        const QStringList fail = failOn.isEmpty() ? QStringList() : QStringList{failOn};
+        FakeHV direct;
+        smallCrate(direct);
+        direct.failOn = fail;
+        QStringList expected;
+        direct.runPlan(loggedPlan(&expected));
+
+        FakeServer server;
+        server.setUp = [fail](FakeHV &f) {
+            smallCrate(f);
+            f.failOn = fail;
+        };
+        LoggedInClient client(server.port());
+        QStringList log;
+        client.runPlan(loggedPlan(&log));
+        QVERIFY(log.isEmpty()); // nothing waited for: the answers come from the event loop
+        QTRY_VERIFY(over(log));
+        QCOMPARE(log, expected);
+        QCOMPARE(log.last(), ending);
+        QCOMPARE(server.fake.load()->calls.mid(1), direct.calls); // after the login
+        QVERIFY(!direct.calls.contains("ChannelName(3,2)") && !direct.calls.contains("ParamValue(5,Temp)"));
+    }
+
+    // Writes and single calls made while a plan is on its way each get their own
+    // answer, in order; a link that drops or an answer that does not come fails
+    // what is waiting, and nothing reaches a window that has closed.
+    void requestsAroundAPlanInFlight()
+    {
+        FakeServer server;
+        server.setUp = [](FakeHV &f) {
+            smallCrate(f);
+            f.failOn << QStringLiteral("SetParamValue(3,Bad");
+        };
+        LoggedInClient client(server.port(), 1000, 2000);
+        server.thread.setLatencyMs(100);
+        QStringList log;
+        client.runPlan(loggedPlan(&log));
+        const auto noteWrite = [&log](const QString &what) {
+            return [&log, what](const HVError *e) { log << what + (e ? ": " + e->message() : QStringLiteral(": ok")); };
+        };
+        client.postParamValue(3, QStringLiteral("V0Set"), 0, 1.5, nullptr, noteWrite("V0Set"));
+        client.postParamValue(3, QStringLiteral("Bad"), 0, 1.0, nullptr, noteWrite("Bad"));
+        QCOMPARE(client.ChannelName(3, 1), QStringLiteral("CH1")); // waits its turn behind them
+        QTRY_COMPARE(log.size(), 12);
+        QCOMPARE(log.mid(9), (QStringList{"done", "V0Set: ok", "Bad: fake failure in SetParamValue(3,Bad,0,1:double)"}));
+        QCOMPARE(server.fake.load()->calls.last(), QStringLiteral("ChannelName(3,1)"));
+
+        // The link drops under two plans, one of a window already closed.
+        QStringList open, closed;
+        auto gone = std::make_unique<QObject>();
+        client.runPlan(loggedPlan(&open));
+        client.runPlan(loggedPlan(&closed, gone.get()));
+        gone.reset();
+        server.thread.dropAllConnections();
+        QTRY_VERIFY(over(open));
+        QCOMPARE(open, QStringList{"failed: Connection to the crate lost (link)"});
+        QTest::qWait(50);
+        QVERIFY(closed.isEmpty());
+
+        // An answer that does not come within the reply time fails its plan only.
+        client.Login(User, Password, 0, Local);
+        client.setReplyTimeoutMs(200);
+        server.thread.setLatencyMs(600);
+        QStringList late;
+        client.runPlan(loggedPlan(&late));
+        QTRY_VERIFY(over(late));
+        QCOMPARE(late, QStringList{"failed: No answer from the crate within 0.2 s (link)"});
+        server.thread.setLatencyMs(0);
+        QTest::qWait(600); // the late answer arrives, and is dropped by its id
+        QCOMPARE(client.ChannelName(3, 0), QStringLiteral("CH0"));
+        QCOMPARE(client.pendingCount(), 0);
     }
 
     void aRefusedRequestKeepsItsMessageAndTheLink()

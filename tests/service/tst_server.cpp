@@ -3,8 +3,10 @@
 
 #include "servicefixture.h"
 #include "simcrate.h"
+#include "readplan.h"
 #include "simserver.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 namespace {
@@ -120,10 +122,12 @@ private slots:
         QCOMPARE(server.execute(QStringLiteral("  insert   %1 ").arg(slot)), QStringLiteral("board inserted into slot %1").arg(slot));
         QCOMPARE(crate.slotModels().value(slot), QVariant(QStringLiteral("Q310")));
 
-        QCOMPARE(server.execute(QStringLiteral("latency 250")), QStringLiteral("latency now 250 ms"));
-        QCOMPARE(server.latencyMs(), 250);
+        QCOMPARE(server.execute(QStringLiteral("latency 0.25")), QStringLiteral("latency now 0.25 ms"));
+        QCOMPARE(server.latencyMs(), 0.25);
         QCOMPARE(server.execute(QStringLiteral("latency -4")), QStringLiteral("unknown command \"latency -4\" (type help)"));
-        QCOMPARE(server.latencyMs(), 250);
+        QCOMPARE(server.latencyMs(), 0.25);
+        QCOMPARE(server.execute(QStringLiteral("service-time 1.5")), QStringLiteral("service-time now 1.5 ms"));
+        QCOMPARE(server.serviceTimeMs(), 1.5);
 
         QCOMPARE(server.execute(QStringLiteral("input Kill on")), QStringLiteral("front-panel input Kill on"));
         QVERIFY(crate.crateProperty(QStringLiteral("FrontPanIn")).toInt() & 4);
@@ -133,6 +137,35 @@ private slots:
         QCOMPARE(server.execute(QStringLiteral("pull")), QStringLiteral("unknown command \"pull\" (type help)"));
         QCOMPARE(server.execute(QStringLiteral("help")), SimServer::help());
         QCOMPARE(server.execute(QString()), QString());
+    }
+
+    // The delay is the network's: requests in flight together come back after
+    // one delay, not one each. The service time is the crate's own: one call
+    // after the other, a plan paying for every read.
+    void delayAndPace()
+    {
+        SimServerThread server(frozenCrate());
+        LoggedInClient client(server.port());
+        server.setLatencyMs(200);
+        int answered = 0;
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < 20; ++i)
+            client.postParamValue(0, QStringLiteral("V0Set"), 0, 1.0, nullptr, [&answered](const HVError *) { ++answered; });
+        QTRY_COMPARE(answered, 20);
+        QVERIFY2(clock.elapsed() >= 200 && clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+
+        server.setLatencyMs(0);
+        server.setServiceTimeMs(20);
+        auto plan = std::make_shared<ReadPlan>();
+        for (qint16 ch = 0; ch < 10; ++ch)
+            plan->paramValue(0, QStringLiteral("VMon"), ch);
+        bool done = false;
+        plan->onDone([&done] { done = true; });
+        clock.restart();
+        client.runPlan(plan);
+        QTRY_VERIFY(done);
+        QVERIFY2(clock.elapsed() >= 200, qPrintable(QString::number(clock.elapsed())));
     }
 
     void durations_data()
