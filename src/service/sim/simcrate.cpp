@@ -229,6 +229,14 @@ void SimCrate::setParamValue(int slot, const QString &par, int ch, const QVarian
     std::lock_guard lock(m_mutex);
     advance();
     board(slot).setValue(par, ch, value, boardInputs(m_frontPanIn), m_frontPanIn & KillBit);
+    if (m_writeObserver)
+        m_writeObserver(slot, par, ch, value);
+}
+
+void SimCrate::setWriteObserver(WriteObserver observer)
+{
+    std::lock_guard lock(m_mutex);
+    m_writeObserver = std::move(observer);
 }
 
 QVariant SimCrate::paramAttribute(int slot, const QString &par, const QString &prop, std::optional<int> ch) const

@@ -64,6 +64,11 @@ public:
     void setBoardFaults(int slot, quint32 bdStatusBits);         // bits 0..3
     void setAmbient(int slot, double celsius);
 
+    // Told of every write the crate took, on the thread that made it, after it
+    // took effect (benchmarks time what reaches the crate with it).
+    using WriteObserver = std::function<void(int slot, const QString &par, int ch, const QVariant &value)>;
+    void setWriteObserver(WriteObserver observer);
+
 private:
     struct Slot; // a board in place and a pulled one waiting to go back
 
@@ -82,4 +87,5 @@ private:
     quint8 m_frontPanIn = 0;            // front-panel inputs, bits as in "FrontPanIn"
     bool m_fanFailure = false;          // drives the fan-failure output
     std::vector<std::unique_ptr<Slot>> m_slots; // one per slot
+    WriteObserver m_writeObserver;      // told of every write taken
 };
