@@ -234,12 +234,9 @@ void NetClient::runPlan(const std::shared_ptr<ReadPlan> &plan)
         plan->finish();
         return;
     }
-    QCborMap request;
-    request.insert(Key::Op, Op::Plan);
-    request.insert(Key::Steps, encodePlan(plan->steps()));
     Pending pending;
     pending.plan = plan;
-    sendPending(std::move(pending), std::move(request));
+    sendPending(std::move(pending), [&plan](qint64 id) { return encodePlanFrame(id, plan->steps()); });
 }
 
 void NetClient::postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value,
@@ -277,6 +274,14 @@ HVError NetClient::notOpenError() const
 
 qint64 NetClient::send(QCborMap request)
 {
+    return send([&request](qint64 id) {
+        request.insert(Key::Id, id);
+        return encodeFrame(request);
+    });
+}
+
+qint64 NetClient::send(const std::function<QByteArray(qint64 id)> &encode)
+{
     if (m_state != State::Open || !m_socket)
         throw notOpenError();
     if (m_socket->state() != QAbstractSocket::ConnectedState) {
@@ -284,8 +289,7 @@ qint64 NetClient::send(QCborMap request)
         throw notOpenError();
     }
     const qint64 id = m_lastId + 1;
-    request.insert(Key::Id, id);
-    const QByteArray frame = encodeFrame(request);
+    const QByteArray frame = encode(id);
     if (frame.size() - HeaderSize > MaxFrameSize)
         throw HVError(QStringLiteral("Request too large: %1 bytes (limit %2)")
                           .arg(frame.size() - HeaderSize)
@@ -342,8 +346,16 @@ QVariant NetClient::read(const PlanStep &step)
 
 void NetClient::sendPending(Pending pending, QCborMap request)
 {
+    sendPending(std::move(pending), [&request](qint64 id) {
+        request.insert(Key::Id, id);
+        return encodeFrame(request);
+    });
+}
+
+void NetClient::sendPending(Pending pending, const std::function<QByteArray(qint64 id)> &encode)
+{
     try {
-        pending.id = send(std::move(request));
+        pending.id = send(encode);
     } catch (const HVError &e) {
         deliverFailure(std::move(pending), e);
         return;

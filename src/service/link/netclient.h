@@ -85,11 +85,13 @@ private:
     HVError notOpenError() const;
     // Sends one request frame and returns its id; throws HVError (and drops the link) when it cannot.
     qint64 send(QCborMap request);
+    qint64 send(const std::function<QByteArray(qint64 id)> &encode); // the frame, given its id
     // Sends the request, waits for its reply and returns it; throws the
     // crate's error, a time-out or a lost link as HVError.
     QCborMap call(QCborMap request);
     QVariant read(const PlanStep &step);
     void sendPending(Pending pending, QCborMap request);
+    void sendPending(Pending pending, const std::function<QByteArray(qint64 id)> &encode);
     void onReadyRead();
     void takeFrame(const QCborMap &frame);
     void deliver(Pending pending, const QCborMap &reply);

@@ -5,6 +5,7 @@
 
 #include <QCborArray>
 #include <QCborStreamReader>
+#include <QCborStreamWriter>
 #include <QStringList>
 #include <QtEndian>
 #include <limits>
@@ -166,43 +167,111 @@ bool isReadOp(const QString &op)
            || op == Op::ChannelName || op == Op::ListChannelParams;
 }
 
-QCborMap encodeStep(const PlanStep &step)
+namespace {
+
+// Writes a step as a CBOR map straight into the stream: a plan of hundreds of
+// reads is encoded on every tick, and building QCborMaps first costs far more.
+void writeStep(QCborStreamWriter &w, const PlanStep &step)
 {
-    QCborMap m;
-    m.insert(Key::Op, opName(step.op));
+    const auto key = [&w](const QString &k) { w.append(k); };
+    const bool guarded = step.whenStep >= 0;
+    int fields = 1 + (guarded ? 1 : 0);
+    switch (step.op) {
+    case PlanStep::Op::QuerySlots: fields += 3; break;
+    case PlanStep::Op::CrateProperty: fields += 1; break;
+    case PlanStep::Op::ParamAttribute: fields += 4; break; // prop, slot, ch and par or eachOf
+    case PlanStep::Op::ParamValue: fields += 3; break;
+    case PlanStep::Op::ChannelName:
+    case PlanStep::Op::ListChannelParams: fields += 2; break;
+    }
+    w.startMap(fields);
+    key(Key::Op);
+    w.append(opName(step.op));
     switch (step.op) {
     case PlanStep::Op::QuerySlots:
-        m.insert(Key::SlotCount, bool(step.outputs & PlanStep::SlotCount));
-        m.insert(Key::ChannelCounts, bool(step.outputs & PlanStep::ChannelCounts));
-        m.insert(Key::SlotModels, bool(step.outputs & PlanStep::SlotModels));
+        key(Key::SlotCount);
+        w.append(bool(step.outputs & PlanStep::SlotCount));
+        key(Key::ChannelCounts);
+        w.append(bool(step.outputs & PlanStep::ChannelCounts));
+        key(Key::SlotModels);
+        w.append(bool(step.outputs & PlanStep::SlotModels));
         break;
     case PlanStep::Op::CrateProperty:
-        m.insert(Key::Name, step.par);
+        key(Key::Name);
+        w.append(step.par);
         break;
     case PlanStep::Op::ParamAttribute:
-        m.insert(Key::Prop, step.prop);
-        if (step.eachOf >= 0)
-            m.insert(Key::EachOf, step.eachOf);
-        [[fallthrough]];
     case PlanStep::Op::ParamValue:
-        m.insert(Key::Slot, step.slot);
-        if (step.eachOf < 0)
-            m.insert(Key::Par, step.par);
-        m.insert(Key::Ch, step.ch ? QCborValue(*step.ch) : QCborValue(QCborValue::Null));
+        key(Key::Slot);
+        w.append(step.slot);
+        if (step.eachOf >= 0) {
+            key(Key::EachOf);
+            w.append(step.eachOf);
+        } else {
+            key(Key::Par);
+            w.append(step.par);
+        }
+        if (step.op == PlanStep::Op::ParamAttribute) {
+            key(Key::Prop);
+            w.append(step.prop);
+        }
+        key(Key::Ch);
+        if (step.ch)
+            w.append(*step.ch);
+        else
+            w.append(nullptr);
         break;
     case PlanStep::Op::ChannelName:
     case PlanStep::Op::ListChannelParams:
-        m.insert(Key::Slot, step.slot);
-        m.insert(Key::Ch, step.ch.value_or(0));
+        key(Key::Slot);
+        w.append(step.slot);
+        key(Key::Ch);
+        w.append(step.ch.value_or(0));
         break;
     }
-    if (step.whenStep >= 0) {
-        QCborArray when{step.whenStep, step.whenSlot};
+    if (guarded) {
+        key(Key::When);
+        w.startArray(step.whenChannel ? 3 : 2);
+        w.append(step.whenStep);
+        w.append(step.whenSlot);
         if (step.whenChannel)
-            when.append(*step.whenChannel);
-        m.insert(Key::When, when);
+            w.append(*step.whenChannel);
+        w.endArray();
     }
-    return m;
+    w.endMap();
+}
+
+} // namespace
+
+QCborMap encodeStep(const PlanStep &step)
+{
+    QByteArray bytes;
+    QCborStreamWriter w(&bytes);
+    writeStep(w, step);
+    return QCborValue::fromCbor(bytes).toMap();
+}
+
+QByteArray encodePlanFrame(qint64 id, const QVector<PlanStep> &steps)
+{
+    QByteArray payload;
+    {
+        QCborStreamWriter w(&payload); // writes from the array's start: the header goes in front after
+        w.startMap(3);
+        w.append(Key::Op);
+        w.append(Op::Plan);
+        w.append(Key::Id);
+        w.append(id);
+        w.append(Key::Steps);
+        w.startArray(quint64(steps.size()));
+        for (const PlanStep &s : steps)
+            writeStep(w, s);
+        w.endArray();
+        w.endMap();
+    }
+    QByteArray frame(HeaderSize, Qt::Uninitialized);
+    qToBigEndian<quint32>(quint32(payload.size()), frame.data());
+    frame.append(payload);
+    return frame;
 }
 
 PlanStep decodeStep(const QCborMap &request, int index)
@@ -252,14 +321,6 @@ PlanStep decodeStep(const QCborMap &request, int index)
             s.whenChannel = shortArg(parts, Key::Ch);
     }
     return s;
-}
-
-QCborArray encodePlan(const QVector<PlanStep> &steps)
-{
-    QCborArray out;
-    for (const PlanStep &s : steps)
-        out.append(encodeStep(s));
-    return out;
 }
 
 QVector<PlanStep> decodePlan(const QCborValue &value)

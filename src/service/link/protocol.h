@@ -82,7 +82,8 @@ QVariant fromCbor(const QCborValue &value);
 QCborMap encodeStep(const PlanStep &step);
 PlanStep decodeStep(const QCborMap &request, int index = 0);
 bool isReadOp(const QString &op);
-QCborArray encodePlan(const QVector<PlanStep> &steps);
+// The whole frame of a plan request, ready for a single write.
+QByteArray encodePlanFrame(qint64 id, const QVector<PlanStep> &steps);
 // Also refuses an empty plan, one of more than MaxPlanSteps, and a guard or
 // list pointing at a step of the wrong kind.
 QVector<PlanStep> decodePlan(const QCborValue &steps);
