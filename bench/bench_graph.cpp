@@ -151,7 +151,7 @@ void run(const char *title, double periodSamples, double noise, bool watchMemory
     const double tickOnly = medianMs(21, [&] { window.tick(); });
 
     std::printf("graph %dx%d px, %d traces on %d value axes, %d points kept per trace (cap %d)\n", graph.width(),
-                graph.height(), graph.traceCount(), graph.valueAxisCount(), int(graph.traceKeys(0).size()), Day);
+                graph.height(), graph.traceCount(), graph.valueAxisCount(), int(graph.traceTimes(0).size()), Day);
     std::printf("full replot at the cap:            %7.2f ms (thread CPU, median of 21)\n", replot);
     std::printf("tick at the cap (append + redraw): %7.2f ms, of which reads, append and autoscale %.2f ms\n", tick,
                 tickOnly);

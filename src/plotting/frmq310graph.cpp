@@ -65,6 +65,9 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     m_graph->setObjectName(QStringLiteral("Grafico"));
     m_graph->setGeometry(GraphLeft, GraphTop, 525, 325);
     m_graph->setAxisAutoscale(0, true);
+    m_export = std::make_unique<GraphExport>(m_graph, this);
+    m_graph->addActions({m_export->saveImageAction(), m_export->saveCsvAction()});
+    m_graph->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     for (int i = 0; i < Channels; ++i) {
         auto *box = new QCheckBox(QString::fromLatin1(Labels[i]), this);
@@ -126,19 +129,38 @@ void frmQ310Graph::activate()
         m_sampler.fail();
         return;
     }
-    m_graph->setAxisCaption(0, m_parName);
+    m_unit = unit;
+    m_graph->setAxisCaption(0, unit.isEmpty() ? m_parName : QStringLiteral("%1 (%2)").arg(m_parName, unit));
     m_graph->setAxisFormat(0, QStringLiteral(" k\"%1\"").arg(unit));
+    for (int k = 0; k < m_graph->traceCount(); ++k)
+        labelTrace(k);
+}
+
+void frmQ310Graph::setClock(const SampleClock &clock)
+{
+    m_sampler.setClock(clock);
+    m_graph->setClock(clock);
+}
+
+void frmQ310Graph::labelTrace(int index)
+{
+    const int i = m_graph->traceName(index).toInt();
+    m_graph->setTraceLabel(index,
+                           QStringLiteral("Bd %1 Ch %2 %3 %4")
+                               .arg(m_slot)
+                               .arg(i + Channels * m_macroChannel)
+                               .arg(QString::fromLatin1(Labels[i]), m_parName),
+                           m_unit);
 }
 
 void frmQ310Graph::setChannelShown(int i, bool shown)
 {
     const QString name = QString::number(i);
     const int index = m_graph->traceIndex(name);
-    if (shown) {
-        m_graph->clearData();
-        if (index < 0)
-            m_graph->addTrace(name, 0, Lib::toQColor(Lib::paletteColor(i)));
-    } else if (index >= 0) {
+    if (shown && index < 0) {
+        m_graph->addTrace(name, 0, Lib::toQColor(Lib::paletteColor(i)));
+        labelTrace(m_graph->traceCount() - 1);
+    } else if (!shown && index >= 0) {
         m_graph->removeTrace(index);
     }
 }
@@ -155,8 +177,9 @@ void frmQ310Graph::tick()
         const auto ch = static_cast<qint16>(m_graph->traceName(k).toInt() + Channels * m_macroChannel);
         sources.append({m_slot, m_parName, ch});
     }
+    const qint64 at = m_sampler.now();
     if (const auto values = m_sampler.read(sources))
-        m_graph->appendPoints(*values);
+        m_graph->appendPoints(*values, at);
 }
 
 bool frmQ310Graph::event(QEvent *event)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sampleclock.h"
+
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -18,7 +20,8 @@ struct TraceSource
 };
 
 // The sampling both graph windows share: the one-second timer "Timer1" that
-// drives the window's tick, the scaled reads of a tick, and the one way
+// drives the window's tick, the clock that times the samples, the scaled reads
+// of a tick, and the one way
 // sampling ends when the crate cannot be read: the timer stops, the operator
 // is told "Board removed" once, and the window closes.
 class TraceSampler
@@ -30,6 +33,10 @@ public:
 
     bool failed() const { return m_failed; }
 
+    // The time of a sample taken now, in milliseconds since the epoch.
+    qint64 now() const { return m_clock(); }
+    void setClock(SampleClock clock) { m_clock = std::move(clock); }
+
     // The sources' values in their base units, in order. Nothing, not even part
     // of them, when a read fails (the failure path is then taken) or failed before.
     std::optional<QVector<double>> read(const QVector<TraceSource> &sources);
@@ -40,5 +47,6 @@ private:
     HVPowerSupply &m_h;     // the crate, Main's one instance
     QWidget *m_window;      // the graph window this samples for
     QTimer *m_timer;        // Timer1, child of the window
+    SampleClock m_clock = wallClock(); // times the samples
     bool m_failed = false;  // the failure message has been shown
 };
