@@ -114,6 +114,8 @@ void frmQ310Graph::readTag()
     m_macroChannel = static_cast<qint16>(fields.value(2).toInt());
     m_parName = fields.value(3);
     m_tagRead = true;
+    for (int k = 0; k < m_graph->traceCount(); ++k)
+        labelTrace(k);
 }
 
 void frmQ310Graph::activate()
@@ -133,7 +135,7 @@ void frmQ310Graph::activate()
     m_graph->setAxisCaption(0, unit.isEmpty() ? m_parName : QStringLiteral("%1 (%2)").arg(m_parName, unit));
     m_graph->setAxisFormat(0, QStringLiteral(" k\"%1\"").arg(unit));
     for (int k = 0; k < m_graph->traceCount(); ++k)
-        labelTrace(k);
+        labelTrace(k); // now with the unit
 }
 
 void frmQ310Graph::setClock(const SampleClock &clock)

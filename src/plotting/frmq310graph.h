@@ -53,7 +53,7 @@ protected:
 
 private:
     void readTag();
-    void labelTrace(int index);   // readout and export names of a trace, from the tag and unit
+    void labelTrace(int index); // readout and export names of a trace, from the tag and unit
 
     HVPowerSupply &m_h;                             // the crate, Main's one instance
     std::array<QCheckBox *, Channels> m_chkCh{};    // chkCh_0..6
