@@ -91,8 +91,6 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
     plotsMenu->addSeparator();
     plotsMenu->addAction(m_export->saveImageAction());
     plotsMenu->addAction(m_export->saveCsvAction());
-    m_graph->addActions({m_export->saveImageAction(), m_export->saveCsvAction()});
-    m_graph->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     layoutGraph();

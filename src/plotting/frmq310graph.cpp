@@ -66,8 +66,6 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     m_graph->setGeometry(GraphLeft, GraphTop, 525, 325);
     m_graph->setAxisAutoscale(0, true);
     m_export = std::make_unique<GraphExport>(m_graph, this);
-    m_graph->addActions({m_export->saveImageAction(), m_export->saveCsvAction()});
-    m_graph->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     for (int i = 0; i < Channels; ++i) {
         auto *box = new QCheckBox(QString::fromLatin1(Labels[i]), this);

@@ -66,6 +66,8 @@ GraphExport::GraphExport(TraceGraph *graph, QWidget *window)
             path += QStringLiteral(".csv");
         saveCsv(path);
     });
+    graph->addActions({m_saveImage, m_saveCsv});
+    graph->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 bool GraphExport::saveImage(const QString &path)

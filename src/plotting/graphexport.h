@@ -6,14 +6,16 @@ class QAction;
 class QWidget;
 class TraceGraph;
 
-// What both graph windows offer for keeping a graph: "Save as image..." (PNG or
-// PDF, drawn by the plot itself) and "Save data as CSV..." (TraceCsv). Each
-// action asks for a file and writes only that one; a write that fails tells the
-// operator which file and why, and leaves the window as it was.
+// What both graph windows offer for keeping a graph, in the plot's context
+// menu: "Save as image..." (PNG or PDF, drawn by the plot itself) and "Save data
+// as CSV..." (TraceCsv). Each action asks for a file and writes only that one; a
+// write that fails tells the operator which file and why, and leaves the window
+// as it was.
 class GraphExport
 {
 public:
-    // The actions are children of window; add them to its menus.
+    // The actions are children of window and make up the graph's context menu;
+    // a window may add them to its own menus as well.
     GraphExport(TraceGraph *graph, QWidget *window);
     Q_DISABLE_COPY_MOVE(GraphExport)
 
