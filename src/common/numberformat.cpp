@@ -142,13 +142,13 @@ QString exponent(double v, int significant, bool decimal)
 }
 
 // The number and the prefix letter that goes with it.
-std::pair<QString, QString> engineering(double v, bool decimal)
+std::pair<QString, QString> engineering(double v, bool decimal, int significant)
 {
     int exp3 = int(std::floor(std::floor(std::log10(std::fabs(v))) / 3.0)) * 3;
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (exp3 < MinPrefixExp || exp3 > MaxPrefixExp)
             break;
-        QString s = fixed(v / std::pow(10.0, exp3), PrefixSignificant);
+        QString s = fixed(v / std::pow(10.0, exp3), significant);
         if (std::fabs(s.toDouble()) >= 1000.0) { // rounding carried into the next prefix
             exp3 += 3;
             continue;
@@ -156,15 +156,15 @@ std::pair<QString, QString> engineering(double v, bool decimal)
         ensureDecimal(s, decimal);
         return {s, prefixLetter(exp3)};
     }
-    return {exponent(v, PrefixSignificant, decimal), QString()};
+    return {exponent(v, significant, decimal), QString()};
 }
 
-QString plain(double v, bool decimal)
+QString plain(double v, bool decimal, int significant)
 {
     const double a = std::fabs(v);
     if (a < PlainLow || a >= PlainHigh)
-        return exponent(v, PlainSignificant, decimal);
-    QString s = fixed(v, PlainSignificant);
+        return exponent(v, significant, decimal);
+    QString s = fixed(v, significant);
     ensureDecimal(s, decimal);
     return s;
 }
@@ -197,7 +197,7 @@ bool chopSuffix(QString &s, const QString &suffix)
 
 } // namespace
 
-QString render(double value, const QString &format)
+QString render(double value, const QString &format, int significant)
 {
     const Format f = parseFormat(format);
     QString number;
@@ -207,9 +207,9 @@ QString render(double value, const QString &format)
     } else if (value == 0.0) {
         number = f.decimal ? QStringLiteral("0.0") : QStringLiteral("0");
     } else if (f.prefix) {
-        std::tie(number, prefix) = engineering(value, f.decimal);
+        std::tie(number, prefix) = engineering(value, f.decimal, significant > 0 ? significant : PrefixSignificant);
     } else {
-        number = plain(value, f.decimal);
+        number = plain(value, f.decimal, significant > 0 ? significant : PlainSignificant);
     }
     QString out = number;
     for (const QString &part : f.parts)

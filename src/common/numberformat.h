@@ -35,7 +35,9 @@ namespace NumberFormat {
 //   render(1.5, " \"kV\"")   == "1.5 kV"
 //   render(0.00015, "k\"A\"") == "150uA"
 //   render(12, "")           == "12"
-QString render(double value, const QString &format);
+// significant > 0 replaces the usual digit count (4 with k, 6 without), for
+// texts that must tell close values apart: render(1500.05, "k\"V\"", 6) == "1.50005kV".
+QString render(double value, const QString &format, int significant = 0);
 
 // Reads what an operator typed into a field that carries format.
 // Accepted: a plain number ("2", "2.5", "-1e3", "+4"; "," is taken as the

@@ -21,6 +21,12 @@ constexpr int LegendWidth = 173;
 constexpr int ClientWidth = 545;
 constexpr int ClientHeight = 347;
 const QString FirstAxisName = QStringLiteral("AsseY-1");
+
+// A value axis's caption: its unit.
+QString unitCaption(const QString &unit)
+{
+    return unit.isEmpty() ? QStringLiteral("(no unit)") : unit;
+}
 } // namespace
 
 frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
@@ -81,6 +87,11 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
     m_graph->setAcceptDrops(true);
     m_graph->installEventFilter(this);
 
+    m_export = std::make_unique<GraphExport>(m_graph, this);
+    plotsMenu->addSeparator();
+    plotsMenu->addAction(m_export->saveImageAction());
+    plotsMenu->addAction(m_export->saveCsvAction());
+
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     layoutGraph();
 }
@@ -119,33 +130,44 @@ bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
 
     const QString format = QStringLiteral("k\"%1\"").arg(unit);
     HVPlotRef plot = m_plots.Add(p->name, p->channel, p->slot, format, color);
-    const int axis = axisForFormat(format);
-    m_graph->clearData();
+    const int axis = axisForUnit(format, unit);
     m_graph->addTrace(p->name, axis, Lib::toQColor(color));
+    const QString label = QStringLiteral("Bd %1 Ch %2 %3").arg(p->slot).arg(p->channel).arg(p->name);
+    m_graph->setTraceLabel(m_graph->traceCount() - 1, label, unit);
     addLegendRow(*plot, channelName);
     ++m_traceSet;
     return true;
 }
 
-int frmGraph::axisForFormat(const QString &format)
+void frmGraph::setClock(const SampleClock &clock)
 {
+    m_sampler.setClock(clock);
+    m_graph->setClock(clock);
+}
+
+int frmGraph::axisForUnit(const QString &format, const QString &unit)
+{
+    int axis = 0;
     if (m_graph->traceCount() == 0) {
-        m_graph->setAxisAutoscale(0, m_autoscale->isChecked());
         m_graph->setAxisFormat(0, format);
         m_graph->setAxisName(0, FirstAxisName);
-        return 0;
+    } else {
+        for (int i = 0; i < m_graph->valueAxisCount(); ++i)
+            if (m_graph->axisFormat(i) == format)
+                return i;
+        axis = m_graph->addValueAxis(format);
     }
-    for (int i = 0; i < m_graph->valueAxisCount(); ++i)
-        if (m_graph->axisFormat(i) == format)
-            return i;
-    const int axis = m_graph->addValueAxis(format);
     m_graph->setAxisAutoscale(axis, m_autoscale->isChecked());
+    m_graph->setAxisCaption(axis, unitCaption(unit));
     return axis;
 }
 
 void frmGraph::addLegendRow(const HVPlot &plot, const QString &channelName)
 {
-    auto *row = new QTreeWidgetItem(m_legend, {plot.ParName(), channelName, QString::number(plot.Board())});
+    // The number tells apart channels the crate names alike, or not at all.
+    const QString channel = channelName.isEmpty() ? QString::number(plot.Channel())
+                                                  : QStringLiteral("%1: %2").arg(plot.Channel()).arg(channelName);
+    auto *row = new QTreeWidgetItem(m_legend, {plot.ParName(), channel, QString::number(plot.Board())});
     row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     QFont bold = row->font(0);
     bold.setBold(true);
@@ -164,9 +186,11 @@ void frmGraph::tick()
     sources.reserve(m_plots.Count());
     for (const HVPlotRef &p : m_plots)
         sources.append({p->Board(), p->ParName(), p->Channel()});
-    m_sampler.sample(sources, [this, traceSet = m_traceSet](const QVector<double> &values) {
+    // The sample is timed when it is asked for, not when the answers come.
+    const qint64 at = m_sampler.now();
+    m_sampler.sample(sources, [this, at, traceSet = m_traceSet](const QVector<double> &values) {
         if (traceSet == m_traceSet)
-            m_graph->appendPoints(values);
+            m_graph->appendPoints(values, at);
     });
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "graphexport.h"
 #include "hvplots.h"
 #include "tracesampler.h"
 
@@ -13,8 +14,11 @@ class QTreeWidget;
 class TraceGraph;
 
 // A graph window: channel parameters dropped from the plot picker, sampled
-// once a second, one value axis per unit, a coloured legend list; Delete in the
-// legend removes a trace. Each window is independent and owns its traces.
+// once a second against clock time, one value axis per unit captioned with the
+// unit, a coloured legend list; Delete in the legend removes a trace. A new
+// trace starts at its drop; the others keep their history. The "Plots" menu and
+// the plot's context menu save the graph as an image or its data as CSV. Each
+// window is independent and owns its traces.
 //
 // The trace list, the graph's traces and the legend rows always have the same
 // order and length.
@@ -35,20 +39,23 @@ public:
     // the crate could not be read (then the operator is told and nothing changes).
     bool acceptDrop(const QObject *source, const QMimeData *data);
 
-    // One sampling step: reads every trace's value and appends them in one go.
+    // One sampling step: reads every trace's value and appends them in one go,
+    // at the time the sampling clock tells when the step begins.
     void tick();
+    void setClock(const SampleClock &clock);
     // Removes the trace of the selected legend row, and an axis left without trace.
     void deleteSelectedTrace();
 
     const HVPlots &plots() const { return m_plots; }
     TraceGraph *graph() const { return m_graph; }
+    GraphExport &exporter() { return *m_export; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    int axisForFormat(const QString &format);
+    int axisForUnit(const QString &format, const QString &unit);
     void addLegendRow(const HVPlot &plot, const QString &channelName);
     void layoutGraph();
 
@@ -58,6 +65,7 @@ private:
     QTreeWidget *m_legend;          // ListView1
     QCheckBox *m_autoscale;         // chkAutoscale
     TraceGraph *m_graph;            // Grafico
-    TraceSampler m_sampler;         // Timer1 and the board-removed path
+    TraceSampler m_sampler;         // Timer1, the sample clock and the board-removed path
+    std::unique_ptr<GraphExport> m_export; // the save actions
     int m_traceSet = 0;             // counts changes of the traces: a sample read before one is dropped
 };

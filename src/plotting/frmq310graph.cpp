@@ -66,6 +66,7 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     m_graph->setObjectName(QStringLiteral("Grafico"));
     m_graph->setGeometry(GraphLeft, GraphTop, 525, 325);
     m_graph->setAxisAutoscale(0, true);
+    m_export = std::make_unique<GraphExport>(m_graph, this);
 
     for (int i = 0; i < Channels; ++i) {
         auto *box = new QCheckBox(QString::fromLatin1(Labels[i]), this);
@@ -112,6 +113,8 @@ void frmQ310Graph::readTag()
     m_macroChannel = static_cast<qint16>(fields.value(2).toInt());
     m_parName = fields.value(3);
     m_tagRead = true;
+    for (int k = 0; k < m_graph->traceCount(); ++k)
+        labelTrace(k);
 }
 
 void frmQ310Graph::activate()
@@ -121,23 +124,42 @@ void frmQ310Graph::activate()
     readTag();
     auto plan = std::make_shared<ReadPlan>(this);
     // Board channel 0's unit serves all seven traces.
-    plan->paramAttribute(m_slot, m_parName, QStringLiteral("Unit"), qint16(0), [this](const QVariant &unit) {
-        m_graph->setAxisCaption(0, m_parName);
-        m_graph->setAxisFormat(0, QStringLiteral(" k\"%1\"").arg(unit.toString()));
+    plan->paramAttribute(m_slot, m_parName, QStringLiteral("Unit"), qint16(0), [this](const QVariant &v) {
+        m_unit = v.toString();
+        m_graph->setAxisCaption(0, m_unit.isEmpty() ? m_parName : QStringLiteral("%1 (%2)").arg(m_parName, m_unit));
+        m_graph->setAxisFormat(0, QStringLiteral(" k\"%1\"").arg(m_unit));
+        for (int k = 0; k < m_graph->traceCount(); ++k)
+            labelTrace(k); // now with the unit
     });
     plan->onFailed([this](const HVError &) { m_sampler.fail(); });
     m_h.runPlan(plan);
+}
+
+void frmQ310Graph::setClock(const SampleClock &clock)
+{
+    m_sampler.setClock(clock);
+    m_graph->setClock(clock);
+}
+
+void frmQ310Graph::labelTrace(int index)
+{
+    const int i = m_graph->traceName(index).toInt();
+    m_graph->setTraceLabel(index,
+                           QStringLiteral("Bd %1 Ch %2 %3 %4")
+                               .arg(m_slot)
+                               .arg(i + Channels * m_macroChannel)
+                               .arg(QString::fromLatin1(Labels[i]), m_parName),
+                           m_unit);
 }
 
 void frmQ310Graph::setChannelShown(int i, bool shown)
 {
     const QString name = QString::number(i);
     const int index = m_graph->traceIndex(name);
-    if (shown) {
-        m_graph->clearData();
-        if (index < 0)
-            m_graph->addTrace(name, 0, Lib::toQColor(Lib::paletteColor(i)));
-    } else if (index >= 0) {
+    if (shown && index < 0) {
+        m_graph->addTrace(name, 0, Lib::toQColor(Lib::paletteColor(i)));
+        labelTrace(m_graph->traceCount() - 1);
+    } else if (!shown && index >= 0) {
         m_graph->removeTrace(index);
     }
     ++m_traceSet;
@@ -155,9 +177,11 @@ void frmQ310Graph::tick()
         const auto ch = static_cast<qint16>(m_graph->traceName(k).toInt() + Channels * m_macroChannel);
         sources.append({m_slot, m_parName, ch});
     }
-    m_sampler.sample(sources, [this, traceSet = m_traceSet](const QVector<double> &values) {
+    // The sample is timed when it is asked for, not when the answers come.
+    const qint64 at = m_sampler.now();
+    m_sampler.sample(sources, [this, at, traceSet = m_traceSet](const QVector<double> &values) {
         if (traceSet == m_traceSet)
-            m_graph->appendPoints(values);
+            m_graph->appendPoints(values, at);
     });
 }
 

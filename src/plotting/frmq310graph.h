@@ -1,9 +1,11 @@
 #pragma once
 
+#include "graphexport.h"
 #include "tracesampler.h"
 
 #include <QWidget>
 #include <array>
+#include <memory>
 
 class HVPowerSupply;
 class QCheckBox;
@@ -11,8 +13,10 @@ class TraceGraph;
 
 // The board graph of a Q310: "VMon" or "IMon" of the seven channels of one
 // macro channel, one trace per channel on one value axis, each switched by a
-// check box in its colour. The window's tag "Graph#<slot>#<macro>#<par>" is
-// where it reads its slot, macro channel and parameter from.
+// check box in its colour, against clock time. The plot's context menu saves
+// the graph as an image or its data as CSV. The window's tag
+// "Graph#<slot>#<macro>#<par>" is where it reads its slot, macro channel and
+// parameter from.
 class frmQ310Graph : public QWidget
 {
     Q_OBJECT
@@ -33,10 +37,12 @@ public:
     void activate();
     // One sampling step of the shown channels.
     void tick();
-    // Shows (clearing every trace's history) or hides channel i's trace.
+    void setClock(const SampleClock &clock);
+    // Shows channel i's trace, starting now and leaving the others' history, or hides it.
     void setChannelShown(int i, bool shown);
 
     TraceGraph *graph() const { return m_graph; }
+    GraphExport &exporter() { return *m_export; }
     qint16 slot() const { return m_slot; }
     qint16 macroChannel() const { return m_macroChannel; }
     QString parName() const { return m_parName; }
@@ -47,15 +53,18 @@ protected:
 
 private:
     void readTag();
+    void labelTrace(int index); // readout and export names of a trace, from the tag and unit
 
     HVPowerSupply &m_h;                             // the crate, Main's one instance
     std::array<QCheckBox *, Channels> m_chkCh{};    // chkCh_0..6
     QCheckBox *m_autoScale;                         // chkAutoScale
     TraceGraph *m_graph;                            // Grafico
-    TraceSampler m_sampler;                         // Timer1 and the board-removed path
+    TraceSampler m_sampler;                         // Timer1, the sample clock and the board-removed path
+    std::unique_ptr<GraphExport> m_export;          // the save actions of the context menu
     qint16 m_slot = 0;                              // from the tag
     qint16 m_macroChannel = 0;                      // from the tag
     QString m_parName;                              // from the tag
+    QString m_unit;                                 // of the parameter, read on activation
     bool m_tagRead = false;                         // the state above has been read
     int m_traceSet = 0;                             // counts changes of the traces: a sample read before one is dropped
 };

@@ -1,25 +1,32 @@
 #include "tracegraph.h"
 
+#include "numberformat.h"
 #include "siaxisticker.h"
+#include "timeaxisticker.h"
+#include "tracereadout.h"
 
+#include <QMouseEvent>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <qcustomplot.h>
 
 namespace {
-constexpr double InitialXSpan = 60;
-const QColor AxisColor(200, 200, 200);     // axes and labels on black
-const QColor GridColor(70, 70, 70);        // grid lines, dim enough not to compete with traces
+constexpr double InitialSpan = 60;           // seconds in view before the history is longer
+constexpr int ReadoutSignificant = 6;        // digits of a value in the readout
+const QColor AxisColor(200, 200, 200);       // axes and labels on black
+const QColor GridColor(70, 70, 70);          // grid lines, dim enough not to compete with traces
+const QColor ReadoutTimeColor(230, 230, 230);
 
-// One field of every kept point of a graph, oldest first.
-QVector<double> column(const QCPGraph *graph, double QCPGraphData::*field)
+// Time axis coordinates are seconds since the epoch, as QCustomPlot's date-time ticker takes them.
+double toKey(qint64 ms)
 {
-    QVector<double> out;
-    const auto data = graph->data();
-    out.reserve(data->size());
-    for (auto it = data->constBegin(); it != data->constEnd(); ++it)
-        out << (*it).*field;
-    return out;
+    return double(ms) / 1000.0;
+}
+qint64 toMs(double key)
+{
+    return std::llround(key * 1000.0);
 }
 } // namespace
 
@@ -37,12 +44,12 @@ TraceGraph::TraceGraph(QWidget *parent)
     m_plot->setBackground(Qt::black);
     m_plot->axisRect()->setBackground(Qt::black);
 
-    styleAxis(m_plot->xAxis, true);
-    m_plot->xAxis->setRange(0, InitialXSpan);
+    m_plot->xAxis->setTicker(QSharedPointer<TimeAxisTicker>::create());
+    styleAxis(m_plot->xAxis, AxisColor, true);
 
     auto ticker = QSharedPointer<SiAxisTicker>::create();
     m_plot->yAxis->setTicker(ticker);
-    styleAxis(m_plot->yAxis, true);
+    styleAxis(m_plot->yAxis, AxisColor, true);
     m_plot->yAxis->setRange(0, 10);
     m_axes.push_back({m_plot->yAxis, ticker.data(), QString(), false});
 
@@ -52,26 +59,65 @@ TraceGraph::TraceGraph(QWidget *parent)
     m_plot->axisRect()->setRangeDragAxes(m_plot->xAxis, nullptr);
     m_plot->axisRect()->setRangeZoomAxes(m_plot->xAxis, nullptr);
 
+    m_readout = std::make_unique<TraceReadout>(m_plot);
+    m_plot->setMouseTracking(true);
+    m_plot->installEventFilter(this);
+
     connect(m_plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this, [this] {
         if (!m_settingRange)
             m_following = false;
     });
     connect(m_plot, &QCustomPlot::mouseDoubleClick, this, [this] { followNewest(); });
+    connect(m_plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent *e) {
+        if (m_plot->axisRect()->rect().contains(e->pos()))
+            showReadout(toMs(m_plot->xAxis->pixelToCoord(e->pos().x())));
+        else
+            hideReadout();
+    });
+    updateView();
 }
 
 TraceGraph::~TraceGraph() = default;
 
-void TraceGraph::styleAxis(QCPAxis *axis, bool withGrid) const
+void TraceGraph::setClock(SampleClock clock)
 {
-    const QPen pen(AxisColor, 0);
+    m_clock = std::move(clock);
+    updateView();
+}
+
+bool TraceGraph::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_plot && event->type() == QEvent::Leave)
+        hideReadout();
+    return QWidget::eventFilter(watched, event);
+}
+
+void TraceGraph::styleAxis(QCPAxis *axis, const QColor &color, bool withGrid) const
+{
+    const QPen pen(color, 0);
     axis->setBasePen(pen);
     axis->setTickPen(pen);
     axis->setSubTickPen(pen);
-    axis->setTickLabelColor(AxisColor);
-    axis->setLabelColor(AxisColor);
+    axis->setTickLabelColor(color);
+    axis->setLabelColor(color);
     axis->grid()->setVisible(withGrid);
     axis->grid()->setPen(QPen(GridColor, 0, Qt::DotLine));
     axis->grid()->setZeroLinePen(QPen(GridColor, 0));
+}
+
+void TraceGraph::colourAxes()
+{
+    for (size_t i = 0; i < m_axes.size(); ++i) {
+        QColor color = AxisColor;
+        if (m_axes.size() > 1) {
+            const auto first = std::find_if(m_traces.begin(), m_traces.end(), [&](const Trace &t) {
+                return t.graph->valueAxis() == m_axes[i].axis;
+            });
+            if (first != m_traces.end())
+                color = first->graph->pen().color();
+        }
+        styleAxis(m_axes[i].axis, color, i == 0);
+    }
 }
 
 int TraceGraph::addValueAxis(const QString &format)
@@ -83,10 +129,10 @@ int TraceGraph::addValueAxis(const QString &format)
     QCPAxis *axis = m_plot->axisRect()->addAxis(right ? QCPAxis::atRight : QCPAxis::atLeft);
     auto ticker = QSharedPointer<SiAxisTicker>::create(format);
     axis->setTicker(ticker);
-    styleAxis(axis, false);
     axis->setRange(0, 10);
     axis->setVisible(true);
     m_axes.push_back({axis, ticker.data(), QString(), false});
+    colourAxes();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
     return valueAxisCount() - 1;
 }
@@ -97,8 +143,7 @@ void TraceGraph::removeValueAxis(int index)
     Q_ASSERT(a.axis->graphs().isEmpty());
     m_axes.erase(m_axes.begin() + index);
     m_plot->axisRect()->removeAxis(a.axis);
-    if (!m_axes.empty())
-        m_axes.front().axis->grid()->setVisible(true);
+    colourAxes();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -159,6 +204,11 @@ double TraceGraph::axisUpper(int index) const
     return axisAt(index).axis->range().upper;
 }
 
+QColor TraceGraph::axisColor(int index) const
+{
+    return axisAt(index).axis->tickLabelColor();
+}
+
 QStringList TraceGraph::axisTickLabels(int index) const
 {
     const QVector<QString> labels = axisAt(index).axis->tickVectorLabels();
@@ -181,16 +231,18 @@ void TraceGraph::addTrace(const QString &name, int axisIndex, const QColor &colo
     graph->setPen(pen);
     graph->setAntialiased(false);
     graph->setAdaptiveSampling(true);
-    graph->data()->setAutoSqueeze(false); // compacted in appendPoints, at a bounded rate
-    m_traces.push_back({graph, name});
-    m_plot->replot(QCustomPlot::rpQueuedReplot);
+    graph->data()->setAutoSqueeze(false); // compacted in trim, at a bounded rate
+    m_traces.push_back({graph, name, QString(), QString(), SeriesExtrema()});
+    colourAxes();
+    followNewest();
 }
 
 void TraceGraph::removeTrace(int index)
 {
-    const Trace t = m_traces.at(static_cast<size_t>(index));
+    QCPGraph *graph = graphAt(index);
     m_traces.erase(m_traces.begin() + index);
-    m_plot->removeGraph(t.graph);
+    m_plot->removeGraph(graph);
+    colourAxes();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
@@ -204,7 +256,7 @@ int TraceGraph::traceIndex(const QString &name) const
 
 QString TraceGraph::traceName(int index) const
 {
-    return m_traces.at(static_cast<size_t>(index)).name;
+    return traceAt(index).name;
 }
 
 int TraceGraph::traceAxis(int index) const
@@ -217,47 +269,76 @@ QColor TraceGraph::traceColor(int index) const
     return graphAt(index)->pen().color();
 }
 
-void TraceGraph::clearData()
+void TraceGraph::setTraceLabel(int index, const QString &label, const QString &unit)
 {
-    for (const Trace &t : m_traces)
-        t.graph->data()->clear();
-    m_nextX = 0;
-    m_trimmed = 0;
+    Trace &t = m_traces.at(static_cast<size_t>(index));
+    t.label = label;
+    t.unit = unit;
+}
+
+QString TraceGraph::traceLabel(int index) const
+{
+    return traceAt(index).label;
+}
+
+QString TraceGraph::traceUnit(int index) const
+{
+    return traceAt(index).unit;
+}
+
+void TraceGraph::appendPoints(const QVector<double> &values, qint64 timestampMs)
+{
+    const double x = m_newest > 0 ? std::max(toKey(timestampMs), m_newest + 0.001) : toKey(timestampMs);
+    m_newest = x;
+    const int n = std::min(traceCount(), static_cast<int>(values.size()));
+    for (int k = 0; k < n; ++k) {
+        Trace &t = m_traces[static_cast<size_t>(k)];
+        t.graph->addData(x, values[k]);
+        t.extrema.append(values[k]);
+        trim(t);
+    }
+    // Dropping from the front only moves a start marker; move the kept points
+    // back to the front now and then so memory stays flat.
+    if (m_trimmed >= m_historyLimit / 8 + 1) {
+        for (const Trace &t : m_traces)
+            t.graph->data()->squeeze(true, false);
+        m_trimmed = 0;
+    }
     updateView();
+    if (m_readout->isShown())
+        showReadout(toMs(m_readout->key())); // the box moves with its time
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
-void TraceGraph::appendPoints(const QVector<double> &values)
+void TraceGraph::trim(Trace &trace)
 {
-    const double x = static_cast<double>(m_nextX++);
-    const int n = std::min(traceCount(), static_cast<int>(values.size()));
-    for (int k = 0; k < n; ++k)
-        m_traces[static_cast<size_t>(k)].graph->addData(x, values[k]);
-
-    if (m_nextX > m_historyLimit) {
-        const double oldestKept = static_cast<double>(m_nextX - m_historyLimit);
-        for (const Trace &t : m_traces)
-            t.graph->data()->removeBefore(oldestKept);
-        // Dropping from the front only moves a start marker; move the kept
-        // points back to the front now and then so memory stays flat.
-        if (++m_trimmed >= m_historyLimit / 8 + 1) {
-            for (const Trace &t : m_traces)
-                t.graph->data()->squeeze(true, false);
-            m_trimmed = 0;
-        }
-    }
-    updateView();
-    m_plot->replot(QCustomPlot::rpQueuedReplot);
+    const auto data = trace.graph->data();
+    const int excess = data->size() - m_historyLimit;
+    if (excess <= 0)
+        return;
+    data->removeBefore((data->constBegin() + excess)->key);
+    trace.extrema.dropFront(excess);
+    m_trimmed += excess;
 }
 
 QVector<double> TraceGraph::traceValues(int index) const
 {
-    return column(graphAt(index), &QCPGraphData::value);
+    QVector<double> out;
+    const auto data = graphAt(index)->data();
+    out.reserve(data->size());
+    for (auto it = data->constBegin(); it != data->constEnd(); ++it)
+        out << it->value;
+    return out;
 }
 
-QVector<double> TraceGraph::traceKeys(int index) const
+QVector<qint64> TraceGraph::traceTimes(int index) const
 {
-    return column(graphAt(index), &QCPGraphData::key);
+    QVector<qint64> out;
+    const auto data = graphAt(index)->data();
+    out.reserve(data->size());
+    for (auto it = data->constBegin(); it != data->constEnd(); ++it)
+        out << toMs(it->key);
+    return out;
 }
 
 void TraceGraph::setHistoryLimit(int points)
@@ -265,14 +346,14 @@ void TraceGraph::setHistoryLimit(int points)
     m_historyLimit = std::max(2, points);
 }
 
-double TraceGraph::xLower() const
+qint64 TraceGraph::viewStart() const
 {
-    return m_plot->xAxis->range().lower;
+    return toMs(m_plot->xAxis->range().lower);
 }
 
-double TraceGraph::xUpper() const
+qint64 TraceGraph::viewEnd() const
 {
-    return m_plot->xAxis->range().upper;
+    return toMs(m_plot->xAxis->range().upper);
 }
 
 void TraceGraph::followNewest()
@@ -282,19 +363,43 @@ void TraceGraph::followNewest()
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
+void TraceGraph::showTimeRange(qint64 fromMs, qint64 toMs)
+{
+    m_following = false;
+    m_plot->xAxis->setRange(toKey(fromMs), toKey(toMs));
+    updateView();
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+QStringList TraceGraph::timeTickLabels() const
+{
+    const QVector<QString> labels = m_plot->xAxis->tickVectorLabels();
+    return QStringList(labels.begin(), labels.end());
+}
+
 void TraceGraph::replotNow()
 {
     m_plot->replot(QCustomPlot::rpImmediateRefresh);
 }
 
+void TraceGraph::setTimeRange(double lower, double upper)
+{
+    m_settingRange = true;
+    m_plot->xAxis->setRange(lower, upper);
+    m_settingRange = false;
+}
+
 void TraceGraph::updateView()
 {
     if (m_following) {
-        const double newest = static_cast<double>(m_nextX - 1);
-        const double oldest = static_cast<double>(std::max<qint64>(0, m_nextX - m_historyLimit));
-        m_settingRange = true;
-        m_plot->xAxis->setRange(oldest, std::max(newest, oldest + InitialXSpan));
-        m_settingRange = false;
+        // From the oldest kept sample, or from now while nothing is kept.
+        double oldest = std::numeric_limits<double>::infinity();
+        for (const Trace &t : m_traces)
+            if (!t.graph->data()->isEmpty())
+                oldest = std::min(oldest, t.graph->data()->constBegin()->key);
+        if (!std::isfinite(oldest))
+            oldest = toKey(m_clock());
+        setTimeRange(oldest, std::max(m_newest, oldest + InitialSpan));
     }
     for (const Axis &a : m_axes)
         if (a.autoscale)
@@ -306,15 +411,20 @@ void TraceGraph::rescaleValueAxis(const Axis &a)
     bool any = false;
     QCPRange range;
     const QCPRange shown = m_plot->xAxis->range();
-    for (QCPGraph *g : a.axis->graphs()) {
-        bool found = false;
-        const QCPRange r = g->getValueRange(found, QCP::sdBoth, shown);
-        if (!found)
+    for (const Trace &t : m_traces) {
+        if (t.graph->valueAxis() != a.axis)
+            continue;
+        const auto data = t.graph->data();
+        const auto begin = data->constBegin();
+        const auto r = t.extrema.range(data->findBegin(shown.lower, false) - begin,
+                                       data->findEnd(shown.upper, false) - begin,
+                                       [&begin](qsizetype i) { return (begin + i)->value; });
+        if (!r)
             continue;
         if (any)
-            range.expand(r);
+            range.expand(QCPRange(r->first, r->second));
         else
-            range = r;
+            range = QCPRange(r->first, r->second);
         any = true;
     }
     if (!any)
@@ -328,4 +438,47 @@ void TraceGraph::rescaleValueAxis(const Axis &a)
         range = QCPRange(range.lower - margin, range.upper + margin);
     }
     a.axis->setRange(range);
+}
+
+void TraceGraph::showReadout(qint64 atMs)
+{
+    const double key = toKey(atMs);
+    QVector<TraceReadout::Line> lines;
+    lines.append({QDateTime::fromMSecsSinceEpoch(atMs).toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")),
+                  ReadoutTimeColor});
+    for (const Trace &t : m_traces) {
+        if (!t.graph->visible())
+            continue;
+        const auto data = t.graph->data();
+        const auto after = data->findEnd(key, false); // the first sample later than the time
+        const QString format = axisAt(axisIndexOf(t.graph->valueAxis())).ticker->format();
+        const QString value = after == data->constBegin()
+                                  ? QStringLiteral("no sample")
+                                  : NumberFormat::render((after - 1)->value, format, ReadoutSignificant);
+        const QString name = t.label.isEmpty() ? t.name : t.label;
+        lines.append({name + QStringLiteral("  ") + value, t.graph->pen().color()});
+    }
+    m_readout->show(key, lines);
+}
+
+void TraceGraph::hideReadout()
+{
+    m_readout->hide();
+}
+
+bool TraceGraph::isReadoutShown() const
+{
+    return m_readout->isShown();
+}
+
+QStringList TraceGraph::readoutLines() const
+{
+    return m_readout->isShown() ? m_readout->texts() : QStringList();
+}
+
+bool TraceGraph::saveImage(const QString &path) const
+{
+    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        return m_plot->savePdf(path);
+    return m_plot->savePng(path);
 }

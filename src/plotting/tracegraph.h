@@ -1,27 +1,39 @@
 #pragma once
 
+#include "sampleclock.h"
+#include "seriesextrema.h"
+
 #include <QColor>
 #include <QString>
 #include <QVector>
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 class QCustomPlot;
 class QCPAxis;
 class QCPGraph;
 class SiAxisTicker;
+class TraceReadout;
 
-// A strip-chart of sampled traces on a black plot area: an x axis counting
-// samples and value axes, each with a display format for its tick labels, a
-// name, an optional caption and an autoscale switch. Traces are appended at the
-// end, removed by position and bound to one value axis; one call appends a
-// point to every trace at the same new x.
+// A strip-chart of sampled traces against clock time on a black plot area: a
+// time axis with local clock-time labels and value axes, each with a display
+// format for its tick labels, a name, an optional caption and an autoscale
+// switch. Traces are appended at the end, removed by position and bound to one
+// value axis; one call appends a point to every trace at the same time. With
+// more than one value axis, each axis takes the colour of its first trace.
 //
-// History: each trace keeps at most historyLimit() points (one day at one
-// point per second by default); older points are dropped. While following
-// (the default), the x axis spans 0 to 60 and then widens to the whole kept
-// history. Dragging or wheeling over the plot pans and zooms the x axis and
-// stops following; a double-click returns to following the newest samples.
+// History: each trace keeps its own points, at most historyLimit() of them (one
+// day at one point per second by default); older points are dropped. A new
+// trace starts empty and leaves the others' history alone. While following
+// (the default), the time axis spans one minute from the oldest kept sample and
+// then widens to the whole kept history. Dragging or wheeling over the plot
+// pans and zooms the time axis and stops following; a double-click, and any
+// trace added, return to following the newest samples.
+//
+// Readout: moving the mouse over the plot area shows a vertical line and one
+// box with that time and each trace's value then (its latest sample at or
+// before that time).
 class TraceGraph : public QWidget
 {
     Q_OBJECT
@@ -30,6 +42,9 @@ public:
 
     explicit TraceGraph(QWidget *parent = nullptr);
     ~TraceGraph() override;
+
+    // Where the view of an empty graph starts; the wall clock by default.
+    void setClock(SampleClock clock);
 
     // Value axes, by index from 0. The first exists from the start (range 0 to 10).
     int valueAxisCount() const { return static_cast<int>(m_axes.size()); }
@@ -45,6 +60,7 @@ public:
     void setAxisAutoscale(int index, bool on); // switched off, the axis keeps its present range
     double axisLower(int index) const;
     double axisUpper(int index) const;
+    QColor axisColor(int index) const; // of its line and tick labels
     // The tick labels the axis shows now (after a layout of the plot).
     QStringList axisTickLabels(int index) const;
 
@@ -56,21 +72,39 @@ public:
     QString traceName(int index) const;
     int traceAxis(int index) const;
     QColor traceColor(int index) const;
+    // What the readout and the exported data call a trace ("Bd 1 Ch 0 VMon"), and its unit.
+    void setTraceLabel(int index, const QString &label, const QString &unit);
+    QString traceLabel(int index) const;
+    QString traceUnit(int index) const;
 
-    // Data.
-    void clearData(); // every trace starts again at x = 0
-    void appendPoints(const QVector<double> &values); // value k goes to trace k
-    QVector<double> traceValues(int index) const;     // kept points, oldest first
-    QVector<double> traceKeys(int index) const;       // their x
+    // Data. Times are milliseconds since the epoch; a time not after the
+    // newest one is taken as one millisecond after it, so history stays in order.
+    void appendPoints(const QVector<double> &values, qint64 timestampMs); // value k goes to trace k
+    QVector<double> traceValues(int index) const; // kept points, oldest first
+    QVector<qint64> traceTimes(int index) const;  // their times
     int historyLimit() const { return m_historyLimit; }
     void setHistoryLimit(int points);
 
-    // View.
-    double xLower() const;
-    double xUpper() const;
+    // View, in milliseconds since the epoch.
+    qint64 viewStart() const;
+    qint64 viewEnd() const;
     bool isFollowing() const { return m_following; }
     void followNewest();
+    void showTimeRange(qint64 fromMs, qint64 toMs); // as the operator's zoom: stops following
+    QStringList timeTickLabels() const;             // after a layout of the plot
     void replotNow(); // draws at once (benchmarks, screenshots)
+
+    // The readout at a time, as the mouse shows it; its lines, the time first.
+    void showReadout(qint64 atMs);
+    void hideReadout();
+    bool isReadoutShown() const;
+    QStringList readoutLines() const;
+
+    // Writes the plot as it is shown: PDF for a ".pdf" file, PNG otherwise.
+    bool saveImage(const QString &path) const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     struct Axis
@@ -84,22 +118,31 @@ private:
     {
         QCPGraph *graph;                // the plot's graph
         QString name;                   // what ties the trace to its owner's data
+        QString label;                  // board, channel and parameter, for readout and export
+        QString unit;                   // its values' unit
+        SeriesExtrema extrema;          // value extremes of its kept points, for autoscale
     };
 
-    void styleAxis(QCPAxis *axis, bool withGrid) const;
-    void updateView();                  // x range while following, autoscaled value axes
+    void styleAxis(QCPAxis *axis, const QColor &color, bool withGrid) const;
+    void colourAxes();                  // each value axis in its first trace's colour
+    void updateView();                  // time range while following, autoscaled value axes
     void rescaleValueAxis(const Axis &axis);
+    void trim(Trace &trace);            // drops what is beyond the history limit
     int axisIndexOf(const QCPAxis *axis) const;
     Axis &axisAt(int index) { return m_axes.at(static_cast<size_t>(index)); }
     const Axis &axisAt(int index) const { return m_axes.at(static_cast<size_t>(index)); }
-    QCPGraph *graphAt(int index) const { return m_traces.at(static_cast<size_t>(index)).graph; }
+    const Trace &traceAt(int index) const { return m_traces.at(static_cast<size_t>(index)); }
+    QCPGraph *graphAt(int index) const { return traceAt(index).graph; }
+    void setTimeRange(double lower, double upper); // our own change, not the operator's
 
     QCustomPlot *m_plot;                // the drawing widget
+    std::unique_ptr<TraceReadout> m_readout; // cursor line and value box
+    SampleClock m_clock = wallClock();  // places the view of an empty graph
     std::vector<Axis> m_axes;           // value axes in order
     std::vector<Trace> m_traces;        // traces in order
-    qint64 m_nextX = 0;                 // x of the next sample
+    double m_newest = 0;                // time axis coordinate of the newest sample, 0 before any
     int m_historyLimit = DefaultHistoryLimit; // points kept per trace
     int m_trimmed = 0;                  // points dropped since the containers were last compacted
-    bool m_following = true;            // x axis tracks the newest samples
-    bool m_settingRange = false;        // our own x range change, not the operator's
+    bool m_following = true;            // time axis tracks the newest samples
+    bool m_settingRange = false;        // our own time range change, not the operator's
 };

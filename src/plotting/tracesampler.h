@@ -1,5 +1,7 @@
 #pragma once
 
+#include "sampleclock.h"
+
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -17,10 +19,11 @@ struct TraceSource
 };
 
 // The sampling both graph windows share: the one-second timer "Timer1" that
-// drives the window's tick, the scaled reads of a tick sent as one read plan,
-// and the one way sampling ends when the crate cannot be read: the timer
-// stops, the operator is told "Board removed" once, and the window closes.
-// A tick whose answers are still outstanding is not followed by another.
+// drives the window's tick, the clock that times the samples, the scaled reads
+// of a tick sent as one read plan, and the one way sampling ends when the
+// crate cannot be read: the timer stops, the operator is told "Board removed"
+// once, and the window closes. A tick whose answers are still outstanding is
+// not followed by another.
 class TraceSampler
 {
 public:
@@ -30,6 +33,10 @@ public:
 
     bool failed() const { return m_failed; }
     bool inFlight() const { return m_inFlight; }
+
+    // The time of a sample taken now, in milliseconds since the epoch.
+    qint64 now() const { return m_clock(); }
+    void setClock(SampleClock clock) { m_clock = std::move(clock); }
 
     // Reads the sources' values in their base units and hands them, in order,
     // to `take` once they have all arrived (in process: before returning).
@@ -43,6 +50,7 @@ private:
     HVPowerSupply &m_h;     // the crate, Main's one instance
     QWidget *m_window;      // the graph window this samples for
     QTimer *m_timer;        // Timer1, child of the window
+    SampleClock m_clock = wallClock(); // times the samples
     bool m_failed = false;  // the failure message has been shown
     bool m_inFlight = false; // a sample's reads are on their way
 };

@@ -5,9 +5,15 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QMenu>
 #include <QMimeData>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+
+namespace {
+const qint64 Noon = QDateTime(QDate(2026, 3, 14), QTime(12, 0)).toMSecsSinceEpoch(); // local time
+}
 
 // One graph window on the fixture crate with the real picker tree as drag source.
 struct GraphRig : PickerRig
@@ -15,7 +21,18 @@ struct GraphRig : PickerRig
     std::unique_ptr<frmGraph> window = std::make_unique<frmGraph>(hv);
     QTreeWidget *legend = window->findChild<QTreeWidget *>(QStringLiteral("ListView1"));
 
-    GraphRig() { hv.clear(); }
+    qint64 now = Noon; // the window's sample clock
+
+    GraphRig()
+    {
+        hv.clear();
+        window->setClock([this] { return now; });
+    }
+    void ticks(int n)
+    {
+        for (int i = 0; i < n; ++i, now += 1000)
+            window->tick();
+    }
     bool drop(const QString &par, qint16 ch = 0, qint16 slot = 1, const QObject *source = nullptr)
     {
         std::unique_ptr<QMimeData> data(PlotDrag::encode({slot, ch, par, QStringLiteral("tvSysTree")}));
@@ -58,9 +75,14 @@ private slots:
         QCOMPARE(collect(5, [&](int i) { return QString::number(r.graph().traceAxis(i)); }),
                  QStringList({"0", "0", "1", "2", "2"}));
 
-        // The legend: name, channel name, slot; bold in the trace colour.
+        // Each axis is captioned with its unit, in the colour of its first trace.
+        QCOMPARE(collect(3, [&](int i) { return r.graph().axisCaption(i); }), QStringList({"V", "A", "(no unit)"}));
+        QCOMPARE(collect(3, [&](int i) { return r.graph().axisColor(i).name(); }),
+                 collect(3, [&](int i) { return r.graph().traceColor(i == 0 ? 0 : i + 1).name(); }));
+
+        // The legend: name, channel number and name, slot; bold in the trace colour.
         QCOMPARE(r.legendColumn(0), QStringList({"VMon", "V0Set", "IMon", "Ratio", "Ratio"}));
-        QCOMPARE(r.legendColumn(1), QStringList({"S1C0", "S1C1", "S1C1", "S1C0", "S1C1"}));
+        QCOMPARE(r.legendColumn(1), QStringList({"0: S1C0", "1: S1C1", "1: S1C1", "0: S1C0", "1: S1C1"}));
         QCOMPARE(r.legendColumn(2), QStringList(5, QStringLiteral("1")));
         const QTreeWidgetItem *row = r.legend->topLevelItem(2);
         QVERIFY(row->font(0).bold());
@@ -163,7 +185,8 @@ private slots:
         QCOMPARE(r.graph().axisName(0), QStringLiteral("AsseY-1"));
     }
 
-    // Each tick reads every trace in order; every drop restarts all traces.
+    // Each tick reads every trace in order, at the clock's time. A drop starts its
+    // trace then, keeps the others' history and brings the newest samples into view.
     void tickReadsEveryTraceInOrder()
     {
         GraphRig r;
@@ -171,11 +194,12 @@ private slots:
         QVERIFY(r.hv.calls.isEmpty()); // no trace, no call
 
         r.drop(QStringLiteral("VMon"), 0);
-        r.window->tick();
-        r.window->tick();
-        QCOMPARE(r.graph().traceKeys(0), QVector<double>({0, 1}));
+        r.ticks(100);
+        r.graph().showTimeRange(Noon, Noon + 10000); // the operator zooms in on the start
         r.drop(QStringLiteral("IMon"), 1);
-        QVERIFY(r.graph().traceKeys(0).isEmpty());
+        QCOMPARE(QList<qsizetype>({r.graph().traceTimes(0).size(), r.graph().traceTimes(1).size()}),
+                 QList<qsizetype>({100, 0}));
+        QCOMPARE(QList<qint64>({r.graph().viewStart(), r.graph().viewEnd()}), QList<qint64>({Noon, Noon + 99000}));
         r.hv.paramValue = [](qint16, const QString &par, std::optional<qint16>) -> QVariant {
             return par == QLatin1String("IMon") ? 150 : 1500.5;
         };
@@ -183,16 +207,72 @@ private slots:
         r.window->tick();
         QCOMPARE(r.hv.calls, QStringList({"ParamAttribute(1,VMon,Exp,0)", "ParamValue(1,VMon,0)",
                                           "ParamAttribute(1,IMon,Exp,1)", "ParamValue(1,IMon,1)"}));
-        QCOMPARE(r.graph().traceValues(0), QVector<double>({1500.5}));
+        QCOMPARE(r.graph().traceValues(0).last(), 1500.5);
         QCOMPARE(r.graph().traceValues(1), QVector<double>({150 * double(1e-6f)})); // factor in single precision
-        QCOMPARE(r.graph().traceKeys(0), QVector<double>({0}));
-        QCOMPARE(r.graph().traceKeys(1), QVector<double>({0}));
+        QCOMPARE(r.graph().traceTimes(0).mid(99), QVector<qint64>({Noon + 99000, Noon + 100000}));
+        QCOMPARE(r.graph().traceTimes(1), QVector<qint64>({Noon + 100000}));
 
         // The volts axis labels read in kilovolts.
         r.window->resize(700, 400);
         r.graph().replotNow();
         QVERIFY2(r.graph().axisTickLabels(0).join(' ').contains(QStringLiteral("kV")),
                  qPrintable(r.graph().axisTickLabels(0).join(' ')));
+    }
+
+    // CSV of two traces that began at different times, images, and saves that fail.
+    void savesWhatTheOperatorAsksFor()
+    {
+        GraphRig r;
+        r.hv.paramValue = [](qint16, const QString &par, std::optional<qint16>) -> QVariant {
+            return par == QLatin1String("IMon") ? 150 : 1500.5;
+        };
+        r.drop(QStringLiteral("VMon"), 0);
+        r.ticks(3);
+        r.drop(QStringLiteral("IMon"), 1);
+        r.ticks(2);
+        QTemporaryDir dir;
+        const QString csv = dir.filePath(QStringLiteral("graph.csv"));
+        QVERIFY(r.window->exporter().saveCsv(csv));
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.size(), 7); // header, five samples, the end of the last line
+        QCOMPARE(lines[0], QByteArray("time,Bd 1 Ch 0 VMon [V],Bd 1 Ch 1 IMon [A]"));
+        for (int i = 0; i < 5; ++i) {
+            const QList<QByteArray> cells = lines[i + 1].split(',');
+            const QDateTime at = QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs);
+            QCOMPARE(at.toMSecsSinceEpoch(), Noon + i * 1000);
+            QCOMPARE(cells[1].toDouble(), 1500.5);
+            QCOMPARE(cells[2].isEmpty() ? -1.0 : cells[2].toDouble(), i < 3 ? -1.0 : 150 * double(1e-6f));
+        }
+
+        r.window->show();
+        for (const QString name : {"graph.png", "graph.pdf"})
+            QVERIFY(r.window->exporter().saveImage(dir.filePath(name)));
+        QCOMPARE(QImage(dir.filePath("graph.png")).size(), r.graph().size());
+        QFile pdf(dir.filePath("graph.pdf"));
+        QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(4) == "%PDF");
+
+        // A folder that cannot be written to (a file stands in its place): each save says why, nothing is lost.
+        MsgBoxCatcher boxes;
+        QVERIFY(!r.window->exporter().saveCsv(csv + "/graph.csv"));
+        QVERIFY(!r.window->exporter().saveImage(csv + "/graph.png"));
+        QCOMPARE(boxes.shown.size(), 2);
+        for (const MsgBoxCatcher::Shown &box : boxes.shown)
+            QVERIFY2(box.icon == QMessageBox::Warning && box.text.contains(csv + "/graph.")
+                         && box.text.contains(QStringLiteral("directory"), Qt::CaseInsensitive),
+                     qPrintable(box.text));
+        QCOMPARE(QList<qsizetype>({r.graph().traceCount(), r.graph().traceValues(0).size(),
+                                   r.legend->topLevelItemCount()}),
+                 QList<qsizetype>({2, 5, 2}));
+
+        // Offered in the window's "Plots" menu and the plot's context menu.
+        const auto *plots = r.window->findChild<QMenu *>(QStringLiteral("mPlots"));
+        for (const char *name : {"mSaveImage", "mSaveCsv"}) {
+            QAction *save = r.window->findChild<QAction *>(QLatin1String(name));
+            QVERIFY(plots->actions().contains(save) && r.graph().actions().contains(save));
+        }
+        QCOMPARE(r.graph().contextMenuPolicy(), Qt::ActionsContextMenu);
     }
 
     void failingTickClosesOnce()

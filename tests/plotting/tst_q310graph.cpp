@@ -58,8 +58,12 @@ private slots:
         BoardGraphRig r;
         r.window->activate();
         QCOMPARE(r.hv.calls, QStringList({"ParamAttribute(3,IMon,Unit,0)"})); // channel 0 serves all
-        QCOMPARE(r.graph().axisCaption(0), QStringLiteral("IMon"));
+        QCOMPARE(r.graph().axisCaption(0), QStringLiteral("IMon (A)"));
         QCOMPARE(r.graph().axisFormat(0), QStringLiteral(" k\"A\""));
+        QCOMPARE(r.graph().traceLabel(0), QStringLiteral("Bd 3 Ch 7 VDD IMon"));
+        QCOMPARE(r.graph().traceUnit(0), QStringLiteral("A"));
+        QCOMPARE(r.graph().contextMenuPolicy(), Qt::ActionsContextMenu); // with the two saves
+        QCOMPARE(r.graph().actions().size(), 2);
         r.window->resize(596, 333);
         r.window->tick();
         r.graph().replotNow();
@@ -97,15 +101,17 @@ private slots:
         r.hv.clear();
         r.window->tick();
         QVERIFY(r.hv.callsStartingWith(QStringLiteral("ParamValue(3,IMon,10)")).isEmpty());
-        QCOMPARE(r.graph().traceKeys(0), QVector<double>({0, 1}));
+        QCOMPARE(r.graph().traceValues(0).size(), 2);
 
-        r.click(3); // on again: every shown trace starts over; the trace comes last
-        QCOMPARE(r.graph().traceKeys(0), QVector<double>());
+        r.click(3); // on again: it starts empty and comes last; the others keep their history
+        QCOMPARE(QList<qsizetype>({r.graph().traceValues(0).size(), r.graph().traceValues(6).size()}),
+                 QList<qsizetype>({2, 0}));
         QCOMPARE(r.traceNames().last(), QStringLiteral("3"));
         r.hv.clear();
         r.window->tick();
         QCOMPARE(r.hv.calls.last(), QStringLiteral("ParamValue(3,IMon,10)"));
         QCOMPARE(r.graph().traceValues(6), QVector<double>({10 * double(1e-3f)}));
+        QCOMPARE(r.graph().traceLabel(6), QStringLiteral("Bd 3 Ch 10 VVDC IMon"));
 
         for (int i = 0; i < 7; ++i)
             r.click(i);

@@ -1,8 +1,15 @@
 #include "tracegraph.h"
 
 #include <QApplication>
+#include <QRegularExpression>
 #include <QTest>
 #include <QWheelEvent>
+
+namespace {
+// 2026-03-14 12:00:00 local time, in milliseconds since the epoch.
+const qint64 Noon = QDateTime(QDate(2026, 3, 14), QTime(12, 0)).toMSecsSinceEpoch();
+constexpr qint64 Second = 1000;
+} // namespace
 
 class TstTraceGraph : public QObject
 {
@@ -11,80 +18,167 @@ private slots:
     void historyIsBoundedAndTheViewWidens()
     {
         TraceGraph g;
+        g.setClock([] { return Noon; });
         g.addTrace(QStringLiteral("a"), 0, Qt::green);
         g.setHistoryLimit(100);
-        QCOMPARE(g.xLower(), 0.0);
-        QCOMPARE(g.xUpper(), 60.0);
+        QCOMPARE(QList<qint64>({g.viewStart(), g.viewEnd()}), QList<qint64>({Noon, Noon + 60 * Second}));
 
         for (int i = 0; i < 30; ++i)
-            g.appendPoints({double(i)});
-        QCOMPARE(g.xUpper(), 60.0); // the first minute keeps its span
+            g.appendPoints({double(i)}, Noon + i * Second);
+        QCOMPARE(g.viewEnd(), Noon + 60 * Second); // the first minute keeps its span
 
         for (int i = 30; i < 250; ++i)
-            g.appendPoints({double(i)});
-        const QVector<double> keys = g.traceKeys(0);
-        QCOMPARE(keys.size(), 100);
-        QCOMPARE(keys.first(), 150.0);
-        QCOMPARE(keys.last(), 249.0);
+            g.appendPoints({double(i)}, Noon + i * Second);
+        const QVector<qint64> times = g.traceTimes(0);
+        QCOMPARE(QList<qint64>({times.size(), times.first(), times.last()}),
+                 QList<qint64>({100, Noon + 150 * Second, Noon + 249 * Second}));
         QCOMPARE(g.traceValues(0).first(), 150.0);
-        QCOMPARE(g.xLower(), 150.0); // the whole kept history is in view
-        QCOMPARE(g.xUpper(), 249.0);
+        QCOMPARE(QList<qint64>({g.viewStart(), g.viewEnd()}),
+                 QList<qint64>({Noon + 150 * Second, Noon + 249 * Second}));
 
-        g.clearData();
-        g.appendPoints({7});
-        QCOMPARE(g.traceKeys(0), QVector<double>({0}));
+        // Autoscale fits the samples in view: the kept ones, or those of a zoomed stretch.
+        g.setAxisAutoscale(0, true);
+        QVERIFY(g.axisLower(0) > 140 && g.axisLower(0) < 150 && g.axisUpper(0) > 249 && g.axisUpper(0) < 260);
+        g.showTimeRange(Noon + 200 * Second, Noon + 210 * Second);
+        QVERIFY(g.axisLower(0) > 199 && g.axisLower(0) < 200 && g.axisUpper(0) > 210 && g.axisUpper(0) < 211);
+        g.followNewest();
+
+        // A clock that steps back does not reorder the history.
+        g.appendPoints({1}, Noon);
+        QCOMPARE(g.traceTimes(0).last(), Noon + 249 * Second + 1);
     }
 
-    void operatorZoomStopsFollowingUntilDoubleClick()
+    void zoomStopsFollowingUntilDoubleClickOrANewTrace()
     {
         TraceGraph g;
         g.resize(400, 300);
         g.show();
         g.addTrace(QStringLiteral("a"), 0, Qt::green);
         for (int i = 0; i < 100; ++i)
-            g.appendPoints({double(i)});
+            g.appendPoints({double(i)}, Noon + i * Second);
         QVERIFY(g.isFollowing());
 
         auto *plot = g.findChild<QWidget *>();
-        QVERIFY(plot);
         const QPointF at(200, 150);
-        QWheelEvent wheel(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(plot, &wheel);
+        auto zoomIn = [&] {
+            QWheelEvent wheel(at, plot->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(plot, &wheel);
+        };
+        zoomIn();
         QVERIFY(!g.isFollowing());
-        const double lower = g.xLower(), upper = g.xUpper();
-        QVERIFY(upper - lower < 99);
-        g.appendPoints({1});
-        QCOMPARE(g.xUpper(), upper); // the operator's view stays put
+        const qint64 end = g.viewEnd();
+        QVERIFY(end - g.viewStart() < 99 * Second);
+        g.appendPoints({1}, Noon + 100 * Second);
+        QCOMPARE(g.viewEnd(), end); // the operator's view stays put
 
         QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, at.toPoint());
         QVERIFY(g.isFollowing());
-        QCOMPARE(g.xUpper(), 100.0);
+        QCOMPARE(g.viewEnd(), Noon + 100 * Second);
+
+        zoomIn();
+        g.addTrace(QStringLiteral("b"), 0, Qt::red); // a new trace brings the newest samples back
+        QVERIFY(g.isFollowing());
+        QCOMPARE(QList<qint64>({g.viewStart(), g.viewEnd()}), QList<qint64>({Noon, Noon + 100 * Second}));
     }
 
-    void autoscaleAndTickLabels()
+    // Neighbouring tick labels never read the same, and carry no digit more than that takes.
+    void tickLabelsTellNeighboursApart_data()
     {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        QTest::addColumn<QString>("expected"); // when not empty: the labels, blank-separated
+
+        QTest::newRow("drift of 0.2 V at 1.5 kV") << "k\"V\"" << 1499.9 << 1500.1
+                                                  << "1.4999kV 1.49995kV 1.5kV 1.50005kV 1.5001kV";
+        QTest::newRow("0 to 3 kV") << "k\"V\"" << 0.0 << 3000.0 << "0V 500V 1kV 1.5kV 2kV 2.5kV 3kV";
+        QTest::newRow("board graph, blank") << " k\"V\"" << 1000.0 << 1000.004 << "";
+        QTest::newRow("no unit") << "k\"\"" << 99.99 << 100.01 << "";
+        QTest::newRow("pico") << "k\"A\"" << 1.2e-12 << 1.2001e-12 << "";
+        QTest::newRow("nano") << "k\"A\"" << 47e-9 << 47.0001e-9 << "";
+        QTest::newRow("micro") << "k\"A\"" << 150e-6 << 150.01e-6 << "";
+        QTest::newRow("milli") << "k\"A\"" << 1.5e-3 << 1.50002e-3 << "";
+        QTest::newRow("kilo, wide") << "k\"V\"" << -2000.0 << 8000.0 << "";
+        QTest::newRow("mega") << "k\"V\"" << 2.2e6 << 2.2001e6 << "";
+        QTest::newRow("giga") << "k\"V\"" << 1e9 << 1.00001e9 << "";
+        QTest::newRow("tera") << "k\"V\"" << 3e12 << 3.0001e12 << "";
+        QTest::newRow("across prefixes") << "k\"A\"" << -5e-4 << 5e-4 << "";
+    }
+    void tickLabelsTellNeighboursApart()
+    {
+        QFETCH(QString, format);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        QFETCH(QString, expected);
         TraceGraph g;
         g.resize(400, 300);
+        g.setAxisFormat(0, format);
+        g.setAxisAutoscale(0, true);
+        g.addTrace(QStringLiteral("a"), 0, Qt::green);
+        g.appendPoints({low}, Noon);
+        g.appendPoints({high}, Noon + Second);
+        g.replotNow();
+        const QStringList labels = g.axisTickLabels(0);
+        QVERIFY2(labels.size() >= 3, qPrintable(labels.join(' ')));
+        for (qsizetype i = 1; i < labels.size(); ++i)
+            QVERIFY2(labels[i] != labels[i - 1], qPrintable(labels.join(' ')));
+        if (!expected.isEmpty())
+            QCOMPARE(labels.join(' '), expected);
+    }
+
+    void timeLabelsAreClockTimeWithTheDateAcrossMidnight()
+    {
+        TraceGraph g;
+        g.resize(600, 300);
+        g.showTimeRange(Noon, Noon + 4 * 60 * Second);
+        g.replotNow();
+        const QStringList day = g.timeTickLabels();
+        QVERIFY2(day.contains(QStringLiteral("12:02:00")), qPrintable(day.join(' ')));
+        QVERIFY(day.filter(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"))).size() == day.size());
+
+        const qint64 midnight = QDateTime(QDate(2026, 3, 15), QTime(0, 0)).toMSecsSinceEpoch();
+        g.showTimeRange(midnight - 3 * 60 * Second, midnight + 3 * 60 * Second);
+        g.replotNow();
+        const QStringList night = g.timeTickLabels();
+        QVERIFY2(night.filter(QStringLiteral("\n2026-03-14")).size() == 1, qPrintable(night.join(' ')));
+        QVERIFY2(night.contains(QStringLiteral("00:00:00\n2026-03-15")), qPrintable(night.join(' ')));
+    }
+
+    void readoutShowsEachTraceAtTheMouseTime()
+    {
+        TraceGraph g;
+        g.resize(600, 300);
+        g.show();
         g.setAxisFormat(0, QStringLiteral("k\"V\""));
         g.addTrace(QStringLiteral("a"), 0, Qt::green);
+        g.setTraceLabel(0, QStringLiteral("Bd 1 Ch 0 VMon"), QStringLiteral("V"));
         const int amps = g.addValueAxis(QStringLiteral("k\"A\""));
+        for (int i = 0; i < 10; ++i)
+            g.appendPoints({1500 + 0.01 * i}, Noon + i * Second);
         g.addTrace(QStringLiteral("b"), amps, Qt::red);
-        g.setAxisAutoscale(0, true);
-        g.appendPoints({1000, 0.002});
-        g.appendPoints({3000, 0.004});
-        QVERIFY(g.axisLower(0) <= 1000 && g.axisUpper(0) >= 3000);
-        QCOMPARE(g.axisLower(amps), 0.0); // not autoscaled: keeps its range
-        QCOMPARE(g.axisUpper(amps), 10.0);
+        for (int i = 10; i < 20; ++i)
+            g.appendPoints({1500 + 0.01 * i, 2e-6 * i}, Noon + i * Second);
 
+        // Each trace's latest sample at or before the time; none before the trace began.
+        g.showReadout(Noon + 12 * Second + 500);
+        const QString time = QDateTime::fromMSecsSinceEpoch(Noon + 12 * Second).toString("yyyy-MM-dd hh:mm:ss");
+        QCOMPARE(g.readoutLines(), QStringList({time, "Bd 1 Ch 0 VMon  1.50012kV", "b  24uA"}));
+        g.showReadout(Noon + 3 * Second);
+        QCOMPARE(g.readoutLines().mid(1), QStringList({"Bd 1 Ch 0 VMon  1.50003kV", "b  no sample"}));
+
+        QCOMPARE(QList<double>({g.axisLower(amps), g.axisUpper(amps)}), QList<double>({0, 10})); // not autoscaled
         g.setAxisAutoscale(amps, true);
-        QVERIFY(g.axisUpper(amps) < 0.01);
+        QVERIFY(g.axisLower(amps) > 1e-5 && g.axisUpper(amps) < 4e-5);
+
+        // The mouse over the plot area shows it, leaving the plot hides it.
         g.replotNow();
-        const QStringList volts = g.axisTickLabels(0);
-        QVERIFY(!volts.isEmpty());
-        QVERIFY2(volts.contains(QStringLiteral("2kV")), qPrintable(volts.join(' ')));
-        const QStringList milliamps = g.axisTickLabels(amps);
-        QVERIFY2(milliamps.contains(QStringLiteral("3mA")), qPrintable(milliamps.join(' ')));
+        auto *plot = g.findChild<QWidget *>();
+        QTest::mouseMove(plot, QPoint(300, 150));
+        QVERIFY(g.isReadoutShown());
+        QEvent leave(QEvent::Leave);
+        QApplication::sendEvent(plot, &leave);
+        QVERIFY(!g.isReadoutShown());
     }
 };
 
