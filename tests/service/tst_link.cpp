@@ -211,6 +211,23 @@ private slots:
         neverLoggedIn.Logout(); // nothing to close: no error
     }
 
+    // Every part of an address is decimal: a zero-padded address reaches the
+    // crate it names, never the neighbour its octal reading would name.
+    void aPaddedAddressReachesTheCrateItNames()
+    {
+        FakeServer named(QHostAddress(QStringLiteral("127.0.0.12")));
+        QTcpServer octal; // "012" read as octal is 10
+        QVERIFY(octal.listen(QHostAddress(QStringLiteral("127.0.0.10")), named.port()));
+        NetClient client(named.port(), 1000, 1000);
+        client.Login(User, Password, 0, QStringLiteral("127.000.000.012"));
+        QVERIFY(client.isConnected() && named.fake.load());
+        QVERIFY(!octal.waitForNewConnection(100));
+        QCOMPARE(errorOf([&] { client.Login(User, Password, 0, QStringLiteral("127.0.0.009")); }),
+                 QStringLiteral("Cannot connect to 127.0.0.9:%1: connection refused").arg(named.port()));
+        QCOMPARE(errorOf([&] { client.Login(User, Password, 0, QStringLiteral("127.0.0.256")); }),
+                 QStringLiteral("Not a valid IP address: \"127.0.0.256\""));
+    }
+
     void aDroppedLinkFailsEveryLaterCallUntilTheNextLogin()
     {
         FakeServer server;

@@ -72,24 +72,6 @@ bool NetClient::isConnected() const
     return m_state == State::Open && m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
 }
 
-std::optional<quint32> NetClient::parseAddress(const QString &text)
-{
-    const QStringList parts = text.trimmed().split(QLatin1Char('.'));
-    if (parts.size() != 4)
-        return std::nullopt;
-    quint32 address = 0;
-    for (const QString &part : parts) {
-        if (part.isEmpty() || part.size() > 3
-            || !std::all_of(part.cbegin(), part.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
-            return std::nullopt;
-        const int value = part.toInt(nullptr, 10); // never octal, whatever the leading zeros
-        if (value > 255)
-            return std::nullopt;
-        address = (address << 8) | quint32(value);
-    }
-    return address;
-}
-
 void NetClient::Login(const QString &userName, const QString &password, qint32 /*reserved*/, const QString &address)
 {
     closeSocket();

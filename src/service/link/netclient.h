@@ -44,11 +44,8 @@ public:
     // Plans and writes sent whose answers have not been applied yet.
     int pendingCount() const { return int(m_pending.size()) + m_undelivered; }
 
-    // Parses a dotted IPv4 address of four decimal parts (leading zeros are
-    // decimal too: "192.168.001.020" is 192.168.1.20). nullopt when it is not one.
-    static std::optional<quint32> parseAddress(const QString &text);
-
-    // Address is a numeric IP address; the port is the one given at construction.
+    // Address is a numeric IPv4 address, every part decimal (Protocol::parseAddress);
+    // the port is the one given at construction.
     void Login(const QString &userName, const QString &password, qint32 reserved,
                const QString &address) override;
     // Never throws; on a link that is already gone it only forgets it.

@@ -8,6 +8,7 @@
 #include <QCborStreamWriter>
 #include <QStringList>
 #include <QtEndian>
+#include <algorithm>
 #include <limits>
 
 namespace Protocol {
@@ -421,6 +422,24 @@ QVariant decodeReply(const PlanStep &step, const QCborMap &reply)
 {
     return decodeAnswer(step, step.op == PlanStep::Op::QuerySlots ? QCborValue(reply) : reply.value(Key::Value))
         .value;
+}
+
+std::optional<quint32> parseAddress(const QString &text)
+{
+    const QStringList parts = text.trimmed().split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return std::nullopt;
+    quint32 address = 0;
+    for (const QString &part : parts) {
+        if (part.isEmpty() || part.size() > 3
+            || !std::all_of(part.cbegin(), part.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+            return std::nullopt;
+        const int value = part.toInt(nullptr, 10);
+        if (value > 255)
+            return std::nullopt;
+        address = (address << 8) | quint32(value);
+    }
+    return address;
 }
 
 QString seconds(int ms)

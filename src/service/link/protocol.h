@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 #include <QVector>
+#include <optional>
 
 struct PlanAnswer;
 struct PlanStep;
@@ -95,6 +96,11 @@ QCborValue encodeAnswer(const PlanStep &step, const PlanAnswer &answer);
 PlanAnswer decodeAnswer(const PlanStep &step, const QCborValue &answer);
 // The value of a single read's reply (the same checks as decodeAnswer).
 QVariant decodeReply(const PlanStep &step, const QCborMap &reply);
+
+// A dotted IPv4 address of four decimal parts, each 1 to 3 digits and at most
+// 255. Leading zeros are decimal too ("192.168.001.020" is 192.168.1.20, never
+// octal), so a padded address reaches the crate it names. nullopt for anything else.
+std::optional<quint32> parseAddress(const QString &text);
 
 // "3 s", "0.2 s": how time-outs are spoken of in messages.
 QString seconds(int ms);

@@ -152,9 +152,10 @@ int main(int argc, char **argv)
     const uint portNumber = parser.value(port).toUInt(&ok);
     if (!ok || portNumber > 65535)
         fail(QStringLiteral("--port wants a number up to 65535, not \"%1\"").arg(parser.value(port)));
-    const QHostAddress host(parser.value(address));
-    if (host.isNull())
-        fail(QStringLiteral("--address wants an IP address, not \"%1\"").arg(parser.value(address)));
+    const std::optional<quint32> ip = Protocol::parseAddress(parser.value(address));
+    if (!ip)
+        fail(QStringLiteral("--address wants an IPv4 address of four decimal parts, not \"%1\"").arg(parser.value(address)));
+    const QHostAddress host(*ip);
     if (!server.listen(host, quint16(portNumber)))
         fail(QStringLiteral("cannot listen on %1:%2: %3").arg(host.toString()).arg(portNumber).arg(server.errorString()));
 
