@@ -137,8 +137,9 @@ void frmLogin::cmdOKClick()
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         h.Login(txtUserName->text(), txtPassword->text(), 0, addr);
-    } catch (const HVError &) {
-        MsgBox::show(this, QStringLiteral("Connect ..."), QStringLiteral("Login failed."), QMessageBox::Warning);
+    } catch (const HVError &e) {
+        MsgBox::show(this, QStringLiteral("Connect ..."), QStringLiteral("Login failed."), QMessageBox::Warning,
+                     e.message());
         txtUserName->setFocus(Qt::OtherFocusReason);
         txtUserName->selectAll();
         return;

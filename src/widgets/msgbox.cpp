@@ -1,5 +1,9 @@
 #include "msgbox.h"
 
+#include <QGridLayout>
+#include <QSpacerItem>
+#include <algorithm>
+
 namespace MsgBox {
 
 namespace {
@@ -10,13 +14,20 @@ Interceptor &interceptor()
 }
 } // namespace
 
-void show(QWidget *parent, const QString &title, const QString &text, QMessageBox::Icon icon)
+void show(QWidget *parent, const QString &title, const QString &text, QMessageBox::Icon icon, const QString &detail)
 {
     if (interceptor()) {
-        interceptor()(title, text, icon);
+        interceptor()(title, text, icon, detail);
         return;
     }
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    box.setInformativeText(detail);
+    // QMessageBox sizes itself to its text only; a short text would cut the title
+    // bar's caption. A spacer across its grid keeps it wide enough.
+    const int wide = std::max(box.fontMetrics().horizontalAdvance(title) + 160, detail.isEmpty() ? 0 : 380);
+    if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
+        grid->addItem(new QSpacerItem(wide, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
+                      grid->columnCount());
     box.exec();
 }
 

@@ -11,11 +11,14 @@ class QWidget;
 namespace MsgBox {
 
 // Shows a modal message box with only an OK button; returns when it is closed.
+// A detail (the reason behind the text) is shown in full under the text. The
+// box is wide enough for its whole title and for a reason to read at a glance.
 void show(QWidget *parent, const QString &title, const QString &text,
-          QMessageBox::Icon icon = QMessageBox::NoIcon);
+          QMessageBox::Icon icon = QMessageBox::NoIcon, const QString &detail = QString());
 
 // While an interceptor is set, show() calls it instead of opening a box.
-using Interceptor = std::function<void(const QString &title, const QString &text, QMessageBox::Icon icon)>;
+using Interceptor = std::function<void(const QString &title, const QString &text, QMessageBox::Icon icon,
+                                       const QString &detail)>;
 void setInterceptor(Interceptor interceptor);
 
 } // namespace MsgBox

@@ -123,6 +123,7 @@ private slots:
 
         QCOMPARE(boxes.shown.size(), 1);
         QCOMPARE(boxes.shown[0].title + "|" + boxes.shown[0].text, QStringLiteral("Connect ...|Login failed."));
+        QCOMPARE(boxes.shown[0].detail, QStringLiteral("Wrong user name or password")); // the link's reason
         QCOMPARE(rig.fake->calls, QStringList{"Login(alice,s3cret,0,192.168.10.20)"});
         QVERIFY(dlg->isVisible());
         QCOMPARE(dlg->focusWidget(), box(dlg, "txtUserName"));

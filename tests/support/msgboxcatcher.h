@@ -13,12 +13,13 @@ public:
         QString title;
         QString text;
         QMessageBox::Icon icon;
+        QString detail; // the reason shown under the text
     };
 
     MsgBoxCatcher()
     {
-        MsgBox::setInterceptor([this](const QString &t, const QString &x, QMessageBox::Icon i) {
-            shown.append({t, x, i});
+        MsgBox::setInterceptor([this](const QString &t, const QString &x, QMessageBox::Icon i, const QString &d) {
+            shown.append({t, x, i, d});
         });
     }
     ~MsgBoxCatcher() { MsgBox::setInterceptor({}); }
