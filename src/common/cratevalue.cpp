@@ -1,6 +1,7 @@
 #include "cratevalue.h"
 
 #include "hverror.h"
+#include "lib.h"
 #include "readplan.h"
 
 #include <cmath>
@@ -34,6 +35,23 @@ qint16 crateInt16(const QVariant &v)
 qint32 crateInt32(const QVariant &v)
 {
     return crateInteger<qint32>(v);
+}
+
+bool exponentHasPrefix(int exp)
+{
+    return exp == 0 || !Lib::ExpPrefix(static_cast<qint16>(exp)).isEmpty();
+}
+
+double toRealUnits(double boardValue, int exp)
+{
+    const double power = std::pow(10.0, std::abs(exp)); // exact for the exponents boards use
+    return exp >= 0 ? boardValue * power : boardValue / power;
+}
+
+double toBoardScale(double realValue, int exp)
+{
+    const double power = std::pow(10.0, std::abs(exp));
+    return exp >= 0 ? realValue / power : realValue * power;
 }
 
 void planScaled(ReadPlan &plan, qint16 slot, const QString &par, qint16 ch, std::function<void(double)> apply)

@@ -13,6 +13,14 @@ double crateNumber(const QVariant &v);
 qint16 crateInt16(const QVariant &v);
 qint32 crateInt32(const QVariant &v);
 
+// A setpoint whose exponent has no SI prefix of its own (2, -1, 4, ...) is
+// shown in real units: the board's value times ten to the exponent. These
+// convert between the two with exact powers of ten, so that a value typed
+// in real units reaches the board's own scale without a rounding error.
+bool exponentHasPrefix(int exp);
+double toRealUnits(double boardValue, int exp);
+double toBoardScale(double realValue, int exp);
+
 // A parameter of one channel in its base unit: the value the board gives times
 // ten to the parameter's "Exp" attribute. Adds both reads to the plan, the
 // exponent first; `apply` gets the product. The factor is single precision so

@@ -153,9 +153,17 @@ void BoardPanel::planSetpoint(ReadPlan &plan, NumField *field, const QString &pa
         const double value = crateNumber(v);
         if (!mayRefresh(field))
             return;
-        // The board's own scale: the prefix of its exponent goes into the unit text.
-        field->setFormat(QStringLiteral(" \"") + Lib::ExpPrefix(*e) + unit + QLatin1Char('"'));
-        field->setValue(value);
+        if (exponentHasPrefix(*e)) {
+            // The board's own scale: the prefix of its exponent goes into the unit text.
+            field->setFormat(QStringLiteral(" \"") + Lib::ExpPrefix(*e) + unit + QLatin1Char('"'));
+            field->setValue(value);
+            m_realExp.remove(field);
+        } else {
+            // No prefix says what the board's scale is: show real units, and take them back.
+            field->setFormat(QStringLiteral(" k\"") + unit + QLatin1Char('"'));
+            field->setValue(toRealUnits(value, *e));
+            m_realExp.insert(field, *e);
+        }
         markFresh(field);
     });
 }
@@ -202,7 +210,9 @@ void BoardPanel::planTemp(ReadPlan &plan)
 void BoardPanel::bindNumber(NumField *field, const QString &par, qint16 ch)
 {
     connect(field, &NumField::committed, this, [this, field, par, ch](double v) {
-        writeParam(field, par, ch, QVariant(v), {});
+        // A field shown in real units writes in the board's own scale.
+        const auto real = m_realExp.constFind(field);
+        writeParam(field, par, ch, QVariant(real == m_realExp.constEnd() ? v : toBoardScale(v, *real)), {});
     });
 }
 

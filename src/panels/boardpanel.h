@@ -122,5 +122,6 @@ private:
     QSet<const QWidget *> m_stale;           // a write failed: refresh at the next tick despite the focus
     QHash<const QObject *, qint16> m_nameChannel;          // name field -> its channel
     QHash<const QLineEdit *, QString> m_nameShown;         // name field -> the name the board last gave
+    QHash<const NumField *, qint16> m_realExp;             // setpoint shown in real units -> the board's exponent
     QList<QPair<QWidget *, QWidget *>> m_pages;            // (page 1, page 2) frames
 };

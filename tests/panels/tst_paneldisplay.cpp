@@ -50,10 +50,11 @@ private slots:
     {
         struct Case { const char *model, *field; double raw; int exp; const char *shown; };
         const Case cases[] = {
-            // Setpoints in the board's own scale, the prefix of "Exp" in the unit.
+            // Setpoints in the board's own scale, the prefix of "Exp" in the unit; in real
+            // units where the exponent has no prefix.
             {"Q310", "V0Set", 1.5, 3, "1.5 kV"}, {"Q420", "I0Set", 50, -6, "50 uA"},
-            {"Q510", "V1Set", 800, 0, "800 V"}, {"Q510E", "SVMax", 12.5, 2, "12.5 V"},
-            {"Q310", "I1Set", 3, 12, "3 A"}, {"Q205", "I0Set", 2, -3, "2 mA"},
+            {"Q510", "V1Set", 800, 0, "800 V"}, {"Q510E", "SVMax", 12.5, 2, "1.25 kV"},
+            {"Q310", "I1Set", 3, 12, "3 TA"}, {"Q205", "I0Set", 2, -3, "2 mA"},
             // Monitors in the base unit, the prefix chosen from the value.
             {"Q310", "VMon", 1.5, 3, "1.5 kV"}, {"Q310", "IMon", 150, -9, "150 nA"},
             {"Q310", "HVMax", 3500, 0, "3.5 kV"}, {"Q510E", "VMon", 250000, -2, "2.5 kV"},

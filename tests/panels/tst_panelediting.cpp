@@ -44,6 +44,44 @@ private slots:
         QCOMPARE(r.hv.calls, QStringList{written});
     }
 
+    // An exponent without an SI prefix shows the setpoint in real units and takes
+    // typing back to the board's own scale; 0 and 3 keep the board's scale.
+    void setpointScaleFollowsItsExponent_data()
+    {
+        QTest::addColumn<int>("exp");
+        QTest::addColumn<double>("board");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("-2") << -2 << 25000.0 << "250 V" << "300" << "30000:double";
+        QTest::newRow("-1") << -1 << 2500.0 << "250 V" << "1.5k" << "15000:double";
+        QTest::newRow("1") << 1 << 25.0 << "250 V" << "300" << "30:double";
+        QTest::newRow("2") << 2 << 2.5 << "250 V" << "310" << "3.1:double";
+        QTest::newRow("4") << 4 << 0.15 << "1.5 kV" << "2000" << "0.2:double";
+        QTest::newRow("0 unchanged") << 0 << 250.0 << "250 V" << "300" << "300:double";
+        QTest::newRow("3 unchanged") << 3 << 1.5 << "1.5 kV" << "2" << "2:double";
+    }
+    void setpointScaleFollowsItsExponent()
+    {
+        QFETCH(int, exp);
+        QFETCH(double, board);
+        QFETCH(QString, shown);
+        QFETCH(QString, typed);
+        QFETCH(QString, written);
+        PanelRig r(QStringLiteral("Q510E"), 9);
+        r.hv.paramValue = [board](auto, const QString &par, auto) { return QVariant(par == "V0Set" ? board : 0.0); };
+        r.hv.paramAttribute = [exp](auto, const QString &par, const QString &prop, auto) {
+            return QVariant(par == "V0Set" && prop == "Exp" ? exp : 0);
+        };
+        r.p->ChMonTick();
+        auto *field = r.get<NumField>(QStringLiteral("V0Set_4"));
+        QCOMPARE(field->text(), shown);
+        QVERIFY(activatePanel(r.p.get()));
+        r.hv.clear();
+        typeAndCommit(r.p.get(), field, typed);
+        QCOMPARE(r.hv.calls, QStringList{"SetParamValue(3,V0Set,4," + written + ")"});
+    }
+
     void switchWritesOneThenZero_data()
     {
         QTest::addColumn<QString>("model");
