@@ -61,6 +61,9 @@ BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
     ChMon->setInterval(1000);
     connect(ChMon, &QTimer::timeout, this, &BoardPanel::ChMonTick);
     startSpread(ChMon, 1000);
+    // The panel itself holds the focus until the operator moves into a field, so that
+    // no field is spared by the tick for having been focused by the window alone.
+    setFocusPolicy(Qt::ClickFocus);
 }
 
 BoardPanel::~BoardPanel()
@@ -281,8 +284,10 @@ void BoardPanel::showEvent(QShowEvent *e)
 {
     QWidget::showEvent(e);
     // Offscreen and on some desktops a shown window is never activated: the first show counts.
-    if (!m_activatedOnce)
+    if (!m_activatedOnce) {
+        setFocus(Qt::OtherFocusReason);
         activate();
+    }
 }
 
 void BoardPanel::closeEvent(QCloseEvent *e)
@@ -362,6 +367,9 @@ void BoardPanel::tabClicked(int index)
     const auto p = static_cast<qint16>(index + 1);
     if (p == CurrentPage)
         return;
+    // Leaving the page is leaving its field: what is being typed is committed as
+    // on any other move, and the focus rests on no field of either page.
+    setFocus(Qt::OtherFocusReason);
     CurrentPage = p;
     for (const auto &[pageOne, pageTwo] : std::as_const(m_pages)) {
         if (p == 2) {
