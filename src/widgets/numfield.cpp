@@ -5,6 +5,7 @@
 
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <algorithm>
@@ -20,6 +21,14 @@ NumField::NumField(QWidget *parent) : QLineEdit(parent), m_fullFont(font())
     setFocusPolicy(Qt::StrongFocus);
     applyRoleColours();
     showValue();
+    // The sign of a refused text goes at the operator's next edit.
+    connect(this, &QLineEdit::textEdited, this, [this] {
+        if (m_refusedText.isEmpty())
+            return;
+        m_refusedText.clear();
+        setToolTip(m_plainToolTip);
+        update();
+    });
 }
 
 void NumField::setFormat(const QString &format)
@@ -126,12 +135,33 @@ void NumField::commitTyping()
         showValue();
         if (hasFocus())
             selectAll(); // ready for the operator's next try
+        showRefusal(typed);
         emit refused(typed);
         return;
     }
     // The typed text stays shown until the field is left.
     m_value = *number;
     emit committed(*number);
+}
+
+void NumField::showRefusal(const QString &typed)
+{
+    // Said on the field itself, without a box: the operator is typing here.
+    if (m_refusedText.isEmpty())
+        m_plainToolTip = toolTip();
+    m_refusedText = typed;
+    setToolTip(tr("\"%1\" is not a number: nothing was written.").arg(typed));
+    update();
+}
+
+void NumField::paintEvent(QPaintEvent *event)
+{
+    QLineEdit::paintEvent(event);
+    if (m_refusedText.isEmpty())
+        return;
+    QPainter p(this);
+    p.setPen(QPen(QColor(220, 0, 0), 2));
+    p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
 }
 
 void NumField::showValue()

@@ -8,7 +8,8 @@
 // moving the focus to another control; only then is `committed` emitted, once,
 // with the number in the field's own scale (the literal unit is ignored, see
 // NumberFormat::parse). Text that is not a number is refused: the field shows
-// its last value again and nothing is emitted. Escape drops the typing.
+// its last value again, nothing is emitted, and until the next edit a red frame
+// and the tooltip say what was refused. Escape drops the typing.
 // Entering and leaving the field without typing commits nothing, so a rounded
 // display ("1.235 kV") is never sent back. Switching to another window or
 // opening the context menu is not leaving the field: the typing stays.
@@ -34,6 +35,8 @@ public:
 
     void setIndicator(bool on);             // read-only indicator role (no input, button-face colour)
     bool isIndicator() const;
+    // The text refused last, while its sign is shown; empty once the operator edits again.
+    QString refusedText() const { return m_refusedText; }
 
 signals:
     void committed(double v);               // operator typed a number and pressed Enter or left the field
@@ -44,8 +47,10 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
 
 private:
+    void showRefusal(const QString &typed);
     void commitTyping();
     void showValue();
     void applyRoleColours();
@@ -56,4 +61,6 @@ private:
     bool m_indicator = false;  // read-only indicator role
     QFont m_fullFont;          // font the field was given; fitFont() may draw smaller
     bool m_fitting = false;    // fitFont() is changing the font itself
+    QString m_refusedText;     // operator's text refused last; its sign shows until the next edit
+    QString m_plainToolTip;    // the tooltip to give back when the sign clears
 };

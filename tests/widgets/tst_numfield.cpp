@@ -101,9 +101,13 @@ private slots:
         QCOMPARE(row.first->text(), QStringLiteral("100 V"));
         QCOMPARE(refused.count(), 1);
         QCOMPARE(refused.at(0).at(0).toString(), QStringLiteral("abc"));
+        // The field says so itself until the next edit: a red frame and the tooltip.
+        QCOMPARE(row.first->toolTip(), QStringLiteral("\"abc\" is not a number: nothing was written."));
+        QCOMPARE(row.first->grab().toImage().pixelColor(1, row.first->height() / 2), QColor(220, 0, 0));
 
         // The board's value arrives while the operator types; a refusal shows it.
         Row::type(row.first, QStringLiteral("12x"));
+        QVERIFY(row.first->refusedText().isEmpty() && row.first->toolTip().isEmpty());
         row.first->setValue(120);
         QCOMPARE(row.first->text(), QStringLiteral("12x"));
         row.second->setFocus(Qt::TabFocusReason);
