@@ -4,6 +4,7 @@
 #include "hvpowersupply.h"
 #include "lamp.h"
 #include "lib.h"
+#include "linkfailure.h"
 #include "msgbox.h"
 #include "numfield.h"
 #include "cratevalue.h"
@@ -25,6 +26,8 @@
 #include <limits>
 
 namespace {
+
+const QString LinkFailureConsequence = QStringLiteral("The windows reading from it are closed.");
 
 // The number at the start of the tag's text from its fourth character on, rounded: Mon12 -> 12.
 qint16 slotFromTag(const QString &tag)
@@ -323,21 +326,31 @@ void BoardPanel::activate()
                          [lo](const QVariant &v) { *lo = crateNumber(v); });
     plan->paramAttribute(Slot, temp, QStringLiteral("Maxval"), std::nullopt,
                          [this, lo](const QVariant &v) { Temp->setRange(*lo, crateNumber(v)); });
-    plan->onFailed([this](const HVError &) {
+    plan->onFailed([this](const HVError &e) {
         // A board that cannot tell its temperature range is as gone as one the tick cannot read.
         // Activation runs inside show and focus handling, so the box comes after them.
         if (m_removed || m_closing)
             return;
-        stopForRemoval();
-        QMetaObject::invokeMethod(this, &BoardPanel::announceRemoval, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, e] { tickFailed(e); }, Qt::QueuedConnection);
     });
     h.runPlan(plan);
 }
 
-void BoardPanel::tickFailed(const HVError &)
+void BoardPanel::tickFailed(const HVError &error)
 {
-    if (!m_closing)
+    if (m_closing || m_removed)
+        return;
+    if (!error.isLinkFailure()) {
         boardRemoved();
+        return;
+    }
+    // The board is likely still there; the link to it is not. The operator hears
+    // of the link once, whichever window notices first, and the panel closes.
+    stopForRemoval();
+    QPointer<BoardPanel> self(this);
+    tellLinkFailure(this, h, error, LinkFailureConsequence);
+    if (self)
+        close();
 }
 
 void BoardPanel::boardRemoved()

@@ -131,7 +131,7 @@ void frmQ310Graph::activate()
         for (int k = 0; k < m_graph->traceCount(); ++k)
             labelTrace(k); // now with the unit
     });
-    plan->onFailed([this](const HVError &) { m_sampler.fail(); });
+    plan->onFailed([this](const HVError &e) { m_sampler.fail(e); });
     m_h.runPlan(plan);
 }
 

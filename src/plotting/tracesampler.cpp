@@ -2,11 +2,13 @@
 
 #include "hverror.h"
 #include "hvpowersupply.h"
+#include "linkfailure.h"
 #include "msgbox.h"
 #include "cratevalue.h"
 #include "readplan.h"
 #include "tickphase.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
@@ -35,20 +37,25 @@ void TraceSampler::sample(const QVector<TraceSource> &sources, std::function<voi
         m_inFlight = false;
         take(*values);
     });
-    plan->onFailed([this](const HVError &) {
+    plan->onFailed([this](const HVError &e) {
         m_inFlight = false;
-        fail();
+        fail(e);
     });
     m_inFlight = true;
     m_h.runPlan(plan);
 }
 
-void TraceSampler::fail()
+void TraceSampler::fail(const HVError &error)
 {
     if (m_failed)
         return;
     m_failed = true;
     m_timer->stop();
-    MsgBox::show(m_window, QStringLiteral("Attention"), QStringLiteral("Board removed"), QMessageBox::Critical);
-    m_window->close();
+    const QPointer<QWidget> window(m_window);
+    if (error.isLinkFailure())
+        tellLinkFailure(m_window, m_h, error, QStringLiteral("The windows reading from it are closed."));
+    else
+        MsgBox::show(m_window, QStringLiteral("Attention"), QStringLiteral("Board removed"), QMessageBox::Critical);
+    if (window)
+        window->close();
 }

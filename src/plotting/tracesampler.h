@@ -6,6 +6,7 @@
 #include <QVector>
 #include <functional>
 
+class HVError;
 class HVPowerSupply;
 class QTimer;
 class QWidget;
@@ -43,8 +44,10 @@ public:
     // Nothing, not even part of them, when a read fails (the failure path is
     // then taken), failed before, or a sample is still on its way.
     void sample(const QVector<TraceSource> &sources, std::function<void(const QVector<double> &)> take);
-    // The failure path; only the first call does anything.
-    void fail();
+    // The failure path; only the first call does anything. A failed link is
+    // told of once for all windows (the window still closes); anything else
+    // says "Board removed".
+    void fail(const HVError &error);
 
 private:
     HVPowerSupply &m_h;     // the crate, Main's one instance

@@ -14,16 +14,19 @@ class HVError : public std::runtime_error
 public:
     enum class Kind { Crate, Link };
 
-    explicit HVError(const QString &message, Kind kind = Kind::Crate)
-        : std::runtime_error(message.toStdString()), m_message(message), m_kind(kind) {}
+    explicit HVError(const QString &message, Kind kind = Kind::Crate, int outage = 0)
+        : std::runtime_error(message.toStdString()), m_message(message), m_kind(kind), m_outage(outage) {}
 
-    static HVError link(const QString &message) { return HVError(message, Kind::Link); }
+    // A failure of the link; every failure of one loss of it carries the same outage number.
+    static HVError link(const QString &message, int outage = 0) { return HVError(message, Kind::Link, outage); }
 
     QString message() const { return m_message; }
     Kind kind() const { return m_kind; }
     bool isLinkFailure() const { return m_kind == Kind::Link; }
+    int outage() const { return m_outage; }
 
 private:
     QString m_message; // readable text, kept as QString to avoid a round trip through UTF-8
     Kind m_kind;       // who failed: the link or the crate
+    int m_outage;      // which loss of the link, for link failures
 };

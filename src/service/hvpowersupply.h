@@ -66,4 +66,9 @@ public:
     virtual void postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value,
                                 QObject *context, WriteDone done);
     virtual void postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done);
+
+    // Whether the operator is yet to be told of this failure. Every window whose
+    // tick fails on one dead link asks; only the first is told yes, so the
+    // operator hears of the loss once. A crate's own refusal is always told.
+    virtual bool claimLinkReport(const HVError &error);
 };

@@ -300,6 +300,11 @@ void HVPowerSupply::postParamValue(qint16 slot, const QString &parName, qint16 c
     writeNow([&] { SetParamValue(slot, parName, ch, value); }, context, done);
 }
 
+bool HVPowerSupply::claimLinkReport(const HVError &)
+{
+    return true;
+}
+
 void HVPowerSupply::postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done)
 {
     writeNow([&] { SetChannelName(slot, ch, name); }, context, done);

@@ -8,6 +8,7 @@
 #include "hvpowersupply.h"
 #include "lamp.h"
 #include "lib.h"
+#include "linkfailure.h"
 #include "msgbox.h"
 #include "readplan.h"
 #include "tickphase.h"
@@ -159,13 +160,7 @@ protected:
     }
 };
 
-QString lostText(const QString &detail)
-{
-    QString d = detail.trimmed();
-    while (d.endsWith(QLatin1Char('.')))
-        d.chop(1);
-    return QStringLiteral("The connection to the crate failed: %1. Pylonet is now disconnected.").arg(d);
-}
+const QString Disconnected = QStringLiteral("Pylonet is now disconnected.");
 } // namespace
 
 Main::Main(std::unique_ptr<HVPowerSupply> hv, QWidget *parent)
@@ -481,14 +476,15 @@ void Main::mDisconnectClick()
 {
     QString failure;
     if (!disconnectSteps(&failure))
-        MsgBox::show(this, QStringLiteral("Connection lost"), lostText(failure), QMessageBox::Critical);
+        MsgBox::show(this, QStringLiteral("Connection lost"), linkFailureText(failure, Disconnected),
+                     QMessageBox::Critical);
 }
 
 void Main::connectionLost(const HVError &error)
 {
     QString ignored; // the link is already known to be broken
     disconnectSteps(&ignored);
-    MsgBox::show(this, QStringLiteral("Connection lost"), lostText(error.message()), QMessageBox::Critical);
+    tellLinkFailure(this, *h, error, Disconnected); // unless a window has told of this loss already
 }
 
 void Main::mConnectClick()

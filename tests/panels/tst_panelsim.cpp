@@ -115,7 +115,11 @@ void TestPanelSim::boardOrLinkGoneClosesPanelOnce()
     QVERIFY(tickNow(p.get()));
     QVERIFY(tickNow(p.get()));
     QCOMPARE(boxes.shown.size(), 1);
-    QCOMPARE(boxes.shown[0].title + "|" + boxes.shown[0].text, QStringLiteral("Attention|Board removed."));
+    // A board that left its slot is removed; a dead link is the link's, said as such.
+    QCOMPARE(boxes.shown[0].title + "|" + boxes.shown[0].text,
+             dropLink ? QStringLiteral("Connection lost|The connection to the crate failed: Connection to the crate "
+                                       "lost. The windows reading from it are closed.")
+                      : QStringLiteral("Attention|Board removed."));
     QVERIFY(!p->isVisible());
 }
 

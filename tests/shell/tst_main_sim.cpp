@@ -2,14 +2,19 @@
 // network client and a server on its own thread.
 #include "shelltest.h"
 
+#include "boardpanel.h"
+#include "frmgraph.h"
 #include "lamp.h"
+#include "plotdrag.h"
 #include "msgboxcatcher.h"
 #include "netclient.h"
 #include "simcrate.h"
 #include "simserver.h"
 #include "windowtag.h"
 
+#include <QMimeData>
 #include <QStandardPaths>
+#include <QTreeWidget>
 
 namespace {
 struct SimRig : ShellRig
@@ -74,6 +79,56 @@ private slots:
         rig.action("mDisconnect")->trigger();
         QCOMPARE(boxes.shown.size(), 1);
         QTRY_COMPARE(rig.server.connectionCount(), 0); // Logout closed the session
+    }
+
+    // A dead link under the main window, two panels and a graph window: every
+    // window closes, and the operator hears of it once. A deliberate disconnect
+    // with a panel left open: the same, once.
+    void aDeadLinkIsToldOnce()
+    {
+        SimRig rig;
+        MsgBoxCatcher boxes;
+        rig.connect();
+        QList<QPointer<QWidget>> windows;
+        for (int slot : {0, 1}) {
+            rig.main->bSlotClick(slot);
+            QTRY_VERIFY(findWindowByTag(QStringLiteral("Mon%1").arg(slot)));
+            windows << findWindowByTag(QStringLiteral("Mon%1").arg(slot));
+        }
+        rig.main->openGraphWindow();
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (qobject_cast<frmGraph *>(w))
+                windows << w;
+        QTreeWidget picker;
+        picker.setObjectName(QStringLiteral("tvSysTree"));
+        std::unique_ptr<QMimeData> drag(PlotDrag::encode({0, 2, QStringLiteral("VMon"), picker.objectName()}));
+        QVERIFY(qobject_cast<frmGraph *>(windows.last())->acceptDrop(&picker, drag.get()));
+
+        rig.server.dropAllConnections();
+        for (int round = 0; round < 2; ++round) {
+            for (const QPointer<QWidget> &w : windows) {
+                if (auto *panel = qobject_cast<BoardPanel *>(w.data()))
+                    panel->ChMonTick();
+                else if (auto *graph = qobject_cast<frmGraph *>(w.data()))
+                    graph->tick();
+            }
+            rig.main->Timer1Tick();
+        }
+        QTRY_VERIFY(std::none_of(windows.begin(), windows.end(), [](const QPointer<QWidget> &w) { return w && w->isVisible(); }));
+        QCOMPARE(rig.disconnectedFaults(), QString());
+        QCOMPARE(boxes.shown.size(), 1);
+        QCOMPARE(boxes.shown[0].title, QStringLiteral("Connection lost"));
+
+        rig.connect();
+        rig.main->bSlotClick(1);
+        QTRY_VERIFY(findWindowByTag(QStringLiteral("Mon1")));
+        auto *left = qobject_cast<BoardPanel *>(findWindowByTag(QStringLiteral("Mon1")));
+        rig.action("mDisconnect")->trigger();
+        left->ChMonTick();
+        QTRY_VERIFY(!left->isVisible());
+        QCOMPARE(boxes.shown.size(), 2);
+        QCOMPARE(boxes.shown[1].text, QStringLiteral("The connection to the crate failed: Not connected. The windows "
+                                                     "reading from it are closed."));
     }
 };
 

@@ -107,6 +107,7 @@ void NetClient::Login(const QString &userName, const QString &password, qint32 /
 
     m_state = State::Open;
     m_lostReason.clear();
+    ++m_outage; // a new link: its failures are news
     QCborMap request;
     request.insert(Key::Op, Op::Login);
     request.insert(Key::Version, Version);
@@ -250,8 +251,19 @@ void NetClient::postChannelName(qint16 slot, qint16 ch, const QString &name, QOb
 HVError NetClient::notOpenError() const
 {
     if (m_state == State::Lost)
-        return HVError::link(m_lostReason.isEmpty() ? QStringLiteral("Connection to the crate lost") : m_lostReason);
-    return HVError::link(QStringLiteral("Not connected"));
+        return HVError::link(m_lostReason.isEmpty() ? QStringLiteral("Connection to the crate lost") : m_lostReason,
+                             m_outage);
+    return HVError::link(QStringLiteral("Not connected"), m_outage);
+}
+
+bool NetClient::claimLinkReport(const HVError &error)
+{
+    if (!error.isLinkFailure())
+        return true;
+    if (error.outage() == m_reportedOutage)
+        return false;
+    m_reportedOutage = error.outage();
+    return true;
 }
 
 qint64 NetClient::send(QCborMap request)
@@ -305,7 +317,8 @@ QCborMap NetClient::call(QCborMap request)
         if (m_state != State::Open)
             throw notOpenError();
         if (deadline.hasExpired())
-            throw HVError::link(QStringLiteral("No answer from the crate within %1").arg(seconds(m_replyTimeoutMs)));
+            throw HVError::link(QStringLiteral("No answer from the crate within %1").arg(seconds(m_replyTimeoutMs)),
+                                m_outage);
         QTcpSocket *socket = m_socket;
         ++m_socketWaits;
         const bool more = socket->waitForReadyRead(int(std::max<qint64>(0, deadline.remainingTime())));
@@ -472,7 +485,7 @@ void NetClient::armTimeout()
 void NetClient::onTimeout()
 {
     const HVError overdue =
-        HVError::link(QStringLiteral("No answer from the crate within %1").arg(seconds(m_replyTimeoutMs)));
+        HVError::link(QStringLiteral("No answer from the crate within %1").arg(seconds(m_replyTimeoutMs)), m_outage);
     // The link stays open: a late answer is recognised by its id and dropped.
     for (auto it = m_pending.begin(); it != m_pending.end();) {
         if (it->deadline.hasExpired()) {
@@ -490,6 +503,7 @@ void NetClient::dropLink(const QString &reason)
     if (m_state == State::Open) {
         m_state = State::Lost;
         m_lostReason = reason;
+        ++m_outage;
     }
     closeSocket();
     failAllPending(notOpenError());

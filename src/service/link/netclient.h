@@ -64,6 +64,7 @@ public:
     void postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value, QObject *context,
                         WriteDone done) override;
     void postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done) override;
+    bool claimLinkReport(const HVError &error) override;
 
 private:
     enum class State { Closed, Open, Lost };
@@ -109,6 +110,8 @@ private:
     State m_state = State::Closed;     // what the next call will find
     QString m_lostReason;              // why the link was lost, for later calls
     qint64 m_lastId = 0;               // id of the last request sent; older replies are stale
+    int m_outage = 0;                  // counts logins and losses: the link failures of one share it
+    int m_reportedOutage = -1;         // the outage the operator has been told of
     std::deque<Pending> m_pending;     // requests sent without waiting, in the order sent
     int m_undelivered = 0;             // answers taken in but not yet handed to their windows
     qint64 m_waitingFor = 0;           // id of the single call waiting, 0 when none
