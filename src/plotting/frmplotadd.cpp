@@ -47,22 +47,27 @@ frmPlotAdd *frmPlotAdd::showFor(HVPowerSupply &h)
         picker->activateWindow();
     };
     frmPlotAdd *picker = current().data();
-    if (picker) {
-        if (!picker->isBuilding()) // one being built shows itself when it stands
-            bringForward(picker);
-        return picker;
+    const bool open = picker != nullptr;
+    if (open && picker->isBuilding())
+        return picker; // it shows itself when its tree stands
+    if (!open) {
+        picker = new frmPlotAdd(h);
+        picker->setAttribute(Qt::WA_DeleteOnClose);
+        current() = picker;
     }
-    picker = new frmPlotAdd(h);
-    picker->setAttribute(Qt::WA_DeleteOnClose);
-    current() = picker;
-    picker->buildTree([picker, bringForward](bool built) {
-        if (built) {
+    const auto built = [picker, bringForward](bool ok) {
+        if (ok) {
             bringForward(picker);
             return;
         }
         current() = nullptr;
         picker->deleteLater();
-    });
+    };
+    // An open picker is built again when the crate map has changed since it was built.
+    if (open)
+        picker->refreshTree(built);
+    else
+        picker->buildTree(built);
     return current().data();
 }
 
@@ -90,32 +95,51 @@ frmPlotAdd::frmPlotAdd(HVPowerSupply &h, QWidget *parent)
 
 bool frmPlotAdd::buildTree(std::function<void(bool)> built)
 {
-    m_tree->clear();
-    m_pressed = m_highlight = nullptr;
-    const int build = ++m_build;
-    m_building = true;
-    m_buildFailed = false;
-    auto map = std::make_shared<ReadPlan>(this);
-    auto answers = std::make_shared<QVariantList>();
-    map->querySlots(PlanStep::SlotCount | PlanStep::ChannelCounts | PlanStep::SlotModels,
-                    [answers](const QVariant &count, const QVariant &channels, const QVariant &models) {
-                        *answers = {count, channels, models};
-                    });
-    map->onDone([this, build, answers, built] {
-        if (build == m_build)
-            buildBoards(answers->value(0), answers->value(1), answers->value(2), built);
-    });
-    map->onFailed([this, build, built](const HVError &e) {
-        if (build == m_build)
-            buildFailed(e, built);
-    });
-    m_h.runPlan(map);
+    readMap([](const QVariantList &) { return true; }, std::move(built));
     return !m_buildFailed;
 }
 
-void frmPlotAdd::buildBoards(const QVariant &count, const QVariant &channels, const QVariant &models,
-                             const std::function<void(bool)> &built)
+void frmPlotAdd::refreshTree(std::function<void(bool)> built)
 {
+    readMap([this](const QVariantList &map) { return map != m_builtFrom; }, std::move(built));
+}
+
+void frmPlotAdd::readMap(const std::function<bool(const QVariantList &)> &rebuild, std::function<void(bool)> built)
+{
+    const int build = ++m_build;
+    m_building = true;
+    m_buildFailed = false;
+    auto plan = std::make_shared<ReadPlan>(this);
+    auto map = std::make_shared<QVariantList>();
+    plan->querySlots(PlanStep::SlotCount | PlanStep::ChannelCounts | PlanStep::SlotModels,
+                     [map](const QVariant &count, const QVariant &channels, const QVariant &models) {
+                         *map = {count, channels, models};
+                     });
+    plan->onDone([this, build, map, rebuild, built] {
+        if (build != m_build)
+            return;
+        if (rebuild(*map)) {
+            buildBoards(*map, built);
+        } else {
+            m_building = false;
+            if (built)
+                built(true);
+        }
+    });
+    plan->onFailed([this, build, built](const HVError &e) {
+        if (build == m_build)
+            buildFailed(e, built);
+    });
+    m_h.runPlan(plan);
+}
+
+void frmPlotAdd::buildBoards(const QVariantList &map, const std::function<void(bool)> &built)
+{
+    m_tree->clear();
+    m_pressed = m_highlight = nullptr;
+    const QVariant count = map.value(0);
+    const QVariant channels = map.value(1);
+    const QVariant models = map.value(2);
     const QIcon boardIcon(PlotImages::image(PlotImages::Board));
     const QIcon channelIcon(PlotImages::image(PlotImages::Channel));
     const QIcon parameterIcon(PlotImages::image(PlotImages::Parameter));
@@ -134,7 +158,8 @@ void frmPlotAdd::buildBoards(const QVariant &count, const QVariant &channels, co
         const QString model = slotModels.value(slot).toString();
         if (model.isEmpty())
             continue;
-        auto *board = new QTreeWidgetItem(m_tree, {model});
+        // Two boards of one model must not look alike: the slot goes with the model.
+        auto *board = new QTreeWidgetItem(m_tree, {QStringLiteral("%1 - Slot %2").arg(model).arg(slot)});
         board->setData(0, Qt::UserRole, slot);
         board->setIcon(0, boardIcon);
         QFont bold = board->font(0);
@@ -171,10 +196,11 @@ void frmPlotAdd::buildBoards(const QVariant &count, const QVariant &channels, co
                                        });
         }
     }
-    plan->onDone([this, build, built] {
+    plan->onDone([this, build, built, map] {
         if (build != m_build)
             return;
         m_building = false;
+        m_builtFrom = map;
         if (built)
             built(true);
     });
@@ -192,6 +218,7 @@ void frmPlotAdd::buildFailed(const HVError &error, const std::function<void(bool
     m_buildFailed = true;
     ++m_build;
     m_tree->clear();
+    m_builtFrom.clear();
     MsgBox::show(this, Title,
                  QStringLiteral("The crate could not be read, so there is nothing to pick.\n%1").arg(error.message()),
                  QMessageBox::Warning);

@@ -16,7 +16,7 @@ class QTreeWidgetItem;
 // There is one picker for the whole application (showFor).
 //
 // Node tags (Qt::UserRole): a board node holds its slot, a channel node its
-// channel, a parameter node the text "Par".
+// channel, a parameter node the text "Par". A board node reads "<model> - Slot <n>".
 class frmPlotAdd : public QWidget
 {
     Q_OBJECT
@@ -38,6 +38,9 @@ public:
     // Returns false when it has failed by the time it returns (in process it
     // is always over by then).
     bool buildTree(std::function<void(bool built)> built = {});
+    // Reads the crate map and builds the tree again when it differs from the
+    // one the tree was built from; `built` as for buildTree.
+    void refreshTree(std::function<void(bool built)> built = {});
     bool isBuilding() const { return m_building; }
 
     QTreeWidget *tree() const { return m_tree; }
@@ -51,8 +54,8 @@ protected:
 
 private:
     static QPointer<frmPlotAdd> &current();
-    void buildBoards(const QVariant &count, const QVariant &channels, const QVariant &models,
-                     const std::function<void(bool)> &built);
+    void readMap(const std::function<bool(const QVariantList &map)> &rebuild, std::function<void(bool)> built);
+    void buildBoards(const QVariantList &map, const std::function<void(bool)> &built);
     void buildFailed(const HVError &error, const std::function<void(bool)> &built);
     void startDrag(QTreeWidgetItem *item);
     void setDropHighlight(QTreeWidgetItem *item);
@@ -66,4 +69,5 @@ private:
     bool m_building = false;                    // the tree's reads are on their way
     bool m_buildFailed = false;                 // the last build failed
     int m_build = 0;                            // counts builds: answers of an older one are dropped
+    QVariantList m_builtFrom;                   // the crate map the tree stands for
 };

@@ -35,9 +35,11 @@ private slots:
         const QTreeWidgetItem *q310 = tree->topLevelItem(0);
         const QTreeWidgetItem *q420 = tree->topLevelItem(1);
         const QTreeWidgetItem *q510 = tree->topLevelItem(2);
-        QCOMPARE(q310->text(0), QStringLiteral("Q310"));
+        // Each board with its slot, so two of one model differ; tagged with the true slot number.
+        QCOMPARE(collect(3, [tree](int i) { return tree->topLevelItem(i)->text(0); }),
+                 QStringList({"Q310 - Slot 1", "Q420 - Slot 3", "Q510 - Slot 4"}));
         QCOMPARE(collect(3, [tree](int i) { return tree->topLevelItem(i)->data(0, Qt::UserRole).toString(); }),
-                 QStringList({"1", "3", "4"})); // true slot numbers, not rows
+                 QStringList({"1", "3", "4"}));
         QVERIFY(q310->font(0).bold() && q310->isExpanded());
 
         QCOMPARE(texts(q310), QStringList({"S1C0", "S1C1"}));
@@ -66,7 +68,8 @@ private slots:
         QCOMPARE(hv.calls.first(), QStringLiteral("QuerySlots(SlotCount,ChannelCounts,SlotModels)"));
     }
 
-    // An unreadable crate opens nothing; then one picker, built once, until it is closed.
+    // An unreadable crate opens nothing; then one picker, built again only when
+    // it is brought forward after the crate map changed, or reopened.
     void onePickerBuiltFromTheCrateAsItIs()
     {
         FakeHV hv;
@@ -83,13 +86,16 @@ private slots:
         frmPlotAdd *first = frmPlotAdd::showFor(hv);
         QVERIFY(first);
         const int calls = hv.calls.size();
-        hv.setBoard(5, QStringLiteral("Q205"), 1); // the crate changes meanwhile
+        QCOMPARE(frmPlotAdd::showFor(hv), first); // brought forward: the map is read, the tree stays
+        QCOMPARE(hv.calls.mid(calls), QStringList{"QuerySlots(SlotCount,ChannelCounts,SlotModels)"});
+        hv.setBoard(5, QStringLiteral("Q205"), 1); // a board goes in, another is pulled
+        hv.setBoard(1, QString(), 0);
         QCOMPARE(frmPlotAdd::showFor(hv), first);
-        QCOMPARE(hv.calls.size(), calls);
-        QCOMPARE(first->tree()->topLevelItemCount(), 3);
+        QCOMPARE(collect(first->tree()->topLevelItemCount(), [first](int i) { return first->tree()->topLevelItem(i)->text(0); }),
+                 QStringList({"Q420 - Slot 3", "Q510 - Slot 4", "Q205 - Slot 5"}));
         closePicker();
         frmPlotAdd *again = frmPlotAdd::showFor(hv); // reopened: built from the crate as it is now
-        QCOMPARE(again->tree()->topLevelItemCount(), 4);
+        QCOMPARE(again->tree()->topLevelItemCount(), 3);
     }
 
     void onlyParameterNodesDragTheirSlotChannelAndName()

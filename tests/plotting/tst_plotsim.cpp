@@ -40,7 +40,7 @@ private slots:
         frmPlotAdd picker(hv);
         QVERIFY(picker.buildTree());
         QTreeWidgetItem *q310 = picker.tree()->topLevelItem(0);
-        QCOMPARE(q310->text(0), QStringLiteral("Q310"));
+        QCOMPARE(q310->text(0), QStringLiteral("Q310 - Slot 0"));
         QTreeWidgetItem *anode = child(q310, QStringLiteral("Anode"));
         QVERIFY(anode);
         QVERIFY(child(anode, QStringLiteral("VMon")) && child(anode, QStringLiteral("IMon")));
