@@ -118,19 +118,28 @@ void frmPlotAdd::readMap(const std::function<bool(const QVariantList &)> &rebuil
     plan->onDone([this, build, map, rebuild, built] {
         if (build != m_build)
             return;
-        if (rebuild(*map)) {
+        if (rebuild(*map))
             buildBoards(*map, built);
-        } else {
-            m_building = false;
-            if (built)
-                built(true);
-        }
+        else
+            buildDone(built);
     });
+    runBuildPlan(plan, build, built);
+}
+
+void frmPlotAdd::runBuildPlan(const std::shared_ptr<ReadPlan> &plan, int build, const std::function<void(bool)> &built)
+{
     plan->onFailed([this, build, built](const HVError &e) {
         if (build == m_build)
             buildFailed(e, built);
     });
     m_h.runPlan(plan);
+}
+
+void frmPlotAdd::buildDone(const std::function<void(bool)> &built)
+{
+    m_building = false;
+    if (built)
+        built(true);
 }
 
 void frmPlotAdd::buildBoards(const QVariantList &map, const std::function<void(bool)> &built)
@@ -199,16 +208,10 @@ void frmPlotAdd::buildBoards(const QVariantList &map, const std::function<void(b
     plan->onDone([this, build, built, map] {
         if (build != m_build)
             return;
-        m_building = false;
         m_builtFrom = map;
-        if (built)
-            built(true);
+        buildDone(built);
     });
-    plan->onFailed([this, build, built](const HVError &e) {
-        if (build == m_build)
-            buildFailed(e, built);
-    });
-    m_h.runPlan(plan);
+    runBuildPlan(plan, build, built);
 }
 
 void frmPlotAdd::buildFailed(const HVError &error, const std::function<void(bool)> &built)

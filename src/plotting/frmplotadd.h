@@ -4,9 +4,11 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 class HVError;
 class HVPowerSupply;
+class ReadPlan;
 class QDrag;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -56,6 +58,9 @@ private:
     static QPointer<frmPlotAdd> &current();
     void readMap(const std::function<bool(const QVariantList &map)> &rebuild, std::function<void(bool)> built);
     void buildBoards(const QVariantList &map, const std::function<void(bool)> &built);
+    // Sends a plan of the build numbered `build`; its failure ends the build.
+    void runBuildPlan(const std::shared_ptr<ReadPlan> &plan, int build, const std::function<void(bool)> &built);
+    void buildDone(const std::function<void(bool)> &built);
     void buildFailed(const HVError &error, const std::function<void(bool)> &built);
     void startDrag(QTreeWidgetItem *item);
     void setDropHighlight(QTreeWidgetItem *item);

@@ -15,30 +15,6 @@ namespace {
 
 constexpr qint64 MaxUnreadReplyBytes = 4 * MaxFrameSize;
 
-[[noreturn]] void malformed(const QString &what)
-{
-    throw HVError(QStringLiteral("Malformed request: %1").arg(what));
-}
-
-qint16 shortArg(const QCborMap &request, const QString &key)
-{
-    const QCborValue v = request.value(key);
-    if (!v.isInteger())
-        malformed(QStringLiteral("'%1' must be an integer").arg(key));
-    const qint64 i = v.toInteger();
-    if (i < std::numeric_limits<qint16>::min() || i > std::numeric_limits<qint16>::max())
-        malformed(QStringLiteral("'%1' = %2 is outside -32768..32767").arg(key).arg(i));
-    return qint16(i);
-}
-
-QString textArg(const QCborMap &request, const QString &key)
-{
-    const QCborValue v = request.value(key);
-    if (!v.isString())
-        malformed(QStringLiteral("'%1' must be a text").arg(key));
-    return v.toString();
-}
-
 QVariant valueArg(const QCborMap &request)
 {
     const QCborValue v = request.value(Key::Value);

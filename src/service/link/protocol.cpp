@@ -101,9 +101,7 @@ QVariant fromCbor(const QCborValue &value)
     }
 }
 
-namespace {
-
-[[noreturn]] void malformed(const QString &what)
+void malformed(const QString &what)
 {
     throw HVError(QStringLiteral("Malformed request: %1").arg(what));
 }
@@ -119,19 +117,21 @@ qint16 shortArg(const QCborMap &request, const QString &key)
     return qint16(i);
 }
 
-std::optional<qint16> optionalChannel(const QCborMap &request)
-{
-    if (!request.contains(Key::Ch) || request.value(Key::Ch).isNull())
-        return std::nullopt;
-    return shortArg(request, Key::Ch);
-}
-
 QString textArg(const QCborMap &request, const QString &key)
 {
     const QCborValue v = request.value(key);
     if (!v.isString())
         malformed(QStringLiteral("'%1' must be a text").arg(key));
     return v.toString();
+}
+
+namespace {
+
+std::optional<qint16> optionalChannel(const QCborMap &request)
+{
+    if (!request.contains(Key::Ch) || request.value(Key::Ch).isNull())
+        return std::nullopt;
+    return shortArg(request, Key::Ch);
 }
 
 // An index of an earlier step of the plan.

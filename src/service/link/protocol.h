@@ -76,6 +76,12 @@ QCborValue toCbor(const QVariant &value);
 // Throws HVError for CBOR types the protocol never sends (maps, tags, bytes).
 QVariant fromCbor(const QCborValue &value);
 
+// Arguments of a request, checked: each throws HVError ("Malformed request:
+// ...") when the argument is missing or of another kind.
+qint16 shortArg(const QCborMap &request, const QString &key);
+QString textArg(const QCborMap &request, const QString &key);
+[[noreturn]] void malformed(const QString &what);
+
 // A read as a request or as a step of a plan, and back. A read request is
 // exactly the single request of the same op; a plan step may add "when" and
 // "eachOf". decodeStep throws HVError ("Malformed request: ...") for anything
