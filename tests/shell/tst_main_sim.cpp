@@ -10,6 +10,7 @@
 #include "windowtag.h"
 
 #include <QStandardPaths>
+#include <QStatusBar>
 
 namespace {
 struct SimRig : ShellRig
@@ -74,6 +75,23 @@ private slots:
         rig.action("mDisconnect")->trigger();
         QCOMPARE(boxes.shown.size(), 1);
         QTRY_COMPARE(rig.server.connectionCount(), 0); // Logout closed the session
+    }
+
+    void anEncryptedLinkShowsTheCrateCertificate()
+    {
+        SimRig rig;
+        const QString cert = QFINDTESTDATA("../service/tls/test-crate.crt"), key = QFINDTESTDATA("../service/tls/test-crate.key");
+        rig.server.server().onServer([&](LinkServer &s) { s.setTls(cert, key); });
+        rig.connect();
+        const QString fingerprint = rig.main->hv().linkFingerprint();
+        QCOMPARE(fingerprint.size(), 32 * 3 - 1);
+        QCOMPARE(rig.main->statusBar()->currentMessage(), "Encrypted link; crate certificate SHA-256 " + fingerprint);
+        rig.action("mAbout")->trigger();
+        QPointer<QDialog> about = rig.main->findChild<QDialog *>("frmAbout");
+        QVERIFY(about && about->findChild<QLabel *>("lblSession")->text().endsWith(fingerprint));
+        about->close();
+        rig.action("mDisconnect")->trigger();
+        QCOMPARE(rig.main->statusBar()->currentMessage(), QString());
     }
 };
 
