@@ -165,7 +165,10 @@ void LinkSession::serve()
 {
     while (!m_closing && !m_incoming.empty()) {
         const qint64 now = m_server.nowUs();
-        const qint64 start = std::max(m_incoming.front().dueUs, m_server.crateFreeUs());
+        Incoming &next = m_incoming.front();
+        if (LinkHandler::checksPassword(next.request)) // another connection of this address may have failed meanwhile
+            next.dueUs = std::max(next.dueUs, m_server.loginNotBeforeUs(m_address));
+        const qint64 start = std::max(next.dueUs, m_server.crateFreeUs());
         if (start > now) {
             m_serveTimer.start(wakeMs(start - now));
             return;
