@@ -12,7 +12,6 @@ if [ "${1:-}" = "--sanitize" ]; then
   cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYLONET_SANITIZE=ON >/dev/null
   cmake --build build-sanitize -j"${JOBS:-2}"
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
-  export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
   exec ctest --test-dir build-sanitize --output-on-failure -j2 "$@"
 fi

@@ -21,16 +21,40 @@ using namespace Protocol;
 
 namespace {
 
-// The server thread makes one FakeHV per login; the test reads the latest one.
+// The server thread makes one FakeHV per login; the test reads the calls of the
+// latest one, also once its connection has ended and the server deleted it.
 struct FakeServer
 {
-    std::atomic<FakeHV *> fake{nullptr};
-    std::function<void(FakeHV &)> setUp; // runs on each new fake
+    struct Kept : FakeHV
+    {
+        explicit Kept(FakeServer &owner) : owner(owner) {}
+        ~Kept() override
+        {
+            QMutexLocker lock(&owner.mutex);
+            if (owner.fake == this) {
+                owner.ended = calls;
+                owner.fake = nullptr;
+            }
+        }
+        FakeServer &owner; // keeps the calls
+    };
+    QStringList calls()
+    {
+        QMutexLocker lock(&mutex);
+        return fake ? fake->calls : ended;
+    }
+    bool madeOne() { QMutexLocker lock(&mutex); return fake || !ended.isEmpty(); }
+
+    QMutex mutex;                         // guards fake and ended
+    FakeHV *fake = nullptr;               // the latest fake while it lives
+    QStringList ended;                    // its calls once it is gone
+    std::function<void(FakeHV &)> setUp;  // runs on each new fake
     LinkServerThread thread{[this] {
         return std::make_unique<LinkServer>([this] {
-            auto f = std::make_unique<FakeHV>();
+            auto f = std::make_unique<Kept>(*this);
             if (setUp)
                 setUp(*f);
+            QMutexLocker lock(&mutex);
             fake = f.get();
             return std::unique_ptr<HVPowerSupply>(std::move(f));
         });
@@ -244,7 +268,7 @@ private slots:
             "ParamAttribute(3,Temp,Unit)", "ChannelName(3,9)", "ListChannelParams(3,9)",
             "SetParamValue(3,V0Set,9,1500:double)", "SetParamValue(3,Pw,9,1:int)", "SetChannelName(3,9,Drift ß)", "Logout()",
         };
-        QCOMPARE(server.fake.load()->calls, expected);
+        QCOMPARE(server.calls(), expected);
     }
 
     void valuesKeepTheirTypeOnTheWire()
@@ -404,7 +428,7 @@ private slots:
             QCOMPARE(reply.value(Key::Error).toString(), error);
         }
         // Nothing bad reached the backend.
-        QCOMPARE(server.fake.load()->calls, (QStringList{"Login(wxqv,,0,127.0.0.1)", "ChannelName(0,1)"}));
+        QCOMPARE(server.calls(), (QStringList{"Login(wxqv,,0,127.0.0.1)", "ChannelName(0,1)"}));
     }
 
     void beforeLoginAnythingButTheNextLoginStepClosesTheConnection()
@@ -420,7 +444,7 @@ private slots:
             QCOMPARE(raw.request(request), (QCborMap{{Key::Error, "Log in first: the crate takes nothing else before the login"}}));
             QVERIFY(raw.closedByServer());
         }
-        QCOMPARE(server.fake.load(), nullptr); // no backend was made
+        QVERIFY(!server.madeOne()); // no backend was made
     }
 
     void theLoginShowsNoPasswordAndCannotBeReplayed()
@@ -442,7 +466,7 @@ private slots:
         for (QCborMap reply; !(reply = replay.reply()).isEmpty();)
             said << reply.value(Key::Error).toString();
         QCOMPARE(said, (QStringList{"", "", "Wrong user name or password", "Log in first: the crate takes nothing else before the login"}));
-        QCOMPARE(server.fake.load()->calls, (QStringList{"Login(wxqv,,0,127.0.0.1)", "ChannelName(0,1)"}));
+        QCOMPARE(server.calls(), (QStringList{"Login(wxqv,,0,127.0.0.1)", "ChannelName(0,1)"}));
     }
 
     void aWrongPasswordMakesTheAddressWaitAndThenTheRightOneWorks()
@@ -546,7 +570,7 @@ private slots:
         const QString said = loginError(misled);
         QVERIFY2(said.startsWith("The encrypted link to the crate failed: "), qPrintable(said));
         QVERIFY(!misled.isConnected() && misled.linkFingerprint().isEmpty());
-        QCOMPARE(server.fake.load()->calls.size(), 2); // only the first client got in
+        QCOMPARE(server.calls().size(), 2); // only the first client got in
     }
 
     void idleAndSurplusConnectionsAreTurnedAway()
@@ -594,7 +618,7 @@ private slots:
             QCOMPARE(raw.opening(version).value(Key::Error).toString(),
                      QStringLiteral("Protocol version %1 is not supported; the crate speaks version %2").arg(shown).arg(Version));
             QVERIFY(raw.closedByServer());
-            QCOMPARE(server.fake.load(), nullptr); // no backend was made
+            QVERIFY(!server.madeOne()); // no backend was made
         }
     }
 };
