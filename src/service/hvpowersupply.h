@@ -54,6 +54,10 @@ public:
 
     virtual QStringList ListChannelParams(qint16 slot, qint16 ch) = 0;
 
+    // The SHA-256 fingerprint of the crate's certificate ("AB:12:...") while the
+    // link to it is encrypted; empty for a plain link and in process.
+    virtual QString linkFingerprint() const { return QString(); }
+
     // Runs every read of the plan in its order and applies the answers (readplan.h).
     // The default calls the operations above one by one and applies each answer
     // as it comes, before returning.

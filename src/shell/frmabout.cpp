@@ -19,7 +19,7 @@ QFrame *separator(QWidget *parent, const QString &name)
 }
 } // namespace
 
-frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
+frmAbout::frmAbout(QWidget *parent, const QString &session) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About ") + AppInfo::title());
@@ -47,6 +47,11 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    lblSession = new QLabel(session, this);
+    lblSession->setObjectName(QStringLiteral("lblSession"));
+    lblSession->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblSession->setVisible(!session.isEmpty());
+
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true); // Enter presses it; Esc rejects, which closes the same way
@@ -72,6 +77,7 @@ frmAbout::frmAbout(QWidget *parent) : QDialog(parent)
     page->addWidget(separator(this, QStringLiteral("Line1")));
     page->addWidget(lblLegal);
     page->addWidget(Label1);
+    page->addWidget(lblSession);
     page->addWidget(separator(this, QStringLiteral("Line2")));
     page->addLayout(buttons);
     setMinimumWidth(380);

@@ -10,7 +10,8 @@ class frmAbout : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmAbout(QWidget *parent = nullptr);
+    // `session` tells about the running connection (its encryption); none: no line for it.
+    explicit frmAbout(QWidget *parent = nullptr, const QString &session = QString());
 
 private:
     QLabel *picIcon = nullptr;        // the application icon
@@ -19,5 +20,6 @@ private:
     QLabel *lblDescription = nullptr; // what the program is for
     QLabel *lblLegal = nullptr;       // the legal notice
     QLabel *Label1 = nullptr;         // support contact
+    QLabel *lblSession = nullptr;     // the running connection, when there is something to say
     QPushButton *cmdOK = nullptr;     // default and cancel button
 };

@@ -23,6 +23,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <iterator>
@@ -434,6 +435,8 @@ void Main::enterConnected(int slotCount, const QString &modelName)
     mDisconnect->setEnabled(true);
     mExit->setEnabled(true);
     mGraph->setEnabled(true);
+    if (const QString fingerprint = h->linkFingerprint(); !fingerprint.isEmpty())
+        statusBar()->showMessage(QStringLiteral("Encrypted link; crate certificate SHA-256 %1").arg(fingerprint));
 }
 
 void Main::clearOverview()
@@ -454,6 +457,8 @@ void Main::clearOverview()
 bool Main::disconnectSteps(QString *logoutFailure)
 {
     clearOverview();
+    if (auto *bar = findChild<QStatusBar *>())
+        bar->clearMessage();
     Timer1->stop();
     m_connected = false;
     ++m_session;
@@ -513,7 +518,10 @@ void Main::openGraphWindow()
 
 void Main::mAboutClick()
 {
-    auto *about = new frmAbout(this);
+    const QString fingerprint = m_connected ? h->linkFingerprint() : QString();
+    auto *about = new frmAbout(this, fingerprint.isEmpty() ? QString()
+                                                           : QStringLiteral("This session: encrypted link, crate certificate "
+                                                                            "SHA-256\n%1").arg(fingerprint));
     about->setAttribute(Qt::WA_DeleteOnClose);
     about->setWindowModality(Qt::ApplicationModal);
     about->show();

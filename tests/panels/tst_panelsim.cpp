@@ -146,11 +146,11 @@ void TestPanelSim::aTickOnTheWire()
     // Channel 5's reads before the status were shown; the crate was asked nothing after it.
     QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_5"))->text(), QStringLiteral("CH5"));
     QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_6"))->text(), QStringLiteral("Text1"));
-    const QStringList calls = server.fake.load()->calls;
+    const QStringList calls = server.calls();
     QVERIFY(calls.contains(QStringLiteral("ParamValue(3,Status,5)")) && !calls.contains(QStringLiteral("ChannelName(3,6)")));
 
     // A second panel closes with its tick in flight, then the link drops: no word from it.
-    server.fake.load()->failOn.clear();
+    server.live()->failOn.clear();
     auto q = openPanel(QStringLiteral("Q420"), client, 3);
     q->ChMonTick();
     q.reset();

@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(board.graph()->axisFormat(0), QStringLiteral(" k\"V\""));
 
         MsgBoxCatcher boxes;
-        server.fake.load()->failOn << QStringLiteral("ParamValue(1,IMon,10)"); // trace "3" of macro channel 1
+        server.live()->failOn << QStringLiteral("ParamValue(1,IMon,10)"); // trace "3" of macro channel 1
         board.tick();
         QTRY_VERIFY(!boxes.shown.isEmpty());
         QCOMPARE(boxes.shown.size(), 1);

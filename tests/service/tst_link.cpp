@@ -2,13 +2,18 @@
 // the server, and raw sockets for what a proper client never sends.
 
 #include "fakeserver.h"
+#include "linkhandler.h"
 #include "readplan.h"
+#include "scram.h"
 #include "servicefixture.h"
 
 #include <QCborArray>
+#include <QElapsedTimer>
+#include <QMutex>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QThread>
 #include <QtEndian>
 #include <atomic>
 
@@ -19,7 +24,12 @@ namespace {
 // A connection that writes bytes and frames by hand.
 struct RawPeer
 {
-    explicit RawPeer(quint16 port) { socket.connectToHost(QHostAddress::LocalHost, port); socket.waitForConnected(3000); }
+    explicit RawPeer(quint16 port, const QHostAddress &from = QHostAddress::LocalHost)
+    {
+        socket.bind(from);
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        socket.waitForConnected(3000);
+    }
     void sendBytes(const QByteArray &bytes) { socket.write(bytes); socket.waitForBytesWritten(3000); }
     void send(const QCborMap &m) { sendBytes(encodeFrame(m)); }
     // The next frame from the server, or an empty map once it closed or fell silent for 3 s.
@@ -34,15 +44,130 @@ struct RawPeer
         return m;
     }
     QCborMap request(const QCborMap &m) { send(m); return reply(); }
-    QCborMap login(const QCborValue &version = Version)
+    QCborMap opening(const QCborValue &version = Version)
     {
-        return request({{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, version}, {Key::User, User},
-                        {Key::Password, Password}});
+        return request({{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, version}});
     }
+    // The login as a client makes it, after the opening; the last reply.
+    QCborMap authenticate(const QString &password = Password)
+    {
+        const QByteArray mine = Scram::newNonce();
+        const Challenge c = decodeChallenge(request({{Key::Op, Op::Auth}, {Key::Id, 2}, {Key::User, User},
+                                                     {Key::Nonce, QString::fromLatin1(mine)}}), mine);
+        const QByteArray binding = Scram::channelBinding({});
+        const QByteArray message = Scram::authMessage(User, mine, c.nonce, c.salt, c.iterations, binding);
+        return request({{Key::Op, Op::Proof}, {Key::Id, 3}, {Key::Nonce, QString::fromLatin1(c.nonce)}, {Key::Binding, binding},
+                        {Key::Proof, Scram::clientProof(Scram::saltedPassword(password, c.salt, c.iterations), message)}});
+    }
+    QCborMap login() { opening(); return authenticate(); }
     bool closedByServer() { return socket.state() == QAbstractSocket::UnconnectedState || socket.waitForDisconnected(3000); }
 
     QTcpSocket socket;  // the raw connection
     FrameReader reader; // frames coming back
+};
+
+// Stands between a client and a server, on a thread of its own: passes the
+// bytes on, keeps what the client sent, and lets a test alter what the server
+// sends (given each piece and how many bytes came before it).
+struct Relay
+{
+    using Alter = std::function<QByteArray(const QByteArray &piece, qint64 before)>;
+    Relay(quint16 serverPort, Alter alter = {})
+    {
+        context.moveToThread(&thread);
+        thread.start();
+        QMetaObject::invokeMethod(&context, [this, serverPort, alter] {
+            auto *listener = new QTcpServer(&context);
+            listener->listen(QHostAddress::LocalHost, 0);
+            port = listener->serverPort();
+            QObject::connect(listener, &QTcpServer::newConnection, &context, [this, listener, serverPort, alter] {
+                QTcpSocket *client = listener->nextPendingConnection();
+                auto *server = new QTcpSocket(client);
+                server->connectToHost(QHostAddress::LocalHost, serverPort);
+                server->waitForConnected(3000);
+                auto passed = std::make_shared<qint64>(0);
+                QObject::connect(client, &QTcpSocket::readyRead, server, [this, client, server] {
+                    const QByteArray bytes = client->readAll();
+                    QMutexLocker lock(&mutex);
+                    sent += bytes;
+                    server->write(bytes);
+                });
+                QObject::connect(server, &QTcpSocket::readyRead, client, [client, server, alter, passed] {
+                    const QByteArray bytes = server->readAll();
+                    client->write(alter ? alter(bytes, *passed) : bytes);
+                    *passed += bytes.size();
+                });
+                QObject::connect(server, &QTcpSocket::disconnected, client, &QTcpSocket::disconnectFromHost);
+                QObject::connect(client, &QTcpSocket::disconnected, server, &QTcpSocket::disconnectFromHost);
+            });
+        }, Qt::BlockingQueuedConnection);
+    }
+    ~Relay()
+    {
+        QMetaObject::invokeMethod(&context, [this] { qDeleteAll(context.children()); }, Qt::BlockingQueuedConnection);
+        thread.quit();
+        thread.wait();
+    }
+    QByteArray clientBytes() { QMutexLocker lock(&mutex); return sent; }
+
+    QThread thread;       // runs the relay's sockets
+    QObject context;      // lives on the thread, owns the sockets
+    quint16 port = 0;     // where clients connect
+    QMutex mutex;         // guards sent
+    QByteArray sent;      // everything the client sent
+};
+
+// A crate on a thread of its own for one client: runs the test's script on the
+// connection, which may first log the client in as the real server does.
+struct ScriptedCrate
+{
+    using Script = std::function<void(QTcpSocket &, ScriptedCrate &)>;
+    explicit ScriptedCrate(Script script)
+    {
+        worker.reset(QThread::create([this, script] {
+            QTcpServer listener;
+            listener.listen(QHostAddress::LocalHost, 0);
+            port = listener.serverPort();
+            if (!listener.waitForNewConnection(5000))
+                return;
+            std::unique_ptr<QTcpSocket> socket(listener.nextPendingConnection());
+            socket->setParent(nullptr);
+            script(*socket, *this);
+            if (socket->state() == QAbstractSocket::ConnectedState)
+                socket->waitForDisconnected(5000);
+        }));
+        worker->start();
+        while (port == 0)
+            QThread::msleep(1);
+    }
+    ~ScriptedCrate() { worker->wait(); }
+    QCborMap next(QTcpSocket &socket)
+    {
+        QCborMap m;
+        while (reader.next(&m) != FrameReader::Status::Frame) {
+            if (!socket.waitForReadyRead(5000))
+                return {};
+            reader.append(socket.readAll());
+        }
+        return m;
+    }
+    void write(QTcpSocket &socket, const QCborMap &m) { socket.write(encodeFrame(m)); socket.flush(); }
+    // Answers the login steps as the server does, with the default account.
+    bool logIn(QTcpSocket &socket)
+    {
+        LinkServer server([] { return std::make_unique<FakeHV>(); });
+        LinkHandler handler(server, QString(), Local, [](const QString &) {});
+        while (!handler.isLoggedIn()) {
+            const QCborMap request = next(socket);
+            if (request.isEmpty())
+                return false;
+            write(socket, handler.handle(request).reply);
+        }
+        return true;
+    }
+    std::atomic<quint16> port{0};       // where the client connects
+    std::unique_ptr<QThread> worker;    // listens and runs the script
+    FrameReader reader;                 // frames from the client
 };
 
 QByteArray lengthPrefix(quint32 length)
@@ -149,12 +274,12 @@ private slots:
         // The backend saw the same calls, with the same arguments, in order;
         // a qint16 switch value travels as an integer, a setpoint as a double.
         const QStringList expected{
-            "Login(wxqv,wxqv,0,127.0.0.1)", "QuerySlots(SlotCount,ChannelCounts,SlotModels)", "QuerySlots(SlotModels)",
+            "Login(wxqv,,0,127.0.0.1)", "QuerySlots(SlotCount,ChannelCounts,SlotModels)", "QuerySlots(SlotModels)",
             "CrateProperty(FrontPanIn)", "ParamValue(3,Temp)", "ParamValue(3,V0Set,9)", "ParamAttribute(3,IMon,Exp,9)",
             "ParamAttribute(3,Temp,Unit)", "ChannelName(3,9)", "ListChannelParams(3,9)",
             "SetParamValue(3,V0Set,9,1500:double)", "SetParamValue(3,Pw,9,1:int)", "SetChannelName(3,9,Drift ß)", "Logout()",
         };
-        QCOMPARE(server.fake.load()->calls, expected);
+        QCOMPARE(server.calls(), expected);
     }
 
     void valuesKeepTheirTypeOnTheWire()
@@ -220,7 +345,7 @@ private slots:
         QVERIFY(octal.listen(QHostAddress(QStringLiteral("127.0.0.10")), named.port()));
         NetClient client(named.port(), 1000, 1000);
         client.Login(User, Password, 0, QStringLiteral("127.000.000.012"));
-        QVERIFY(client.isConnected() && named.fake.load());
+        QVERIFY(client.isConnected() && named.madeOne());
         QVERIFY(!octal.waitForNewConnection(100));
         QCOMPARE(errorOf([&] { client.Login(User, Password, 0, QStringLiteral("127.0.0.009")); }),
                  QStringLiteral("Cannot connect to 127.0.0.9:%1: connection refused").arg(named.port()));
@@ -292,7 +417,7 @@ private slots:
         QTRY_VERIFY(over(log));
         QCOMPARE(log, expected);
         QCOMPARE(log.last(), ending);
-        QCOMPARE(server.fake.load()->calls.mid(1), direct.calls); // after the login
+        QCOMPARE(server.calls().mid(1), direct.calls); // after the login
         QVERIFY(!direct.calls.contains("ChannelName(3,2)") && !direct.calls.contains("ParamValue(5,Temp)"));
     }
 
@@ -318,7 +443,7 @@ private slots:
         QCOMPARE(client.ChannelName(3, 1), QStringLiteral("CH1")); // waits its turn behind them
         QTRY_COMPARE(log.size(), 12);
         QCOMPARE(log.mid(9), (QStringList{"done", "V0Set: ok", "Bad: fake failure in SetParamValue(3,Bad,0,1:double)"}));
-        QCOMPARE(server.fake.load()->calls.last(), QStringLiteral("ChannelName(3,1)"));
+        QCOMPARE(server.calls().last(), QStringLiteral("ChannelName(3,1)"));
 
         // The link drops under two plans, one of a window already closed.
         QStringList open, closed;
@@ -349,10 +474,13 @@ private slots:
     void aRefusedRequestKeepsItsMessageAndTheLink()
     {
         FakeServer server;
-        server.setUp = [](FakeHV &f) { f.failOn << QStringLiteral("SetParamValue"); };
+        server.setUp = [](FakeHV &f) { f.failOn << QStringLiteral("SetParamValue") << QStringLiteral("SetChannelName"); };
         LoggedInClient client(server.port());
         QCOMPARE(errorOf([&] { client.SetParamValue(2, QStringLiteral("V0Set"), 3, 9.5); }),
                  QStringLiteral("fake failure in SetParamValue(2,V0Set,3,9.5:double)"));
+        // An error quoting a name of nearly 1 MiB quotes only its start.
+        const QString said = errorOf([&] { client.SetChannelName(2, 3, QString(MaxFrameSize - 100, QLatin1Char('y'))); });
+        QVERIFY2(said.startsWith("fake failure in SetChannelName(2,3,yyy") && said.size() <= MaxErrorText + 40, qPrintable(said.left(400)));
 
         const QString tooLong(MaxFrameSize, QLatin1Char('x'));
         QVERIFY(errorOf([&] { client.SetChannelName(2, 3, tooLong); }).startsWith("Request too large"));
@@ -379,7 +507,7 @@ private slots:
         LoggedInClient bystander(server.port());
         for (const auto &[bytes, error] : frames) {
             RawPeer raw(server.port());
-            QCOMPARE(raw.login().value(Key::Version).toInteger(), Version);
+            QVERIFY(raw.login().contains(Key::Signature));
             raw.sendBytes(bytes);
             const QString said = raw.reply().value(Key::Error).toString();
             QVERIFY2(said.contains(error), qPrintable(said + " / wanted: " + error));
@@ -393,11 +521,10 @@ private slots:
     {
         FakeServer server;
         RawPeer raw(server.port());
+        QVERIFY(raw.login().contains(Key::Signature));
         const QCborMap channelName{{Key::Op, Op::ChannelName}, {Key::Slot, 0}, {Key::Ch, 1}};
-        const QCborMap login{{Key::Op, Op::Login}, {Key::Version, Version}, {Key::User, User}, {Key::Password, Password}};
+        const QCborMap login{{Key::Op, Op::Login}, {Key::Version, Version}};
         const QList<std::pair<QCborMap, QString>> requests{
-            {channelName, "Not logged in"},
-            {login, QString()},
             {{{Key::Op, QStringLiteral("format")}}, "Unknown request 'format'"},
             {{{Key::Slot, 1}}, "Malformed request: 'op' must be a text"},
             {{{Key::Op, Op::ChannelName}, {Key::Ch, 1}}, "Malformed request: 'slot' must be an integer"},
@@ -416,7 +543,149 @@ private slots:
             QCOMPARE(reply.value(Key::Error).toString(), error);
         }
         // Nothing bad reached the backend.
-        QCOMPARE(server.fake.load()->calls, (QStringList{"Login(wxqv,wxqv,0,127.0.0.1)", "ChannelName(0,1)"}));
+        QCOMPARE(server.calls(), (QStringList{"Login(wxqv,,0,127.0.0.1)", "ChannelName(0,1)"}));
+    }
+
+    void beforeLoginAnythingButTheNextLoginStepClosesTheConnection()
+    {
+        const QCborMap channelName{{Key::Op, Op::ChannelName}, {Key::Id, 5}, {Key::Slot, 0}, {Key::Ch, 1}};
+        const QCborMap proof{{Key::Op, Op::Proof}, {Key::Id, 5}, {Key::Nonce, QStringLiteral("abcdefghij")},
+                             {Key::Binding, QByteArray("n,,")}, {Key::Proof, QByteArray(32, 'p')}};
+        FakeServer server;
+        for (const auto &[open, request] : {std::pair{false, channelName}, std::pair{true, channelName}, std::pair{true, proof}}) {
+            RawPeer raw(server.port());
+            if (open)
+                QCOMPARE(raw.opening().value(Key::Tls), QCborValue(false));
+            QCOMPARE(raw.request(request), (QCborMap{{Key::Error, "Log in first: the crate takes nothing else before the login"}}));
+            QVERIFY(raw.closedByServer());
+        }
+        QVERIFY(!server.madeOne()); // no backend was made
+    }
+
+    void theLoginShowsNoPasswordAndCannotBeReplayed()
+    {
+        const QString secret = QStringLiteral("s3cret-pw");
+        FakeServer server;
+        server.thread.setAccount(User, secret);
+        Relay relay(server.port());
+        NetClient client(relay.port);
+        client.Login(User, secret, 0, Local);
+        QCOMPARE(client.ChannelName(0, 1), QStringLiteral("CH1"));
+        const QByteArray captured = relay.clientBytes();
+        QVERIFY(captured.contains(User.toUtf8()) && !captured.contains(secret.toUtf8()));
+
+        // The whole exchange again, byte for byte: the crate's nonce is new, so the old proof fails.
+        RawPeer replay(server.port());
+        replay.sendBytes(captured);
+        QStringList said;
+        for (QCborMap reply; !(reply = replay.reply()).isEmpty();)
+            said << reply.value(Key::Error).toString();
+        QCOMPARE(said, (QStringList{"", "", "Wrong user name or password", "Log in first: the crate takes nothing else before the login"}));
+        QCOMPARE(server.calls(), (QStringList{"Login(wxqv,,0,127.0.0.1)", "ChannelName(0,1)"}));
+    }
+
+    void aWrongPasswordMakesTheAddressWaitAndThenTheRightOneWorks()
+    {
+        FakeServer server;
+        server.thread.onServer([](LinkServer &s) { s.setBackoffMs(300); });
+        NetClient client(server.port());
+        QCOMPARE(errorOf([&] { client.Login(User, QStringLiteral("nope"), 0, Local); }), QStringLiteral("Wrong user name or password"));
+        QElapsedTimer held;
+        held.start();
+        client.Login(User, Password, 0, Local); // checked once the wait is over
+        QVERIFY2(held.elapsed() >= 250, qPrintable(QString::number(held.elapsed())));
+        QCOMPARE(client.ChannelName(0, 1), QStringLiteral("CH1"));
+
+        // One connection gets three tries, each after a longer wait, and is then closed.
+        RawPeer raw(server.port());
+        raw.opening();
+        for (int i = 0; i < LinkServer::MaxLoginFailures; ++i)
+            QCOMPARE(raw.authenticate(QStringLiteral("guess")).value(Key::Error).toString(), QStringLiteral("Wrong user name or password"));
+        QVERIFY(raw.closedByServer());
+    }
+
+    void strangersNeverKeepAnOperatorOut()
+    {
+        FakeServer server;
+        std::vector<std::unique_ptr<RawPeer>> strangers;
+        const auto crowd = [&] {
+            for (int i = 0; i < 40; ++i) {
+                strangers.push_back(std::make_unique<RawPeer>(server.port(), QHostAddress(i % 2 ? "127.0.0.2" : "127.0.0.1")));
+                if (i % 3 == 0)
+                    strangers.back()->send({{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, Version}});
+            }
+        };
+        crowd();
+        LoggedInClient op(server.port());
+        QCOMPARE(op.ChannelName(0, 1), QStringLiteral("CH1"));
+        crowd(); // and more once it is in: a logged-in operator is never the one to go
+        QCOMPARE(op.ChannelName(0, 2), QStringLiteral("CH2"));
+        QTRY_VERIFY(server.thread.connectionCount() <= LinkServer::MaxStrangers + 1);
+    }
+
+    void aStreamOfStaleRepliesEndsTheCallAtItsDeadline()
+    {
+        ScriptedCrate crate([](QTcpSocket &s, ScriptedCrate &c) {
+            if (!c.logIn(s) || c.next(s).isEmpty())
+                return;
+            QElapsedTimer streaming;
+            streaming.start();
+            while (streaming.elapsed() < 4000 && s.state() == QAbstractSocket::ConnectedState) {
+                c.write(s, {{Key::Id, 3}, {Key::Value, 1}}); // the login's last request, again and again
+                QThread::msleep(1);
+            }
+        });
+        NetClient client(crate.port, 1000, 300);
+        client.Login(User, Password, 0, Local);
+        QElapsedTimer call;
+        call.start();
+        QCOMPARE(errorOf([&] { client.ParamValue(0, QStringLiteral("Temp")); }), QStringLiteral("No answer from the crate within 0.3 s"));
+        QVERIFY2(call.elapsed() < 1500, qPrintable(QString::number(call.elapsed())));
+        client.Logout();
+    }
+
+    void anEncryptedLinkLogsInAndRefusesStrippingAndTampering()
+    {
+        FakeServer server;
+        server.thread.onServer([](LinkServer &s) { s.setTls(PYLONET_TEST_TLS "/test-crate.crt", PYLONET_TEST_TLS "/test-crate.key"); });
+        NetClient client(server.port());
+        client.Login(User, Password, 0, Local);
+        QCOMPARE(client.linkFingerprint(), QStringLiteral("FC:4A:C9:88:A2:F8:F1:11:55:4A:03:53:AE:B7:59:11:"
+                                                          "24:B0:56:77:3A:36:CF:FD:0C:C8:DF:4B:B2:D4:41:9E"));
+        QCOMPARE(client.ChannelName(0, 1), QStringLiteral("CH1"));
+
+        // A relay that hides the offer: the client logs in on the plain link, and the crate refuses.
+        Relay strip(server.port(), [](const QByteArray &piece, qint64 before) {
+            FrameReader r;
+            r.append(piece);
+            QCborMap opening;
+            if (before > 0 || r.next(&opening) != FrameReader::Status::Frame)
+                return piece;
+            opening.insert(Key::Tls, false);
+            return encodeFrame(opening) + piece.mid(encodeFrame(opening).size());
+        });
+        NetClient stripped(strip.port);
+        QCOMPARE(loginError(stripped), QStringLiteral("This crate takes encrypted links only: the client must encrypt before it logs in"));
+        // A relay that changes one byte of the crate's handshake.
+        Relay tamper(server.port(), [](QByteArray piece, qint64 before) {
+            if (const qint64 at = 40 - before; at >= 0 && at < piece.size())
+                piece[at] = char(piece[at] ^ 0x55);
+            return piece;
+        });
+        NetClient tampered(tamper.port);
+        QVERIFY2(loginError(tampered).startsWith("The encrypted link to the crate failed: "), qPrintable(loginError(tampered)));
+        // A crate that offers encryption and then goes on in plain.
+        ScriptedCrate liar([](QTcpSocket &s, ScriptedCrate &c) {
+            c.next(s);
+            c.write(s, {{Key::Id, 1}, {Key::Version, Version}, {Key::Tls, true}});
+            s.waitForReadyRead(3000);
+            c.write(s, {{Key::Id, 2}, {Key::Error, QStringLiteral("plain")}});
+        });
+        NetClient misled(liar.port, 1000, 1000);
+        const QString said = loginError(misled);
+        QVERIFY2(said.startsWith("The encrypted link to the crate failed: "), qPrintable(said));
+        QVERIFY(!misled.isConnected() && misled.linkFingerprint().isEmpty());
+        QCOMPARE(server.calls().size(), 2); // only the first client got in
     }
 
     void idleAndSurplusConnectionsAreTurnedAway()
@@ -461,10 +730,10 @@ private slots:
                                              std::pair{QCborValue(), QStringLiteral("(none)")}}) {
             FakeServer server;
             RawPeer raw(server.port());
-            QCOMPARE(raw.login(version).value(Key::Error).toString(),
+            QCOMPARE(raw.opening(version).value(Key::Error).toString(),
                      QStringLiteral("Protocol version %1 is not supported; the crate speaks version %2").arg(shown).arg(Version));
             QVERIFY(raw.closedByServer());
-            QCOMPARE(server.fake.load(), nullptr); // no backend was made
+            QVERIFY(!server.madeOne()); // no backend was made
         }
     }
 };

@@ -1,13 +1,17 @@
 // The simulated crate on the network: what clients see of it and of each
 // other, and the simulator's console commands.
 
+#include "linelog.h"
 #include "servicefixture.h"
 #include "simcrate.h"
 #include "readplan.h"
 #include "simserver.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTest>
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -166,6 +170,47 @@ private slots:
         client.runPlan(plan);
         QTRY_VERIFY(done);
         QVERIFY2(clock.elapsed() >= 200, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    void logLinesNobodyReadsAreDroppedCountedAndReported()
+    {
+        int fds[2];
+        QCOMPARE(::pipe(fds), 0);
+        QByteArray out;
+        const auto drain = [&] { // what the pipe holds, until it stays empty for 300 ms
+            pollfd p{fds[0], POLLIN, 0};
+            char chunk[65536];
+            while (::poll(&p, 1, 300) > 0) {
+                const ssize_t n = ::read(fds[0], chunk, sizeof chunk);
+                if (n <= 0)
+                    break;
+                out.append(chunk, n);
+            }
+        };
+        {
+            LineLog log(fds[1], 50);
+            ::close(fds[1]);
+            for (int i = 0; i < 20000; ++i) // far more than the pipe and the queue hold; none of it waits
+                log.write(QStringLiteral("line %1 ").arg(i) + QString(100, QLatin1Char('.')));
+            const qint64 dropped = log.dropped();
+            QVERIFY(dropped > 10000);
+            drain();
+            // Each note tells the lines dropped since the one before; together they tell them all.
+            qint64 told = 0;
+            int notes = 0;
+            static const QRegularExpression note(QStringLiteral("\\((\\d+) log line\\(s\\) dropped: the output was not read\\)\n"));
+            for (const QRegularExpressionMatch &m : note.globalMatch(QString::fromUtf8(out))) {
+                told += m.captured(1).toLongLong();
+                ++notes;
+            }
+            QCOMPARE(told, dropped);
+            QCOMPARE(out.count('\n'), 20000 - dropped + notes);
+            out.clear();
+            log.write(QStringLiteral("after"));
+            drain();
+            QCOMPARE(out, QByteArray("after\n"));
+        }
+        ::close(fds[0]);
     }
 
     void durations_data()

@@ -14,6 +14,7 @@
 
 #include <QMimeData>
 #include <QStandardPaths>
+#include <QStatusBar>
 #include <QTreeWidget>
 
 namespace {
@@ -129,6 +130,23 @@ private slots:
         QCOMPARE(boxes.shown.size(), 2);
         QCOMPARE(boxes.shown[1].text, QStringLiteral("The connection to the crate failed: Not connected. The windows "
                                                      "reading from it are closed."));
+    }
+
+    void anEncryptedLinkShowsTheCrateCertificate()
+    {
+        SimRig rig;
+        const QString cert = QFINDTESTDATA("../service/tls/test-crate.crt"), key = QFINDTESTDATA("../service/tls/test-crate.key");
+        rig.server.server().onServer([&](LinkServer &s) { s.setTls(cert, key); });
+        rig.connect();
+        const QString fingerprint = rig.main->hv().linkFingerprint();
+        QCOMPARE(fingerprint.size(), 32 * 3 - 1);
+        QCOMPARE(rig.main->statusBar()->currentMessage(), "Encrypted link; crate certificate SHA-256 " + fingerprint);
+        rig.action("mAbout")->trigger();
+        QPointer<QDialog> about = rig.main->findChild<QDialog *>("frmAbout");
+        QVERIFY(about && about->findChild<QLabel *>("lblSession")->text().endsWith(fingerprint));
+        about->close();
+        rig.action("mDisconnect")->trigger();
+        QCOMPARE(rig.main->statusBar()->currentMessage(), QString());
     }
 };
 

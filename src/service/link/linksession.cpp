@@ -1,35 +1,17 @@
 #include "linksession.h"
 
-#include "hverror.h"
-#include "hvpowersupply.h"
 #include "linkserver.h"
-#include "readplan.h"
 
-#include <QCborArray>
+#include <QSslSocket>
 #include <QTcpSocket>
-#include <limits>
 
 using namespace Protocol;
 
 namespace {
 
 constexpr qint64 MaxUnreadReplyBytes = 4 * MaxFrameSize;
-
-QVariant valueArg(const QCborMap &request)
-{
-    const QCborValue v = request.value(Key::Value);
-    if (!(v.isInteger() || v.isDouble() || v.isString() || v.isBool()))
-        malformed(QStringLiteral("'value' must be a number or a text"));
-    return fromCbor(v);
-}
-
-// Crate calls an answered step stands for: a list of attributes is one per name.
-int callsOf(const PlanStep &step, const PlanAnswer &answer)
-{
-    if (answer.skipped)
-        return 0;
-    return step.eachOf >= 0 ? int(answer.value.toList().size()) : 1;
-}
+// Bytes taken off the socket at a time; the rest waits in the kernel while frames are served.
+constexpr qint64 ReadChunk = 256 * 1024;
 
 // Timers count whole milliseconds: wake at the first one that is not early.
 int wakeMs(qint64 us)
@@ -37,14 +19,20 @@ int wakeMs(qint64 us)
     return int(std::max<qint64>(0, (us + 999) / 1000));
 }
 
+QString addressOf(const QTcpSocket *socket)
+{
+    return QStringLiteral("%1:%2").arg(socket->peerAddress().toString()).arg(socket->peerPort());
+}
+
 } // namespace
 
 LinkSession::LinkSession(QTcpSocket *socket, LinkServer &server)
-    : m_socket(socket), m_server(server)
+    : m_socket(socket), m_server(server), m_peer(addressOf(socket)), m_address(socket->peerAddress()),
+      m_handler(server, m_peer, socket->localAddress().toString(), [this](const QString &text) { emit event(text); })
 {
     m_socket->setParent(this);
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    m_peer = QStringLiteral("%1:%2").arg(m_socket->peerAddress().toString()).arg(m_socket->peerPort());
+    m_socket->setReadBufferSize(ReadChunk);
 
     for (QTimer *t : {&m_serveTimer, &m_sendTimer}) {
         t->setSingleShot(true);
@@ -52,19 +40,34 @@ LinkSession::LinkSession(QTcpSocket *socket, LinkServer &server)
     }
     connect(&m_serveTimer, &QTimer::timeout, this, &LinkSession::serve);
     connect(&m_sendTimer, &QTimer::timeout, this, &LinkSession::flushReplies);
+    m_turnTimer.setSingleShot(true);
+    connect(&m_turnTimer, &QTimer::timeout, this, &LinkSession::readFrames);
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
         if (m_closing) { // the peer does not take the last reply: give up on it
             abort();
             return;
         }
-        close(m_backend ? QStringLiteral("Frame not completed within %1").arg(seconds(m_server.frameTimeoutMs()))
-                        : QStringLiteral("No login within %1").arg(seconds(m_server.loginTimeoutMs())));
+        close(m_handler.isLoggedIn() ? QStringLiteral("Frame not completed within %1").arg(seconds(m_server.frameTimeoutMs()))
+                                     : QStringLiteral("No login within %1").arg(seconds(m_server.loginTimeoutMs())));
     });
     m_deadline.start(m_server.loginTimeoutMs());
 
     connect(m_socket, &QTcpSocket::readyRead, this, &LinkSession::readFrames);
     connect(m_socket, &QTcpSocket::disconnected, this, &LinkSession::onDisconnected);
+    if (auto *ssl = qobject_cast<QSslSocket *>(m_socket)) {
+        connect(ssl, &QSslSocket::encrypted, this, [this] {
+            m_handler.encrypted();
+            readFrames(); // the login may have come with the end of the handshake
+        });
+        connect(ssl, &QSslSocket::errorOccurred, this, [this, ssl](QAbstractSocket::SocketError error) {
+            if (error == QAbstractSocket::SslHandshakeFailedError
+                || (m_handler.stage() == LinkHandler::Stage::Encrypting && !m_closing)) {
+                emit event(QStringLiteral("%1 closed: the encrypted link failed: %2").arg(m_peer, ssl->errorString()));
+                abort();
+            }
+        });
+    }
     // A socket error (reset by peer) is followed by disconnected(); nothing else to do.
 }
 
@@ -89,9 +92,21 @@ void LinkSession::readFrames()
         m_socket->readAll();
         return;
     }
-    m_reader.append(m_socket->readAll());
-    const qint64 due = m_server.nowUs() + m_server.oneWayDelayUs();
-    while (!m_closing) {
+    if (m_handshakeDue) {
+        awaitHandshake();
+        return;
+    }
+    if (m_handler.stage() == LinkHandler::Stage::Encrypting)
+        return; // the handshake runs inside the socket
+    if (m_reader.bufferedBytes() <= HeaderSize + MaxFrameSize)
+        m_reader.append(m_socket->read(ReadChunk));
+    const qint64 now = m_server.nowUs();
+    const qint64 due = now + m_server.oneWayDelayUs();
+    for (int taken = 0; !m_closing; ++taken) {
+        if (taken == LinkServer::MaxFramesPerTurn) {
+            m_turnTimer.start(0); // the other connections first
+            return;
+        }
         QCborMap request;
         const FrameReader::Status status = m_reader.next(&request);
         if (status == FrameReader::Status::NeedMore)
@@ -102,20 +117,29 @@ void LinkSession::readFrames()
         }
         if (int(m_incoming.size()) >= LinkServer::MaxPendingRequests) {
             QCborMap reply;
-            if (request.contains(Key::Id))
+            if (request.value(Key::Id).isInteger())
                 reply.insert(Key::Id, request.value(Key::Id));
             reply.insert(Key::Error, QStringLiteral("Too many requests waiting (limit %1)")
                                          .arg(LinkServer::MaxPendingRequests));
             send(reply);
             continue;
         }
-        m_incoming.push_back({request, due});
+        qint64 dueUs = due;
+        if (LinkHandler::checksPassword(request)) {
+            // After failed logins from this address the password waits; the login window does not run meanwhile.
+            dueUs = std::max(due, m_server.loginNotBeforeUs(m_address));
+            if (dueUs > now)
+                m_deadline.stop();
+        }
+        m_incoming.push_back({request, dueUs});
         serve(); // without delays the request is answered here, so none pile up
     }
     if (m_closing)
         return;
+    if (m_socket->bytesAvailable() > 0)
+        m_turnTimer.start(0);
     // Once logged in, the deadline only watches frames that arrive in pieces.
-    if (m_backend) {
+    if (m_handler.isLoggedIn()) {
         if (!m_reader.inFrame())
             m_deadline.stop();
         else if (!m_deadline.isActive())
@@ -123,11 +147,28 @@ void LinkSession::readFrames()
     }
 }
 
+void LinkSession::awaitHandshake()
+{
+    const QByteArray first = m_socket->peek(1);
+    if (first.isEmpty())
+        return;
+    m_handshakeDue = false;
+    auto *ssl = qobject_cast<QSslSocket *>(m_socket);
+    if (!ssl || first[0] != TlsHandshakeByte || m_reader.inFrame()) {
+        close(QStringLiteral("This crate takes encrypted links only: the client must encrypt before it logs in"));
+        return;
+    }
+    ssl->startServerEncryption();
+}
+
 void LinkSession::serve()
 {
     while (!m_closing && !m_incoming.empty()) {
         const qint64 now = m_server.nowUs();
-        const qint64 start = std::max(m_incoming.front().dueUs, m_server.crateFreeUs());
+        Incoming &next = m_incoming.front();
+        if (LinkHandler::checksPassword(next.request)) // another connection of this address may have failed meanwhile
+            next.dueUs = std::max(next.dueUs, m_server.loginNotBeforeUs(m_address));
+        const qint64 start = std::max(next.dueUs, m_server.crateFreeUs());
         if (start > now) {
             m_serveTimer.start(wakeMs(start - now));
             return;
@@ -140,147 +181,42 @@ void LinkSession::serve()
 
 void LinkSession::execute(const QCborMap &request, qint64 startUs)
 {
-    const QString op = request.value(Key::Op).toString();
-    const bool wasLoggedIn = m_backend != nullptr;
-    int calls = 0;
-    QCborMap reply = answer(request, &calls);
-    if (request.contains(Key::Id))
-        reply.insert(Key::Id, request.value(Key::Id));
-    const qint64 doneUs = m_server.occupyCrate(startUs, calls);
-
-    bool closeAfter = false;
-    if (op == Op::Logout && wasLoggedIn) {
-        emit event(QStringLiteral("%1 logged out").arg(m_peer));
-        closeAfter = true;
-    } else if (!m_backend && op == Op::Login) {
-        closeAfter = true; // a refused login ends the connection; the reason goes first
+    const LinkHandler::Result result = m_handler.handle(request);
+    const qint64 doneUs = m_server.occupyCrate(startUs, result.calls);
+    if (result.loginFailed)
+        m_server.noteLoginFailure(m_address);
+    if (result.loggedIn) {
+        m_server.noteLoginSuccess(m_address);
+        m_deadline.stop();
+    } else if (!m_handler.isLoggedIn() && !result.close && !m_deadline.isActive()) {
+        m_deadline.start(m_server.loginTimeoutMs()); // a new try after a wrong password
     }
-    queueReply(reply, doneUs + m_server.oneWayDelayUs(), closeAfter);
+    queueReply(result.reply, doneUs + m_server.oneWayDelayUs(), result.close, result.startTls);
 }
 
-QCborMap LinkSession::answer(const QCborMap &request, int *calls)
+QByteArray LinkSession::frameOf(const QCborMap &message)
 {
-    QCborMap reply;
-    *calls = 1;
-    try {
-        const QCborValue opValue = request.value(Key::Op);
-        if (!opValue.isString())
-            malformed(QStringLiteral("'op' must be a text"));
-        const QString op = opValue.toString();
-        if (request.contains(Key::Id) && !request.value(Key::Id).isInteger())
-            malformed(QStringLiteral("'id' must be an integer"));
-
-        if (op == Op::Login)
-            return login(request);
-        if (!m_backend)
-            throw HVError(QStringLiteral("Not logged in"));
-
-        HVPowerSupply &hv = *m_backend;
-        if (op == Op::Plan) {
-            return plan(hv, request, calls);
-        } else if (isReadOp(op)) {
-            const PlanStep step = decodeStep(request);
-            PlanAnswer answer;
-            const std::optional<HVError> error = PlanRunner::run(hv, {step}, [&answer](int, const PlanAnswer &a) {
-                answer = a;
-                return true;
-            });
-            if (error)
-                throw *error;
-            const QCborValue value = encodeAnswer(step, answer);
-            if (step.op == PlanStep::Op::QuerySlots)
-                reply = value.toMap();
-            else
-                reply.insert(Key::Value, value);
-        } else if (op == Op::Logout) {
-            hv.Logout();
-        } else if (op == Op::SetParamValue) {
-            hv.SetParamValue(shortArg(request, Key::Slot), textArg(request, Key::Par), shortArg(request, Key::Ch),
-                             valueArg(request));
-        } else if (op == Op::SetChannelName) {
-            hv.SetChannelName(shortArg(request, Key::Slot), shortArg(request, Key::Ch), textArg(request, Key::Name));
-        } else {
-            throw HVError(QStringLiteral("Unknown request '%1'").arg(op.left(40)));
-        }
-    } catch (const HVError &e) {
-        reply = QCborMap();
-        reply.insert(Key::Error, e.message());
-    } catch (const std::exception &e) {
-        reply = QCborMap();
-        reply.insert(Key::Error, QStringLiteral("Internal error of the crate: %1").arg(QString::fromUtf8(e.what())));
-    }
-    return reply;
+    const QByteArray frame = encodeFrame(message);
+    if (fitsLimit(frame))
+        return frame;
+    // Never more than the peer may take: the answer is replaced by why it is missing.
+    QCborMap refused;
+    if (message.contains(Key::Id))
+        refused.insert(Key::Id, message.value(Key::Id));
+    refused.insert(Key::Error, QStringLiteral("The answer of %1 bytes is larger than the limit of %2 bytes")
+                                   .arg(frame.size() - HeaderSize)
+                                   .arg(MaxFrameSize));
+    return encodeFrame(refused);
 }
 
-QCborMap LinkSession::plan(HVPowerSupply &hv, const QCborMap &request, int *calls)
+void LinkSession::queueReply(const QCborMap &reply, qint64 sendUs, bool closeAfter, bool startTls)
 {
-    const QVector<PlanStep> steps = decodePlan(request.value(Key::Steps));
-    QCborArray answers;
-    int made = 0;
-    const std::optional<HVError> error = PlanRunner::run(hv, steps, [&](int i, const PlanAnswer &a) {
-        answers.append(encodeAnswer(steps[i], a));
-        made += callsOf(steps[i], a);
-        return true;
-    });
-    QCborMap reply;
-    reply.insert(Key::Answers, answers);
-    if (error) {
-        // The answers so far, and why the next read failed: the caller's plan stops there.
-        reply.insert(Key::Error, error->message());
-        reply.insert(Key::FailedAt, answers.size());
-        ++made;
-    }
-    *calls = made;
-    return reply;
-}
-
-QCborMap LinkSession::login(const QCborMap &request)
-{
-    if (m_backend)
-        throw HVError(QStringLiteral("Already logged in"));
-    const QCborValue version = request.value(Key::Version);
-    if (!version.isInteger() || version.toInteger() != Version) {
-        const QString theirs = version.isInteger() ? QString::number(version.toInteger()) : QStringLiteral("(none)");
-        emit event(QStringLiteral("%1 refused: protocol version %2").arg(m_peer, theirs));
-        throw HVError(QStringLiteral("Protocol version %1 is not supported; the crate speaks version %2")
-                          .arg(theirs)
-                          .arg(Version));
-    }
-    const QString user = textArg(request, Key::User);
-    const QString password = textArg(request, Key::Password);
-    if (!m_server.accountMatches(user, password)) {
-        emit event(QStringLiteral("%1 refused: wrong user name or password").arg(m_peer));
-        throw HVError(QStringLiteral("Wrong user name or password"));
-    }
-    std::unique_ptr<HVPowerSupply> backend = m_server.makeBackend();
-    backend->Login(user, password, 0, m_socket->localAddress().toString());
-    m_backend = std::move(backend);
-    m_deadline.stop();
-    emit event(QStringLiteral("%1 logged in as %2").arg(m_peer, user));
-    QCborMap reply;
-    reply.insert(Key::Version, Version);
-    return reply;
-}
-
-void LinkSession::queueReply(const QCborMap &reply, qint64 sendUs, bool closeAfter)
-{
-    QByteArray frame = encodeFrame(reply);
-    if (frame.size() - HeaderSize > MaxFrameSize) {
-        // Never more than the peer may take: the answer is replaced by why it is missing.
-        QCborMap refused;
-        if (reply.contains(Key::Id))
-            refused.insert(Key::Id, reply.value(Key::Id));
-        refused.insert(Key::Error, QStringLiteral("The answer of %1 bytes is larger than the limit of %2 bytes")
-                                       .arg(frame.size() - HeaderSize)
-                                       .arg(MaxFrameSize));
-        frame = encodeFrame(refused);
-    }
     if (closeAfter) {
         m_closing = true; // nothing after this request is answered
         m_incoming.clear();
         m_serveTimer.stop();
     }
-    m_outgoing.push_back({frame, sendUs, closeAfter});
+    m_outgoing.push_back({frameOf(reply), sendUs, closeAfter, startTls});
     flushReplies();
 }
 
@@ -310,6 +246,11 @@ void LinkSession::flushReplies()
             close(QString());
             return;
         }
+        if (out.startTls) {
+            m_handshakeDue = true;
+            if (m_socket->bytesAvailable() > 0)
+                awaitHandshake();
+        }
     }
 }
 
@@ -327,13 +268,12 @@ void LinkSession::close(const QString &error)
     m_outgoing.clear();
     m_serveTimer.stop();
     m_sendTimer.stop();
+    m_turnTimer.stop();
     m_deadline.stop();
     if (!error.isEmpty()) {
-        emit event(QStringLiteral("%1 closed: %2").arg(m_peer, error));
-        QCborMap reply;
-        reply.insert(Key::Error, error);
+        emit event(QStringLiteral("%1 closed: %2").arg(m_peer, clip(error, 80)));
         if (m_socket->state() == QAbstractSocket::ConnectedState) {
-            m_socket->write(encodeFrame(reply));
+            m_socket->write(frameOf({{Key::Error, clip(error)}}));
             m_socket->flush();
         }
     }
@@ -353,6 +293,7 @@ void LinkSession::onDisconnected()
     m_closing = true;
     m_serveTimer.stop();
     m_sendTimer.stop();
+    m_turnTimer.stop();
     m_deadline.stop();
     emit finished(this);
 }

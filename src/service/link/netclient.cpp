@@ -2,11 +2,13 @@
 
 #include "hverror.h"
 #include "readplan.h"
+#include "scram.h"
 
 #include <QCborArray>
 #include <QHostAddress>
 #include <QScopeGuard>
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <algorithm>
 
 using namespace Protocol;
@@ -41,10 +43,25 @@ QCborMap nameRequest(qint16 slot, qint16 ch, const QString &name)
     return request;
 }
 
-// The crate's refusal, as the reply states it.
-HVError refusal(const QCborValue &error)
+// Bytes taken off the socket at a time: a waiting call looks at its deadline between them.
+constexpr qint64 ReadChunk = 256 * 1024;
+
+// A crate's certificate is its own, signed by no authority the client knows,
+// and it is reached by address: these are what that looks like, and nothing else.
+bool isSelfSignedCrate(const QSslError &error)
 {
-    return HVError(error.isString() ? error.toString() : QStringLiteral("The crate refused the request"));
+    switch (error.error()) {
+    case QSslError::SelfSignedCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::CertificateUntrusted:
+    case QSslError::HostNameMismatch:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -59,7 +76,7 @@ NetClient::NetClient(quint16 port, int connectTimeoutMs, int replyTimeoutMs)
 NetClient::~NetClient()
 {
     // The windows are gone by now; nothing is told to anybody.
-    m_pending.clear();
+    m_book.takeAll();
     if (m_socket) {
         m_socket->disconnect(this);
         m_socket->abort();
@@ -84,8 +101,9 @@ void NetClient::Login(const QString &userName, const QString &password, qint32 /
     const QHostAddress host(*ip);
     const QString where = QStringLiteral("%1:%2").arg(host.toString()).arg(m_port);
 
-    m_socket = new QTcpSocket;
+    m_socket = new QSslSocket;
     m_reader = FrameReader();
+    m_socket->setReadBufferSize(ReadChunk);
     m_socket->connectToHost(host, m_port);
     ++m_socketWaits;
     const bool connected = m_socket->waitForConnected(m_connectTimeoutMs);
@@ -102,24 +120,96 @@ void NetClient::Login(const QString &userName, const QString &password, qint32 /
         throw HVError::link(QStringLiteral("Cannot connect to %1: %2").arg(where, lowerFirst(reason)));
     }
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(m_socket, &QTcpSocket::readyRead, this, &NetClient::onReadyRead);
-    connect(m_socket, &QTcpSocket::disconnected, this, [this] { dropLink(QString()); });
+    connect(m_socket, &QSslSocket::readyRead, this, [this] {
+        // All the socket holds: it reads no more from the network until it is empty.
+        while (m_state == State::Open && m_socket && m_socket->bytesAvailable() > 0)
+            onReadyRead();
+    });
+    connect(m_socket, &QSslSocket::disconnected, this, [this] { dropLink(QString()); });
+    connect(m_socket, &QSslSocket::sslErrors, this, &NetClient::onSslErrors);
 
     m_state = State::Open;
     m_lostReason.clear();
     ++m_outage; // a new link: its failures are news
-    QCborMap request;
-    request.insert(Key::Op, Op::Login);
-    request.insert(Key::Version, Version);
-    request.insert(Key::User, userName);
-    request.insert(Key::Password, password);
     try {
-        call(request);
+        const QCborMap opening = call({{Key::Op, Op::Login}, {Key::Version, Version}});
+        const QCborValue version = opening.value(Key::Version);
+        if (!version.isInteger() || version.toInteger() != Version)
+            throw HVError::link(QStringLiteral("The crate speaks protocol version %1; this client speaks version %2")
+                                    .arg(version.isInteger() ? QString::number(version.toInteger()) : QStringLiteral("(none)"))
+                                    .arg(Version));
+        if (opening.value(Key::Tls).toBool())
+            encrypt();
+        authenticate(userName, password);
     } catch (const HVError &) {
         closeSocket();
         m_state = State::Closed;
         throw;
     }
+}
+
+void NetClient::encrypt()
+{
+    QSslSocket *socket = m_socket;
+    QSslConfiguration tls = socket->sslConfiguration();
+    tls.setProtocol(QSsl::TlsV1_2OrLater);
+    tls.setPeerVerifyMode(QSslSocket::VerifyPeer); // errors are sorted in onSslErrors
+    socket->setSslConfiguration(tls);
+    m_certificateRefusal.clear();
+    socket->startClientEncryption();
+    const QDeadlineTimer deadline(m_replyTimeoutMs);
+    ++m_socketWaits;
+    const auto waited = qScopeGuard([this] { --m_socketWaits; });
+    while (!socket->isEncrypted()) {
+        if (!m_certificateRefusal.isEmpty())
+            throw HVError::link(QStringLiteral("The crate's certificate is refused: %1").arg(m_certificateRefusal));
+        if (m_socket != socket || socket->state() != QAbstractSocket::ConnectedState)
+            throw HVError::link(QStringLiteral("The encrypted link to the crate failed: %1").arg(lowerFirst(socket->errorString())));
+        if (deadline.hasExpired())
+            throw HVError::link(QStringLiteral("The crate offered an encrypted link but did not set it up within %1")
+                                    .arg(seconds(m_replyTimeoutMs)));
+        if (!socket->waitForEncrypted(int(std::max<qint64>(0, deadline.remainingTime())))
+            && socket->error() != QAbstractSocket::SocketTimeoutError && socket->error() != QAbstractSocket::UnknownSocketError) {
+            if (!m_certificateRefusal.isEmpty())
+                continue;
+            throw HVError::link(QStringLiteral("The encrypted link to the crate failed: %1").arg(lowerFirst(socket->errorString())));
+        }
+    }
+    m_certificateDigest = socket->peerCertificate().digest(QCryptographicHash::Sha256);
+    m_fingerprint = QString::fromLatin1(m_certificateDigest.toHex(':').toUpper());
+}
+
+void NetClient::onSslErrors(const QList<QSslError> &errors)
+{
+    for (const QSslError &e : errors) {
+        if (!isSelfSignedCrate(e)) {
+            m_certificateRefusal = lowerFirst(e.errorString());
+            return;
+        }
+    }
+    if (m_socket)
+        m_socket->ignoreSslErrors();
+}
+
+void NetClient::authenticate(const QString &user, const QString &password)
+{
+    const QByteArray clientNonce = Scram::newNonce();
+    const Challenge challenge =
+        decodeChallenge(call({{Key::Op, Op::Auth}, {Key::User, user}, {Key::Nonce, QString::fromLatin1(clientNonce)}}),
+                        clientNonce);
+    const QByteArray binding = Scram::channelBinding(m_certificateDigest);
+    const QByteArray salted = Scram::saltedPassword(password, challenge.salt, challenge.iterations);
+    const QByteArray message =
+        Scram::authMessage(user, clientNonce, challenge.nonce, challenge.salt, challenge.iterations, binding);
+    const QCborMap accepted = call({{Key::Op, Op::Proof},
+                                    {Key::Nonce, QString::fromLatin1(challenge.nonce)},
+                                    {Key::Binding, binding},
+                                    {Key::Proof, Scram::clientProof(salted, message)}});
+    // The crate proves in turn that it holds the account's keys: a stand-in that only relays cannot.
+    const QByteArray expected =
+        Scram::serverSignature(Scram::keysFromSalted(salted, challenge.salt, challenge.iterations).serverKey, message);
+    if (!Scram::sameBytes(accepted.value(Key::Signature).toByteArray(), expected))
+        throw HVError::link(QStringLiteral("The crate could not prove that it holds the account; not logged in"));
 }
 
 void NetClient::Logout()
@@ -233,7 +323,7 @@ void NetClient::postParamValue(qint16 slot, const QString &parName, qint16 ch, c
     try {
         request = writeRequest(slot, parName, ch, value);
     } catch (const HVError &e) {
-        deliverFailure(std::move(pending), e);
+        ReplyBook::fail(std::move(pending), e);
         return;
     }
     sendPending(std::move(pending), std::move(request));
@@ -282,13 +372,13 @@ qint64 NetClient::send(const std::function<QByteArray(qint64 id)> &encode)
         dropLink(QString());
         throw notOpenError();
     }
-    const qint64 id = m_lastId + 1;
+    const qint64 id = m_book.nextId();
     const QByteArray frame = encode(id);
-    if (frame.size() - HeaderSize > MaxFrameSize)
+    if (!fitsLimit(frame))
         throw HVError(QStringLiteral("Request too large: %1 bytes (limit %2)")
                           .arg(frame.size() - HeaderSize)
                           .arg(MaxFrameSize));
-    m_lastId = id;
+    m_book.sent(id);
     // One write per frame, pushed out at once: with Nagle off this leaves as one piece.
     if (m_socket->write(frame) != frame.size()) {
         dropLink(QString());
@@ -301,25 +391,24 @@ qint64 NetClient::send(const std::function<QByteArray(qint64 id)> &encode)
 QCborMap NetClient::call(QCborMap request)
 {
     const qint64 id = send(std::move(request));
-    m_waitingFor = id;
-    m_waitedReply.reset();
-    const auto done = qScopeGuard([this] {
-        m_waitingFor = 0;
-        m_waitedReply.reset();
-    });
+    m_book.waitFor(id);
+    const auto done = qScopeGuard([this] { m_book.stopWaiting(); });
     // The deadline holds whatever arrives meanwhile: answers to other requests
-    // are taken in and handed on later, stale ones dropped.
+    // are taken in and handed on later, stale ones dropped, and the deadline is
+    // looked at between every piece read.
     const QDeadlineTimer deadline(m_replyTimeoutMs);
     for (;;) {
         onReadyRead();
-        if (m_waitedReply)
+        if (m_book.waitedReply())
             break;
         if (m_state != State::Open)
             throw notOpenError();
         if (deadline.hasExpired())
             throw HVError::link(QStringLiteral("No answer from the crate within %1").arg(seconds(m_replyTimeoutMs)),
                                 m_outage);
-        QTcpSocket *socket = m_socket;
+        QSslSocket *socket = m_socket;
+        if (socket->bytesAvailable() > 0)
+            continue;
         ++m_socketWaits;
         const bool more = socket->waitForReadyRead(int(std::max<qint64>(0, deadline.remainingTime())));
         --m_socketWaits;
@@ -327,10 +416,10 @@ QCborMap NetClient::call(QCborMap request)
             && socket->bytesAvailable() == 0)
             dropLink(QString());
     }
-    const QCborMap reply = *m_waitedReply;
+    const QCborMap reply = *m_book.waitedReply();
     const QCborValue error = reply.value(Key::Error);
     if (!error.isUndefined())
-        throw refusal(error);
+        throw ReplyBook::refusal(error);
     return reply;
 }
 
@@ -352,11 +441,11 @@ void NetClient::sendPending(Pending pending, const std::function<QByteArray(qint
     try {
         pending.id = send(encode);
     } catch (const HVError &e) {
-        deliverFailure(std::move(pending), e);
+        ReplyBook::fail(std::move(pending), e);
         return;
     }
     pending.deadline = QDeadlineTimer(m_replyTimeoutMs);
-    m_pending.push_back(std::move(pending));
+    m_book.add(std::move(pending));
     armTimeout();
 }
 
@@ -365,7 +454,7 @@ void NetClient::onReadyRead()
     if (!m_socket)
         return;
     if (m_socket->bytesAvailable() > 0)
-        m_reader.append(m_socket->readAll());
+        m_reader.append(m_socket->read(ReadChunk));
     while (m_state == State::Open) {
         QCborMap frame;
         switch (m_reader.next(&frame)) {
@@ -383,79 +472,23 @@ void NetClient::onReadyRead()
 
 void NetClient::takeFrame(const QCborMap &frame)
 {
-    const QCborValue idValue = frame.value(Key::Id);
-    if (idValue.isUndefined()) {
-        // The server speaks of the connection itself, and closes it.
-        const QCborValue error = frame.value(Key::Error);
-        dropLink(error.isString() ? error.toString() : QString());
+    ReplyBook::Taken taken = m_book.take(frame);
+    switch (taken.kind) {
+    case ReplyBook::Taken::Kind::Stale:
+    case ReplyBook::Taken::Kind::Waited:
+        return;
+    case ReplyBook::Taken::Kind::Lost:
+        dropLink(taken.reason);
+        return;
+    case ReplyBook::Taken::Kind::Answer:
+        armTimeout();
+        // Handed on from the event loop, never from inside the socket's own signal
+        // or a waiting call: what a window does with it may well call us again.
+        later([pending = std::move(taken.pending), reply = taken.reply]() mutable {
+            ReplyBook::deliver(std::move(pending), reply);
+        });
         return;
     }
-    if (!idValue.isInteger() || idValue.toInteger() <= 0 || idValue.toInteger() > m_lastId) {
-        dropLink(QStringLiteral("Connection to the crate lost: reply to a request never sent"));
-        return;
-    }
-    const qint64 id = idValue.toInteger();
-    if (id == m_waitingFor) {
-        m_waitedReply = frame;
-        return;
-    }
-    const auto it = std::find_if(m_pending.begin(), m_pending.end(), [id](const Pending &p) { return p.id == id; });
-    if (it == m_pending.end())
-        return; // a late answer to a request that timed out
-    Pending pending = std::move(*it);
-    m_pending.erase(it);
-    armTimeout();
-    // Handed on from the event loop, never from inside the socket's own signal
-    // or a waiting call: what a window does with it may well call us again.
-    later([this, pending = std::move(pending), frame]() mutable { deliver(std::move(pending), frame); });
-}
-
-void NetClient::deliver(Pending pending, const QCborMap &reply)
-{
-    const QCborValue error = reply.value(Key::Error);
-    if (!pending.plan) {
-        if (!pending.done || (pending.hasContext && !pending.context))
-            return;
-        if (error.isUndefined()) {
-            pending.done(nullptr);
-        } else {
-            const HVError e = refusal(error);
-            pending.done(&e);
-        }
-        return;
-    }
-    ReadPlan &plan = *pending.plan;
-    const QVector<PlanStep> &steps = plan.steps();
-    const QCborArray answers = reply.value(Key::Answers).toArray();
-    if (answers.size() > steps.size()) {
-        plan.fail(HVError(QStringLiteral("The crate answered more reads than the plan holds")));
-        return;
-    }
-    for (int i = 0; i < int(answers.size()); ++i) {
-        PlanAnswer answer;
-        try {
-            answer = decodeAnswer(steps[i], answers.at(i));
-        } catch (const HVError &e) {
-            plan.fail(e);
-            return;
-        }
-        if (!plan.apply(i, answer))
-            return;
-    }
-    if (!error.isUndefined())
-        plan.fail(refusal(error));
-    else if (answers.size() != steps.size())
-        plan.fail(HVError(QStringLiteral("The crate answered %1 of %2 reads").arg(answers.size()).arg(steps.size())));
-    else
-        plan.finish();
-}
-
-void NetClient::deliverFailure(Pending pending, const HVError &error)
-{
-    if (pending.plan)
-        pending.plan->fail(error);
-    else if (pending.done && (!pending.hasContext || pending.context))
-        pending.done(&error);
 }
 
 void NetClient::later(std::function<void()> f)
@@ -472,14 +505,11 @@ void NetClient::later(std::function<void()> f)
 
 void NetClient::armTimeout()
 {
-    if (m_pending.empty()) {
+    const std::optional<QDeadlineTimer> next = m_book.nextDeadline();
+    if (!next)
         m_timeout.stop();
-        return;
-    }
-    const auto oldest = std::min_element(m_pending.begin(), m_pending.end(), [](const Pending &a, const Pending &b) {
-        return a.deadline < b.deadline;
-    });
-    m_timeout.start(int(std::max<qint64>(0, oldest->deadline.remainingTime())));
+    else
+        m_timeout.start(int(std::max<qint64>(0, next->remainingTime())));
 }
 
 void NetClient::onTimeout()
@@ -487,14 +517,8 @@ void NetClient::onTimeout()
     const HVError overdue =
         HVError::link(QStringLiteral("No answer from the crate within %1").arg(seconds(m_replyTimeoutMs)), m_outage);
     // The link stays open: a late answer is recognised by its id and dropped.
-    for (auto it = m_pending.begin(); it != m_pending.end();) {
-        if (it->deadline.hasExpired()) {
-            later([this, pending = std::move(*it), overdue]() mutable { deliverFailure(std::move(pending), overdue); });
-            it = m_pending.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    for (Pending &p : m_book.takeOverdue())
+        later([p = std::move(p), overdue]() mutable { ReplyBook::fail(std::move(p), overdue); });
     armTimeout();
 }
 
@@ -511,21 +535,22 @@ void NetClient::dropLink(const QString &reason)
 
 void NetClient::failAllPending(const HVError &error)
 {
-    std::deque<Pending> pending;
-    pending.swap(m_pending);
+    std::deque<Pending> pending = m_book.takeAll();
     m_timeout.stop();
     for (Pending &p : pending)
-        later([this, p = std::move(p), error]() mutable { deliverFailure(std::move(p), error); });
+        later([p = std::move(p), error]() mutable { ReplyBook::fail(std::move(p), error); });
 }
 
 void NetClient::closeSocket()
 {
     if (!m_socket)
         return;
-    QTcpSocket *socket = std::exchange(m_socket, nullptr);
+    QSslSocket *socket = std::exchange(m_socket, nullptr);
     socket->disconnect(this);
     socket->abort();
     // We may be inside one of its signals or waits: it goes once they are over.
     socket->deleteLater();
     m_reader = FrameReader();
+    m_fingerprint.clear();
+    m_certificateDigest.clear();
 }

@@ -2,17 +2,16 @@
 
 #include "hvpowersupply.h"
 #include "protocol.h"
+#include "replybook.h"
 
 #include <QCborMap>
-#include <QDeadlineTimer>
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
-#include <deque>
 #include <memory>
 #include <optional>
 
-class QTcpSocket;
+class QSslError;
+class QSslSocket;
 
 // HVPowerSupply over TCP to a crate server.
 //
@@ -23,8 +22,15 @@ class QTcpSocket;
 // round trip, and the GUI thread goes on meanwhile. All requests share the one
 // connection, so the crate sees them in the order they were made.
 //
-// Connecting gives up after the connect time-out, every reply after the reply
-// time-out. A lost link is never re-opened behind the caller's back: every
+// The login proves the password without sending it (scram.h). When the crate
+// offers TLS the client encrypts before it logs in; a crate's certificate is
+// self-signed, so it is accepted without an authority, its SHA-256 fingerprint
+// is shown (linkFingerprint), and the login is bound to it: a relay that shows
+// another certificate cannot pass the login on. A broken handshake, or a crate
+// that offers TLS and then does not carry it out, fails the login.
+//
+// Connecting gives up after the connect time-out, every reply (and the TLS
+// handshake) after the reply time-out, whatever arrives meanwhile. A lost link is never re-opened behind the caller's back: every
 // later call fails until the next Login, and every request still waiting for
 // its answer fails at once.
 class NetClient : public QObject, public HVPowerSupply
@@ -42,7 +48,10 @@ public:
     void setReplyTimeoutMs(int ms) { m_replyTimeoutMs = ms; }
     bool isConnected() const;
     // Plans and writes sent whose answers have not been applied yet.
-    int pendingCount() const { return int(m_pending.size()) + m_undelivered; }
+    int pendingCount() const { return m_book.size() + m_undelivered; }
+    bool isEncrypted() const { return !m_fingerprint.isEmpty(); }
+    // The crate certificate's SHA-256 fingerprint ("AB:12:..."), "" on a plain link.
+    QString linkFingerprint() const override { return m_fingerprint; }
 
     // Address is a numeric IPv4 address, every part decimal (Protocol::parseAddress);
     // the port is the one given at construction.
@@ -68,19 +77,13 @@ public:
 
 private:
     enum class State { Closed, Open, Lost };
-
-    // A request sent without waiting: a plan or a posted write.
-    struct Pending
-    {
-        qint64 id = 0;                     // its request id
-        std::shared_ptr<ReadPlan> plan;    // a plan's answers go here
-        WriteDone done;                    // a write's outcome goes here
-        QPointer<QObject> context;         // the write's window; gone: the outcome is dropped
-        bool hasContext = false;           // a context was given
-        QDeadlineTimer deadline;           // when its answer is overdue
-    };
+    using Pending = ReplyBook::Pending;
 
     HVError notOpenError() const;
+    // Encrypts the open connection after the crate offered it; throws HVError::link on any failure.
+    void encrypt();
+    void authenticate(const QString &user, const QString &password);
+    void onSslErrors(const QList<QSslError> &errors);
     // Sends one request frame and returns its id; throws HVError (and drops the link) when it cannot.
     qint64 send(QCborMap request);
     qint64 send(const std::function<QByteArray(qint64 id)> &encode); // the frame, given its id
@@ -92,8 +95,6 @@ private:
     void sendPending(Pending pending, const std::function<QByteArray(qint64 id)> &encode);
     void onReadyRead();
     void takeFrame(const QCborMap &frame);
-    void deliver(Pending pending, const QCborMap &reply);
-    void deliverFailure(Pending pending, const HVError &error);
     void later(std::function<void()> f);
     void armTimeout();
     void onTimeout();
@@ -105,17 +106,17 @@ private:
     quint16 m_port;                    // server port
     int m_connectTimeoutMs;            // limit for the TCP connection to open
     int m_replyTimeoutMs;              // limit for each reply
-    QTcpSocket *m_socket = nullptr;    // the open connection, if any (owned)
+    QSslSocket *m_socket = nullptr;    // the open connection, if any (owned); plain until the crate offers TLS
     Protocol::FrameReader m_reader;    // frames of the current connection
     State m_state = State::Closed;     // what the next call will find
     QString m_lostReason;              // why the link was lost, for later calls
-    qint64 m_lastId = 0;               // id of the last request sent; older replies are stale
+    ReplyBook m_book;                  // which request each reply answers
     int m_outage = 0;                  // counts logins and losses: the link failures of one share it
     int m_reportedOutage = -1;         // the outage the operator has been told of
-    std::deque<Pending> m_pending;     // requests sent without waiting, in the order sent
     int m_undelivered = 0;             // answers taken in but not yet handed to their windows
-    qint64 m_waitingFor = 0;           // id of the single call waiting, 0 when none
-    std::optional<QCborMap> m_waitedReply; // its reply once it has arrived
     int m_socketWaits = 0;             // depth of waitFor* calls running on the socket
     QTimer m_timeout;                  // fires when the oldest waiting request is overdue
+    QString m_fingerprint;             // SHA-256 of the crate's certificate, hex; "" on a plain link
+    QByteArray m_certificateDigest;    // the same as bytes, which the login is bound to
+    QString m_certificateRefusal;      // why the crate's certificate was refused, during a handshake
 };

@@ -2,6 +2,7 @@
 
 #include "hverror.h"
 #include "readplan.h"
+#include "scram.h"
 
 #include <QCborArray>
 #include <QCborStreamReader>
@@ -20,6 +21,40 @@ QByteArray encodeFrame(const QCborMap &message)
     qToBigEndian<quint32>(quint32(payload.size()), frame.data());
     frame.append(payload);
     return frame;
+}
+
+QString clip(const QString &text, int max)
+{
+    if (text.size() <= max)
+        return text;
+    return QStringLiteral("%1... (%2 characters)").arg(text.left(max)).arg(text.size());
+}
+
+bool isNonce(const QByteArray &nonce)
+{
+    if (nonce.size() < 8 || nonce.size() > 128)
+        return false;
+    return std::all_of(nonce.cbegin(), nonce.cend(), [](char c) { return c > 0x20 && c < 0x7f && c != ','; });
+}
+
+Challenge decodeChallenge(const QCborMap &reply, const QByteArray &clientNonce)
+{
+    const QCborValue nonce = reply.value(Key::Nonce);
+    const QCborValue salt = reply.value(Key::Salt);
+    const QCborValue iterations = reply.value(Key::Iterations);
+    if (!nonce.isString() || !salt.isByteArray() || !iterations.isInteger())
+        throw HVError::link(QStringLiteral("The crate's login challenge is not one"));
+    Challenge c{nonce.toString().toLatin1(), salt.toByteArray(), 0};
+    if (!isNonce(c.nonce) || c.nonce.size() <= clientNonce.size() || !c.nonce.startsWith(clientNonce)
+        || c.salt.isEmpty() || c.salt.size() > 128)
+        throw HVError::link(QStringLiteral("The crate's login challenge does not answer this login"));
+    if (iterations.toInteger() < Scram::MinIterations || iterations.toInteger() > Scram::MaxIterations)
+        throw HVError::link(QStringLiteral("The crate asks for %1 key rounds; %2 to %3 are accepted")
+                                .arg(iterations.toInteger())
+                                .arg(Scram::MinIterations)
+                                .arg(Scram::MaxIterations));
+    c.iterations = int(iterations.toInteger());
+    return c;
 }
 
 QCborValue toCbor(const QVariant &value)
@@ -447,32 +482,46 @@ QString seconds(int ms)
     return QStringLiteral("%1 s").arg(QString::number(ms / 1000.0, 'g', 3));
 }
 
+void FrameReader::append(const QByteArray &bytes)
+{
+    if (m_taken > 0) {
+        m_buffer.remove(0, m_taken);
+        m_taken = 0;
+    }
+    m_buffer.append(bytes);
+}
+
 FrameReader::Status FrameReader::next(QCborMap *message)
 {
     if (!m_error.isEmpty())
         return Status::Error;
-    if (m_buffer.size() < HeaderSize)
+    const qsizetype available = bufferedBytes();
+    if (available < HeaderSize)
         return Status::NeedMore;
-    const quint32 length = qFromBigEndian<quint32>(m_buffer.constData());
+    const quint32 length = qFromBigEndian<quint32>(m_buffer.constData() + m_taken);
     if (length == 0)
         return fail(QStringLiteral("Empty frame"));
     if (length > MaxFrameSize)
         return fail(QStringLiteral("Frame of %1 bytes is larger than the limit of %2 bytes")
                         .arg(length)
                         .arg(MaxFrameSize));
-    if (m_buffer.size() < HeaderSize + qsizetype(length))
+    if (available < HeaderSize + qsizetype(length))
         return Status::NeedMore;
 
-    const QByteArray payload = m_buffer.mid(HeaderSize, length);
-    m_buffer.remove(0, HeaderSize + length);
-
+    const QByteArray payload = QByteArray::fromRawData(m_buffer.constData() + m_taken + HeaderSize, length);
     QCborStreamReader reader(payload);
     const QCborValue value = QCborValue::fromCbor(reader);
-    if (reader.lastError() != QCborError::NoError)
-        return fail(QStringLiteral("Frame is not valid CBOR: %1").arg(reader.lastError().toString()));
-    if (reader.currentOffset() != payload.size())
-        return fail(QStringLiteral("Frame carries %1 bytes after its message")
-                        .arg(payload.size() - reader.currentOffset()));
+    const QCborError error = reader.lastError();
+    const qint64 used = reader.currentOffset();
+    m_taken += HeaderSize + length;
+    if (m_taken == m_buffer.size()) {
+        m_buffer.clear();
+        m_taken = 0;
+    }
+    if (error != QCborError::NoError)
+        return fail(QStringLiteral("Frame is not valid CBOR: %1").arg(error.toString()));
+    if (used != length)
+        return fail(QStringLiteral("Frame carries %1 bytes after its message").arg(length - used));
     if (!value.isMap())
         return fail(QStringLiteral("Frame does not hold a CBOR map"));
     *message = value.toMap();
@@ -483,6 +532,7 @@ FrameReader::Status FrameReader::fail(const QString &error)
 {
     m_error = error;
     m_buffer.clear();
+    m_taken = 0;
     return Status::Error;
 }
 

@@ -18,7 +18,7 @@ struct PlanStep;
 namespace Protocol {
 
 inline constexpr quint16 DefaultPort = 47310;
-inline constexpr int Version = 2;
+inline constexpr int Version = 3;
 inline constexpr qint64 MaxFrameSize = 1 << 20;   // payload bytes, header not counted
 inline constexpr int HeaderSize = 4;
 inline constexpr int DefaultConnectTimeoutMs = 3000;
@@ -30,7 +30,13 @@ inline const QString Op = QStringLiteral("op");
 inline const QString Id = QStringLiteral("id");
 inline const QString Version = QStringLiteral("version");
 inline const QString User = QStringLiteral("user");
-inline const QString Password = QStringLiteral("password");
+inline const QString Nonce = QStringLiteral("nonce");
+inline const QString Salt = QStringLiteral("salt");
+inline const QString Iterations = QStringLiteral("iterations");
+inline const QString Binding = QStringLiteral("binding");
+inline const QString Proof = QStringLiteral("proof");
+inline const QString Signature = QStringLiteral("signature");
+inline const QString Tls = QStringLiteral("tls");
 inline const QString Slot = QStringLiteral("slot");
 inline const QString Ch = QStringLiteral("ch");
 inline const QString Par = QStringLiteral("par");
@@ -50,6 +56,8 @@ inline const QString EachOf = QStringLiteral("eachOf");
 
 namespace Op {
 inline const QString Login = QStringLiteral("login");
+inline const QString Auth = QStringLiteral("auth");
+inline const QString Proof = QStringLiteral("proof");
 inline const QString Logout = QStringLiteral("logout");
 inline const QString QuerySlots = QStringLiteral("querySlots");
 inline const QString CrateProperty = QStringLiteral("crateProperty");
@@ -67,6 +75,31 @@ inline constexpr int MaxPlanSteps = 8192;
 
 // The whole frame (header and payload) of one message, ready for a single write.
 QByteArray encodeFrame(const QCborMap &message);
+// True when the frame's payload is within MaxFrameSize.
+inline bool fitsLimit(const QByteArray &frame) { return frame.size() - HeaderSize <= MaxFrameSize; }
+
+// Most characters of an error text that travel: what a request quoted is cut
+// short, so an answer never grows with the size of what it refuses.
+inline constexpr int MaxErrorText = 300;
+QString clip(const QString &text, int max = MaxErrorText);
+
+// The first byte of a TLS handshake record; a frame's first byte is 0 (its
+// length is below 16 MiB), so the two cannot be taken for each other.
+inline constexpr char TlsHandshakeByte = 0x16;
+
+// The server's answer to "auth": the nonce (the client's followed by the
+// server's), the salt and the PBKDF2 rounds. Throws HVError when the answer is
+// not one (a nonce that does not start with the client's, rounds outside
+// Scram::MinIterations..MaxIterations).
+struct Challenge
+{
+    QByteArray nonce;
+    QByteArray salt;
+    int iterations = 0;
+};
+Challenge decodeChallenge(const QCborMap &reply, const QByteArray &clientNonce);
+// A nonce as it may travel: 8 to 128 printable ASCII characters, no comma.
+bool isNonce(const QByteArray &nonce);
 
 // A value as it travels: integers stay integers, doubles doubles, texts
 // texts, lists lists, bool bool, an invalid QVariant null. Throws HVError for
@@ -119,17 +152,19 @@ class FrameReader
 public:
     enum class Status { NeedMore, Frame, Error };
 
-    void append(const QByteArray &bytes) { m_buffer.append(bytes); }
+    void append(const QByteArray &bytes);
     Status next(QCborMap *message);
     QString errorString() const { return m_error; }
     // True while part of a frame has arrived and the rest has not.
-    bool inFrame() const { return !m_buffer.isEmpty(); }
+    bool inFrame() const { return bufferedBytes() > 0; }
+    qsizetype bufferedBytes() const { return m_buffer.size() - m_taken; }
 
 private:
     Status fail(const QString &error);
 
-    QByteArray m_buffer; // bytes received and not yet taken out as frames
-    QString m_error;     // why the stream was rejected; empty while it is good
+    QByteArray m_buffer;   // bytes received; those before m_taken were taken out as frames
+    qsizetype m_taken = 0; // so many frames out of a large buffer cost no copy each
+    QString m_error;       // why the stream was rejected; empty while it is good
 };
 
 } // namespace Protocol

@@ -2,6 +2,7 @@
 // trigger from the command line or by typing commands.
 
 #include "hverror.h"
+#include "linelog.h"
 #include "simcrate.h"
 #include "simserver.h"
 
@@ -15,25 +16,23 @@
 
 namespace {
 
-void say(const QString &text)
-{
-    if (text.isEmpty())
-        return;
-    std::fprintf(stdout, "%s\n", qPrintable(text));
-    std::fflush(stdout);
-}
-
 [[noreturn]] void fail(const QString &text)
 {
     std::fprintf(stderr, "pylonet-sim: %s\n", qPrintable(text));
     std::exit(2);
 }
 
+void say(LineLog &log, const QString &text)
+{
+    if (!text.isEmpty())
+        log.write(text);
+}
+
 // Commands typed on standard input, one per line.
 class Console : public QObject
 {
 public:
-    Console(SimServer &server, QObject *parent) : QObject(parent), m_server(server)
+    Console(SimServer &server, LineLog &log, QObject *parent) : QObject(parent), m_server(server), m_log(log)
     {
         // A background job reading its terminal would be stopped; fail the read instead.
         std::signal(SIGTTIN, SIG_IGN);
@@ -59,13 +58,17 @@ private:
                 QCoreApplication::quit();
                 return;
             }
-            say(m_server.execute(command));
+            QString answer = m_server.execute(command);
+            if (command == QLatin1String("status"))
+                answer += QStringLiteral(", %1 log line(s) dropped").arg(m_log.dropped());
+            say(m_log, answer);
         }
         if (m_line.size() > 4096)
             m_line.clear();
     }
 
     SimServer &m_server;          // runs the commands
+    LineLog &m_log;               // where the answers go
     QSocketNotifier *m_notifier;  // watches standard input
     QByteArray m_line;            // a command still being typed
 };
@@ -82,10 +85,10 @@ std::pair<int, qint64> slotAt(const QString &text, const QString &option)
     return {slot, *at};
 }
 
-void scheduleCommand(SimServer &server, qint64 atMs, const QString &command)
+void scheduleCommand(SimServer &server, LineLog &log, qint64 atMs, const QString &command)
 {
     QTimer::singleShot(std::chrono::milliseconds(atMs), &server,
-                       [&server, command] { say(server.execute(command)); });
+                       [&server, &log, command] { say(log, server.execute(command)); });
 }
 
 } // namespace
@@ -128,8 +131,17 @@ int main(int argc, char **argv)
                                        QStringLiteral("SLOT:PERIOD"));
     const QCommandLineOption dropAt(QStringLiteral("drop-at"), QStringLiteral("Drop every connection at TIME (repeatable)."),
                                     QStringLiteral("TIME"));
-    parser.addOptions({address, port, crateFile, user, password, latency, serviceTime, pull, insert, pullCycle, dropAt});
+    const QCommandLineOption tlsCert(QStringLiteral("tls-cert"),
+                                     QStringLiteral("Serve over TLS with this PEM certificate (needs --tls-key)."),
+                                     QStringLiteral("file"));
+    const QCommandLineOption tlsKey(QStringLiteral("tls-key"),
+                                    QStringLiteral("The certificate's PEM private key, unencrypted (needs --tls-cert)."),
+                                    QStringLiteral("file"));
+    parser.addOptions({address, port, crateFile, user, password, latency, serviceTime, pull, insert, pullCycle, dropAt,
+                       tlsCert, tlsKey});
     parser.process(app);
+    // Lines go out from a thread of their own: a standard output nobody reads never stops the crate.
+    LineLog log(STDOUT_FILENO);
 
     std::unique_ptr<SimCrate> crate;
     try {
@@ -149,6 +161,15 @@ int main(int argc, char **argv)
     if (!ok || !(serviceMs >= 0) || serviceMs > 60000)
         fail(QStringLiteral("--service-time wants milliseconds from 0 to 60000, not \"%1\"").arg(parser.value(serviceTime)));
     server.setServiceTimeMs(serviceMs);
+    if (parser.isSet(tlsCert) != parser.isSet(tlsKey))
+        fail(QStringLiteral("--tls-cert and --tls-key go together"));
+    if (parser.isSet(tlsCert)) {
+        try {
+            server.setTls(parser.value(tlsCert), parser.value(tlsKey));
+        } catch (const HVError &e) {
+            fail(e.message());
+        }
+    }
     const uint portNumber = parser.value(port).toUInt(&ok);
     if (!ok || portNumber > 65535)
         fail(QStringLiteral("--port wants a number up to 65535, not \"%1\"").arg(parser.value(port)));
@@ -161,17 +182,17 @@ int main(int argc, char **argv)
 
     for (const QString &v : parser.values(pull)) {
         const auto [slot, at] = slotAt(v, pull.names().first());
-        scheduleCommand(server, at, QStringLiteral("pull %1").arg(slot));
+        scheduleCommand(server, log, at, QStringLiteral("pull %1").arg(slot));
     }
     for (const QString &v : parser.values(insert)) {
         const auto [slot, at] = slotAt(v, insert.names().first());
-        scheduleCommand(server, at, QStringLiteral("insert %1").arg(slot));
+        scheduleCommand(server, log, at, QStringLiteral("insert %1").arg(slot));
     }
     for (const QString &v : parser.values(dropAt)) {
         const std::optional<qint64> at = SimServer::parseDurationMs(v);
         if (!at)
             fail(QStringLiteral("--drop-at wants a TIME such as 30s, not \"%1\"").arg(v));
-        scheduleCommand(server, *at, QStringLiteral("drop"));
+        scheduleCommand(server, log, *at, QStringLiteral("drop"));
     }
     QTimer cycle;
     if (parser.isSet(pullCycle)) {
@@ -181,22 +202,25 @@ int main(int argc, char **argv)
         if (!ok || !period || *period <= 0)
             fail(QStringLiteral("--pull-cycle wants SLOT:PERIOD, e.g. 3:10s, not \"%1\"").arg(parser.value(pullCycle)));
         bool pulled = false;
-        QObject::connect(&cycle, &QTimer::timeout, &server, [&server, slot, pulled]() mutable {
+        QObject::connect(&cycle, &QTimer::timeout, &server, [&server, &log, slot, pulled]() mutable {
             pulled = !pulled;
-            say(server.execute(QStringLiteral("%1 %2").arg(pulled ? "pull" : "insert").arg(slot)));
+            say(log, server.execute(QStringLiteral("%1 %2").arg(pulled ? "pull" : "insert").arg(slot)));
         });
         cycle.start(std::chrono::milliseconds(*period));
     }
 
-    QObject::connect(&server, &LinkServer::event, &server, [](const QString &text) { say(text); });
-    new Console(server, &app);
+    QObject::connect(&server, &LinkServer::event, &server, [&log](const QString &text) { say(log, text); });
+    new Console(server, log, &app);
 
-    say(QStringLiteral("pylonet-sim listening on %1:%2 (user \"%3\", latency %4 ms, service time %5 ms); "
-                       "type \"help\" for commands")
-            .arg(server.address().toString())
-            .arg(server.port())
-            .arg(parser.value(user))
-            .arg(latencyMs)
-            .arg(serviceMs));
+    say(log, QStringLiteral("pylonet-sim listening on %1:%2 (user \"%3\", latency %4 ms, service time %5 ms); "
+                            "type \"help\" for commands")
+                 .arg(server.address().toString())
+                 .arg(server.port())
+                 .arg(parser.value(user))
+                 .arg(latencyMs)
+                 .arg(serviceMs));
+    if (server.tlsEnabled())
+        say(log, QStringLiteral("TLS on; certificate SHA-256 %1")
+                     .arg(QString::fromLatin1(server.certificateDigest().toHex(':').toUpper())));
     return app.exec();
 }
