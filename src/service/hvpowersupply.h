@@ -66,4 +66,8 @@ public:
     virtual void postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value,
                                 QObject *context, WriteDone done);
     virtual void postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done);
+
+    // The certificate fingerprint of an encrypted link, for the operator to
+    // compare; empty where the link is not encrypted.
+    virtual QString linkFingerprint() const { return {}; }
 };
