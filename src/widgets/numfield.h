@@ -1,6 +1,9 @@
 #pragma once
 
+#include "lib.h"
+
 #include <QLineEdit>
+#include <optional>
 
 // Numeric field and indicator with a display format text (see NumberFormat::render).
 //
@@ -17,6 +20,9 @@
 //
 // A shown value that is wider than the field is drawn in a smaller font (down
 // to 70 %) rather than cut off; the font set on the field is the full size.
+// Where even that is too wide, the value is drawn elided ("1.2345…") while the
+// field does not have the focus: digits are never silently dropped. text() and
+// what assistive technology reads stay the whole value.
 class NumField : public QLineEdit
 {
     Q_OBJECT
@@ -34,13 +40,20 @@ public:
 
     void setIndicator(bool on);             // read-only indicator role (no input, button-face colour)
     bool isIndicator() const;
+    // Background and text in place of the role's (button face or base, each with its text colour).
+    void setColours(const Lib::ColourPair &colours);
+
+    // What is drawn: text(), or its elided form when the value does not fit at the smallest font.
+    QString displayedText() const;
 
 signals:
     void committed(double v);               // operator typed a number and pressed Enter or left the field
     void refused(const QString &text);      // operator's text was not a number; the field shows value() again
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -50,10 +63,13 @@ private:
     void showValue();
     void applyRoleColours();
     void fitFont();
+    QRect textRoom() const;
 
     QString m_format;          // display format text
     double m_value = 0.0;      // last value set by code or committed by the operator
     bool m_indicator = false;  // read-only indicator role
     QFont m_fullFont;          // font the field was given; fitFont() may draw smaller
     bool m_fitting = false;    // fitFont() is changing the font itself
+    bool m_elided = false;     // the value does not fit even at the smallest font
+    std::optional<Lib::ColourPair> m_colours; // set in place of the role's colours
 };
