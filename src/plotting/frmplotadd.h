@@ -1,11 +1,15 @@
 #pragma once
 
+#include "plotdrag.h"
+
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class HVError;
+class frmGraph;
 class HVPowerSupply;
 class QDrag;
 class QTreeWidget;
@@ -17,6 +21,9 @@ class QTreeWidgetItem;
 //
 // Node tags (Qt::UserRole): a board node holds its slot, a channel node its
 // channel, a parameter node the text "Par".
+//
+// From the keyboard: Enter on a parameter node adds it to the graph window
+// that last opened the picker, with the same checks and messages as a drop.
 class frmPlotAdd : public QWidget
 {
     Q_OBJECT
@@ -46,6 +53,12 @@ public:
     // The drag of a parameter node (not yet started), or nullptr for any other node.
     QDrag *makeDrag(QTreeWidgetItem *item);
 
+    // The graph window that Enter adds to: the one whose "&Add ..." opened or raised the picker.
+    void setTarget(frmGraph *graph);
+    // What Enter does: adds the current node's parameter to the target window.
+    // False when the node is no parameter, there is no window, or the window refuses it.
+    bool addCurrentToTarget();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -54,6 +67,7 @@ private:
     void buildBoards(const QVariant &count, const QVariant &channels, const QVariant &models,
                      const std::function<void(bool)> &built);
     void buildFailed(const HVError &error, const std::function<void(bool)> &built);
+    std::optional<PlotDrag::Parameter> parameterOf(const QTreeWidgetItem *item) const;
     void startDrag(QTreeWidgetItem *item);
     void setDropHighlight(QTreeWidgetItem *item);
 
@@ -66,4 +80,5 @@ private:
     bool m_building = false;                    // the tree's reads are on their way
     bool m_buildFailed = false;                 // the last build failed
     int m_build = 0;                            // counts builds: answers of an older one are dropped
+    QPointer<frmGraph> m_target;                // where Enter adds a parameter
 };
