@@ -25,8 +25,8 @@ const QString SettingsApplication = QStringLiteral("Pylonet");
 const QString AddressKey = QStringLiteral("Pylonet/IPAddress");
 
 // One part of the address. Its text is selected whenever it is entered, so
-// typing replaces it, and "." moves on to the next part: "10.1.2.3" is typed as
-// it reads. (Entered by Tab, a masked line edit would only put the cursor at
+// typing replaces it, and "." (or the "," some keypads type for it) moves on to
+// the next part: "10.1.2.3" is typed as it reads. (Entered by Tab, a masked line edit would only put the cursor at
 // its end, where nothing more can be typed.)
 class AddressBox : public QLineEdit
 {
