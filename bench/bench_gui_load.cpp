@@ -181,7 +181,8 @@ Result run(MeteredApp &app, double latencyMs, double serviceMs, int seconds, boo
     main.show();
     QVariant count, models;
     client->QuerySlots(&count, nullptr, &models);
-    main.enterConnected(count.toInt(), client->CrateProperty(QStringLiteral("ModelName")).toString());
+    main.enterConnected(count.toInt(), client->CrateProperty(QStringLiteral("ModelName")).toString(),
+                        server.address());
 
     // Every panel the crate offers.
     std::vector<QPointer<BoardPanel>> panels;

@@ -5,12 +5,21 @@
 #include "netclient.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <memory>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    AppInfo::registerWithQt();
     QApplication::setWindowIcon(AppInfo::icon());
+
+    // --help and --version; Qt's own options (-platform, ...) are taken by QApplication.
+    QCommandLineParser options;
+    options.setApplicationDescription(AppInfo::description());
+    options.addHelpOption();
+    options.addVersionOption();
+    options.process(app);
 
     Main w(std::make_unique<NetClient>());
     auto *splash = new frmSplash(w); // deletes itself when it hands over

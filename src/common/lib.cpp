@@ -24,22 +24,41 @@ OleColor paletteColor(int index)
     return g_palette[static_cast<size_t>(index)];
 }
 
+std::optional<QPalette::ColorRole> paletteRole(OleColor color)
+{
+    if (!(color & 0x80000000u))
+        return std::nullopt;
+    switch (color & 0xFFu) {
+    case 0x05: return QPalette::Base;
+    case 0x08: return QPalette::WindowText;
+    case 0x0D: return QPalette::Highlight;
+    case 0x0E: return QPalette::HighlightedText;
+    case 0x0F: return QPalette::Button;
+    case 0x12: return QPalette::ButtonText;
+    case 0x17: return QPalette::ToolTipText;
+    case 0x18: return QPalette::ToolTipBase;
+    default: return QPalette::Window;
+    }
+}
+
+QList<Contrast::Pair> colourPairs()
+{
+    const std::pair<const char *, ColourPair> pairs[] = {
+        {"heading", HeadingColours},          {"graph heading", ClickHeadingColours},
+        {"plate caption", PlateColours},      {"board status", BoardStatusColours},
+        {"board value", ReadoutColours},      {"status", StatusNormalColours},
+        {"status in alarm", StatusAlarmColours},
+    };
+    QList<Contrast::Pair> out;
+    for (const auto &[what, pair] : pairs)
+        out.append({QString::fromLatin1(what), toQColor(pair.back), toQColor(pair.fore)});
+    return out;
+}
+
 QColor toQColor(OleColor color)
 {
-    if (color & 0x80000000u) {
-        const QPalette pal = QGuiApplication::palette();
-        switch (color & 0xFFu) {
-        case 0x05: return pal.color(QPalette::Base);
-        case 0x08: return pal.color(QPalette::WindowText);
-        case 0x0D: return pal.color(QPalette::Highlight);
-        case 0x0E: return pal.color(QPalette::HighlightedText);
-        case 0x0F: return pal.color(QPalette::Button);
-        case 0x12: return pal.color(QPalette::ButtonText);
-        case 0x17: return pal.color(QPalette::ToolTipText);
-        case 0x18: return pal.color(QPalette::ToolTipBase);
-        default: return pal.color(QPalette::Window);
-        }
-    }
+    if (const auto role = paletteRole(color))
+        return QGuiApplication::palette().color(*role);
     return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
 }
 
@@ -79,14 +98,19 @@ QString ChStatusText(qint32 s)
     return QStringLiteral("Good");
 }
 
+bool StatusIsAlarm(qint32 s)
+{
+    return s & MaskAlarm;
+}
+
 OleColor StatusBackColor(qint32 s)
 {
-    return (s & MaskAlarm) ? Red : SysButtonFace;
+    return StatusIsAlarm(s) ? StatusAlarmColours.back : StatusNormalColours.back;
 }
 
 OleColor StatusForeColor(qint32 s)
 {
-    return (s & MaskAlarm) ? LightYellow : Black;
+    return StatusIsAlarm(s) ? StatusAlarmColours.fore : StatusNormalColours.fore;
 }
 
 QString BdStatusText(qint32 s)

@@ -1,5 +1,6 @@
 #include "boardpanel.h"
 
+#include "eventlog.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "lamp.h"
@@ -8,20 +9,26 @@
 #include "msgbox.h"
 #include "numfield.h"
 #include "cratevalue.h"
+#include "panelkit.h"
 #include "readplan.h"
 #include "tickphase.h"
 #include "thermometer.h"
 #include "twoposswitch.h"
+#include "windowkeys.h"
 #include "windowtag.h"
 
 #include <QCloseEvent>
 #include <QFocusEvent>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScrollArea>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <cmath>
 #include <limits>
 
@@ -53,12 +60,34 @@ void setStatusColours(QLabel *label, const QColor &back, const QColor &fore)
     label->setPalette(pal);
 }
 
+// The controls a panel places itself, in and below its frames, with their places as drawn.
+void collectPlaces(QWidget *parent, std::vector<std::pair<QPointer<QWidget>, QRect>> &places)
+{
+    for (QObject *o : parent->children()) {
+        auto *w = qobject_cast<QWidget *>(o);
+        if (!w || w->isWindow())
+            continue;
+        places.emplace_back(w, w->geometry());
+        // Frames hold more controls; every other widget lays out its own insides.
+        const QMetaObject *kind = w->metaObject();
+        if (kind == &QFrame::staticMetaObject || kind == &QWidget::staticMetaObject || qobject_cast<QGroupBox *>(w))
+            collectPlaces(w, places);
+    }
+}
+
+QRect scaled(const QRect &r, double s)
+{
+    return QRect(qRound(r.x() * s), qRound(r.y() * s), qRound(r.width() * s), qRound(r.height() * s));
+}
+
 } // namespace
 
 BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , h(hv)
     , ChMon(new QTimer(this))
+    , m_scroll(new QScrollArea(this))
+    , m_content(new QWidget)
 {
     ChMon->setObjectName(QStringLiteral("ChMon"));
     ChMon->setInterval(1000);
@@ -67,6 +96,20 @@ BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
     // The panel itself holds the focus until the operator moves into a field, so that
     // no field is spared by the tick for having been focused by the window alone.
     setFocusPolicy(Qt::ClickFocus);
+
+    m_content->setObjectName(QStringLiteral("content"));
+    m_scroll->setObjectName(QStringLiteral("scroll"));
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidget(m_content);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_scroll);
+
+    addCloseKeys(this);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this), &QShortcut::activated, this,
+            [this] { turnPage(-1); });
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageDown), this), &QShortcut::activated, this,
+            [this] { turnPage(1); });
 }
 
 BoardPanel::~BoardPanel()
@@ -128,10 +171,12 @@ void BoardPanel::planName(ReadPlan &plan, QLineEdit *field, qint16 ch)
 {
     if (!mayRefresh(field))
         return;
-    plan.channelName(Slot, ch, [this, field](const QVariant &v) {
+    plan.channelName(Slot, ch, [this, field, ch](const QVariant &v) {
         if (!mayRefresh(field))
             return;
         const QString name = v.toString();
+        m_channelNames.insert(ch, name);
+        showChannelName(ch, name);
         if (field->text() != name)
             field->setText(name);
         m_nameShown.insert(field, name);
@@ -199,12 +244,33 @@ void BoardPanel::planStatus(ReadPlan &plan, QLabel *label, qint16 ch)
     const QString status = QStringLiteral("Status");
     auto back = std::make_shared<QColor>();
     plan.paramValue(Slot, status, ch,
-                    [label](const QVariant &v) { label->setText(Lib::ChStatusText(crateInt32(v))); });
+                    [this, label, ch](const QVariant &v) { showStatus(label, ch, crateInt32(v)); });
     plan.paramValue(Slot, status, ch,
                     [back](const QVariant &v) { *back = Lib::toQColor(Lib::StatusBackColor(crateInt32(v))); });
-    plan.paramValue(Slot, status, ch, [label, back](const QVariant &v) {
+    plan.paramValue(Slot, status, ch, [this, label, back](const QVariant &v) {
         setStatusColours(label, *back, Lib::toQColor(Lib::StatusForeColor(crateInt32(v))));
+        describeStatus(label, crateInt32(v));
     });
+}
+
+void BoardPanel::showStatus(QLabel *label, qint16 ch, qint32 status)
+{
+    const QString text = Lib::ChStatusText(status);
+    const QString before = label->text();
+    if (text == before)
+        return;
+    label->setText(text);
+    // The first text a label gets is no change the operator has seen happen.
+    if (m_log && !before.isEmpty())
+        m_log->statusChanged(Slot, ch, m_channelNames.value(ch), before, text);
+}
+
+void BoardPanel::describeStatus(QLabel *label, qint32 status)
+{
+    // The alarm colours say something the text may not ("Up" with over-current): say it in words too.
+    const QString said = Lib::StatusIsAlarm(status) ? label->text() + QStringLiteral(", alarm") : label->text();
+    if (label->accessibleDescription() != said)
+        label->setAccessibleDescription(said);
 }
 
 void BoardPanel::planTemp(ReadPlan &plan)
@@ -252,7 +318,8 @@ void BoardPanel::setThermometer(Thermometer *t)
 
 QTabBar *BoardPanel::addTabStrip(const QRect &r)
 {
-    auto *tabs = new QTabBar(this);
+    auto *tabs = new QTabBar(m_content);
+    m_tabs = tabs;
     tabs->setObjectName(QStringLiteral("TabStrip1"));
     tabs->addTab(QStringLiteral("Page 1"));
     tabs->addTab(QStringLiteral("Page 2"));
@@ -276,11 +343,69 @@ void BoardPanel::addPagePair(QWidget *pageOne, QWidget *pageTwo)
     pageTwo->hide();
 }
 
+void BoardPanel::setEventLog(EventLog *log)
+{
+    m_log = log;
+}
+
+QString BoardPanel::channelLabel(qint16 ch) const
+{
+    const QString name = m_channelNames.value(ch);
+    return name.isEmpty() ? QString::number(ch) : name;
+}
+
+void BoardPanel::setContentSize(const QSize &size, bool fixedWindow)
+{
+    m_designSize = size;
+    m_fixedWindow = fixedWindow;
+    m_content->resize(size);
+    if (fixedWindow)
+        setFixedSize(size);
+    else
+        resize(size);
+}
+
+void BoardPanel::fitToFont()
+{
+    if (m_designSize.isEmpty())
+        return;
+    if (m_design.empty())
+        collectPlaces(m_content, m_design);
+    const double s = PanelKit::fontScale(font());
+    if (s == m_scale)
+        return;
+    for (const auto &[w, place] : m_design)
+        if (w)
+            w->setGeometry(scaled(place, s));
+    const QSize content = scaled(QRect(QPoint(), m_designSize), s).size();
+    m_content->resize(content);
+    if (m_fixedWindow)
+        setFixedSize(content);
+    else
+        resize(size() * (s / m_scale));
+    m_scale = s;
+}
+
+void BoardPanel::turnPage(int step)
+{
+    if (m_tabs)
+        m_tabs->setCurrentIndex(qBound(0, m_tabs->currentIndex() + step, m_tabs->count() - 1));
+}
+
 bool BoardPanel::event(QEvent *e)
 {
     if (e->type() == QEvent::WindowActivate)
         activate();
+    else if (e->type() == QEvent::Polish)
+        fitToFont(); // the layout as built, grown for the font it is shown in
     return QWidget::event(e);
+}
+
+void BoardPanel::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::FontChange)
+        fitToFont();
+    QWidget::changeEvent(e);
 }
 
 void BoardPanel::showEvent(QShowEvent *e)
@@ -357,6 +482,8 @@ void BoardPanel::boardRemoved()
 {
     if (m_removed)
         return;
+    if (m_log)
+        m_log->boardRemoved(Slot); // a dead link is the main window's to log, not a removal
     stopForRemoval();
     announceRemoval();
 }
@@ -400,7 +527,8 @@ void BoardPanel::writeParam(QWidget *control, const QString &par, qint16 ch, con
 {
     if (m_closing || m_removed)
         return;
-    h.postParamValue(Slot, par, ch, value, this, [this, control, par, ch, undo](const HVError *e) {
+    h.postParamValue(Slot, par, ch, value, this, [this, control, par, ch, value, undo](const HVError *e) {
+        recordWrite(ch, par, value, e);
         if (!e)
             return;
         if (undo)
@@ -418,12 +546,19 @@ void BoardPanel::writeName(QLineEdit *field, qint16 ch)
     if (text == m_nameShown.value(field))
         return;
     m_nameShown.insert(field, text); // leaving the field again writes nothing more
-    h.postChannelName(Slot, ch, text, this, [this, field, ch](const HVError *e) {
+    h.postChannelName(Slot, ch, text, this, [this, field, ch, text](const HVError *e) {
+        recordWrite(ch, QStringLiteral("Name"), text, e);
         if (!e)
             return;
         m_stale.insert(field);
         reportRefused(QStringLiteral("The name of channel %1 was not written: %2").arg(ch).arg(e->message()));
     });
+}
+
+void BoardPanel::recordWrite(qint16 ch, const QString &par, const QVariant &value, const HVError *refusal)
+{
+    if (m_log)
+        m_log->write(Slot, ch, m_channelNames.value(ch), par, value, refusal);
 }
 
 void BoardPanel::reportRefused(const QString &text)

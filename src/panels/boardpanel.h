@@ -3,17 +3,22 @@
 #include <QHash>
 #include <QList>
 #include <QPair>
+#include <QPointer>
 #include <QSet>
 #include <QVariant>
 #include <QWidget>
 #include <functional>
+#include <utility>
+#include <vector>
 
+class EventLog;
 class HVError;
 class HVPowerSupply;
 class Lamp;
 class NumField;
 class QLabel;
 class QLineEdit;
+class QScrollArea;
 class QTabBar;
 class QTimer;
 class ReadPlan;
@@ -37,6 +42,12 @@ class TwoPosSwitch;
 //  - Writes go out at once without waiting. A write the crate refuses is
 //    reported when its answer comes and the panel goes on; the next tick shows
 //    what the board holds, in that field too even while it has the focus.
+//  - The controls stand on content(), inside a scroll area, so a panel made
+//    smaller than its layout scrolls. The layout grows with the font
+//    (PanelKit::fontScale), when the panel is first shown and when the font changes.
+//  - Keys: Ctrl+PgUp / Ctrl+PgDn turn the page, Esc and Ctrl+W close the panel.
+//  - With an event log given, every write and its outcome, every change of a
+//    status text the panel shows, and the board's removal are recorded there.
 class BoardPanel : public QWidget
 {
     Q_OBJECT
@@ -54,6 +65,11 @@ public:
     bool firstRefresh() const { return FirstRefresh; }
     qint16 currentPage() const { return CurrentPage; }
 
+    // Where writes, status changes and the board's removal are recorded; none by default.
+    void setEventLog(EventLog *log);
+    // The factor the layout is drawn at for the current font (1 at the font it was designed for).
+    double layoutScale() const { return m_scale; }
+
 signals:
     // A tick's answers have all been applied.
     void refreshed();
@@ -65,6 +81,15 @@ protected:
     virtual void planChannel(ReadPlan &plan, qint16 ch) = 0;
     // How many channel rows the panel has.
     virtual int channelRows() const = 0;
+    // The crate's name of a channel, read by a tick (empty before the first).
+    virtual void showChannelName(qint16, const QString &) {}
+
+    // What the panel's controls are laid out on, and its size in pixels as drawn;
+    // the window opens at that size (fixedWindow: and keeps it).
+    QWidget *content() const { return m_content; }
+    void setContentSize(const QSize &size, bool fixedWindow = false);
+    // The channel as the operator knows it: its name once read, else its number.
+    QString channelLabel(qint16 ch) const;
 
     // The guard: false while the control holds the panel's focus (after the first tick).
     bool mayRefresh(const QWidget *control) const;
@@ -91,6 +116,7 @@ protected:
     void addPagePair(QWidget *pageOne, QWidget *pageTwo); // switched together, in the order added
 
     bool event(QEvent *e) override;
+    void changeEvent(QEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     bool eventFilter(QObject *watched, QEvent *e) override;
@@ -114,6 +140,11 @@ private:
     void writeName(QLineEdit *field, qint16 ch);
     void reportRefused(const QString &text);
     void markFresh(const QWidget *control) { m_stale.remove(control); }
+    void recordWrite(qint16 ch, const QString &par, const QVariant &value, const HVError *refusal);
+    void showStatus(QLabel *label, qint16 ch, qint32 status);
+    void describeStatus(QLabel *label, qint32 status);
+    void turnPage(int step);
+    void fitToFont();
 
     bool m_activatedOnce = false;            // the first show counts as an activation
     bool m_closing = false;                  // closing: nothing more is read or written
@@ -124,4 +155,13 @@ private:
     QHash<const QLineEdit *, QString> m_nameShown;         // name field -> the name the board last gave
     QHash<const NumField *, qint16> m_realExp;             // setpoint shown in real units -> the board's exponent
     QList<QPair<QWidget *, QWidget *>> m_pages;            // (page 1, page 2) frames
+    QHash<qint16, QString> m_channelNames;                 // channel -> the name the board last gave
+    QPointer<EventLog> m_log;                              // where events are recorded, if anywhere
+    QScrollArea *m_scroll;                                 // holds the content, scrolls when the window is smaller
+    QWidget *m_content;                                    // the controls stand on it
+    QTabBar *m_tabs = nullptr;                             // the page strip, where the panel has one
+    QSize m_designSize;                                    // content size as drawn, at scale 1
+    bool m_fixedWindow = false;                            // the window keeps the content's size
+    double m_scale = 1.0;                                  // the layout's present scale
+    std::vector<std::pair<QPointer<QWidget>, QRect>> m_design; // each control's place as drawn
 };

@@ -35,20 +35,20 @@ frmQ205::frmQ205(HVPowerSupply &h, QWidget *parent)
     // A fixed dialog-like frame: no minimise, no maximise, no resizing.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
                    | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(px(9210), px(7605));
+    setContentSize(QSize(px(9210), px(7605)), true);
 
-    const Table hv{groupFrame(this, QStringLiteral("frameHV"), QStringLiteral("High Voltage Supply"),
+    const Table hv{groupFrame(content(), QStringLiteral("frameHV"), QStringLiteral("High Voltage Supply"),
                               twips(60, 120, 3255, 1215)), 240, HighVoltage};
     headings(hv);
-    const Table lv{groupFrame(this, QStringLiteral("frameLV"), QStringLiteral("Low Voltage Supply"),
+    const Table lv{groupFrame(content(), QStringLiteral("frameLV"), QStringLiteral("Low Voltage Supply"),
                               twips(3420, 120, 1935, 1215)), 240, LowVoltage};
     headings(lv);
 
-    auto *temp = new Thermometer(Qt::Horizontal, this);
+    auto *temp = new Thermometer(Qt::Horizontal, content());
     temp->setGeometry(twips(5460, 180, 3675, 915));
     setThermometer(temp);
 
-    const Table remote{groupFrame(this, QStringLiteral("frameRemote"), QStringLiteral("Q206 Remote Board"),
+    const Table remote{groupFrame(content(), QStringLiteral("frameRemote"), QStringLiteral("Q206 Remote Board"),
                                   twips(60, 1440, 9075, 6075)), 300, Remote};
     headings(remote);
 

@@ -31,13 +31,13 @@ constexpr Column SetPage[] = {
 frmQ310::frmQ310(HVPowerSupply &h, QWidget *parent)
     : TablePanel(h, parent)
 {
-    resize(px(9855), px(6000));
+    setContentSize(QSize(px(9855), px(6000)));
     for (int macro = 0; macro < 2; ++macro)
         buildGroup(macro);
     setTickOrder({"txtChName", "ledPw", "V0Set", "I0Set", "V1Set", "I1Set", "SVMax", "Trip", "TripInt", "TripExt",
                   "POn", "PDwn", "VMon", "IMon", "HVMax", "lblStatus", "RmpUp", "RmpDwn"});
 
-    auto *temp = new Thermometer(Qt::Vertical, this);
+    auto *temp = new Thermometer(Qt::Vertical, content());
     temp->setGeometry(twips(9240, 120, 555, 5415));
     setThermometer(temp);
 
@@ -47,7 +47,7 @@ frmQ310::frmQ310(HVPowerSupply &h, QWidget *parent)
 void frmQ310::buildGroup(int macro)
 {
     const QString m = QString::number(macro);
-    QGroupBox *frame = groupFrame(this, QStringLiteral("Frame%1").arg(macro + 1),
+    QGroupBox *frame = groupFrame(content(), QStringLiteral("Frame%1").arg(macro + 1),
                                   QStringLiteral("Macro Channel %1").arg(macro), twips(60, 60 + 2760 * macro, 9075, 2715));
     const Table sides{frame, 240, Sides};
     headings(sides);

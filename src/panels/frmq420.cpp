@@ -19,11 +19,11 @@ constexpr Column Sides[] = {nameColumn(60), statusColumn(7620)};
 frmQ420::frmQ420(HVPowerSupply &h, QWidget *parent)
     : TablePanel(h, parent)
 {
-    resize(px(9630), px(4560));
-    const Table sides{this, 120, Sides};
+    setContentSize(QSize(px(9630), px(4560)));
+    const Table sides{content(), 120, Sides};
     headings(sides);
-    const Table main{subFrame(this, QStringLiteral("frameMain"), twips(1440, 120, 6195, 3915)), 0, WideSetPage};
-    const Table more{subFrame(this, QStringLiteral("frameMore"), twips(1440, 120, 6195, 3915)), 0, LimitPage};
+    const Table main{subFrame(content(), QStringLiteral("frameMain"), twips(1440, 120, 6195, 3915)), 0, WideSetPage};
+    const Table more{subFrame(content(), QStringLiteral("frameMore"), twips(1440, 120, 6195, 3915)), 0, LimitPage};
     headings(main);
     headings(more);
     addRows({sides, main, more}, 0, Channels);
@@ -31,20 +31,17 @@ frmQ420::frmQ420(HVPowerSupply &h, QWidget *parent)
     setTickOrder({"txtChName", "ledPw", "V0Set", "I0Set", "V1Set", "I1Set", "SVMax", "Trip", "TripInt", "TripExt",
                   "POn", "PDwn", "VMon", "IMon", "lblStatus", "RmpUp", "RmpDwn"});
 
-    auto *temp = new Thermometer(Qt::Vertical, this);
+    auto *temp = new Thermometer(Qt::Vertical, content());
     temp->setGeometry(twips(9000, 120, 555, 3915));
     setThermometer(temp);
 
-    plate(this, twips(60, 4080, 2835, 435), Lib::LightOrange);
-    plateLabel(this, QStringLiteral("lblHVMax"), QStringLiteral("Board HVMax"), twips(180, 4200, 1275, 255),
-               Lib::LightOrange, Lib::Black);
-    HVMax = numField(this, QStringLiteral("HVMax"), 0, twips(1560, 4140, 1215, 315), QStringLiteral(" k\"V\""), true);
+    plate(content(), twips(60, 4080, 2835, 435), Lib::LightOrange);
+    plateLabel(content(), QStringLiteral("lblHVMax"), QStringLiteral("Board HVMax"), twips(180, 4200, 1275, 255),
+               Lib::PlateColours);
+    HVMax = numField(content(), QStringLiteral("HVMax"), 0, twips(1560, 4140, 1215, 315), QStringLiteral(" k\"V\""), true);
     HVMax->setObjectName(QStringLiteral("HVMax"));
-    QPalette pal = HVMax->palette();
-    pal.setColor(QPalette::Base, Lib::toQColor(Lib::SysInfoBackground));
-    pal.setColor(QPalette::Button, Lib::toQColor(Lib::SysInfoBackground));
-    pal.setColor(QPalette::Text, Lib::toQColor(Lib::SysHighlight));
-    HVMax->setPalette(pal);
+    HVMax->setAccessibleName(QStringLiteral("Board HVMax"));
+    HVMax->setColours(Lib::ReadoutColours);
 
     addTabStrip(twips(7440, 4140, 1515, 315));
 }

@@ -39,12 +39,12 @@ frmQ510::frmQ510(HVPowerSupply &h, int rows, QWidget *parent)
     // Drawn for twelve rows; fewer rows take the board line up by the height they save.
     const int up = rows == Channels ? 0 : 960;
     const int pageHeight = 3975 - up;
-    resize(px(9630), px(4620 - up));
+    setContentSize(QSize(px(9630), px(4620 - up)));
 
-    const Table sides{this, 120, Sides};
+    const Table sides{content(), 120, Sides};
     headings(sides);
-    const Table main{subFrame(this, QStringLiteral("frameMain"), twips(1440, 120, 6195, pageHeight)), 0, WideSetPage};
-    const Table more{subFrame(this, QStringLiteral("frameMore"), twips(1380, 120, 6195, pageHeight)), 0, WideLimitPage};
+    const Table main{subFrame(content(), QStringLiteral("frameMain"), twips(1440, 120, 6195, pageHeight)), 0, WideSetPage};
+    const Table more{subFrame(content(), QStringLiteral("frameMore"), twips(1380, 120, 6195, pageHeight)), 0, WideLimitPage};
     headings(main);
     headings(more);
     addRows({sides, main, more}, 0, rows);
@@ -52,16 +52,17 @@ frmQ510::frmQ510(HVPowerSupply &h, int rows, QWidget *parent)
     setTickOrder({"txtChName", "ledPw", "V0Set", "I0Set", "V1Set", "I1Set", "SVMax", "Trip", "TripInt", "TripExt",
                   "POn", "VMon", "IMon", "lblStatus", "RmpUp", "RmpDwn"});
 
-    auto *temp = new Thermometer(Qt::Vertical, this);
+    auto *temp = new Thermometer(Qt::Vertical, content());
     temp->setGeometry(twips(9000, 120, 555, up ? 3015 : 3915));
     setThermometer(temp);
 
-    plate(this, twips(60, 4140 - up, 4695, 435), Lib::LightOrange);
-    plateLabel(this, QStringLiteral("lblBDStatus"), QStringLiteral("Board Status"), twips(180, 4260 - up, 1275, 255),
-               Lib::LightOrange, Lib::Black);
-    BdStatus = plateLabel(this, QStringLiteral("BdStatus"), QString(), twips(1440, 4200 - up, 3195, 315),
-                          Lib::SysInfoBackground, 0x000000C0); // dark red text
+    plate(content(), twips(60, 4140 - up, 4695, 435), Lib::LightOrange);
+    QLabel *caption = plateLabel(content(), QStringLiteral("lblBDStatus"), QStringLiteral("Board Status"),
+                                 twips(180, 4260 - up, 1275, 255), Lib::PlateColours);
+    BdStatus = plateLabel(content(), QStringLiteral("BdStatus"), QString(), twips(1440, 4200 - up, 3195, 315),
+                          Lib::BoardStatusColours);
     BdStatus->setAlignment(Qt::AlignCenter);
+    caption->setBuddy(BdStatus); // assistive technology reads the status as labelled by the caption
 
     addTabStrip(twips(7440, 4200 - up, 1515, 315));
 }

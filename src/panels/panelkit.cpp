@@ -6,35 +6,57 @@
 #include "numfield.h"
 #include "twoposswitch.h"
 
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 
 namespace PanelKit {
 
 namespace {
-void paint(QWidget *w, Lib::OleColor back, Lib::OleColor fore)
+// Background and text of a pair: a system colour as the palette role it stands
+// for, so that it follows the palette; a fixed colour as itself.
+void paint(QWidget *w, const Lib::ColourPair &colours)
 {
     QPalette pal = w->palette();
-    pal.setColor(QPalette::Window, Lib::toQColor(back));
-    pal.setColor(QPalette::WindowText, Lib::toQColor(fore));
+    if (const auto role = Lib::paletteRole(colours.back))
+        w->setBackgroundRole(*role);
+    else
+        pal.setColor(w->backgroundRole(), Lib::toQColor(colours.back));
+    if (const auto role = Lib::paletteRole(colours.fore))
+        w->setForegroundRole(*role);
+    else
+        pal.setColor(w->foregroundRole(), Lib::toQColor(colours.fore));
     w->setPalette(pal);
     w->setAutoFillBackground(true);
 }
+
+// Letters every layout holds: headings, status texts and values.
+const QString SampleText = QStringLiteral("Channel Name E-Trp-Down 0123456789 kV uA");
 } // namespace
+
+double fontScale(const QFont &font)
+{
+    const QFontMetricsF drawnFor(QFont(QStringLiteral("DejaVu Sans"), 9));
+    const QFontMetricsF now(font);
+    const double wider = now.horizontalAdvance(SampleText) / drawnFor.horizontalAdvance(SampleText);
+    const double taller = now.height() / drawnFor.height();
+    return std::max({1.0, wider, taller});
+}
 
 QString element(const QString &name, int index)
 {
     return name + QLatin1Char('_') + QString::number(index);
 }
 
-QLabel *heading(QWidget *parent, const QString &text, const QRect &r, Lib::OleColor back)
+QLabel *heading(QWidget *parent, const QString &text, const QRect &r)
 {
     auto *l = new QLabel(text, parent);
     l->setGeometry(r);
     l->setAlignment(Qt::AlignCenter);
-    paint(l, back, Lib::SysHighlight);
+    paint(l, Lib::HeadingColours);
     return l;
 }
 
@@ -44,19 +66,19 @@ ClickLabel *clickHeading(QWidget *parent, const QString &name, const QString &te
     l->setObjectName(name);
     l->setGeometry(r);
     l->setAlignment(Qt::AlignCenter);
-    paint(l, Lib::LightOrange, Lib::SysHighlight);
+    paint(l, Lib::ClickHeadingColours);
     l->setToolTip(QObject::tr("Click to plot %1 of every channel of this group").arg(text));
     return l;
 }
 
 QLabel *plateLabel(QWidget *parent, const QString &name, const QString &text, const QRect &r,
-                   Lib::OleColor back, Lib::OleColor fore)
+                   const Lib::ColourPair &colours)
 {
     auto *l = new QLabel(text, parent);
     l->setObjectName(name);
     l->setGeometry(r);
     l->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-    paint(l, back, fore);
+    paint(l, colours);
     return l;
 }
 
@@ -64,7 +86,7 @@ QFrame *plate(QWidget *parent, const QRect &r, Lib::OleColor back)
 {
     auto *f = new QFrame(parent);
     f->setGeometry(r);
-    paint(f, back, Lib::Black);
+    paint(f, {back, Lib::Black});
     return f;
 }
 
@@ -101,7 +123,12 @@ QLabel *statusLabel(QWidget *parent, int index, const QRect &r)
     l->setAlignment(Qt::AlignCenter);
     l->setFrameShape(QFrame::Panel);
     l->setFrameShadow(QFrame::Sunken);
-    paint(l, Lib::SysButtonFace, Lib::Black);
+    // The tick sets its colours by the status word: they live in the Window roles.
+    QPalette pal = l->palette();
+    pal.setColor(QPalette::Window, Lib::toQColor(Lib::StatusNormalColours.back));
+    pal.setColor(QPalette::WindowText, Lib::toQColor(Lib::StatusNormalColours.fore));
+    l->setPalette(pal);
+    l->setAutoFillBackground(true);
     return l;
 }
 

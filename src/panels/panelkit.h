@@ -9,6 +9,7 @@
 
 class ClickLabel;
 class Lamp;
+class QFont;
 class NumField;
 class QFrame;
 class QGroupBox;
@@ -28,6 +29,11 @@ inline QRect twips(int left, int top, int width, int height)
 {
     return QRect(px(left), px(top), px(width), px(height));
 }
+
+// How much larger than drawn a panel's layout must be for its texts in this
+// font: 1 at the font the layouts were drawn for (DejaVu Sans 9 pt) and below,
+// growing with the font's height and the width of its letters.
+double fontScale(const QFont &font);
 
 // How a column's control shows and writes its parameter.
 enum class Kind {
@@ -125,15 +131,14 @@ QList<QLabel *> headings(const Table &t);
 // objectName of element index of a control array: "V0Set_9".
 QString element(const QString &name, int index);
 
-// Column heading: highlight text on the tooltip background, or on a given colour.
-QLabel *heading(QWidget *parent, const QString &text, const QRect &r,
-                Lib::OleColor back = Lib::SysInfoBackground);
-// A heading that opens something when clicked (light orange).
+// Column heading: the tooltip colours of the palette.
+QLabel *heading(QWidget *parent, const QString &text, const QRect &r);
+// A heading that opens something when clicked or on Enter (light orange).
 ClickLabel *clickHeading(QWidget *parent, const QString &name, const QString &text, const QRect &r);
 
 // Plain label with a coloured background (board-level captions).
 QLabel *plateLabel(QWidget *parent, const QString &name, const QString &text, const QRect &r,
-                   Lib::OleColor back, Lib::OleColor fore);
+                   const Lib::ColourPair &colours);
 // Filled rectangle behind board-level controls.
 QFrame *plate(QWidget *parent, const QRect &r, Lib::OleColor back);
 

@@ -22,8 +22,30 @@ void TablePanel::addRows(std::initializer_list<Table> tables, qint16 first, int 
                 controls[ch] = addControl(t, c, row, ch);
             }
         }
+        nameRow(ch);
     }
     m_rows = std::max(m_rows, first + count);
+}
+
+void TablePanel::showChannelName(qint16 ch, const QString &)
+{
+    nameRow(ch);
+}
+
+void TablePanel::nameRow(qint16 ch)
+{
+    const QString label = channelLabel(ch);
+    if (m_rowNames.value(ch) == label)
+        return;
+    m_rowNames.insert(ch, label);
+    for (const Cell &cell : m_cells) {
+        QWidget *w = cell.controls.value(ch);
+        if (!w)
+            continue;
+        // The name field's own text is the channel's name: it goes by the number.
+        const QString channel = cell.kind == Kind::Name ? QString::number(ch) : label;
+        w->setAccessibleName(QStringLiteral("%1, channel %2").arg(cell.heading, channel));
+    }
 }
 
 void TablePanel::setTickOrder(std::initializer_list<const char *> arrays)
@@ -104,6 +126,7 @@ TablePanel::Cell &TablePanel::cellOf(const Column &c)
             return cell;
         }
     }
-    m_cells.push_back({c.kind, array, QString::fromLatin1(c.par), QString::fromLatin1(c.unit), {}});
+    m_cells.push_back({c.kind, array, QString::fromLatin1(c.heading), QString::fromLatin1(c.par),
+                       QString::fromLatin1(c.unit), {}});
     return m_cells.back();
 }

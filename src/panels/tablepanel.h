@@ -11,7 +11,8 @@
 // (PanelKit::Column). The tables say where each control stands, how it is
 // named and which parameter it shows and writes; this class builds the
 // controls, binds them, and refreshes a channel's controls in the panel's
-// own tick order.
+// own tick order. Each control's accessible name is its column's heading and
+// its channel ("V0Set, channel CH05"), the channel by its name once read.
 class TablePanel : public BoardPanel
 {
     Q_OBJECT
@@ -28,6 +29,7 @@ protected:
 
     void planChannel(ReadPlan &plan, qint16 ch) override;
     int channelRows() const override { return m_rows; }
+    void showChannelName(qint16 ch, const QString &name) override;
 
 private:
     // One control array and the controls of it that each channel has.
@@ -35,6 +37,7 @@ private:
     {
         PanelKit::Kind kind;        // how its controls read and write
         QString array;              // its name
+        QString heading;            // its column's heading, for the accessible names
         QString par;                // parameter read and written
         QString unit;               // setpoints: the unit after the board's prefix
         QVector<QWidget *> controls; // by channel; nullptr where a channel has none
@@ -42,8 +45,10 @@ private:
 
     QWidget *addControl(const PanelKit::Table &t, const PanelKit::Column &c, int row, qint16 ch);
     Cell &cellOf(const PanelKit::Column &c);
+    void nameRow(qint16 ch);
 
     std::vector<Cell> m_cells; // one per control array, in order of first appearance
     QVector<int> m_tick;       // indices into m_cells, in tick order
     int m_rows = 0;            // channels that have a row
+    QHash<qint16, QString> m_rowNames; // channel -> the label its controls are named with
 };

@@ -1,11 +1,13 @@
 #include "frmgraph.h"
 
+#include "contrast.h"
 #include "frmplotadd.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "msgbox.h"
 #include "plotdrag.h"
 #include "tracegraph.h"
+#include "windowkeys.h"
 
 #include <QCheckBox>
 #include <QDropEvent>
@@ -41,7 +43,11 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
     plotsMenu->setObjectName(QStringLiteral("mPlots"));
     QAction *add = plotsMenu->addAction(QStringLiteral("&Add ..."));
     add->setObjectName(QStringLiteral("mPlotAdd"));
-    connect(add, &QAction::triggered, this, [this] { frmPlotAdd::showFor(m_h); });
+    connect(add, &QAction::triggered, this, [this] {
+        if (frmPlotAdd *picker = frmPlotAdd::showFor(m_h))
+            picker->setTarget(this); // Enter in the picker adds here
+    });
+    addCloseKeys(this);
 
     auto *client = new QWidget(this);
     setCentralWidget(client);
@@ -106,8 +112,16 @@ bool frmGraph::canAccept(const QObject *source) const
 
 bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
 {
-    if (!canAccept(source))
+    if (!canAccept(source)) {
+        // A drag passing over a full window is refused with the red disc; a parameter
+        // added from the keyboard has no cursor to tell it, so it is said.
+        if (m_plots.Count() >= MaxTraces && PlotDrag::decode(data))
+            MsgBox::show(this, QStringLiteral("Attention"),
+                         QStringLiteral("The graph already shows %1 traces: remove one before adding another.")
+                             .arg(MaxTraces),
+                         QMessageBox::Warning);
         return false;
+    }
     const std::optional<PlotDrag::Parameter> p = PlotDrag::decode(data);
     if (!p)
         return false;
@@ -171,7 +185,8 @@ void frmGraph::addLegendRow(const HVPlot &plot, const QString &channelName)
     row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     QFont bold = row->font(0);
     bold.setBold(true);
-    const QColor color = Lib::toQColor(plot.Color());
+    // The trace's colour, lightened where it would not read on the black list (blue).
+    const QColor color = Contrast::readableOn(Lib::toQColor(plot.Color()), Qt::black);
     for (int c = 0; c < 3; ++c) {
         row->setFont(c, bold);
         row->setForeground(c, color);

@@ -1,5 +1,6 @@
 #include "frmplotadd.h"
 
+#include "frmgraph.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "msgbox.h"
@@ -11,6 +12,7 @@
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTreeWidget>
@@ -86,6 +88,7 @@ frmPlotAdd::frmPlotAdd(HVPowerSupply &h, QWidget *parent)
     m_tree->setDragDropMode(QAbstractItemView::NoDragDrop); // drags are started and shown here
     m_tree->viewport()->setAcceptDrops(true);
     m_tree->viewport()->installEventFilter(this);
+    m_tree->installEventFilter(this); // Enter on a parameter
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -229,18 +232,45 @@ void frmPlotAdd::buildFailed(const HVError &error, const std::function<void(bool
         built(false);
 }
 
-QDrag *frmPlotAdd::makeDrag(QTreeWidgetItem *item)
+std::optional<PlotDrag::Parameter> frmPlotAdd::parameterOf(const QTreeWidgetItem *item) const
 {
     if (!isParameterNode(item) || !item->parent() || !item->parent()->parent())
-        return nullptr;
+        return std::nullopt;
     PlotDrag::Parameter p;
     p.name = item->text(0);
     p.channel = static_cast<qint16>(item->parent()->data(0, Qt::UserRole).toInt());
     p.slot = static_cast<qint16>(item->parent()->parent()->data(0, Qt::UserRole).toInt());
     p.sourceName = m_tree->objectName();
+    return p;
+}
 
+void frmPlotAdd::setTarget(frmGraph *graph)
+{
+    m_target = graph;
+}
+
+bool frmPlotAdd::addCurrentToTarget()
+{
+    const std::optional<PlotDrag::Parameter> p = parameterOf(m_tree->currentItem());
+    if (!p)
+        return false;
+    if (!m_target) {
+        MsgBox::show(this, Title, QStringLiteral("The graph window this picker was opened from is closed."),
+                     QMessageBox::Warning);
+        return false;
+    }
+    // Exactly what a drop carries, handed to the window's drop.
+    const std::unique_ptr<QMimeData> data(PlotDrag::encode(*p));
+    return m_target->acceptDrop(m_tree, data.get());
+}
+
+QDrag *frmPlotAdd::makeDrag(QTreeWidgetItem *item)
+{
+    const std::optional<PlotDrag::Parameter> p = parameterOf(item);
+    if (!p)
+        return nullptr;
     auto *drag = new QDrag(m_tree);
-    drag->setMimeData(PlotDrag::encode(p));
+    drag->setMimeData(PlotDrag::encode(*p));
     drag->setPixmap(PlotImages::dimmed(PlotImages::image(PlotImages::Parameter)));
     drag->setHotSpot(QPoint(8, 8));
     // Wherever the drop is refused (a full graph, anywhere else) the red disc shows.
@@ -277,6 +307,13 @@ void frmPlotAdd::setDropHighlight(QTreeWidgetItem *item)
 
 bool frmPlotAdd::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_tree && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && isParameterNode(m_tree->currentItem())) {
+            addCurrentToTarget();
+            return true;
+        }
+    }
     if (watched != m_tree->viewport())
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {

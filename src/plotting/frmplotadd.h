@@ -1,12 +1,16 @@
 #pragma once
 
+#include "plotdrag.h"
+
 #include <QPoint>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class HVError;
+class frmGraph;
 class HVPowerSupply;
 class ReadPlan;
 class QDrag;
@@ -19,6 +23,9 @@ class QTreeWidgetItem;
 //
 // Node tags (Qt::UserRole): a board node holds its slot, a channel node its
 // channel, a parameter node the text "Par". A board node reads "<model> - Slot <n>".
+//
+// From the keyboard: Enter on a parameter node adds it to the graph window
+// that last opened the picker, with the same checks and messages as a drop.
 class frmPlotAdd : public QWidget
 {
     Q_OBJECT
@@ -51,6 +58,12 @@ public:
     // The drag of a parameter node (not yet started), or nullptr for any other node.
     QDrag *makeDrag(QTreeWidgetItem *item);
 
+    // The graph window that Enter adds to: the one whose "&Add ..." opened or raised the picker.
+    void setTarget(frmGraph *graph);
+    // What Enter does: adds the current node's parameter to the target window.
+    // False when the node is no parameter, there is no window, or the window refuses it.
+    bool addCurrentToTarget();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -62,6 +75,7 @@ private:
     void runBuildPlan(const std::shared_ptr<ReadPlan> &plan, int build, const std::function<void(bool)> &built);
     void buildDone(const std::function<void(bool)> &built);
     void buildFailed(const HVError &error, const std::function<void(bool)> &built);
+    std::optional<PlotDrag::Parameter> parameterOf(const QTreeWidgetItem *item) const;
     void startDrag(QTreeWidgetItem *item);
     void setDropHighlight(QTreeWidgetItem *item);
 
@@ -75,4 +89,5 @@ private:
     bool m_buildFailed = false;                 // the last build failed
     int m_build = 0;                            // counts builds: answers of an older one are dropped
     QVariantList m_builtFrom;                   // the crate map the tree stands for
+    QPointer<frmGraph> m_target;                // where Enter adds a parameter
 };

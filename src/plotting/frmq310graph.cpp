@@ -1,10 +1,12 @@
 #include "frmq310graph.h"
 
+#include "contrast.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "lib.h"
 #include "readplan.h"
 #include "tracegraph.h"
+#include "windowkeys.h"
 #include "windowtag.h"
 
 #include <QCheckBox>
@@ -19,12 +21,6 @@ constexpr int GraphTop = 4;
 constexpr int RightMargin = 3;
 constexpr int BottomMargin = 4;
 
-// Black or white, whichever reads better on the background.
-QColor textOn(const QColor &background)
-{
-    const double luma = 0.299 * background.redF() + 0.587 * background.greenF() + 0.114 * background.blueF();
-    return luma > 0.5 ? Qt::black : Qt::white;
-}
 } // namespace
 
 QString frmQ310Graph::tagFor(qint16 slot, qint16 macroChannel, const QString &parName)
@@ -78,7 +74,7 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
         const QColor color = Lib::toQColor(Lib::paletteColor(i));
         QPalette pal = box->palette();
         pal.setColor(QPalette::Window, color);
-        pal.setColor(QPalette::WindowText, textOn(color));
+        pal.setColor(QPalette::WindowText, Contrast::textOn(color));
         box->setPalette(pal);
         box->setBackgroundRole(QPalette::Window);
         box->setAutoFillBackground(true);
@@ -100,6 +96,7 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     m_autoScale->setGeometry(4, 188, std::max(57, std::min(room, m_autoScale->sizeHint().width())), 25);
     m_autoScale->setChecked(true);
     connect(m_autoScale, &QCheckBox::clicked, this, [this](bool on) { m_graph->setAxisAutoscale(0, on); });
+    addCloseKeys(this);
 
     resize(596, 333);
 }

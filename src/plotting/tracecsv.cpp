@@ -1,29 +1,14 @@
 #include "tracecsv.h"
 
+#include "csvtext.h"
 #include "tracegraph.h"
 
-#include <QDateTime>
 #include <QLocale>
 #include <algorithm>
 #include <limits>
 
-namespace {
-// A header cell, quoted when it holds a separator, a quote or a line break.
-QByteArray cell(const QString &text)
-{
-    QByteArray utf8 = text.toUtf8();
-    if (!utf8.contains(',') && !utf8.contains('"') && !utf8.contains('\n') && !utf8.contains('\r'))
-        return utf8;
-    utf8.replace("\"", "\"\"");
-    return '"' + utf8 + '"';
-}
-
-QByteArray isoTime(qint64 ms)
-{
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(ms);
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs).toLatin1();
-}
-} // namespace
+using CsvText::cell;
+using CsvText::isoTime;
 
 QByteArray TraceCsv::render(const TraceGraph &graph)
 {

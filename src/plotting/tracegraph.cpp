@@ -1,5 +1,6 @@
 #include "tracegraph.h"
 
+#include "contrast.h"
 #include "numberformat.h"
 #include "siaxisticker.h"
 #include "timeaxisticker.h"
@@ -113,8 +114,8 @@ void TraceGraph::colourAxes()
             const auto first = std::find_if(m_traces.begin(), m_traces.end(), [&](const Trace &t) {
                 return t.graph->valueAxis() == m_axes[i].axis;
             });
-            if (first != m_traces.end())
-                color = first->graph->pen().color();
+            if (first != m_traces.end()) // its labels must read on black: blue is lightened
+                color = Contrast::readableOn(first->graph->pen().color(), Qt::black);
         }
         styleAxis(m_axes[i].axis, color, i == 0);
     }

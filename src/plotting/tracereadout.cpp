@@ -1,5 +1,7 @@
 #include "tracereadout.h"
 
+#include "contrast.h"
+
 #include <QLabel>
 #include <qcustomplot.h>
 
@@ -35,7 +37,9 @@ void TraceReadout::show(double key, const QVector<Line> &lines)
     for (const Line &line : lines) {
         m_texts << line.text;
         const QString text = line.text.toHtmlEscaped().replace(QLatin1Char(' '), QStringLiteral("&nbsp;"));
-        html << QStringLiteral("<span style=\"color:%1\">%2</span>").arg(line.color.name(), text);
+        // On the box's near-black, a dark trace colour (blue) is lightened until it reads.
+        const QColor readable = Contrast::readableOn(line.color, QColor(24, 24, 24));
+        html << QStringLiteral("<span style=\"color:%1\">%2</span>").arg(readable.name(), text);
     }
     m_box->setText(html.join(QStringLiteral("<br>")));
     m_box->adjustSize();

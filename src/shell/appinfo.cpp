@@ -2,8 +2,11 @@
 
 #include "pylonet_version.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -33,6 +36,19 @@ QString legalNotice()
 QString supportLine()
 {
     return QStringLiteral("Support: pylonet-support@example.org");
+}
+
+QString organisation()
+{
+    return QStringLiteral("Norvane");
+}
+
+void registerWithQt()
+{
+    QCoreApplication::setApplicationName(title());
+    QCoreApplication::setOrganizationName(organisation());
+    QCoreApplication::setApplicationVersion(versionNumber());
+    QGuiApplication::setDesktopFileName(QStringLiteral("pylonet")); // packaging/pylonet.desktop
 }
 
 namespace {
@@ -105,7 +121,7 @@ QPixmap logo()
             break;
     }
     p.setFont(f);
-    p.setPen(QColor(0x22, 0x2a, 0x33));
+    p.setPen(QGuiApplication::palette().color(QPalette::WindowText)); // on the window, light or dark
     p.drawText(QRectF(40, 0, 60, 30), Qt::AlignLeft | Qt::AlignBottom, title());
     QFont small(QStringLiteral("DejaVu Sans"));
     small.setPixelSize(8);

@@ -13,6 +13,11 @@ QString versionNumber();  // major.minor.patch, plain integers, e.g. 1.3.3
 QString description();    // one line on what the program does
 QString legalNotice();
 QString supportLine();
+QString organisation();   // "Norvane", also the settings store's organisation
+
+// Tells Qt who this program is (name, organisation, version, desktop entry), so
+// that the platform, the settings store and --version see them.
+void registerWithQt();
 
 // The application icon: a high-voltage bolt on a dark panel, painted at any size.
 QPixmap iconPixmap(int side);

@@ -1,13 +1,16 @@
 #include "frmlogin.h"
 
+#include "appinfo.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "main_window.h"
 #include "msgbox.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -17,9 +20,40 @@
 
 namespace {
 // The per-user settings store of the program; it keeps one value, the last good address.
-const QString SettingsOrganization = QStringLiteral("Norvane");
+const QString SettingsOrganization = AppInfo::organisation();
 const QString SettingsApplication = QStringLiteral("Pylonet");
 const QString AddressKey = QStringLiteral("Pylonet/IPAddress");
+
+// One part of the address. Its text is selected whenever it is entered, so
+// typing replaces it, and "." (or the "," some keypads type for it) moves on to
+// the next part: "10.1.2.3" is typed as it reads. (Entered by Tab, a masked line edit would only put the cursor at
+// its end, where nothing more can be typed.)
+class AddressBox : public QLineEdit
+{
+public:
+    using QLineEdit::QLineEdit;
+    QLineEdit *next = nullptr; // the part to the right; none for the last
+
+protected:
+    void focusInEvent(QFocusEvent *e) override
+    {
+        QLineEdit::focusInEvent(e);
+        if (e->reason() == Qt::MouseFocusReason) // after the click has placed the cursor
+            QMetaObject::invokeMethod(this, &QLineEdit::selectAll, Qt::QueuedConnection);
+        else
+            selectAll();
+    }
+    void keyPressEvent(QKeyEvent *e) override
+    {
+        if (e->text() == QLatin1String(".") || e->text() == QLatin1String(",")) {
+            if (next)
+                next->setFocus(Qt::TabFocusReason);
+            e->accept();
+            return;
+        }
+        QLineEdit::keyPressEvent(e);
+    }
+};
 } // namespace
 
 frmLogin::frmLogin(Main &main) : QDialog(&main), m_main(main)
@@ -31,17 +65,22 @@ frmLogin::frmLogin(Main &main) : QDialog(&main), m_main(main)
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(8);
     const QStringList captions{QStringLiteral("User Name:"), QStringLiteral("Password:"), QStringLiteral("IP Address:")};
+    std::array<QLabel *, 3> labels{};
     for (int i = 0; i < 3; ++i) {
         auto *l = new QLabel(captions[i], this);
         l->setObjectName(QStringLiteral("lblLabels_%1").arg(i));
         grid->addWidget(l, i == 2 ? 0 : i + 1, 0);
+        labels[i] = l;
     }
 
     auto *ipRow = new QHBoxLayout;
     ipRow->setSpacing(2);
     for (int i = 0; i < 4; ++i) {
-        auto *e = new QLineEdit(this);
+        auto *e = new AddressBox(this);
+        if (i > 0)
+            static_cast<AddressBox *>(eIP[i - 1])->next = e;
         e->setObjectName(QStringLiteral("eIP_%1").arg(i));
+        e->setAccessibleName(QStringLiteral("IP Address, part %1 of 4").arg(i + 1));
         e->setInputMask(QStringLiteral("000;_"));
         e->setAlignment(Qt::AlignCenter);
         e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 14);
@@ -65,6 +104,9 @@ frmLogin::frmLogin(Main &main) : QDialog(&main), m_main(main)
     // The echo character is the style's choice unless fixed here; 42 is '*'.
     txtPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42"));
     grid->addWidget(txtPassword, 2, 1);
+    labels[0]->setBuddy(txtUserName);
+    labels[1]->setBuddy(txtPassword);
+    labels[2]->setBuddy(eIP[0]);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -162,7 +204,7 @@ void frmLogin::cmdOKClick()
         m_main.connectionLost(e);
         return;
     }
-    m_main.enterConnected(slotCount, model);
+    m_main.enterConnected(slotCount, model, addr);
     hide();
 }
 

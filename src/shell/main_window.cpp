@@ -1,7 +1,10 @@
 #include "main_window.h"
 
 #include "appinfo.h"
+#include "boardpanel.h"
+#include "eventlog.h"
 #include "frmabout.h"
+#include "frmevents.h"
 #include "frmgraph.h"
 #include "frmlogin.h"
 #include "hverror.h"
@@ -17,6 +20,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -83,6 +87,7 @@ Lamp *addLamp(const FrontLamp &f, QWidget *parent, QGridLayout *grid)
     lamp->setOffColor(QColor::fromHsv(lit.hsvHue(), qMin(255, lit.hsvSaturation()), 78));
     lamp->setFixedSize(20, 20);
     lamp->setToolTip(QString::fromLatin1(f.label));
+    lamp->setAccessibleName(QString::fromLatin1(f.label)); // read as lit (checked) or dark, not by its colour
     auto *text = new QLabel(QString::fromLatin1(f.label), parent);
     text->setObjectName(QStringLiteral("lbl") + QString::fromLatin1(f.name).mid(3));
     text->setBuddy(lamp);
@@ -91,11 +96,27 @@ Lamp *addLamp(const FrontLamp &f, QWidget *parent, QGridLayout *grid)
     return lamp;
 }
 
-// The front plate: dark anodised metal with light print, as on the crate itself.
-const char *FrontPanelStyle = R"(
+// The plate and the rack: dark anodised metal with light print, as on the crate
+// itself, and light module faces with dark print. Each ink goes with its metal.
+const QColor PlateTop(0x34, 0x3a, 0x40);
+const QColor PlateBottom(0x1f, 0x23, 0x27);
+const QColor PlateEdge(0x0d, 0x0f, 0x11);
+const QColor PlatePrint(0xe9, 0xec, 0xef);   // lamp captions, the live switch label
+const QColor PlateDimPrint(0x9a, 0xa4, 0xae); // column headings, the other switch label
+const QColor FaceTop(0xf8, 0xf9, 0xfa);
+const QColor FaceBottom(0xd3, 0xd8, 0xdd);
+const QColor FacePressed(0xc4, 0xcb, 0xd2);
+const QColor FacePrint(0x10, 0x14, 0x18);
+const QColor EmptyFace(0x36, 0x3c, 0x42);      // a slot that cannot be opened
+const QColor EmptyPrint(0xaa, 0xb2, 0xba);
+
+// The front plate. Its caption stands above it, on the window: in the window's text colour.
+QString frontPanelStyle()
+{
+    return QStringLiteral(R"(
 QGroupBox#frameFP {
-    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #343a40, stop:1 #1f2327);
-    border: 2px solid #0d0f11;
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %1, stop:1 %2);
+    border: 2px solid %3;
     border-radius: 6px;
     margin-top: 1.4em;
     padding: 12px 10px 10px 10px;
@@ -105,32 +126,39 @@ QGroupBox#frameFP::title {
     subcontrol-origin: margin;
     left: 10px;
     padding: 0 4px;
-    color: #202428;
+    color: palette(window-text);
 }
-QGroupBox#frameFP QLabel { color: #e9ecef; }
-QGroupBox#frameFP QLabel[heading="true"] { color: #9aa4ae; font-size: 8pt; font-weight: bold; }
-)";
+QGroupBox#frameFP QLabel { color: %4; }
+QGroupBox#frameFP QLabel[heading="true"] { color: %5; font-size: 8pt; font-weight: bold; }
+)")
+        .arg(PlateTop.name(), PlateBottom.name(), PlateEdge.name(), PlatePrint.name(), PlateDimPrint.name());
+}
 
 // Slot buttons look like the faces of the modules in a rack.
-const char *SlotColumnStyle = R"(
+QString slotColumnStyle()
+{
+    return QStringLiteral(R"(
 QPushButton {
     font-family: "DejaVu Sans Mono";
     text-align: left;
     padding: 2px 8px;
-    color: #101418;
+    color: %1;
     border: 1px solid #6c757d;
     border-radius: 3px;
-    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f8f9fa, stop:1 #d3d8dd);
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %2, stop:1 %3);
 }
 QPushButton:hover { border-color: #3d8bfd; }
-QPushButton:pressed { background: #c4cbd2; }
+QPushButton:pressed { background: %4; }
 QPushButton:focus { border: 1px solid #3d8bfd; }
 QPushButton:disabled {
-    color: #aab2ba;
+    color: %5;
     border-color: #444b52;
-    background: #363c42;
+    background: %6;
 }
-)";
+)")
+        .arg(FacePrint.name(), FaceTop.name(), FaceBottom.name(), FacePressed.name(), EmptyPrint.name(),
+             EmptyFace.name());
+}
 
 // The column of slot buttons, drawn as a rack: every slot has its bay, so an
 // empty or disconnected crate still reads as a crate.
@@ -145,9 +173,9 @@ protected:
         QPainter p(this);
         p.setRenderHint(QPainter::Antialiasing);
         QLinearGradient metal(0, 0, 0, height());
-        metal.setColorAt(0.0, QColor(0x34, 0x3a, 0x40));
-        metal.setColorAt(1.0, QColor(0x1f, 0x23, 0x27));
-        p.setPen(QPen(QColor(0x0d, 0x0f, 0x11), 2));
+        metal.setColorAt(0.0, PlateTop);
+        metal.setColorAt(1.0, PlateBottom);
+        p.setPen(QPen(PlateEdge, 2));
         p.setBrush(metal);
         p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
         for (const QPushButton *b : findChildren<QPushButton *>()) {
@@ -162,10 +190,11 @@ protected:
 };
 
 const QString Disconnected = QStringLiteral("Pylonet is now disconnected.");
+const QString NotConnected = QStringLiteral("Not connected");
 } // namespace
 
 Main::Main(std::unique_ptr<HVPowerSupply> hv, QWidget *parent)
-    : QMainWindow(parent), h(std::move(hv)), m_models(ModelTable::standard())
+    : QMainWindow(parent), h(std::move(hv)), m_models(ModelTable::standard()), m_log(new EventLog(this))
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Norvane Pylonet"));
@@ -212,6 +241,11 @@ Main::Main(std::unique_ptr<HVPowerSupply> hv, QWidget *parent)
 
     setCentralWidget(central);
     setWindowIcon(AppInfo::icon());
+
+    lblLinkStatus = new QLabel(NotConnected);
+    lblLinkStatus->setObjectName(QStringLiteral("lblLinkStatus"));
+    lblLinkStatus->setTextInteractionFlags(Qt::TextSelectableByMouse); // a fingerprint can be copied
+    statusBar()->addWidget(lblLinkStatus, 1);
 }
 
 Main::~Main()
@@ -229,9 +263,26 @@ void Main::trackWindow(QWidget *window)
 
 HVPowerSupply &Main::hv() { return *h; }
 
+QList<Contrast::Pair> Main::colourPairs()
+{
+    const QPalette window = QGuiApplication::palette();
+    QList<Contrast::Pair> out{{QStringLiteral("Front Panel caption, status line"), window.color(QPalette::Window),
+                               window.color(QPalette::WindowText)}};
+    for (const QColor &metal : {PlateTop, PlateBottom}) {
+        out.append({QStringLiteral("plate print"), metal, PlatePrint});
+        out.append({QStringLiteral("plate headings"), metal, PlateDimPrint});
+    }
+    for (const QColor &face : {FaceTop, FaceBottom, FacePressed})
+        out.append({QStringLiteral("slot caption"), face, FacePrint});
+    out.append({QStringLiteral("empty slot caption"), EmptyFace, EmptyPrint});
+    return out;
+}
+
 void Main::setModelTable(ModelTable table) { m_models = std::move(table); }
 const ModelTable &Main::modelTable() const { return m_models; }
 bool Main::isConnected() const { return m_connected; }
+QString Main::linkStatus() const { return lblLinkStatus->text(); }
+frmEvents *Main::eventsWindow() const { return m_events; }
 frmLogin *Main::loginDialog() const { return m_login; }
 
 void Main::buildMenus()
@@ -252,20 +303,28 @@ void Main::buildMenus()
     QAction *mDummy0 = mConnection->addSeparator();
     mDummy0->setObjectName(QStringLiteral("mDummy0"));
     mExit = item(mConnection, QStringLiteral("&Exit"), QStringLiteral("mExit"), &Main::mExitClick);
+    mExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     mGraph = item(menuBar(), QStringLiteral("&Graph"), QStringLiteral("mGraph"), &Main::mGraphClick);
     mGraph->setEnabled(false);
+    mEvents = item(menuBar(), QStringLiteral("&Events"), QStringLiteral("mEvents"), &Main::mEventsClick);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("Help"));
     mAbout = item(help, QStringLiteral("&About..."), QStringLiteral("mAbout"), &Main::mAboutClick);
+    mAbout->setShortcut(QKeySequence(Qt::Key_F1));
+    // From any window of the program, not only from this one.
+    for (QAction *a : {mExit, mAbout}) {
+        a->setShortcutContext(Qt::ApplicationShortcut);
+        addAction(a);
+    }
 }
 
 QWidget *Main::buildSlotColumn()
 {
     auto *rack = new CrateRack;
     rack->setObjectName(QStringLiteral("crateRack"));
-    rack->setStyleSheet(QString::fromLatin1(SlotColumnStyle));
+    rack->setStyleSheet(slotColumnStyle());
     auto *column = new QVBoxLayout(rack);
     column->setContentsMargins(8, 8, 8, 8);
     column->setSpacing(3);
@@ -273,6 +332,7 @@ QWidget *Main::buildSlotColumn()
         auto *b = new QPushButton(QStringLiteral("Slot %1").arg(i), rack);
         b->setObjectName(QStringLiteral("bSlot_%1").arg(i));
         b->setFixedSize(190, 24);
+        b->setAutoDefault(true); // Enter on the focused button opens the panel, as Space does
         b->setEnabled(false);
         b->setVisible(false);
         // A hidden slot keeps its place: slot i is always at the same height.
@@ -290,7 +350,7 @@ QGroupBox *Main::buildFrontPanel()
 {
     frameFP = new QGroupBox(QStringLiteral("Front Panel"));
     frameFP->setObjectName(QStringLiteral("frameFP"));
-    frameFP->setStyleSheet(QString::fromLatin1(FrontPanelStyle));
+    frameFP->setStyleSheet(frontPanelStyle());
     auto *grid = new QGridLayout(frameFP);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(7);
@@ -315,9 +375,9 @@ QGroupBox *Main::buildFrontPanel()
     swNIMTTL->setAttribute(Qt::WA_TransparentForMouseEvents);
     swNIMTTL->setFocusPolicy(Qt::NoFocus);
     QPalette plate = swNIMTTL->palette();
-    plate.setColor(QPalette::Active, QPalette::WindowText, QColor(0xe9, 0xec, 0xef));
-    plate.setColor(QPalette::Inactive, QPalette::WindowText, QColor(0xe9, 0xec, 0xef));
-    plate.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x7d, 0x86, 0x8f));
+    plate.setColor(QPalette::Active, QPalette::WindowText, PlatePrint);
+    plate.setColor(QPalette::Inactive, QPalette::WindowText, PlatePrint);
+    plate.setColor(QPalette::Disabled, QPalette::WindowText, PlateDimPrint); // the label not in force
     swNIMTTL->setPalette(plate);
     grid->addWidget(swNIMTTL, 7, 0, 1, 2, Qt::AlignLeft);
 
@@ -402,6 +462,8 @@ void Main::openSlot(int slot, const QVariant &models)
     QWidget *w = row->open(*h);
     if (!w)
         return;
+    if (auto *panel = qobject_cast<BoardPanel *>(w))
+        panel->setEventLog(m_log);
     w->setWindowTitle(model + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
     setWindowTag(w, tag);
     w->setAttribute(Qt::WA_DeleteOnClose);
@@ -420,8 +482,15 @@ void Main::runForSession(const std::shared_ptr<ReadPlan> &plan)
     h->runPlan(plan);
 }
 
-void Main::enterConnected(int slotCount, const QString &modelName)
+void Main::enterConnected(int slotCount, const QString &modelName, const QString &address)
 {
+    QString status = QStringLiteral("Connected to %1 \u2014 %2").arg(address, modelName);
+    const QString fingerprint = h->linkFingerprint();
+    if (!fingerprint.isEmpty())
+        status += QStringLiteral(" \u2014 encrypted, certificate SHA-256 %1").arg(fingerprint);
+    lblLinkStatus->setText(status);
+    m_log->link(EventLog::Kind::Connect, status);
+
     const int n = qBound(0, slotCount, int(MaxSlots));
     for (int i = 0; i < n; ++i)
         bSlot[i]->setVisible(true);
@@ -435,8 +504,6 @@ void Main::enterConnected(int slotCount, const QString &modelName)
     mDisconnect->setEnabled(true);
     mExit->setEnabled(true);
     mGraph->setEnabled(true);
-    if (const QString fingerprint = h->linkFingerprint(); !fingerprint.isEmpty())
-        statusBar()->showMessage(QStringLiteral("Encrypted link; crate certificate SHA-256 %1").arg(fingerprint));
 }
 
 void Main::clearOverview()
@@ -457,8 +524,6 @@ void Main::clearOverview()
 bool Main::disconnectSteps(QString *logoutFailure)
 {
     clearOverview();
-    if (auto *bar = findChild<QStatusBar *>())
-        bar->clearMessage();
     Timer1->stop();
     m_connected = false;
     ++m_session;
@@ -480,15 +545,28 @@ bool Main::disconnectSteps(QString *logoutFailure)
 void Main::mDisconnectClick()
 {
     QString failure;
-    if (!disconnectSteps(&failure))
-        MsgBox::show(this, QStringLiteral("Connection lost"), linkFailureText(failure, Disconnected),
-                     QMessageBox::Critical);
+    if (disconnectSteps(&failure)) {
+        lblLinkStatus->setText(NotConnected);
+        m_log->link(EventLog::Kind::Disconnect, NotConnected);
+        return;
+    }
+    linkLost(failure);
+    MsgBox::show(this, QStringLiteral("Connection lost"), linkFailureText(failure, Disconnected),
+                 QMessageBox::Critical);
+}
+
+void Main::linkLost(const QString &reason)
+{
+    const QString status = QStringLiteral("Connection lost: %1").arg(reasonText(reason));
+    lblLinkStatus->setText(status);
+    m_log->link(EventLog::Kind::LinkLost, reasonText(reason));
 }
 
 void Main::connectionLost(const HVError &error)
 {
     QString ignored; // the link is already known to be broken
     disconnectSteps(&ignored);
+    linkLost(error.message());
     tellLinkFailure(this, *h, error, Disconnected); // unless a window has told of this loss already
 }
 
@@ -514,6 +592,18 @@ void Main::openGraphWindow()
     graph->setAttribute(Qt::WA_DeleteOnClose);
     trackWindow(graph);
     graph->show();
+}
+
+void Main::mEventsClick()
+{
+    // One window over the log; it reads only the log, never the crate.
+    if (!m_events) {
+        m_events = new frmEvents(*m_log, this);
+        m_events->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_events->show();
+    m_events->raise();
+    m_events->activateWindow();
 }
 
 void Main::mAboutClick()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contrast.h"
 #include "modeltable.h"
 
 #include <QMainWindow>
@@ -7,6 +8,7 @@
 #include <array>
 #include <memory>
 
+class EventLog;
 class HVError;
 class HVPowerSupply;
 class Lamp;
@@ -18,11 +20,17 @@ class QPushButton;
 class QTimer;
 class ReadPlan;
 class TwoPosSwitch;
+class frmEvents;
 class frmLogin;
 
 // The main window: the crate overview (one button per slot, the front-panel
-// lamps, crate model and firmware), the menus, and the one crate connection `h`
-// through which every window of the program reaches the crate.
+// lamps, crate model and firmware), the menus, a status line saying which crate
+// the link is up to (or that it is down, and why), and the one crate connection
+// `h` through which every window of the program reaches the crate. It owns the
+// event log that the panels record into and the "&Events" window lists.
+//
+// Keys: Enter or Space on a slot button opens its panel, Ctrl+Q is "&Exit",
+// F1 is "&About...".
 class Main : public QMainWindow
 {
     Q_OBJECT
@@ -34,6 +42,9 @@ public:
     ~Main() override;
 
     HVPowerSupply &hv();
+
+    // The colours this window sets, each with the one it is drawn on (the palette's as it is now).
+    static QList<Contrast::Pair> colourPairs();
 
     // Replaces the model table (tests put their own windows behind the models).
     void setModelTable(ModelTable table);
@@ -52,6 +63,7 @@ public:
     void mConnectClick();
     void mDisconnectClick();
     void mGraphClick();
+    void mEventsClick();
     void mAboutClick();
     void mExitClick();
     void bSlotClick(int slot);
@@ -62,14 +74,17 @@ public:
     // A window working on h that Main opened; it is deleted with Main at the latest.
     void trackWindow(QWidget *window);
 
-    // Called by the connection dialog after a successful login and crate read.
-    void enterConnected(int slotCount, const QString &modelName);
+    // Called by the connection dialog after a successful login to the address and crate read.
+    void enterConnected(int slotCount, const QString &modelName, const QString &address);
 
     // A crate call failed: stop polling, drop the connection (a failing Logout is
     // ignored), go to the disconnected state and tell the operator once.
     void connectionLost(const HVError &error);
 
     bool isConnected() const;
+    QString linkStatus() const; // the status line's text
+    EventLog &eventLog() const { return *m_log; }
+    frmEvents *eventsWindow() const; // nullptr until "&Events" opens it
     bool pollInFlight() const { return m_pollInFlight; } // the poll's answers are on their way
     frmLogin *loginDialog() const; // nullptr until the first "&Connect"
 
@@ -87,6 +102,7 @@ private:
     QGroupBox *buildFrontPanel();
     void clearOverview();
     bool disconnectSteps(QString *logoutFailure); // false when Logout failed
+    void linkLost(const QString &reason);          // status line and event log
 
     std::unique_ptr<HVPowerSupply> h;      // the crate connection of the whole run
     ModelTable m_models;                   // models with a panel, and how to open it
@@ -104,7 +120,11 @@ private:
     QAction *mDisconnect = nullptr;        // "&Disconnect"
     QAction *mExit = nullptr;              // "&Exit"
     QAction *mGraph = nullptr;             // "&Graph"
+    QAction *mEvents = nullptr;            // "&Events"
     QAction *mAbout = nullptr;             // "&About..."
     frmLogin *m_login = nullptr;           // the one connection dialog, made at first use
+    QLabel *lblLinkStatus = nullptr;       // the status line: where the link goes, or why it is down
+    EventLog *m_log;                       // what happened during the run, for the Events window
+    QPointer<frmEvents> m_events;          // the Events window while it is open
     QList<QPointer<QWidget>> m_windows;    // panels and graphs opened on h
 };

@@ -1,11 +1,14 @@
 #include "clicklabel.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 
 ClickLabel::ClickLabel(const QString &text, QWidget *parent)
     : QLabel(text, parent)
 {
     setCursor(Qt::PointingHandCursor);
+    setFocusPolicy(Qt::StrongFocus);
 }
 
 void ClickLabel::mousePressEvent(QMouseEvent *event)
@@ -22,4 +25,32 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
     QLabel::mouseReleaseEvent(event);
     if (click)
         emit clicked();
+}
+
+void ClickLabel::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier) {
+            event->accept();
+            emit clicked();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void ClickLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus())
+        return;
+    QPainter p(this);
+    p.setPen(QPen(palette().color(foregroundRole()), 1, Qt::DotLine));
+    p.drawRect(rect().adjusted(1, 1, -2, -2));
 }

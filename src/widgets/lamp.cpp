@@ -10,7 +10,12 @@ Lamp::Lamp(QWidget *parent) : QAbstractButton(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    connect(this, &QAbstractButton::clicked, this, &Lamp::toggleByOperator);
+    setCheckable(true);
+    // Only the operator clicks (or an assistive tool pressing it): a value set by code emits nothing.
+    connect(this, &QAbstractButton::clicked, this, [this](bool on) {
+        if (m_switchable)
+            emit switchedByOperator(on);
+    });
 }
 
 void Lamp::setOnColor(const QColor &c)
@@ -18,7 +23,7 @@ void Lamp::setOnColor(const QColor &c)
     if (c == m_on)
         return;
     m_on = c;
-    if (m_value)
+    if (value())
         update();
 }
 
@@ -27,20 +32,17 @@ void Lamp::setOffColor(const QColor &c)
     if (c == m_off)
         return;
     m_off = c;
-    if (!m_value)
+    if (!value())
         update();
 }
 
 QColor Lamp::onColor() const { return m_on; }
 QColor Lamp::offColor() const { return m_off; }
-bool Lamp::value() const { return m_value; }
+bool Lamp::value() const { return isChecked(); }
 
 void Lamp::setValue(bool on)
 {
-    if (on == m_value)
-        return;
-    m_value = on;
-    update();
+    setChecked(on); // repaints only on a change
 }
 
 void Lamp::setSwitchable(bool on)
@@ -55,13 +57,10 @@ bool Lamp::isSwitchable() const { return m_switchable; }
 QSize Lamp::sizeHint() const { return {20, 20}; }
 QSize Lamp::minimumSizeHint() const { return {10, 10}; }
 
-void Lamp::toggleByOperator()
+void Lamp::nextCheckState()
 {
-    if (!m_switchable)
-        return;
-    m_value = !m_value;
-    update();
-    emit switchedByOperator(m_value);
+    if (m_switchable)
+        QAbstractButton::nextCheckState();
 }
 
 // An indicator lets mouse and keys pass to its parent, as if it were painted on it.
@@ -124,11 +123,11 @@ void Lamp::paintEvent(QPaintEvent *)
     p.setBrush(ring);
     p.drawEllipse(outer);
 
-    const QColor base = m_value ? m_on : m_off;
+    const QColor base = value() ? m_on : m_off;
     const QColor lamp = isEnabled() ? base : QColor::fromHsv(base.hsvHue(), base.hsvSaturation() / 3, base.value());
     QRadialGradient lens(glass.center(), glass.width() / 2.0,
                          glass.center() - QPointF(glass.width() * 0.18, glass.height() * 0.18));
-    if (m_value) {
+    if (value()) {
         lens.setColorAt(0.0, lamp.lighter(170));
         lens.setColorAt(0.55, lamp);
         lens.setColorAt(1.0, lamp.darker(135));
@@ -144,7 +143,7 @@ void Lamp::paintEvent(QPaintEvent *)
     // A small reflection on the glass, so a dark lamp still reads as a lamp.
     const QRectF glint(glass.x() + glass.width() * 0.22, glass.y() + glass.height() * 0.14,
                        glass.width() * 0.32, glass.height() * 0.22);
-    QColor shine(255, 255, 255, m_value ? 120 : 60);
+    QColor shine(255, 255, 255, value() ? 120 : 60);
     p.setBrush(shine);
     p.drawEllipse(glint);
 

@@ -4,6 +4,8 @@
 #include <QColor>
 
 // A round instrument lamp; optionally also a switch the operator clicks (mouse or Space).
+// It is a checkable button, lit when checked, so assistive technology reads its
+// state as on or off rather than as a colour.
 class Lamp : public QAbstractButton
 {
     Q_OBJECT
@@ -30,6 +32,7 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void nextCheckState() override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
@@ -37,10 +40,7 @@ protected:
     bool hitButton(const QPoint &pos) const override;
 
 private:
-    void toggleByOperator();
-
     QColor m_on{0x3c, 0xf0, 0x5a};   // lit
     QColor m_off{0x0e, 0x4a, 0x1a};  // dark
-    bool m_value = false;            // what the lamp shows
     bool m_switchable = false;       // whether the operator may toggle it
 };

@@ -4,12 +4,17 @@
 #include "hvpowersupply.h"
 #include "msgbox.h"
 
-QString linkFailureText(const QString &reason, const QString &consequence)
+QString reasonText(const QString &reason)
 {
     QString r = reason.trimmed();
     while (r.endsWith(QLatin1Char('.')))
         r.chop(1);
-    return QStringLiteral("The connection to the crate failed: %1. %2").arg(r, consequence);
+    return r;
+}
+
+QString linkFailureText(const QString &reason, const QString &consequence)
+{
+    return QStringLiteral("The connection to the crate failed: %1. %2").arg(reasonText(reason), consequence);
 }
 
 bool tellLinkFailure(QWidget *parent, HVPowerSupply &h, const HVError &error, const QString &consequence)

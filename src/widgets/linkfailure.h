@@ -15,3 +15,5 @@ bool tellLinkFailure(QWidget *parent, HVPowerSupply &h, const HVError &error, co
 
 // "The connection to the crate failed: <reason>. <consequence>"
 QString linkFailureText(const QString &reason, const QString &consequence);
+// A reason as the end of a sentence of ours: trimmed, without its own full stop.
+QString reasonText(const QString &reason);

@@ -4,6 +4,7 @@
 #include "numberformat.h"
 
 #include <QFocusEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
@@ -68,6 +69,30 @@ void NumField::setIndicator(bool on)
 }
 
 bool NumField::isIndicator() const { return m_indicator; }
+
+void NumField::setColours(const Lib::ColourPair &colours)
+{
+    m_colours = colours;
+    applyRoleColours();
+}
+
+QString NumField::displayedText() const
+{
+    if (!m_elided || hasFocus())
+        return text();
+    return fontMetrics().elidedText(text(), Qt::ElideRight, textRoom().width());
+}
+
+bool NumField::event(QEvent *event)
+{
+    // Escape while typing drops the typing; it must not reach a window shortcut first.
+    if (event->type() == QEvent::ShortcutOverride && isModified()
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        event->accept();
+        return true;
+    }
+    return QLineEdit::event(event);
+}
 
 void NumField::keyPressEvent(QKeyEvent *event)
 {
@@ -154,16 +179,6 @@ void NumField::showRefusal(const QString &typed)
     update();
 }
 
-void NumField::paintEvent(QPaintEvent *event)
-{
-    QLineEdit::paintEvent(event);
-    if (m_refusedText.isEmpty())
-        return;
-    QPainter p(this);
-    p.setPen(QPen(QColor(220, 0, 0), 2));
-    p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
-}
-
 void NumField::showValue()
 {
     const QString shown = NumberFormat::render(m_value, m_format);
@@ -173,14 +188,39 @@ void NumField::showValue()
     fitFont();
 }
 
+QRect NumField::textRoom() const
+{
+    QStyleOptionFrame option;
+    initStyleOption(&option);
+    return style()->subElementRect(QStyle::SE_LineEditContents, &option, this)
+        .adjusted(InnerMargin, 0, -InnerMargin, 0);
+}
+
+void NumField::paintEvent(QPaintEvent *event)
+{
+    if (!m_elided || hasFocus() || isModified()) {
+        QLineEdit::paintEvent(event);
+    } else {
+        // The frame as the style draws it, then the elided value where the text goes.
+        QPainter p(this);
+        QStyleOptionFrame panel;
+        initStyleOption(&panel);
+        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &p, this);
+        p.setPen(palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, QPalette::Text));
+        p.drawText(textRoom(), int(alignment()), displayedText());
+    }
+    if (!m_refusedText.isEmpty()) { // the sign of a refused text, over whatever is drawn
+        QPainter p(this);
+        p.setPen(QPen(QColor(220, 0, 0), 2));
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+}
+
 void NumField::fitFont()
 {
     if (isModified())
         return; // the operator's typing scrolls as usual
-    QStyleOptionFrame option;
-    initStyleOption(&option);
-    const QRect inner = style()->subElementRect(QStyle::SE_LineEditContents, &option, this);
-    const int room = inner.width() - 2 * InnerMargin;
+    const int room = textRoom().width();
     const int need = QFontMetrics(m_fullFont).horizontalAdvance(text());
     QFont drawn = m_fullFont;
     if (need > room && room > 0) {
@@ -199,6 +239,11 @@ void NumField::fitFont()
             size = std::max(smallest, size - (byPixels ? 1.0 : 0.25));
         }
     }
+    const bool elided = room > 0 && QFontMetrics(drawn).horizontalAdvance(text()) > room;
+    if (elided != m_elided) {
+        m_elided = elided;
+        update();
+    }
     if (drawn == font())
         return;
     m_fitting = true;
@@ -208,7 +253,15 @@ void NumField::fitFont()
 
 void NumField::applyRoleColours()
 {
+    // Each background with its own text colour, so a dark palette keeps the value legible.
+    const QPalette app = QGuiApplication::palette();
     QPalette pal = palette();
-    pal.setColor(QPalette::Base, Lib::toQColor(m_indicator ? Lib::SysButtonFace : Lib::SysWindow));
+    if (m_colours) {
+        pal.setColor(QPalette::Base, Lib::toQColor(m_colours->back));
+        pal.setColor(QPalette::Text, Lib::toQColor(m_colours->fore));
+    } else {
+        pal.setColor(QPalette::Base, app.color(m_indicator ? QPalette::Button : QPalette::Base));
+        pal.setColor(QPalette::Text, app.color(m_indicator ? QPalette::ButtonText : QPalette::Text));
+    }
     setPalette(pal);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "lib.h"
+
 #include <QLineEdit>
+#include <optional>
 
 // Numeric field and indicator with a display format text (see NumberFormat::render).
 //
@@ -18,6 +21,9 @@
 //
 // A shown value that is wider than the field is drawn in a smaller font (down
 // to 70 %) rather than cut off; the font set on the field is the full size.
+// Where even that is too wide, the value is drawn elided ("1.2345…") while the
+// field does not have the focus: digits are never silently dropped. text() and
+// what assistive technology reads stay the whole value.
 class NumField : public QLineEdit
 {
     Q_OBJECT
@@ -37,17 +43,23 @@ public:
     bool isIndicator() const;
     // The text refused last, while its sign is shown; empty once the operator edits again.
     QString refusedText() const { return m_refusedText; }
+    // Background and text in place of the role's (button face or base, each with its text colour).
+    void setColours(const Lib::ColourPair &colours);
+
+    // What is drawn: text(), or its elided form when the value does not fit at the smallest font.
+    QString displayedText() const;
 
 signals:
     void committed(double v);               // operator typed a number and pressed Enter or left the field
     void refused(const QString &text);      // operator's text was not a number; the field shows value() again
 
 protected:
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
 
 private:
     void showRefusal(const QString &typed);
@@ -55,6 +67,7 @@ private:
     void showValue();
     void applyRoleColours();
     void fitFont();
+    QRect textRoom() const;
 
     QString m_format;          // display format text
     double m_value = 0.0;      // last value set by code or committed by the operator
@@ -63,4 +76,6 @@ private:
     bool m_fitting = false;    // fitFont() is changing the font itself
     QString m_refusedText;     // operator's text refused last; its sign shows until the next edit
     QString m_plainToolTip;    // the tooltip to give back when the sign clears
+    bool m_elided = false;     // the value does not fit even at the smallest font
+    std::optional<Lib::ColourPair> m_colours; // set in place of the role's colours
 };

@@ -2,6 +2,8 @@
 
 #include "numberformat.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -34,11 +36,53 @@ double niceStep(double span, int maxCount)
     return 10.0 * magnitude;
 }
 
+// What assistive technology reads: the caption as name, the value as shown
+// and as a number within the range, read-only.
+class ThermometerAccessible : public QAccessibleWidget, public QAccessibleValueInterface
+{
+public:
+    explicit ThermometerAccessible(QWidget *w) : QAccessibleWidget(w, QAccessible::ProgressBar) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Value ? thermometer()->valueText() : QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.readOnly = true;
+        return s;
+    }
+    QVariant currentValue() const override { return thermometer()->value(); }
+    void setCurrentValue(const QVariant &) override {}
+    QVariant maximumValue() const override { return std::max(thermometer()->minimum(), thermometer()->maximum()); }
+    QVariant minimumValue() const override { return std::min(thermometer()->minimum(), thermometer()->maximum()); }
+    QVariant minimumStepSize() const override { return 0.0; }
+
+private:
+    const Thermometer *thermometer() const { return static_cast<const Thermometer *>(widget()); }
+};
+
+QAccessibleInterface *accessibleFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("Thermometer") && object && object->isWidgetType())
+        return new ThermometerAccessible(static_cast<QWidget *>(object));
+    return nullptr;
+}
+
 } // namespace
 
 Thermometer::Thermometer(Qt::Orientation orientation, QWidget *parent)
     : QWidget(parent), m_orientation(orientation)
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleFactory), true); // once per run
+    Q_UNUSED(accessible);
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(orientation == Qt::Vertical
                       ? QSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding)
@@ -71,6 +115,8 @@ void Thermometer::setValue(double v)
         update((oldColumn | newColumn).toAlignedRect().adjusted(-1, -1, 1, 1));
     if (valueText() != oldText)
         update(m_layout.valueBox.toAlignedRect());
+    QAccessibleValueChangeEvent changed(this, v);
+    QAccessible::updateAccessibility(&changed);
 }
 
 double Thermometer::value() const { return m_value; }

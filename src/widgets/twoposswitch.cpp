@@ -18,28 +18,27 @@ TwoPosSwitch::TwoPosSwitch(const QString &onLabel, const QString &offLabel, QWid
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
     setAccessibleName(onLabel + QLatin1Char('/') + offLabel);
-    connect(this, &QAbstractButton::clicked, this, &TwoPosSwitch::toggleByOperator);
+    setCheckable(true);
+    checkStateSet();
+    connect(this, &QAbstractButton::clicked, this, &TwoPosSwitch::switchedByOperator);
 }
 
-bool TwoPosSwitch::value() const { return m_value; }
+bool TwoPosSwitch::value() const { return isChecked(); }
 
 void TwoPosSwitch::setValue(bool on)
 {
-    if (on == m_value)
-        return;
-    m_value = on;
-    update();
+    setChecked(on); // repaints only on a change
+}
+
+void TwoPosSwitch::checkStateSet()
+{
+    const QString live = value() ? m_onLabel : m_offLabel;
+    if (accessibleDescription() != live)
+        setAccessibleDescription(live);
 }
 
 QString TwoPosSwitch::onLabel() const { return m_onLabel; }
 QString TwoPosSwitch::offLabel() const { return m_offLabel; }
-
-void TwoPosSwitch::toggleByOperator()
-{
-    m_value = !m_value;
-    update();
-    emit switchedByOperator(m_value);
-}
 
 // Both labels are measured bold, so the widget keeps its size whichever is lit.
 QFont TwoPosSwitch::labelFont() const
@@ -101,11 +100,11 @@ void TwoPosSwitch::paintEvent(QPaintEvent *)
     QFont dimFont = font();
     const QRectF leftText(track.left() - Gap - lw, 0, lw, height());
     const QRectF rightText(track.right() + Gap, 0, lw, height());
-    p.setFont(m_value ? liveFont : dimFont);
-    p.setPen(m_value ? live : dim);
+    p.setFont(value() ? liveFont : dimFont);
+    p.setPen(value() ? live : dim);
     p.drawText(leftText, Qt::AlignRight | Qt::AlignVCenter, m_onLabel);
-    p.setFont(m_value ? dimFont : liveFont);
-    p.setPen(m_value ? dim : live);
+    p.setFont(value() ? dimFont : liveFont);
+    p.setPen(value() ? dim : live);
     p.drawText(rightText, Qt::AlignLeft | Qt::AlignVCenter, m_offLabel);
 
     // The slot: a dark recess.
@@ -119,7 +118,7 @@ void TwoPosSwitch::paintEvent(QPaintEvent *)
 
     // The lever knob: a metal cap thrown to the live end, covering that half of the slot.
     const qreal knobW = track.width() * 0.56;
-    const QRectF knob(m_value ? track.left() : track.right() - knobW, track.top() - 2.0,
+    const QRectF knob(value() ? track.left() : track.right() - knobW, track.top() - 2.0,
                       knobW, track.height() + 4.0);
     QPainterPath capShape;
     capShape.addRoundedRect(knob, knob.height() / 2.0, knob.height() / 2.0);

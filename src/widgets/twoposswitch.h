@@ -8,6 +8,8 @@ class QPainter;
 
 // A two-position toggle switch with a label at each end; the lever shows the position at a glance.
 // The on label sits at the left end, the off label at the right; the lever points at the live one.
+// It is a checkable button, checked when on; assistive technology reads the
+// live label as its description.
 class TwoPosSwitch : public QAbstractButton
 {
     Q_OBJECT
@@ -29,17 +31,16 @@ signals:
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool hitButton(const QPoint &pos) const override;
+    void checkStateSet() override;
 
     // The lever's metal cap, filled into the path (rounded on the full switch, round on narrow ones).
     static void paintLeverCap(QPainter &p, const QRectF &knob, const QPainterPath &shape);
 
 private:
-    void toggleByOperator();
     QFont labelFont() const;
     int labelWidth() const;
     QRectF trackRect() const;
 
     QString m_onLabel;     // text at the on (left) end
     QString m_offLabel;    // text at the off (right) end
-    bool m_value = false;  // lever position: true = on end
 };

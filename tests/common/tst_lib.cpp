@@ -1,4 +1,5 @@
 #include "lib.h"
+#include "palettes.h"
 
 #include <QGuiApplication>
 #include <QTest>
@@ -62,8 +63,44 @@ private slots:
         for (int word : {2 + 8, 8, 16, 32, 0, 1, 2, 4, 64, 128, 2048}) {
             const bool alarm = word & 56;
             QCOMPARE(Lib::StatusBackColor(word), alarm ? Lib::Red : Lib::SysButtonFace);
-            QCOMPARE(Lib::StatusForeColor(word), alarm ? Lib::LightYellow : Lib::Black);
+            QCOMPARE(Lib::StatusForeColor(word), alarm ? Lib::LightYellow : Lib::SysButtonText);
         }
+    }
+
+    // The WCAG figures: black on white 21:1, #767676 on white just passes, #777777 just fails.
+    void contrastRatios()
+    {
+        const QList<std::tuple<QColor, QColor, double>> known{
+            {Qt::black, Qt::white, 21.0}, {QColor(0x76, 0x76, 0x76), Qt::white, 4.54},
+            {QColor(0x77, 0x77, 0x77), Qt::white, 4.48}, {Qt::red, Qt::red, 1.0}, {Qt::blue, Qt::black, 2.44}};
+        for (const auto &[a, b, ratio] : known)
+            QCOMPARE(qRound(Contrast::ratio(a, b) * 100), qRound(ratio * 100));
+        // A colour that does not read is brought just far enough to read, and keeps its hue.
+        const QColor blue = Contrast::readableOn(Qt::blue, Qt::black);
+        QVERIFY(Contrast::ratio(blue, Qt::black) >= 4.5 && Contrast::ratio(blue, Qt::black) < 4.6);
+        QCOMPARE(blue.hue(), QColor(Qt::blue).hue());
+        QCOMPARE(Contrast::readableOn(Qt::green, Qt::black), QColor(Qt::green));
+        for (const QColor &grey : {QColor(0x76, 0x76, 0x76), QColor(0x77, 0x77, 0x77), QColor(Qt::red)})
+            QVERIFY(Contrast::ratio(Contrast::textOn(grey), grey) >= 4.5);
+    }
+
+    // Every pair the panels set reads in a light and a dark palette. The alarm pair is the
+    // crate's own red with light yellow, kept as it is at 3.9:1 (legible as large text only).
+    void colourPairsReadInLightAndDark_data()
+    {
+        QTest::addColumn<QPalette>("palette");
+        QTest::newRow("light") << lightFusionPalette();
+        QTest::newRow("dark") << darkFusionPalette();
+    }
+    void colourPairsReadInLightAndDark()
+    {
+        QFETCH(QPalette, palette);
+        const PaletteScope scope(palette);
+        QList<Contrast::Pair> pairs = Lib::colourPairs();
+        const Contrast::Pair alarm = pairs.takeLast();
+        QCOMPARE(alarm.what, QStringLiteral("status in alarm"));
+        QCOMPARE(poorContrast(pairs), QStringList());
+        QCOMPARE(poorContrast({alarm}, 3.0), QStringList());
     }
 
     void colourConversion()

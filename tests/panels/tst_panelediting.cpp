@@ -257,6 +257,38 @@ private slots:
         q205.p->ChMonTick();
         QCOMPARE(name->text(), QStringLiteral("CH12")); // the board's name again
     }
+
+    // Ctrl+PgDn / Ctrl+PgUp turn the page; Esc in a field being typed in drops the typing
+    // and no more; Esc or Ctrl+W elsewhere closes the panel.
+    void keysTurnPagesAndClose_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::newRow("Esc") << int(Qt::Key_Escape) << int(Qt::NoModifier);
+        QTest::newRow("Ctrl+W") << int(Qt::Key_W) << int(Qt::ControlModifier);
+    }
+    void keysTurnPagesAndClose()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        PanelRig r(QStringLiteral("Q420"), 12);
+        QVERIFY(activatePanel(r.p.get()));
+        auto *field = r.get<NumField>(QStringLiteral("V0Set_2"));
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_PageDown, Qt::ControlModifier);
+        QCOMPARE(r.p->currentPage(), qint16(2));
+        QTest::keyClick(r.p.get(), Qt::Key_PageDown, Qt::ControlModifier); // no page 3
+        QTest::keyClick(r.p.get(), Qt::Key_PageUp, Qt::ControlModifier);
+        QCOMPARE(r.p->currentPage(), qint16(1));
+
+        field->setFocus();
+        QTest::keyClicks(field, QStringLiteral("7"));
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(r.p->isVisible() && !field->isModified());
+        QTest::keyClick(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QVERIFY(!r.p->isVisible());
+        QCOMPARE(r.hv.callsStartingWith(QStringLiteral("Set")), QStringList());
+    }
 };
 
 QTEST_MAIN(TestPanelEditing)

@@ -75,10 +75,12 @@ private slots:
         QCOMPARE(collect(5, [&](int i) { return QString::number(r.graph().traceAxis(i)); }),
                  QStringList({"0", "0", "1", "2", "2"}));
 
-        // Each axis is captioned with its unit, in the colour of its first trace.
+        // Each axis is captioned with its unit, in the colour of its first trace; blue, which
+        // would not read on black, lightened.
         QCOMPARE(collect(3, [&](int i) { return r.graph().axisCaption(i); }), QStringList({"V", "A", "(no unit)"}));
         QCOMPARE(collect(3, [&](int i) { return r.graph().axisColor(i).name(); }),
-                 collect(3, [&](int i) { return r.graph().traceColor(i == 0 ? 0 : i + 1).name(); }));
+                 QStringList({r.graph().traceColor(0).name(), r.graph().traceColor(2).name(), "#5e5eff"}));
+        QCOMPARE(r.graph().traceColor(3).name(), QStringLiteral("#0000ff")); // the trace itself stays blue
 
         // The legend: name, channel number and name, slot; bold in the trace colour.
         QCOMPARE(r.legendColumn(0), QStringList({"VMon", "V0Set", "IMon", "Ratio", "Ratio"}));
@@ -112,7 +114,12 @@ private slots:
             QCOMPARE(r.window->plots().Item(i + 1)->Color(), Lib::paletteColor(i));
         }
         r.hv.clear();
-        QVERIFY(!r.drop(QStringLiteral("IMon")));
+        {
+            MsgBoxCatcher boxes; // a thirteenth is refused, and said: from the keyboard no red disc tells it
+            QVERIFY(!r.drop(QStringLiteral("IMon")));
+            QCOMPARE(boxes.shown.size(), 1);
+            QCOMPARE(boxes.shown[0].text, QStringLiteral("The graph already shows 12 traces: remove one before adding another."));
+        }
         QVERIFY(r.hv.calls.isEmpty());
         QCOMPARE(QList<int>({r.graph().traceCount(), r.window->plots().Count()}), QList<int>({12, 12}));
 
@@ -315,7 +322,28 @@ private slots:
         other.findChild<QAction *>(QStringLiteral("mPlotAdd"))->trigger();
         QCOMPARE(frmPlotAdd::openInstance(), picker);
         QCOMPARE(r.hv.callsStartingWith(QStringLiteral("ChannelName")).size(), builds); // the crate did not change
+
+        // Enter on a parameter adds it to the window whose "&Add ..." raised the picker, as a drop does.
+        picker->tree()->setCurrentItem(picker->tree()->topLevelItem(0)->child(1)->child(2));
+        const int here = r.window->plots().Count();
+        for (int i = 0; i < 12; ++i)
+            QTest::keyClick(picker->tree(), Qt::Key_Return);
+        QCOMPARE(QList<int>({other.plots().Count(), r.window->plots().Count()}), QList<int>({12, here}));
+        QCOMPARE(other.plots().Item(12)->ParName() + QString::number(other.plots().Item(12)->Channel()), QStringLiteral("IMon1"));
+        MsgBoxCatcher boxes;
+        QTest::keyClick(picker->tree(), Qt::Key_Return); // a thirteenth: refused with the drop's message
+        QCOMPARE(other.plots().Count(), 12);
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY(boxes.shown[0].text.startsWith(QStringLiteral("The graph already shows 12 traces")));
         delete picker;
+
+        // Esc and Ctrl+W close a graph window.
+        for (const QKeySequence &keys : {QKeySequence(Qt::Key_Escape), QKeySequence(Qt::CTRL | Qt::Key_W)}) {
+            other.show();
+            QApplication::setActiveWindow(&other);
+            QTest::keySequence(&other, keys);
+            QVERIFY(!other.isVisible());
+        }
     }
 };
 

@@ -49,7 +49,15 @@ private slots:
         frmQ310Graph *vmon1 = frmQ310Graph::open(hv, 3, 1, QStringLiteral("VMon"));
         QCOMPARE(QSet<frmQ310Graph *>({imon, vmon0, imon0, vmon1}).size(), 4);
         QCOMPARE(frmQ310Graph::open(hv, 3, 0, QStringLiteral("VMon")), vmon0);
-        for (frmQ310Graph *w : {imon, vmon0, imon0, vmon1})
+        // Esc and Ctrl+W close a board graph (it deletes itself on close).
+        QPointer<frmQ310Graph> closing = vmon1;
+        QApplication::setActiveWindow(vmon1);
+        QTest::keyClick(vmon1, Qt::Key_W, Qt::ControlModifier);
+        QTRY_VERIFY(!closing);
+        QApplication::setActiveWindow(imon0);
+        QTest::keyClick(imon0, Qt::Key_Escape);
+        QVERIFY(!imon0->isVisible());
+        for (frmQ310Graph *w : {imon, vmon0})
             delete w;
     }
 

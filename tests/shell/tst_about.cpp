@@ -1,5 +1,6 @@
 #include "shelltest.h"
 
+#include "appinfo.h"
 #include "frmabout.h"
 #include "frmsplash.h"
 
@@ -28,6 +29,15 @@ private slots:
                 QTest::keyClick(about, Qt::Key_Escape);
             QTRY_VERIFY(!about);
         }
+    }
+
+    // What the platform and --version read.
+    void registeredWithQt()
+    {
+        AppInfo::registerWithQt();
+        QCOMPARE(QStringList({QCoreApplication::applicationName(), QCoreApplication::organizationName(),
+                              QCoreApplication::applicationVersion(), QGuiApplication::desktopFileName()}),
+                 QStringList({"Pylonet", "Norvane", "1.3.3", "pylonet"}));
     }
 
     void splashHandsOverOnce()

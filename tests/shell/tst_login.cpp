@@ -84,6 +84,24 @@ private slots:
                 && rig.action("mExit")->isEnabled() && rig.action("mGraph")->isEnabled());
     }
 
+    // "." moves on to the next box and each box selects its text on entry, so an address is
+    // typed as it reads; each caption is the buddy of its box.
+    void addressTypedAsItReads()
+    {
+        ShellRig rig;
+        rig.action("mConnect")->trigger();
+        frmLogin *dlg = rig.main->loginDialog();
+        QVERIFY(QTest::qWaitForWindowActive(dlg));
+        box(dlg, "eIP_0")->setFocus(Qt::TabFocusReason);
+        for (const char c : QByteArray("10.1.2.3"))
+            QTest::keyClick(QApplication::focusWidget(), c);
+        QCOMPARE(fields(dlg), QStringLiteral("10.1.2.3 wxqv/wxqv"));
+        QStringList buddies;
+        for (int i = 0; i < 3; ++i)
+            buddies << dlg->findChild<QLabel *>(QStringLiteral("lblLabels_%1").arg(i))->buddy()->objectName();
+        QCOMPARE(buddies, QStringList({"txtUserName", "txtPassword", "eIP_0"}));
+    }
+
     void addressCheckAtItsEdges()
     {
         const QList<QPair<QStringList, bool>> cases{

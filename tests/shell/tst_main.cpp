@@ -1,13 +1,22 @@
 #include "shelltest.h"
 
+#include "boardpanel.h"
+#include "eventlog.h"
+#include "frmabout.h"
+#include "frmevents.h"
 #include "lamp.h"
 #include "lib.h"
 #include "msgboxcatcher.h"
+#include "palettes.h"
 #include "twoposswitch.h"
 #include "windowtag.h"
 
+#include <QComboBox>
 #include <QMenuBar>
+#include <QSortFilterProxyModel>
 #include <QStandardPaths>
+#include <QStatusBar>
+#include <QTemporaryDir>
 
 namespace {
 QString lit(const Main &m)
@@ -33,6 +42,37 @@ QString panelClass(int slot)
     const QWidget *w = findWindowByTag(QStringLiteral("Mon%1").arg(slot));
     return w ? QString::fromLatin1(w->metaObject()->className()) : QString();
 }
+
+// An entry as one line: kind, slot, channel, name, parameter, value, what happened.
+QString line(const EventLog::Entry &e)
+{
+    return QStringList{EventLog::kindText(e.kind), QString::number(e.slot), QString::number(e.channel), e.channelName,
+                       e.parameter, e.value, e.detail}
+        .join('|');
+}
+
+// The cells of a CSV text, rows of fields; quoted fields may hold separators and doubled quotes.
+QList<QStringList> readCsv(const QString &text)
+{
+    QList<QStringList> rows{{}};
+    QString cell;
+    bool quoted = false;
+    for (int i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted && c == QLatin1Char('"') && i + 1 < text.size() && text[i + 1] == QLatin1Char('"'))
+            cell += text[++i];
+        else if (c == '"')
+            quoted = !quoted;
+        else if (!quoted && (c == ',' || c == '\n')) {
+            rows.last() << std::exchange(cell, QString());
+            if (c == '\n')
+                rows << QStringList();
+        } else
+            cell += c;
+    }
+    rows.removeLast(); // after the last line break
+    return rows;
+}
 } // namespace
 
 class TestMain : public QObject
@@ -46,7 +86,7 @@ private slots:
         ShellRig rig;
         QCOMPARE(rig.main->windowTitle(), QStringLiteral("Norvane Pylonet"));
         QCOMPARE(Lib::paletteColor(0), Lib::Green); // the trace palette is filled on load
-        QCOMPARE(texts(rig.main->menuBar()->actions()), QStringList({"&Connection", "&Graph (off)", "&?"}));
+        QCOMPARE(texts(rig.main->menuBar()->actions()), QStringList({"&Connection", "&Graph (off)", "&Events", "&?"}));
         QCOMPARE(texts(rig.find<QMenu>("mConnection")->actions()), QStringList({"&Connect", "&Disconnect (off)", "-", "&Exit"}));
         QCOMPARE(texts(rig.find<QMenu>("Help")->actions()), QStringList{"&About..."});
         QCOMPARE(rig.disconnectedFaults(), QString());
@@ -186,6 +226,143 @@ private slots:
         rig.fake->failOn.clear();
         rig.connect();
         QVERIFY(rig.main->isConnected() && rig.timer()->isActive());
+    }
+
+    // The status line says where the link goes, that it is down and why, or that there is none.
+    void statusLineFollowsTheLink()
+    {
+        ShellRig rig;
+        MsgBoxCatcher boxes;
+        rig.fake->crateProperties["ModelName"] = QStringLiteral("PY-1600");
+        QVERIFY(rig.main->statusBar()->isVisibleTo(rig.main.get()));
+        QStringList seen{rig.main->linkStatus()};
+        rig.connect();
+        seen << rig.main->linkStatus();
+        rig.fake->failOn = QStringList{"CrateProperty(FrontPanOut)"};
+        rig.main->Timer1Tick();
+        seen << rig.main->linkStatus();
+        rig.fake->failOn.clear();
+        rig.fake->fingerprint = QStringLiteral("4F:1A:…:9C");
+        rig.connect();
+        seen << rig.main->linkStatus();
+        rig.action("mDisconnect")->trigger();
+        seen << rig.main->linkStatus();
+        QCOMPARE(seen, QStringList({"Not connected", "Connected to 127.0.0.1 \u2014 PY-1600",
+                                    "Connection lost: fake failure in CrateProperty(FrontPanOut)",
+                                    "Connected to 127.0.0.1 \u2014 PY-1600 \u2014 encrypted, certificate SHA-256 4F:1A:…:9C",
+                                    "Not connected"}));
+    }
+
+    // A write, a refused write, a trip seen by a panel and a lost link are logged in order;
+    // the Events window lists them newest first, filters them and saves them, all without the crate.
+    void eventLogRecordsTheRun()
+    {
+        ShellRig rig;
+        MsgBoxCatcher boxes;
+        rig.fake->setBoard(2, "Q420", 12);
+        rig.fake->crateProperties["ModelName"] = QStringLiteral("PY-1600");
+        int status = 0; // of channel 1
+        rig.fake->paramValue = [&status](qint16, const QString &par, std::optional<qint16> ch) -> QVariant {
+            return par == QLatin1String("Status") && ch == 1 ? status : 0;
+        };
+        rig.connect();
+        rig.main->bSlotClick(2);
+        auto *panel = qobject_cast<BoardPanel *>(findWindowByTag("Mon2"));
+        panel->findChild<QTimer *>("ChMon")->stop();
+        panel->ChMonTick();
+        QTest::mouseClick(panel->findChild<Lamp *>("ledPw_1"), Qt::LeftButton);
+        rig.fake->failOn = QStringList{"SetParamValue(2,Pw,3"};
+        QTest::mouseClick(panel->findChild<Lamp *>("ledPw_3"), Qt::LeftButton);
+        QTRY_COMPARE(boxes.shown.size(), 1);
+        status = 512;
+        panel->ChMonTick();
+        rig.fake->failOn = QStringList{"CrateProperty(FrontPanIn)"};
+        rig.main->Timer1Tick();
+
+        EventLog &log = rig.main->eventLog();
+        QStringList lines;
+        for (int i = 0; i < log.size(); ++i)
+            lines << line(log.at(i));
+        QCOMPARE(lines, QStringList({"Connect|-1|-1||||Connected to 127.0.0.1 \u2014 PY-1600",
+                                     "Write|2|1|CH1|Pw|1|Written",
+                                     "Write refused|2|3|CH3|Pw|1|fake failure in SetParamValue(2,Pw,3,1:short)",
+                                     "Status|2|1|CH1|Status|I-Tripped|Good \u2192 I-Tripped",
+                                     "Link lost|-1|-1||||fake failure in CrateProperty(FrontPanIn)"}));
+
+        rig.fake->clear();
+        rig.action("mEvents")->trigger();
+        frmEvents *events = rig.main->eventsWindow();
+        QVERIFY(events && events->isVisible() && rig.fake->calls.isEmpty());
+        const QSortFilterProxyModel *listed = events->listed();
+        auto column = [listed](int c) {
+            QStringList cells;
+            for (int r = 0; r < listed->rowCount(); ++r)
+                cells << listed->index(r, c).data().toString();
+            return cells;
+        };
+        QCOMPARE(column(EventLog::KindColumn), QStringList({"Link lost", "Status", "Write refused", "Write", "Connect"}));
+        events->findChild<QComboBox *>("cboSlot")->setCurrentIndex(3); // slot 2
+        QCOMPARE(column(EventLog::KindColumn), QStringList({"Status", "Write refused", "Write"}));
+        events->findChild<QComboBox *>("cboKind")->setCurrentIndex(1 + int(EventLog::Kind::Write));
+        QCOMPARE(column(EventLog::ChannelColumn), QStringList({"1"}));
+        events->findChild<QComboBox *>("cboKind")->setCurrentIndex(0);
+
+        // Saved, the listed rows read back oldest first, every field and time as logged.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("events.csv");
+        QVERIFY(events->saveCsv(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QStringList> rows = readCsv(QString::fromUtf8(file.readAll()));
+        QCOMPARE(rows.value(0), QStringList({"time", "kind", "slot", "channel", "name", "parameter", "value", "detail"}));
+        QStringList readBack, logged;
+        for (const QStringList &row : rows.mid(1))
+            readBack << QString::number(QDateTime::fromString(row[0], Qt::ISODateWithMs).toMSecsSinceEpoch()) + '|'
+                            + row.mid(1).join('|');
+        for (int i = 1; i <= 3; ++i)
+            logged << QString::number(log.at(i).timeMs) + '|' + line(log.at(i));
+        QCOMPARE(readBack, logged);
+        QVERIFY(!events->saveCsv(dir.filePath("no/such/folder/events.csv")));
+        QCOMPARE(boxes.shown.size(), 3); // the refusal, the lost link, the failed save
+
+        // Bounded: beyond its capacity the oldest go.
+        events->close();
+        for (int i = 0; i < EventLog::Capacity; ++i)
+            log.link(EventLog::Kind::Disconnect, QString::number(i));
+        QCOMPARE(log.size(), EventLog::Capacity);
+        QCOMPARE(log.at(0).detail + ' ' + log.atRow(0).detail, QStringLiteral("0 9999"));
+    }
+
+    // Enter on a slot button opens its panel; F1 is About, Ctrl+Q is Exit, from any window.
+    void keysReachTheirActions()
+    {
+        ShellRig rig;
+        rig.fake->setBoard(0, "Q205", 21);
+        rig.connect();
+        rig.main->Timer1Tick();
+        rig.main->show();
+        QApplication::setActiveWindow(rig.main.get());
+        rig.slot(0)->setFocus();
+        QTest::keyClick(rig.slot(0), Qt::Key_Return);
+        QWidget *panel = findWindowByTag("Mon0");
+        QVERIFY(panel);
+        panel->findChild<QTimer *>("ChMon")->stop();
+        QApplication::setActiveWindow(panel);
+        QTest::keyClick(panel, Qt::Key_F1);
+        QPointer<frmAbout> about = rig.main->findChild<frmAbout *>();
+        QVERIFY(about && about->isVisible());
+        about->close();
+        QTest::keyClick(panel, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!rig.main->isVisible() && !panel->isVisible());
+    }
+
+    // The colours of the rack and the front plate read in a light and a dark palette.
+    void coloursReadInLightAndDark()
+    {
+        for (const QPalette &palette : {lightFusionPalette(), darkFusionPalette()}) {
+            const PaletteScope scope(palette);
+            QCOMPARE(poorContrast(Main::colourPairs()), QStringList());
+        }
     }
 
     void closingMainEndsTheRunAndNoPanelOutlivesIt()

@@ -140,13 +140,14 @@ private slots:
         rig.connect();
         const QString fingerprint = rig.main->hv().linkFingerprint();
         QCOMPARE(fingerprint.size(), 32 * 3 - 1);
-        QCOMPARE(rig.main->statusBar()->currentMessage(), "Encrypted link; crate certificate SHA-256 " + fingerprint);
+        QCOMPARE(rig.main->linkStatus(), QStringLiteral("Connected to 127.0.0.1 \u2014 %1 \u2014 encrypted, certificate SHA-256 %2")
+                                             .arg(rig.server.crate().crateProperty("ModelName").toString(), fingerprint));
         rig.action("mAbout")->trigger();
         QPointer<QDialog> about = rig.main->findChild<QDialog *>("frmAbout");
         QVERIFY(about && about->findChild<QLabel *>("lblSession")->text().endsWith(fingerprint));
         about->close();
         rig.action("mDisconnect")->trigger();
-        QCOMPARE(rig.main->statusBar()->currentMessage(), QString());
+        QCOMPARE(rig.main->linkStatus(), QStringLiteral("Not connected"));
     }
 };
 

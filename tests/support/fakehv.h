@@ -26,6 +26,7 @@ public:
     QStringList calls;
     QStringList failOn;
     bool loginFails = false;
+    QString fingerprint; // what linkFingerprint() tells
 
     int slotCount = 16;
     QVariantList channelCounts; // per slot; defaults to 16 zeros
@@ -58,6 +59,7 @@ public:
     QString ChannelName(qint16 slot, qint16 ch) override;
     void SetChannelName(qint16 slot, qint16 ch, const QString &name) override;
     QStringList ListChannelParams(qint16 slot, qint16 ch) override;
+    QString linkFingerprint() const override { return fingerprint; }
 
 private:
     void log(const QString &entry);

@@ -172,8 +172,15 @@ private slots:
         option.lineWidth = f->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &option, f);
         const int room = f->style()->subElementRect(QStyle::SE_LineEditContents, &option, f).width() - 4;
         QVERIFY(QFontMetrics(f->font()).horizontalAdvance(f->text()) <= room);
+        QCOMPARE(f->displayedText(), f->text());
+        // Too long even at the smallest font: drawn elided at the end, the leading digits kept.
+        f->setFormat(QString());
+        f->setValue(-123456789.125);
+        QCOMPARE(f->text(), QStringLiteral("-123456789"));
+        QVERIFY(f->displayedText().startsWith(QStringLiteral("-123")) && f->displayedText().endsWith(QChar(0x2026)));
         f->setValue(5);
         QCOMPARE(f->font(), full); // short values in the full size again
+        QCOMPARE(f->displayedText(), QStringLiteral("5"));
 
         // The operator can neither type into it nor focus it.
         f->setFormat(QStringLiteral(" k\"A\""));

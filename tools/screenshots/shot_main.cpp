@@ -8,19 +8,25 @@
 #include <QTimer>
 #include <memory>
 
+void Shots::connectMain(Main &w)
+{
+    const QString address = QStringLiteral("127.0.0.1");
+    w.hv().Login(QStringLiteral("wxqv"), QStringLiteral("wxqv"), 0, address);
+    QVariant count;
+    w.hv().QuerySlots(&count, nullptr, nullptr);
+    w.enterConnected(count.toInt(), w.hv().CrateProperty(QStringLiteral("ModelName")).toString(), address);
+    w.findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
+    w.Timer1Tick();
+    w.centralWidget()->setFocus(); // no slot button singled out by the keyboard focus
+}
+
 namespace {
 const Shots::Registrar registrar(QStringLiteral("main"), [] {
     SimCrate crate;
     crate.setFrontPanelInput(QStringLiteral("LocalEnable"), true);
     crate.setParamValue(0, QStringLiteral("Pw"), 0, QVariant::fromValue<qint16>(1));
     Main w(std::make_unique<SimAdapter>(crate));
-    w.hv().Login(QStringLiteral("wxqv"), QStringLiteral("wxqv"), 0, QStringLiteral("127.0.0.1"));
-    QVariant count;
-    w.hv().QuerySlots(&count, nullptr, nullptr);
-    w.enterConnected(count.toInt(), w.hv().CrateProperty(QStringLiteral("ModelName")).toString());
-    w.findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
-    w.Timer1Tick();
-    w.centralWidget()->setFocus(); // no slot button singled out by the keyboard focus
+    Shots::connectMain(w);
     Shots::save(&w, QStringLiteral("main"));
 });
 } // namespace

@@ -15,9 +15,7 @@
 #include <atomic>
 #include <memory>
 
-namespace {
-
-void shoot(BoardPanel *panel, const QString &model, int slot, const QString &file)
+void Shots::savePanel(BoardPanel *panel, const QString &model, int slot, const QString &file)
 {
     panel->setWindowTitle(model + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
     setWindowTag(panel, QStringLiteral("Mon") + QString::number(slot));
@@ -26,6 +24,8 @@ void shoot(BoardPanel *panel, const QString &model, int slot, const QString &fil
     panel->ChMonTick();
     Shots::save(panel, file);
 }
+
+namespace {
 
 const Shots::Registrar registrar(QStringLiteral("panels"), [] {
     static std::atomic<qint64> nowMs{0};
@@ -37,25 +37,25 @@ const Shots::Registrar registrar(QStringLiteral("panels"), [] {
 
     {
         frmQ310 p(h);
-        shoot(&p, QStringLiteral("Q310"), 0, QStringLiteral("panel-q310"));
+        Shots::savePanel(&p, QStringLiteral("Q310"), 0, QStringLiteral("panel-q310"));
         p.findChild<QTabBar *>(QStringLiteral("TabStrip1"))->setCurrentIndex(1);
         Shots::save(&p, QStringLiteral("panel-q310-page2"));
     }
     {
         frmQ420 p(h);
-        shoot(&p, QStringLiteral("Q420"), 1, QStringLiteral("panel-q420"));
+        Shots::savePanel(&p, QStringLiteral("Q420"), 1, QStringLiteral("panel-q420"));
     }
     {
         frmQ510 p(h);
-        shoot(&p, QStringLiteral("Q510"), 3, QStringLiteral("panel-q510"));
+        Shots::savePanel(&p, QStringLiteral("Q510"), 3, QStringLiteral("panel-q510"));
     }
     {
         frmQ510E p(h);
-        shoot(&p, QStringLiteral("Q510E"), 4, QStringLiteral("panel-q510e"));
+        Shots::savePanel(&p, QStringLiteral("Q510E"), 4, QStringLiteral("panel-q510e"));
     }
     {
         frmQ205 p(h);
-        shoot(&p, QStringLiteral("Q205"), 5, QStringLiteral("panel-q205"));
+        Shots::savePanel(&p, QStringLiteral("Q205"), 5, QStringLiteral("panel-q205"));
     }
 });
 

@@ -3,6 +3,8 @@
 #include <QString>
 #include <functional>
 
+class BoardPanel;
+class Main;
 class QWidget;
 
 // Each shot_*.cpp registers the windows it renders; the program grabs them
@@ -19,5 +21,11 @@ struct Registrar
 
 // Grabs the window (after letting it lay out) into <outdir>/<file>.png.
 void save(QWidget *window, const QString &file);
+
+// Opens a panel as the main window does (caption, tag), ticks it once and saves it.
+void savePanel(BoardPanel *panel, const QString &model, int slot, const QString &file);
+
+// Connects the main window to its crate at 127.0.0.1 as the dialog would, and polls once.
+void connectMain(Main &w);
 
 } // namespace Shots

@@ -1,0 +1,147 @@
+#include "frmevents.h"
+
+#include "eventlog.h"
+#include "main_window.h"
+#include "msgbox.h"
+#include "windowkeys.h"
+
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+// Keeps the rows of one slot and one kind; -1 keeps every slot or every kind.
+class EventFilter : public QSortFilterProxyModel
+{
+public:
+    explicit EventFilter(EventLog &log, QObject *parent) : QSortFilterProxyModel(parent), m_log(log)
+    {
+        setSourceModel(&log);
+    }
+    void setFilters(int slot, int kind)
+    {
+        m_slot = slot;
+        m_kind = kind;
+        invalidateFilter();
+    }
+
+protected:
+    bool filterAcceptsRow(int row, const QModelIndex &) const override
+    {
+        const EventLog::Entry &e = m_log.atRow(row);
+        return (m_slot < 0 || e.slot == m_slot) && (m_kind < 0 || int(e.kind) == m_kind);
+    }
+
+private:
+    EventLog &m_log; // the source
+    int m_slot = -1; // the slot kept
+    int m_kind = -1; // the kind kept
+};
+} // namespace
+
+frmEvents::frmEvents(EventLog &log, QWidget *parent)
+    : QWidget(parent, Qt::Window)
+    , m_log(log)
+    , m_listed(new EventFilter(log, this))
+    , cboSlot(new QComboBox(this))
+    , cboKind(new QComboBox(this))
+    , tblEvents(new QTableView(this))
+    , cmdSaveCsv(new QPushButton(QStringLiteral("Save as CSV..."), this))
+{
+    setObjectName(QStringLiteral("frmEvents"));
+    setWindowTitle(QStringLiteral("Events"));
+
+    cboSlot->setObjectName(QStringLiteral("cboSlot"));
+    cboSlot->addItem(QStringLiteral("All slots"), -1);
+    for (int slot = 0; slot < Main::MaxSlots; ++slot)
+        cboSlot->addItem(QStringLiteral("Slot %1").arg(slot), slot);
+    cboKind->setObjectName(QStringLiteral("cboKind"));
+    cboKind->addItem(QStringLiteral("All kinds"), -1);
+    for (int kind = 0; kind < EventLog::KindCount; ++kind)
+        cboKind->addItem(EventLog::kindText(EventLog::Kind(kind)), kind);
+    const auto refilter = [this] {
+        static_cast<EventFilter *>(m_listed)->setFilters(cboSlot->currentData().toInt(), cboKind->currentData().toInt());
+    };
+    connect(cboSlot, &QComboBox::currentIndexChanged, this, refilter);
+    connect(cboKind, &QComboBox::currentIndexChanged, this, refilter);
+
+    tblEvents->setObjectName(QStringLiteral("tblEvents"));
+    tblEvents->setModel(m_listed);
+    tblEvents->setSelectionBehavior(QAbstractItemView::SelectRows);
+    tblEvents->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tblEvents->setWordWrap(false);
+    tblEvents->verticalHeader()->hide();
+    tblEvents->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    tblEvents->verticalHeader()->setDefaultSectionSize(tblEvents->fontMetrics().height() + 6);
+    tblEvents->horizontalHeader()->setStretchLastSection(true);
+    // Widths from sample texts: measuring ten thousand rows each time would be slow.
+    const QFontMetrics fm(tblEvents->font());
+    const int pad = 2 * fm.horizontalAdvance(QLatin1Char('M'));
+    const char *const widest[] = {"2026-03-14 12:00:00.000", "Board removed", "Slot", "Channel", "Channel name",
+                                  "Parameter", "1234.5678"};
+    for (int c = 0; c < int(std::size(widest)); ++c)
+        tblEvents->setColumnWidth(c, fm.horizontalAdvance(QString::fromLatin1(widest[c])) + pad);
+
+    cmdSaveCsv->setObjectName(QStringLiteral("cmdSaveCsv"));
+    connect(cmdSaveCsv, &QPushButton::clicked, this, &frmEvents::askAndSave);
+
+    auto *filters = new QHBoxLayout;
+    auto *slotCaption = new QLabel(QStringLiteral("&Slot:"), this);
+    slotCaption->setBuddy(cboSlot);
+    auto *kindCaption = new QLabel(QStringLiteral("&Kind:"), this);
+    kindCaption->setBuddy(cboKind);
+    filters->addWidget(slotCaption);
+    filters->addWidget(cboSlot);
+    filters->addSpacing(12);
+    filters->addWidget(kindCaption);
+    filters->addWidget(cboKind);
+    filters->addStretch(1);
+    filters->addWidget(cmdSaveCsv);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(filters);
+    layout->addWidget(tblEvents, 1);
+
+    addCloseKeys(this);
+    resize(1000, 420);
+}
+
+frmEvents::~frmEvents() = default;
+
+bool frmEvents::saveCsv(const QString &path)
+{
+    QList<EventLog::Entry> rows;
+    for (int row = m_listed->rowCount() - 1; row >= 0; --row)
+        rows << m_log.atRow(m_listed->mapToSource(m_listed->index(row, 0)).row());
+    // Written to a temporary file and renamed at the end: a failure leaves no half file behind.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(EventLog::csv(rows)) >= 0 && file.commit())
+        return true;
+    MsgBox::show(this, QStringLiteral("Attention"),
+                 QStringLiteral("The events could not be saved to %1.\n%2").arg(QDir::toNativeSeparators(path),
+                                                                                 file.errorString()),
+                 QMessageBox::Warning);
+    return false;
+}
+
+void frmEvents::askAndSave()
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save events as CSV"),
+                                                QDir::home().filePath(QStringLiteral("events-%1.csv").arg(stamp)),
+                                                QStringLiteral("CSV data (*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    saveCsv(path);
+}
