@@ -171,7 +171,7 @@ void LinkServer::dropAllConnections()
     for (LinkSession *session : sessions)
         session->abort();
     if (!sessions.isEmpty())
-        emit event(QStringLiteral("dropped %1 connection(s)").arg(sessions.size()));
+        emit logLine(QStringLiteral("dropped %1 connection(s)").arg(sessions.size()));
 }
 
 int LinkServer::operatorCount() const
@@ -186,9 +186,9 @@ void LinkServer::acceptConnections()
         auto *session = new LinkSession(socket, *this);
         session->setParent(this);
         m_sessions.append(session);
-        connect(session, &LinkSession::event, this, &LinkServer::event);
+        connect(session, &LinkSession::logLine, this, &LinkServer::logLine);
         connect(session, &LinkSession::finished, this, &LinkServer::forget);
-        emit event(QStringLiteral("%1 connected").arg(session->peer()));
+        emit logLine(QStringLiteral("%1 connected").arg(session->peer()));
     }
 }
 
@@ -221,6 +221,6 @@ void LinkServer::makeRoomForStranger(const QHostAddress &peer)
 void LinkServer::forget(LinkSession *session)
 {
     if (m_sessions.removeOne(session))
-        emit event(QStringLiteral("%1 disconnected").arg(session->peer()));
+        emit logLine(QStringLiteral("%1 disconnected").arg(session->peer()));
     session->deleteLater();
 }

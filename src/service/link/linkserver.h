@@ -111,7 +111,7 @@ public:
 
 signals:
     // One line for a person watching: connections, logins, refusals, drops.
-    void event(const QString &text);
+    void logLine(const QString &text);
 
 private:
     struct Failures

@@ -28,7 +28,7 @@ QString addressOf(const QTcpSocket *socket)
 
 LinkSession::LinkSession(QTcpSocket *socket, LinkServer &server)
     : m_socket(socket), m_server(server), m_peer(addressOf(socket)), m_address(socket->peerAddress()),
-      m_handler(server, m_peer, socket->localAddress().toString(), [this](const QString &text) { emit event(text); })
+      m_handler(server, m_peer, socket->localAddress().toString(), [this](const QString &text) { emit logLine(text); })
 {
     m_socket->setParent(this);
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -63,7 +63,7 @@ LinkSession::LinkSession(QTcpSocket *socket, LinkServer &server)
         connect(ssl, &QSslSocket::errorOccurred, this, [this, ssl](QAbstractSocket::SocketError error) {
             if (error == QAbstractSocket::SslHandshakeFailedError
                 || (m_handler.stage() == LinkHandler::Stage::Encrypting && !m_closing)) {
-                emit event(QStringLiteral("%1 closed: the encrypted link failed: %2").arg(m_peer, ssl->errorString()));
+                emit logLine(QStringLiteral("%1 closed: the encrypted link failed: %2").arg(m_peer, ssl->errorString()));
                 abort();
             }
         });
@@ -237,7 +237,7 @@ void LinkSession::flushReplies()
         m_socket->flush();
         // A peer that asks and never reads would make the replies pile up here.
         if (m_socket->bytesToWrite() > MaxUnreadReplyBytes) {
-            emit event(QStringLiteral("%1 closed: it does not read its replies").arg(m_peer));
+            emit logLine(QStringLiteral("%1 closed: it does not read its replies").arg(m_peer));
             abort();
             return;
         }
@@ -271,7 +271,7 @@ void LinkSession::close(const QString &error)
     m_turnTimer.stop();
     m_deadline.stop();
     if (!error.isEmpty()) {
-        emit event(QStringLiteral("%1 closed: %2").arg(m_peer, clip(error, 80)));
+        emit logLine(QStringLiteral("%1 closed: %2").arg(m_peer, clip(error, 80)));
         if (m_socket->state() == QAbstractSocket::ConnectedState) {
             m_socket->write(frameOf({{Key::Error, clip(error)}}));
             m_socket->flush();

@@ -44,7 +44,7 @@ public:
 
 signals:
     void finished(LinkSession *self);
-    void event(const QString &text);
+    void logLine(const QString &text);
 
 private:
     struct Incoming

@@ -209,7 +209,7 @@ int main(int argc, char **argv)
         cycle.start(std::chrono::milliseconds(*period));
     }
 
-    QObject::connect(&server, &LinkServer::event, &server, [&log](const QString &text) { say(log, text); });
+    QObject::connect(&server, &LinkServer::logLine, &server, [&log](const QString &text) { say(log, text); });
     new Console(server, log, &app);
 
     say(log, QStringLiteral("pylonet-sim listening on %1:%2 (user \"%3\", latency %4 ms, service time %5 ms); "
