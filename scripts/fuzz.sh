@@ -24,24 +24,8 @@ if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_frames fuzz_server fuzz_client)
 fi
 
-scripts/install-deps.sh
 # clang and its libFuzzer runtime: only fuzzing needs them.
-fuzz_packages=(clang libclang-rt-14-dev)
-missing=()
-for p in "${fuzz_packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  cmd="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "Missing packages: ${missing[*]}" >&2
-    echo "Run as root:  sudo sh -c '$cmd'" >&2
-    exit 1
-  fi
-  sh -c "$cmd"
-fi
+scripts/install-deps.sh clang libclang-rt-14-dev
 
 launcher=()
 if command -v ccache >/dev/null; then

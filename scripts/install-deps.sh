@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need. Does nothing
+# Installs the Debian packages that building and testing need, and any further
+# ones named as arguments (scripts/fuzz.sh asks for clang so). Does nothing
 # when they are all present; as a non-root user it prints the command to run.
 set -euo pipefail
 
@@ -8,6 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libqcustomplot-dev libqcustomplot2.1-qt6
   fonts-dejavu-core
+  "$@"
 )
 
 missing=()
