@@ -72,10 +72,8 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, written);
         PanelRig r(QStringLiteral("Q510E"), 9);
-        r.hv.paramValue = [board](auto, const QString &par, auto) { return QVariant(par == "V0Set" ? board : 0.0); };
-        r.hv.paramAttribute = [exp](auto, const QString &par, const QString &prop, auto) {
-            return QVariant(par == "V0Set" && prop == "Exp" ? exp : 0);
-        };
+        r.values[QStringLiteral("V0Set")] = board;
+        r.exps[QStringLiteral("V0Set")] = exp;
         r.p->ChMonTick();
         auto *field = r.get<NumField>(QStringLiteral("V0Set_4"));
         QCOMPARE(field->text(), shown);
@@ -129,11 +127,10 @@ private slots:
         PanelRig r(model, 21);
         QVERIFY(activatePanel(r.p.get()));
         auto *name = r.get<QLineEdit>(QStringLiteral("txtChName_%1").arg(element));
+        r.hv.clear();
         name->setFocus();
         name->selectAll();
-        QTest::keyClicks(name, QStringLiteral(" Beam line "));
-        r.hv.clear();
-        QVERIFY(r.hv.calls.isEmpty()); // typing alone writes nothing
+        QTest::keyClicks(name, QStringLiteral(" Beam line ")); // typing alone writes nothing
         r.get(QStringLiteral("txtChName_0"))->setFocus();
         QCOMPARE(r.hv.calls, QStringList{QStringLiteral("SetChannelName(3,%1, Beam line )").arg(element)});
     }
@@ -206,19 +203,15 @@ private slots:
     {
         MsgBoxCatcher boxes;
         PanelRig r(QStringLiteral("Q310"), 14);
-        r.hv.paramValue = [](qint16, const QString &par, std::optional<qint16>) -> QVariant {
-            return par == QLatin1String("V0Set") ? 1.5 : 0;
-        };
+        r.values[QStringLiteral("V0Set")] = 1.5;
         r.hv.failOn << QStringLiteral("SetParamValue(3,V0Set,9");
         r.p->ChMonTick();
         QVERIFY(activatePanel(r.p.get()));
         auto *f = r.get<NumField>(QStringLiteral("V0Set_9"));
         typeAndCommit(r.p.get(), f, QStringLiteral("99"));
 
-        QTRY_COMPARE(boxes.shown.size(), 1);
-        QCOMPARE(boxes.shown[0].title, QStringLiteral("Write refused"));
-        QCOMPARE(boxes.shown[0].text,
-                 QStringLiteral("V0Set of channel 9 was not written: fake failure in SetParamValue(3,V0Set,9,99:double)"));
+        QTRY_COMPARE(boxes.said(), QStringList{"Write refused|V0Set of channel 9 was not written: fake failure in "
+                                               "SetParamValue(3,V0Set,9,99:double)"});
         QCOMPARE(boxes.shown[0].icon, QMessageBox::Warning);
         QVERIFY(r.p->isVisible());
 
@@ -227,7 +220,7 @@ private slots:
         r.p->ChMonTick();
         QCOMPARE(f->text(), QStringLiteral("1.5 V"));
         // ... and after that it is the operator's again.
-        r.hv.paramValue = [](qint16, const QString &, std::optional<qint16>) -> QVariant { return 2; };
+        r.values[QStringLiteral("V0Set")] = 2;
         r.p->ChMonTick();
         QCOMPARE(f->text(), QStringLiteral("1.5 V"));
         QCOMPARE(boxes.shown.size(), 1);
@@ -241,8 +234,8 @@ private slots:
         auto *lamp = q420.get<Lamp>(QStringLiteral("ledPw_6"));
         QTest::mouseClick(lamp, Qt::LeftButton);
         QVERIFY(!lamp->value()); // still showing what the board holds
-        QTRY_COMPARE(boxes.shown.size(), 1);
-        QVERIFY(boxes.shown[0].text.startsWith(QStringLiteral("Pw of channel 6 was not written: ")));
+        QTRY_COMPARE(boxes.said(), QStringList{"Write refused|Pw of channel 6 was not written: fake failure in "
+                                               "SetParamValue(3,Pw,6,1:short)"});
         QVERIFY(q420.p->isVisible());
 
         PanelRig q205(QStringLiteral("Q205"), 21);
@@ -253,7 +246,7 @@ private slots:
         QTest::keyClicks(name, QStringLiteral("a name far too long for the board"));
         q205.get(QStringLiteral("V0Set_0"))->setFocus();
         QTRY_COMPARE(boxes.shown.size(), 2);
-        QVERIFY(boxes.shown[1].text.startsWith(QStringLiteral("The name of channel 12 was not written: ")));
+        QVERIFY(boxes.said()[1].startsWith(QStringLiteral("Write refused|The name of channel 12 was not written: ")));
         q205.p->ChMonTick();
         QCOMPARE(name->text(), QStringLiteral("CH12")); // the board's name again
     }
