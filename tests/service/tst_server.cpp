@@ -27,39 +27,6 @@ class TstServer : public QObject
 {
     Q_OBJECT
 private slots:
-    void aClientSeesWhatTheCrateHolds()
-    {
-        SimServerThread server(frozenCrate());
-        SimCrate &crate = server.crate();
-        LoggedInClient client(server.port());
-
-        QVariant count, channels, models;
-        client.QuerySlots(&count, &channels, &models);
-        QCOMPARE(count, QVariant(crate.slotCount()));
-        QCOMPARE(channels.toList(), crate.channelCounts());
-        QCOMPARE(models.toList(), crate.slotModels());
-        for (const QString &p : QStringList{"ModelName", "SwRelease", "FrontPanIn", "FrontPanOut"})
-            QCOMPARE(client.CrateProperty(p), crate.crateProperty(p));
-
-        // Every parameter of a channel and of the board, value and properties, types included.
-        const QStringList params = crate.listChannelParams(0, 2);
-        QCOMPARE(client.ListChannelParams(0, 2), params);
-        QVERIFY(!params.isEmpty());
-        const auto same = [](const QVariant &net, const QVariant &direct, const QString &what) {
-            QVERIFY2(net == direct && net.typeId() == direct.typeId(),
-                     qPrintable(QStringLiteral("%1: %2 over the network, %3 directly")
-                                    .arg(what, net.toString(), direct.toString())));
-        };
-        for (const QString &par : params) {
-            same(client.ParamValue(0, par, 2), crate.paramValue(0, par, 2), par);
-            for (const QString &prop : QStringList{"Minval", "Maxval", "Exp", "Unit", "Type"})
-                same(client.ParamAttribute(0, par, prop, 2), crate.paramAttribute(0, par, prop, 2), par + "." + prop);
-        }
-        same(client.ParamValue(0, QStringLiteral("Temp")), crate.paramValue(0, QStringLiteral("Temp"), std::nullopt),
-             QStringLiteral("Temp"));
-        QCOMPARE(client.ChannelName(0, 2), crate.channelName(0, 2));
-    }
-
     void changesRefusalsAndPulledBoardsReachEveryClient()
     {
         SimServerThread server(frozenCrate());
