@@ -301,11 +301,13 @@ private slots:
         QCOMPARE(log.at(0).detail + ' ' + log.atRow(0).detail, QStringLiteral("0 9999"));
     }
 
-    // Enter on a slot button opens its panel; F1 is About, Ctrl+Q is Exit, from any window.
+    // Enter on a slot button opens its panel; F1 is About, Ctrl+Q is Exit, from any window. Exit,
+    // as closing Main, ends the run without logging out, and no panel outlives Main.
     void keysReachTheirActions()
     {
         ShellRig rig;
         rig.fake->setBoard(0, "Q205", 21);
+        rig.fake->setBoard(1, "Q310", 14);
         rig.connect();
         rig.main->Timer1Tick();
         rig.main->show();
@@ -322,6 +324,12 @@ private slots:
         about->close();
         QTest::keyClick(panel, Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!rig.main->isVisible() && !panel->isVisible());
+        QVERIFY(rig.fake->callsStartingWith("Logout").isEmpty());
+        rig.main->bSlotClick(1);
+        QPointer<QWidget> open = findWindowByTag("Mon1");
+        QVERIFY(open);
+        rig.main.reset();
+        QVERIFY(!open);
     }
 
     // The colours of the rack and the front plate read in a light and a dark palette.
@@ -331,24 +339,6 @@ private slots:
             const PaletteScope scope(palette);
             QCOMPARE(poorContrast(Main::colourPairs()), QStringList());
         }
-    }
-
-    void closingMainEndsTheRunAndNoPanelOutlivesIt()
-    {
-        ShellRig rig;
-        rig.fake->setBoard(1, "Q310", 14);
-        rig.fake->setBoard(2, "Q310", 14);
-        rig.connect();
-        rig.main->show();
-        rig.main->bSlotClick(1);
-        QWidget *panel = findWindowByTag("Mon1");
-        rig.main->close();
-        QVERIFY(!panel->isVisible());
-        QVERIFY(rig.fake->callsStartingWith("Logout").isEmpty()); // ending the run does not log out
-        rig.main->bSlotClick(2);
-        QPointer<QWidget> open = findWindowByTag("Mon2");
-        rig.main.reset();
-        QVERIFY(!open);
     }
 };
 
