@@ -63,8 +63,7 @@ private slots:
         MsgBoxCatcher boxes;
         rig.fake->slotCount = 6;
         rig.fake->crateProperties["ModelName"] = QStringLiteral("HV-CRATE 16");
-        rig.action("mConnect")->trigger();
-        frmLogin *dlg = rig.main->loginDialog();
+        frmLogin *dlg = rig.openLogin();
         QVERIFY(dlg->isVisible() && dlg->isModal());
         QCOMPARE(dlg->windowTitle(), QStringLiteral("Connect to ..."));
         QCOMPARE(fields(dlg), QStringLiteral("127.0.0.1 wxqv/wxqv"));
@@ -101,8 +100,7 @@ private slots:
     void addressTypedAsItReads()
     {
         ShellRig rig;
-        rig.action("mConnect")->trigger();
-        frmLogin *dlg = rig.main->loginDialog();
+        frmLogin *dlg = rig.openLogin();
         QVERIFY(QTest::qWaitForWindowActive(dlg));
         box(dlg, "eIP_0")->setFocus(Qt::TabFocusReason);
         for (const char c : QByteArray("10.1.2.3"))
@@ -123,8 +121,7 @@ private slots:
         for (const auto &[parts, valid] : cases) {
             ShellRig rig;
             MsgBoxCatcher boxes;
-            rig.action("mConnect")->trigger();
-            frmLogin *dlg = rig.main->loginDialog();
+            frmLogin *dlg = rig.openLogin();
             type(dlg, parts);
             const QString typed = fields(dlg);
             clickOK(dlg);
@@ -145,8 +142,7 @@ private slots:
         store("10.9.8.7");
         MsgBoxCatcher boxes;
         rig.fake->loginFails = true;
-        rig.action("mConnect")->trigger();
-        frmLogin *dlg = rig.main->loginDialog();
+        frmLogin *dlg = rig.openLogin();
         QVERIFY(QTest::qWaitForWindowActive(dlg));
         type(dlg, {"192", "168", "10", "20"}, "alice", "s3cret");
         clickOK(dlg);
@@ -163,8 +159,7 @@ private slots:
         QVERIFY(!dlg->isVisible());
         QCOMPARE(rig.disconnectedFaults(), QString());
         // The same dialog comes back with what was typed, not with the stored address.
-        rig.action("mConnect")->trigger();
-        QCOMPARE(rig.main->loginDialog(), dlg);
+        QCOMPARE(rig.openLogin(), dlg);
         QCOMPARE(fields(dlg), QStringLiteral("192.168.10.20 alice/s3cret"));
     }
 
