@@ -205,7 +205,6 @@ private slots:
         b.p->ChMonTick();
         QCOMPARE(QStringList({b.text("lblStatus_1"), b.text("lblStatus_2"), b.text("lblStatus_19"), b.text("txtChName_20")}),
                  QStringList({"Good", "OverCurrent", "Good", "CH20"}));
-        QVERIFY(b.hv.callsStartingWith(QStringLiteral("ParamValue(3,Status,2)")).isEmpty());
         QVERIFY(b.get<Lamp>(QStringLiteral("ledPw_2"))->value());
         QVERIFY(!b.get<Lamp>(QStringLiteral("ledPw_3"))->value());
         QCOMPARE(b.get<NumField>(QStringLiteral("V0Set_0"))->value(), 30.0);
