@@ -18,9 +18,8 @@ struct Rig
 {
     std::atomic<qint64> nowMs{0};
     SimServerThread server{std::make_unique<SimCrate>([this] { return nowMs.load(); })};
-    NetClient client{server.port(), 2000, 2000};
+    LoggedInClient client{server.port(), 2000, 2000};
 
-    Rig() { client.Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, server.address()); }
     void advanceSeconds(int s) { nowMs += qint64(s) * 1000; }
 };
 
@@ -128,8 +127,7 @@ void TestPanelSim::aTickOnTheWire()
         f.setBoard(3, QStringLiteral("Q420"), 12);
         f.failOn << QStringLiteral("ParamValue(3,Status,5)");
     };
-    NetClient client(server.port(), 2000, 2000);
-    client.Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, QStringLiteral("127.0.0.1"));
+    LoggedInClient client(server.port(), 2000, 2000);
     server.thread.setLatencyMs(50);
     auto p = openPanel(QStringLiteral("Q420"), client, 3);
     p->ChMonTick();

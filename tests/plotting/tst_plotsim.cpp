@@ -89,8 +89,7 @@ private slots:
     {
         FakeServer server;
         server.setUp = [](FakeHV &f) { f.paramValue = [](auto, auto, auto) { return QVariant(2.5); }; };
-        NetClient client(server.port(), 2000, 2000);
-        client.Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, QStringLiteral("127.0.0.1"));
+        LoggedInClient client(server.port(), 2000, 2000);
         frmQ310Graph board(client);
         setWindowTag(&board, frmQ310Graph::tagFor(1, 1, QStringLiteral("IMon")));
         board.show();

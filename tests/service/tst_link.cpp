@@ -20,6 +20,22 @@ using namespace Protocol;
 
 namespace {
 
+// The next frame on the socket, or an empty map once it closed or fell silent
+// for ms; what arrives is also kept in seen when given.
+QCborMap nextFrame(QTcpSocket &socket, FrameReader &reader, int ms, QByteArray *seen = nullptr)
+{
+    QCborMap m;
+    while (reader.next(&m) != FrameReader::Status::Frame) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(ms))
+            return {};
+        const QByteArray bytes = socket.readAll();
+        if (seen)
+            *seen += bytes;
+        reader.append(bytes);
+    }
+    return m;
+}
+
 // A connection that writes bytes and frames by hand.
 struct RawPeer
 {
@@ -31,17 +47,7 @@ struct RawPeer
     }
     void sendBytes(const QByteArray &bytes) { socket.write(bytes); socket.waitForBytesWritten(3000); }
     void send(const QCborMap &m) { sendBytes(encodeFrame(m)); }
-    // The next frame from the server, or an empty map once it closed or fell silent for 3 s.
-    QCborMap reply()
-    {
-        QCborMap m;
-        while (reader.next(&m) != FrameReader::Status::Frame) {
-            if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(3000))
-                return {};
-            reader.append(socket.readAll());
-        }
-        return m;
-    }
+    QCborMap reply() { return nextFrame(socket, reader, 3000); }
     QCborMap request(const QCborMap &m) { send(m); return reply(); }
     QCborMap opening(const QCborValue &version = Version)
     {
@@ -89,18 +95,7 @@ struct ScriptedCrate
             QThread::msleep(1);
     }
     ~ScriptedCrate() { worker->wait(); }
-    QCborMap next(QTcpSocket &socket)
-    {
-        QCborMap m;
-        while (reader.next(&m) != FrameReader::Status::Frame) {
-            if (!socket.waitForReadyRead(5000))
-                return {};
-            const QByteArray bytes = socket.readAll();
-            received += bytes;
-            reader.append(bytes);
-        }
-        return m;
-    }
+    QCborMap next(QTcpSocket &socket) { return nextFrame(socket, reader, 5000, &received); }
     void write(QTcpSocket &socket, const QCborMap &m) { socket.write(encodeFrame(m)); socket.flush(); }
     // Answers the login steps as the server does, with the default user.
     bool logIn(QTcpSocket &socket, const QString &password = Password)
