@@ -141,7 +141,6 @@ private slots:
         QCOMPARE(b.shown(0), b.shows(500, RampDown)); // ramp: at RDWn
         b.at(10);
         QCOMPARE(b.shown(0), b.shows(0, 0));
-        QCOMPARE(b.frontOut() & 8, 0); // no channel on
     }
 
     void killAndInterlockInputs()
@@ -149,7 +148,6 @@ private slots:
         Bench b("Q310", {channel(0, {{"V0Set", 1}, {"Pw", 1}}), channel(5, {{"V0Set", 2}, {"PDwn", 1}, {"Pw", 1}})});
         QVERIFY(b.frontOut() & 8);
         b.input("Kill", true);
-        QCOMPARE(b.frontIn(), 4);
         for (int ch : {0, 5}) {
             QCOMPARE(b.get("VMon", ch), 0.0); // even a ramp-down channel drops at once
             QCOMPARE(b.get("Pw", ch), 0.0);
