@@ -62,7 +62,6 @@ private slots:
         r.window->activate();
         QCOMPARE(r.hv.calls, QStringList({"ParamAttribute(3,IMon,Unit,0)"})); // channel 0 serves all
         QCOMPARE(r.graph().axisCaption(0), QStringLiteral("IMon (A)"));
-        QCOMPARE(r.graph().axisFormat(0), QStringLiteral(" k\"A\""));
         QCOMPARE(r.graph().traceLabel(0), QStringLiteral("Bd 3 Ch 7 VDD IMon"));
         QCOMPARE(r.graph().traceUnit(0), QStringLiteral("A"));
         QCOMPARE(r.graph().contextMenuPolicy(), Qt::ActionsContextMenu); // with the two saves
