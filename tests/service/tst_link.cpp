@@ -202,7 +202,6 @@ private slots:
             f.channelParams = [](qint16, qint16) { return QStringList{"V0Set", "Pw", "Status"}; };
         };
         LoggedInClient client(server.port());
-        QVERIFY(client.isConnected());
 
         QVariant count, channels, models, onlyModels;
         client.QuerySlots(&count, &channels, &models);
