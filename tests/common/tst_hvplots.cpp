@@ -24,19 +24,6 @@ class TstHVPlots : public QObject
 private slots:
     void initTestCase() { Lib::InitTables(); }
 
-    void addSharesTheRecord()
-    {
-        HVPlots plots;
-        HVPlotRef p = plots.Add(QStringLiteral("VMon"), 3, 7, QStringLiteral("k\"V\""), Lib::Red);
-        // The caller holds the very record of the list.
-        p->setChannel(5);
-        QCOMPARE(plots.Item(1)->Channel(), qint16(5));
-        // Same parameter twice: two independent traces.
-        plots.Add(QStringLiteral("VMon"), 5, 7, QStringLiteral("k\"V\""), Lib::Red);
-        QCOMPARE(plots.Count(), 2);
-        QVERIFY(plots.Item(1) != plots.Item(2));
-    }
-
     void removalKeepsOrderDense()
     {
         HVPlots plots;
@@ -46,7 +33,7 @@ private slots:
         HVPlotRef b = plots.Item(2);
         plots.Remove(2);
         QCOMPARE(names(plots), QStringList({"A", "C"}));
-        QCOMPARE(plots.Item(2), c);
+        QCOMPARE(plots.Item(2), c); // the very record Add handed out
         QCOMPARE(b->ParName(), QStringLiteral("B")); // a held reference outlives removal
 
         plots.Remove(1);

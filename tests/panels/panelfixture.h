@@ -11,6 +11,7 @@
 #include "windowtag.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
@@ -81,16 +82,26 @@ inline void typeAndCommit(QWidget *panel, NumField *f, const QString &text)
     QTest::keyClick(f, Qt::Key_Return);
 }
 
-// A recording fake with one board and that board's panel open on it.
+// A recording fake with one board and that board's panel open on it. The board
+// answers from tables: values and "Exp" by parameter (0 when absent); every
+// "Maxval" is 100.
 struct PanelRig
 {
     FakeHV hv;
+    QHash<QString, QVariant> values; // by parameter
+    QHash<QString, int> exps;        // "Exp" by parameter
     std::unique_ptr<BoardPanel> p;
 
     PanelRig(const QString &model, int channels, int slot = 3, bool stopTimer = true)
     {
         hv.setBoard(slot, model, channels);
+        hv.paramValue = [this](qint16, const QString &par, std::optional<qint16>) { return values.value(par, 0); };
+        hv.paramAttribute = [this](qint16, const QString &par, const QString &prop, std::optional<qint16>) {
+            return QVariant(prop == QLatin1String("Exp") ? exps.value(par, 0) : prop == QLatin1String("Maxval") ? 100 : 0);
+        };
         p = openPanel(model, hv, slot, stopTimer);
     }
     template <typename W = QWidget> W *get(const QString &name) const { return control<W>(p.get(), name); }
+    // What a label or line edit shows.
+    QString text(const QString &name) const { return get(name)->property("text").toString(); }
 };

@@ -72,10 +72,8 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, written);
         PanelRig r(QStringLiteral("Q510E"), 9);
-        r.hv.paramValue = [board](auto, const QString &par, auto) { return QVariant(par == "V0Set" ? board : 0.0); };
-        r.hv.paramAttribute = [exp](auto, const QString &par, const QString &prop, auto) {
-            return QVariant(par == "V0Set" && prop == "Exp" ? exp : 0);
-        };
+        r.values[QStringLiteral("V0Set")] = board;
+        r.exps[QStringLiteral("V0Set")] = exp;
         r.p->ChMonTick();
         auto *field = r.get<NumField>(QStringLiteral("V0Set_4"));
         QCOMPARE(field->text(), shown);
@@ -115,57 +113,43 @@ private slots:
         QCOMPARE(r.hv.calls, (QStringList{call.arg(1), call.arg(0)}));
     }
 
-    void nameWrittenWhenFocusMovesToAnotherControl_data()
+    // Leaving a field being edited writes it once: a name for another control of the panel, a
+    // name or a half-typed number by changing page (and then the focus rests on no field).
+    void leavingAFieldWritesItOnce_data()
     {
         QTest::addColumn<QString>("model");
-        QTest::addColumn<int>("element");
-        QTest::newRow("Q310 12") << "Q310" << 12;
-        QTest::newRow("Q205 low voltage") << "Q205" << 2;
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<bool>("byPage");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("Q310 name") << "Q310" << "txtChName_12" << false << "SetChannelName(3,12, Beam line )";
+        QTest::newRow("Q205 low-voltage name") << "Q205" << "txtChName_2" << false << "SetChannelName(3,2, Beam line )";
+        QTest::newRow("name, by page") << "Q310" << "txtChName_2" << true << "SetChannelName(3,2, Beam line )";
+        QTest::newRow("number, by page") << "Q310" << "V0Set_1" << true << "SetParamValue(3,V0Set,1,17:double)";
     }
-    void nameWrittenWhenFocusMovesToAnotherControl()
+    void leavingAFieldWritesItOnce()
     {
         QFETCH(QString, model);
-        QFETCH(int, element);
-        PanelRig r(model, 21);
-        QVERIFY(activatePanel(r.p.get()));
-        auto *name = r.get<QLineEdit>(QStringLiteral("txtChName_%1").arg(element));
-        name->setFocus();
-        name->selectAll();
-        QTest::keyClicks(name, QStringLiteral(" Beam line "));
-        r.hv.clear();
-        QVERIFY(r.hv.calls.isEmpty()); // typing alone writes nothing
-        r.get(QStringLiteral("txtChName_0"))->setFocus();
-        QCOMPARE(r.hv.calls, QStringList{QStringLiteral("SetChannelName(3,%1, Beam line )").arg(element)});
-    }
-
-    // Changing page is leaving the field: a name or a half-typed number is written
-    // once, and the focus rests on no field.
-    void pageChangeCommitsTheFieldBeingEdited_data()
-    {
-        QTest::addColumn<QString>("field");
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("written");
-        QTest::newRow("name") << "txtChName_2" << "Drift" << "SetChannelName(3,2,Drift)";
-        QTest::newRow("number") << "V0Set_1" << "17" << "SetParamValue(3,V0Set,1,17:double)";
-    }
-    void pageChangeCommitsTheFieldBeingEdited()
-    {
         QFETCH(QString, field);
-        QFETCH(QString, typed);
+        QFETCH(bool, byPage);
         QFETCH(QString, written);
-        PanelRig r(QStringLiteral("Q310"), 14);
+        PanelRig r(model, 21);
         r.p->ChMonTick();
         QVERIFY(activatePanel(r.p.get()));
         auto *edit = r.get<QLineEdit>(field);
+        r.hv.clear();
         edit->setFocus(Qt::MouseFocusReason);
         edit->selectAll();
-        QTest::keyClicks(edit, typed);
-        r.hv.clear();
-        auto *tabs = r.get<QTabBar>(QStringLiteral("TabStrip1"));
-        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
-        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+        // Typing alone writes nothing: the one write comes from leaving.
+        QTest::keyClicks(edit, field.startsWith(QStringLiteral("txt")) ? QStringLiteral(" Beam line ") : QStringLiteral("17"));
+        if (byPage) {
+            auto *tabs = r.get<QTabBar>(QStringLiteral("TabStrip1"));
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+            QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+            QVERIFY(!qobject_cast<QLineEdit *>(r.p->focusWidget()));
+        } else {
+            r.get(QStringLiteral("txtChName_0"))->setFocus();
+        }
         QCOMPARE(r.hv.calls, QStringList{written});
-        QVERIFY(!qobject_cast<QLineEdit *>(r.p->focusWidget()));
     }
 
     // A panel opens with no field focused, so the tick spares none: channel 0's name follows the crate.
@@ -206,19 +190,15 @@ private slots:
     {
         MsgBoxCatcher boxes;
         PanelRig r(QStringLiteral("Q310"), 14);
-        r.hv.paramValue = [](qint16, const QString &par, std::optional<qint16>) -> QVariant {
-            return par == QLatin1String("V0Set") ? 1.5 : 0;
-        };
+        r.values[QStringLiteral("V0Set")] = 1.5;
         r.hv.failOn << QStringLiteral("SetParamValue(3,V0Set,9");
         r.p->ChMonTick();
         QVERIFY(activatePanel(r.p.get()));
         auto *f = r.get<NumField>(QStringLiteral("V0Set_9"));
         typeAndCommit(r.p.get(), f, QStringLiteral("99"));
 
-        QTRY_COMPARE(boxes.shown.size(), 1);
-        QCOMPARE(boxes.shown[0].title, QStringLiteral("Write refused"));
-        QCOMPARE(boxes.shown[0].text,
-                 QStringLiteral("V0Set of channel 9 was not written: fake failure in SetParamValue(3,V0Set,9,99:double)"));
+        QTRY_COMPARE(boxes.said(), QStringList{"Write refused|V0Set of channel 9 was not written: fake failure in "
+                                               "SetParamValue(3,V0Set,9,99:double)"});
         QCOMPARE(boxes.shown[0].icon, QMessageBox::Warning);
         QVERIFY(r.p->isVisible());
 
@@ -227,7 +207,7 @@ private slots:
         r.p->ChMonTick();
         QCOMPARE(f->text(), QStringLiteral("1.5 V"));
         // ... and after that it is the operator's again.
-        r.hv.paramValue = [](qint16, const QString &, std::optional<qint16>) -> QVariant { return 2; };
+        r.values[QStringLiteral("V0Set")] = 2;
         r.p->ChMonTick();
         QCOMPARE(f->text(), QStringLiteral("1.5 V"));
         QCOMPARE(boxes.shown.size(), 1);
@@ -241,8 +221,8 @@ private slots:
         auto *lamp = q420.get<Lamp>(QStringLiteral("ledPw_6"));
         QTest::mouseClick(lamp, Qt::LeftButton);
         QVERIFY(!lamp->value()); // still showing what the board holds
-        QTRY_COMPARE(boxes.shown.size(), 1);
-        QVERIFY(boxes.shown[0].text.startsWith(QStringLiteral("Pw of channel 6 was not written: ")));
+        QTRY_COMPARE(boxes.said(), QStringList{"Write refused|Pw of channel 6 was not written: fake failure in "
+                                               "SetParamValue(3,Pw,6,1:short)"});
         QVERIFY(q420.p->isVisible());
 
         PanelRig q205(QStringLiteral("Q205"), 21);
@@ -253,7 +233,7 @@ private slots:
         QTest::keyClicks(name, QStringLiteral("a name far too long for the board"));
         q205.get(QStringLiteral("V0Set_0"))->setFocus();
         QTRY_COMPARE(boxes.shown.size(), 2);
-        QVERIFY(boxes.shown[1].text.startsWith(QStringLiteral("The name of channel 12 was not written: ")));
+        QVERIFY(boxes.said()[1].startsWith(QStringLiteral("Write refused|The name of channel 12 was not written: ")));
         q205.p->ChMonTick();
         QCOMPARE(name->text(), QStringLiteral("CH12")); // the board's name again
     }

@@ -24,11 +24,16 @@ struct ShellRig
     bool shown(const QString &name) const { return find(name)->isVisibleTo(main.get()); }
     QTimer *timer() const { return find<QTimer>(QStringLiteral("Timer1")); }
 
+    // "&Connect": the dialog it opens.
+    frmLogin *openLogin()
+    {
+        action(QStringLiteral("mConnect"))->trigger();
+        return main->loginDialog();
+    }
     // "&Connect", then OK on the dialog as it stands.
     frmLogin *connect()
     {
-        action(QStringLiteral("mConnect"))->trigger();
-        QTest::mouseClick(main->loginDialog()->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+        QTest::mouseClick(openLogin()->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
         return main->loginDialog();
     }
 

@@ -55,13 +55,15 @@ private slots:
     }
     void init() { store({}); }
 
+    // The defaults; a read right after the login that fails leaves Main disconnected and the
+    // dialog there to try again; then the connect in order.
     void defaultsThenConnectInOrder()
     {
         ShellRig rig;
+        MsgBoxCatcher boxes;
         rig.fake->slotCount = 6;
         rig.fake->crateProperties["ModelName"] = QStringLiteral("HV-CRATE 16");
-        rig.action("mConnect")->trigger();
-        frmLogin *dlg = rig.main->loginDialog();
+        frmLogin *dlg = rig.openLogin();
         QVERIFY(dlg->isVisible() && dlg->isModal());
         QCOMPARE(dlg->windowTitle(), QStringLiteral("Connect to ..."));
         QCOMPARE(fields(dlg), QStringLiteral("127.0.0.1 wxqv/wxqv"));
@@ -70,7 +72,16 @@ private slots:
         QVERIFY(!dlg->isVisible());
         QCOMPARE(rig.disconnectedFaults(), QString());
 
-        rig.action("mConnect")->trigger();
+        rig.fake->failOn = QStringList{"CrateProperty(ModelName)"};
+        rig.connect();
+        QCOMPARE(boxes.said(), QStringList{"Connection lost|The connection to the crate failed: fake failure in "
+                                           "CrateProperty(ModelName). Pylonet is now disconnected."});
+        QCOMPARE(rig.fake->calls, QStringList({"Login(wxqv,wxqv,0,127.0.0.1)", "QuerySlots(SlotCount)",
+                                               "CrateProperty(ModelName)", "Logout()"}));
+        QCOMPARE(rig.disconnectedFaults(), QString());
+        QVERIFY(dlg->isVisible());
+        rig.fake->failOn.clear();
+        rig.fake->clear();
         QTest::keyClick(box(dlg, "txtPassword"), Qt::Key_Return); // Enter presses OK, the default button
         QCOMPARE(rig.fake->calls, QStringList({"Login(wxqv,wxqv,0,127.0.0.1)", "QuerySlots(SlotCount)",
                                                "CrateProperty(ModelName)"}));
@@ -89,8 +100,7 @@ private slots:
     void addressTypedAsItReads()
     {
         ShellRig rig;
-        rig.action("mConnect")->trigger();
-        frmLogin *dlg = rig.main->loginDialog();
+        frmLogin *dlg = rig.openLogin();
         QVERIFY(QTest::qWaitForWindowActive(dlg));
         box(dlg, "eIP_0")->setFocus(Qt::TabFocusReason);
         for (const char c : QByteArray("10.1.2.3"))
@@ -111,8 +121,7 @@ private slots:
         for (const auto &[parts, valid] : cases) {
             ShellRig rig;
             MsgBoxCatcher boxes;
-            rig.action("mConnect")->trigger();
-            frmLogin *dlg = rig.main->loginDialog();
+            frmLogin *dlg = rig.openLogin();
             type(dlg, parts);
             const QString typed = fields(dlg);
             clickOK(dlg);
@@ -133,14 +142,12 @@ private slots:
         store("10.9.8.7");
         MsgBoxCatcher boxes;
         rig.fake->loginFails = true;
-        rig.action("mConnect")->trigger();
-        frmLogin *dlg = rig.main->loginDialog();
+        frmLogin *dlg = rig.openLogin();
         QVERIFY(QTest::qWaitForWindowActive(dlg));
         type(dlg, {"192", "168", "10", "20"}, "alice", "s3cret");
         clickOK(dlg);
 
-        QCOMPARE(boxes.shown.size(), 1);
-        QCOMPARE(boxes.shown[0].title + "|" + boxes.shown[0].text, QStringLiteral("Connect ...|Login failed."));
+        QCOMPARE(boxes.said(), QStringList{"Connect ...|Login failed."});
         QCOMPARE(boxes.shown[0].detail, QStringLiteral("Wrong user name or password")); // the link's reason
         QCOMPARE(rig.fake->calls, QStringList{"Login(alice,s3cret,0,192.168.10.20)"});
         QVERIFY(dlg->isVisible());
@@ -152,8 +159,7 @@ private slots:
         QVERIFY(!dlg->isVisible());
         QCOMPARE(rig.disconnectedFaults(), QString());
         // The same dialog comes back with what was typed, not with the stored address.
-        rig.action("mConnect")->trigger();
-        QCOMPARE(rig.main->loginDialog(), dlg);
+        QCOMPARE(rig.openLogin(), dlg);
         QCOMPARE(fields(dlg), QStringLiteral("192.168.10.20 alice/s3cret"));
     }
 
@@ -179,23 +185,6 @@ private slots:
             QVERIFY(rig.main->isConnected());
         }
         QCOMPARE(stored().toString(), shown); // what connected is what the next run shows
-    }
-
-    void failureAfterLoginLeavesMainDisconnected()
-    {
-        ShellRig rig;
-        MsgBoxCatcher boxes;
-        rig.fake->failOn = QStringList{"CrateProperty(ModelName)"};
-        frmLogin *dlg = rig.connect();
-        QCOMPARE(boxes.shown.size(), 1);
-        QCOMPARE(boxes.shown[0].title, QStringLiteral("Connection lost"));
-        QCOMPARE(rig.fake->calls, QStringList({"Login(wxqv,wxqv,0,127.0.0.1)", "QuerySlots(SlotCount)",
-                                               "CrateProperty(ModelName)", "Logout()"}));
-        QCOMPARE(rig.disconnectedFaults(), QString());
-        QVERIFY(dlg->isVisible()); // still there to try again
-        rig.fake->failOn.clear();
-        clickOK(dlg);
-        QVERIFY(rig.main->isConnected() && !dlg->isVisible());
     }
 };
 

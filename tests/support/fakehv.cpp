@@ -9,12 +9,8 @@ QString chPart(std::optional<qint16> ch)
 }
 } // namespace
 
-FakeHV::FakeHV()
+FakeHV::FakeHV() : channelCounts(16, 0), slotModels(16, QString())
 {
-    for (int i = 0; i < 16; ++i) {
-        channelCounts << 0;
-        slotModels << QString();
-    }
     crateProperties.insert(QStringLiteral("ModelName"), QStringLiteral("FAKE-CRATE"));
     crateProperties.insert(QStringLiteral("SwRelease"), QStringLiteral("0.0"));
     crateProperties.insert(QStringLiteral("FrontPanIn"), 0);

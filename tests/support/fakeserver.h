@@ -2,6 +2,7 @@
 
 #include "fakehv.h"
 #include "linkserverthread.h"
+#include "netclient.h"
 
 #include <QMutex>
 #include <QMutexLocker>
@@ -66,4 +67,19 @@ struct FakeServer
     QStringList ended;                   // its calls once it is gone
     std::function<void(FakeHV &)> setUp; // runs on each new fake
     LinkServerThread thread;             // the server, listening on a free port
+};
+
+const QString User = LinkServer::DefaultUser;
+const QString Password = LinkServer::DefaultPassword;
+const QString Local = QStringLiteral("127.0.0.1");
+
+// A NetClient logged in to the server on 127.0.0.1:port with the default account.
+struct LoggedInClient : NetClient
+{
+    explicit LoggedInClient(quint16 port, int connectMs = Protocol::DefaultConnectTimeoutMs,
+                            int replyMs = Protocol::DefaultReplyTimeoutMs)
+        : NetClient(port, connectMs, replyMs)
+    {
+        Login(User, Password, 0, Local);
+    }
 };

@@ -3,6 +3,7 @@
 #include "msgbox.h"
 
 #include <QList>
+#include <QStringList>
 
 // Collects every message box shown while it lives, answering each with OK.
 class MsgBoxCatcher
@@ -25,6 +26,15 @@ public:
     ~MsgBoxCatcher() { MsgBox::setInterceptor({}); }
     MsgBoxCatcher(const MsgBoxCatcher &) = delete;
     MsgBoxCatcher &operator=(const MsgBoxCatcher &) = delete;
+
+    // Each box as "title|text", in the order shown.
+    QStringList said() const
+    {
+        QStringList out;
+        for (const Shown &s : shown)
+            out << s.title + QLatin1Char('|') + s.text;
+        return out;
+    }
 
     QList<Shown> shown; // in the order they were shown
 };

@@ -55,10 +55,7 @@ private slots:
         QTest::addColumn<double>("written");
         QTest::addColumn<QString>("shown");
         QTest::newRow("enter") << " \"kV\"" << "2" << true << 2.0 << "2 kV";
-        QTest::newRow("plain") << QString() << "3.5" << false << 3.5 << "3.5";
-        QTest::newRow("unit literal is not a scale") << " \"kV\"" << "2.5 kV" << false << 2.5 << "2.5 kV";
-        QTest::newRow("comma") << ". \"V/s\"" << "12,5" << true << 12.5 << "12.5 V/s";
-        QTest::newRow("exponent") << " \"uA\"" << "-1e3" << false << -1000.0 << "-1000 uA";
+        QTest::newRow("leaving, unit literal is not a scale") << " \"kV\"" << "2.5 kV" << false << 2.5 << "2.5 kV";
     }
     void typedNumberCommitsOnce()
     {
@@ -94,13 +91,10 @@ private slots:
         row.first->setFormat(QStringLiteral(" \"V\""));
         row.first->setValue(100);
         QSignalSpy committed(row.first, &NumField::committed);
-        QSignalSpy refused(row.first, &NumField::refused);
 
         Row::type(row.first, QStringLiteral("abc"));
         QTest::keyClick(row.first, Qt::Key_Return);
         QCOMPARE(row.first->text(), QStringLiteral("100 V"));
-        QCOMPARE(refused.count(), 1);
-        QCOMPARE(refused.at(0).at(0).toString(), QStringLiteral("abc"));
         // The field says so itself until the next edit: a red frame and the tooltip.
         QCOMPARE(row.first->toolTip(), QStringLiteral("\"abc\" is not a number: nothing was written."));
         QCOMPARE(row.first->grab().toImage().pixelColor(1, row.first->height() / 2), QColor(220, 0, 0));
@@ -141,7 +135,6 @@ private slots:
         Row row;
         NumField *f = row.indicator;
         const QFont full = f->font();
-        QCOMPARE(f->text(), QStringLiteral("0"));
         f->setFormat(QStringLiteral(" \"kV\""));
         f->setValue(1500);
         QCOMPARE(f->text(), QStringLiteral("1500 kV"));
