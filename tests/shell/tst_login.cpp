@@ -132,8 +132,8 @@ private slots:
             if (!valid)
                 QVERIFY(rig.fake->calls.isEmpty() && dlg->isVisible() && fields(dlg) == typed);
         }
-        for (const QString &bad : {"", " ", "-1", "1 2"}) // text the mask cannot produce
-            QVERIFY(!frmLogin::isValidAddress({"1", "2", "3", bad}));
+        for (const char *bad : {"", " ", "-1", "1 2"}) // text the mask cannot produce
+            QVERIFY(!frmLogin::isValidAddress({"1", "2", "3", QString::fromLatin1(bad)}));
     }
 
     void failedLoginKeepsEverythingAndTheNextConnectShowsIt()
