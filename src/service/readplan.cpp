@@ -114,11 +114,58 @@ int ReadPlan::add(PlanStep step, Apply apply)
     return int(m_steps.size()) - 1;
 }
 
-int ReadPlan::querySlots(quint8 outputs, SlotsApply apply)
+PlanStep PlanStep::querySlots(quint8 outputs)
 {
     PlanStep s;
-    s.op = PlanStep::Op::QuerySlots;
+    s.op = Op::QuerySlots;
     s.outputs = outputs;
+    return s;
+}
+
+PlanStep PlanStep::crateProperty(const QString &name)
+{
+    PlanStep s;
+    s.op = Op::CrateProperty;
+    s.par = name;
+    return s;
+}
+
+PlanStep PlanStep::paramValue(qint16 slot, const QString &par, std::optional<qint16> ch)
+{
+    PlanStep s;
+    s.op = Op::ParamValue;
+    s.slot = slot;
+    s.par = par;
+    s.ch = ch;
+    return s;
+}
+
+PlanStep PlanStep::paramAttribute(qint16 slot, const QString &par, const QString &prop, std::optional<qint16> ch)
+{
+    PlanStep s = paramValue(slot, par, ch);
+    s.op = Op::ParamAttribute;
+    s.prop = prop;
+    return s;
+}
+
+PlanStep PlanStep::channelName(qint16 slot, qint16 ch)
+{
+    PlanStep s;
+    s.op = Op::ChannelName;
+    s.slot = slot;
+    s.ch = ch;
+    return s;
+}
+
+PlanStep PlanStep::listChannelParams(qint16 slot, qint16 ch)
+{
+    PlanStep s = channelName(slot, ch);
+    s.op = Op::ListChannelParams;
+    return s;
+}
+
+int ReadPlan::querySlots(quint8 outputs, SlotsApply apply)
+{
     Apply unpack;
     if (apply) {
         unpack = [apply = std::move(apply)](const QVariant &v) {
@@ -126,65 +173,39 @@ int ReadPlan::querySlots(quint8 outputs, SlotsApply apply)
             apply(out.value(0), out.value(1), out.value(2));
         };
     }
-    return add(std::move(s), std::move(unpack));
+    return add(PlanStep::querySlots(outputs), std::move(unpack));
 }
 
 int ReadPlan::crateProperty(const QString &name, Apply apply)
 {
-    PlanStep s;
-    s.op = PlanStep::Op::CrateProperty;
-    s.par = name;
-    return add(std::move(s), std::move(apply));
+    return add(PlanStep::crateProperty(name), std::move(apply));
 }
 
 int ReadPlan::paramValue(qint16 slot, const QString &par, std::optional<qint16> ch, Apply apply)
 {
-    PlanStep s;
-    s.op = PlanStep::Op::ParamValue;
-    s.slot = slot;
-    s.par = par;
-    s.ch = ch;
-    return add(std::move(s), std::move(apply));
+    return add(PlanStep::paramValue(slot, par, ch), std::move(apply));
 }
 
 int ReadPlan::paramAttribute(qint16 slot, const QString &par, const QString &prop, std::optional<qint16> ch,
                              Apply apply)
 {
-    PlanStep s;
-    s.op = PlanStep::Op::ParamAttribute;
-    s.slot = slot;
-    s.par = par;
-    s.prop = prop;
-    s.ch = ch;
-    return add(std::move(s), std::move(apply));
+    return add(PlanStep::paramAttribute(slot, par, prop, ch), std::move(apply));
 }
 
 int ReadPlan::channelName(qint16 slot, qint16 ch, Apply apply)
 {
-    PlanStep s;
-    s.op = PlanStep::Op::ChannelName;
-    s.slot = slot;
-    s.ch = ch;
-    return add(std::move(s), std::move(apply));
+    return add(PlanStep::channelName(slot, ch), std::move(apply));
 }
 
 int ReadPlan::listChannelParams(qint16 slot, qint16 ch, Apply apply)
 {
-    PlanStep s;
-    s.op = PlanStep::Op::ListChannelParams;
-    s.slot = slot;
-    s.ch = ch;
-    return add(std::move(s), std::move(apply));
+    return add(PlanStep::listChannelParams(slot, ch), std::move(apply));
 }
 
 int ReadPlan::paramAttributeOfEach(int listStep, qint16 slot, const QString &prop, qint16 ch, Apply apply)
 {
     Q_ASSERT(listStep >= 0 && listStep < m_steps.size() && m_steps[listStep].op == PlanStep::Op::ListChannelParams);
-    PlanStep s;
-    s.op = PlanStep::Op::ParamAttribute;
-    s.slot = slot;
-    s.prop = prop;
-    s.ch = ch;
+    PlanStep s = PlanStep::paramAttribute(slot, QString(), prop, ch);
     s.eachOf = listStep;
     return add(std::move(s), std::move(apply));
 }

@@ -34,6 +34,14 @@ struct PlanStep
     // ParamAttribute of every name that the ListChannelParams step eachOf answered,
     // one crate call per name, in list order (par is then unused).
     int eachOf = -1;
+
+    // One read of each kind, unguarded: plans and single calls build their steps here.
+    static PlanStep querySlots(quint8 outputs);
+    static PlanStep crateProperty(const QString &name);
+    static PlanStep paramValue(qint16 slot, const QString &par, std::optional<qint16> ch);
+    static PlanStep paramAttribute(qint16 slot, const QString &par, const QString &prop, std::optional<qint16> ch);
+    static PlanStep channelName(qint16 slot, qint16 ch);
+    static PlanStep listChannelParams(qint16 slot, qint16 ch);
 };
 
 // What one step answered. QuerySlots: a QVariantList {SlotCount, ChannelCounts,

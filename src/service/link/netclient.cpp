@@ -230,11 +230,11 @@ void NetClient::Logout()
 
 void NetClient::QuerySlots(QVariant *slotCount, QVariant *channelCounts, QVariant *slotModels)
 {
-    PlanStep step;
-    step.op = PlanStep::Op::QuerySlots;
-    step.outputs = quint8((slotCount ? PlanStep::SlotCount : 0) | (channelCounts ? PlanStep::ChannelCounts : 0)
-                          | (slotModels ? PlanStep::SlotModels : 0));
-    const QVariantList outputs = read(step).toList();
+    const QVariantList outputs =
+        read(PlanStep::querySlots(quint8((slotCount ? PlanStep::SlotCount : 0)
+                                         | (channelCounts ? PlanStep::ChannelCounts : 0)
+                                         | (slotModels ? PlanStep::SlotModels : 0))))
+            .toList();
     if (slotCount)
         *slotCount = outputs.value(0);
     if (channelCounts)
@@ -245,20 +245,12 @@ void NetClient::QuerySlots(QVariant *slotCount, QVariant *channelCounts, QVarian
 
 QVariant NetClient::CrateProperty(const QString &propertyName)
 {
-    PlanStep step;
-    step.op = PlanStep::Op::CrateProperty;
-    step.par = propertyName;
-    return read(step);
+    return read(PlanStep::crateProperty(propertyName));
 }
 
 QVariant NetClient::ParamValue(qint16 slot, const QString &parName, std::optional<qint16> ch)
 {
-    PlanStep step;
-    step.op = PlanStep::Op::ParamValue;
-    step.slot = slot;
-    step.par = parName;
-    step.ch = ch;
-    return read(step);
+    return read(PlanStep::paramValue(slot, parName, ch));
 }
 
 void NetClient::SetParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value)
@@ -269,22 +261,12 @@ void NetClient::SetParamValue(qint16 slot, const QString &parName, qint16 ch, co
 QVariant NetClient::ParamAttribute(qint16 slot, const QString &parName, const QString &propertyName,
                                    std::optional<qint16> ch)
 {
-    PlanStep step;
-    step.op = PlanStep::Op::ParamAttribute;
-    step.slot = slot;
-    step.par = parName;
-    step.prop = propertyName;
-    step.ch = ch;
-    return read(step);
+    return read(PlanStep::paramAttribute(slot, parName, propertyName, ch));
 }
 
 QString NetClient::ChannelName(qint16 slot, qint16 ch)
 {
-    PlanStep step;
-    step.op = PlanStep::Op::ChannelName;
-    step.slot = slot;
-    step.ch = ch;
-    return read(step).toString();
+    return read(PlanStep::channelName(slot, ch)).toString();
 }
 
 void NetClient::SetChannelName(qint16 slot, qint16 ch, const QString &name)
@@ -294,11 +276,7 @@ void NetClient::SetChannelName(qint16 slot, qint16 ch, const QString &name)
 
 QStringList NetClient::ListChannelParams(qint16 slot, qint16 ch)
 {
-    PlanStep step;
-    step.op = PlanStep::Op::ListChannelParams;
-    step.slot = slot;
-    step.ch = ch;
-    return read(step).toStringList();
+    return read(PlanStep::listChannelParams(slot, ch)).toStringList();
 }
 
 void NetClient::runPlan(const std::shared_ptr<ReadPlan> &plan)
