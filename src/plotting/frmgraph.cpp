@@ -149,13 +149,11 @@ bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
     const QString label = QStringLiteral("Bd %1 Ch %2 %3").arg(p->slot).arg(p->channel).arg(p->name);
     m_graph->setTraceLabel(m_graph->traceCount() - 1, label, unit);
     addLegendRow(*plot, channelName);
-    ++m_traceSet;
     return true;
 }
 
 void frmGraph::setClock(const SampleClock &clock)
 {
-    m_sampler.setClock(clock);
     m_graph->setClock(clock);
 }
 
@@ -201,12 +199,7 @@ void frmGraph::tick()
     sources.reserve(m_plots.Count());
     for (const HVPlotRef &p : m_plots)
         sources.append({p->Board(), p->ParName(), p->Channel()});
-    // The sample is timed when it is asked for, not when the answers come.
-    const qint64 at = m_sampler.now();
-    m_sampler.sample(sources, [this, at, traceSet = m_traceSet](const QVector<double> &values) {
-        if (traceSet == m_traceSet)
-            m_graph->appendPoints(values, at);
-    });
+    m_sampler.sample(sources, *m_graph);
 }
 
 void frmGraph::deleteSelectedTrace()
@@ -218,7 +211,6 @@ void frmGraph::deleteSelectedTrace()
     m_graph->removeTrace(k - 1);
     delete m_legend->takeTopLevelItem(k - 1);
     m_plots.Remove(k);
-    ++m_traceSet;
 
     // At most one axis can have lost its last trace; the first value axis
     // stays when no trace is left, for the next drop to take over.

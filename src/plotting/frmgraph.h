@@ -2,6 +2,7 @@
 
 #include "graphexport.h"
 #include "hvplots.h"
+#include "sampleclock.h"
 #include "tracesampler.h"
 
 #include <QMainWindow>
@@ -67,5 +68,4 @@ private:
     TraceGraph *m_graph;            // Grafico
     TraceSampler m_sampler;         // Timer1, the sample clock and the board-removed path
     std::unique_ptr<GraphExport> m_export; // the save actions
-    int m_traceSet = 0;             // counts changes of the traces: a sample read before one is dropped
 };

@@ -134,7 +134,6 @@ void frmQ310Graph::activate()
 
 void frmQ310Graph::setClock(const SampleClock &clock)
 {
-    m_sampler.setClock(clock);
     m_graph->setClock(clock);
 }
 
@@ -159,7 +158,6 @@ void frmQ310Graph::setChannelShown(int i, bool shown)
     } else if (!shown && index >= 0) {
         m_graph->removeTrace(index);
     }
-    ++m_traceSet;
 }
 
 void frmQ310Graph::tick()
@@ -174,12 +172,7 @@ void frmQ310Graph::tick()
         const auto ch = static_cast<qint16>(m_graph->traceName(k).toInt() + Channels * m_macroChannel);
         sources.append({m_slot, m_parName, ch});
     }
-    // The sample is timed when it is asked for, not when the answers come.
-    const qint64 at = m_sampler.now();
-    m_sampler.sample(sources, [this, at, traceSet = m_traceSet](const QVector<double> &values) {
-        if (traceSet == m_traceSet)
-            m_graph->appendPoints(values, at);
-    });
+    m_sampler.sample(sources, *m_graph);
 }
 
 bool frmQ310Graph::event(QEvent *event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "graphexport.h"
+#include "sampleclock.h"
 #include "tracesampler.h"
 
 #include <QWidget>
@@ -66,5 +67,4 @@ private:
     QString m_parName;                              // from the tag
     QString m_unit;                                 // of the parameter, read on activation
     bool m_tagRead = false;                         // the state above has been read
-    int m_traceSet = 0;                             // counts changes of the traces: a sample read before one is dropped
 };

@@ -226,6 +226,7 @@ int TraceGraph::axisIndexOf(const QCPAxis *axis) const
 
 void TraceGraph::addTrace(const QString &name, int axisIndex, const QColor &color)
 {
+    ++m_traceChanges;
     QCPGraph *graph = m_plot->addGraph(m_plot->xAxis, axisAt(axisIndex).axis);
     QPen pen(color, 1);
     pen.setCosmetic(true);
@@ -240,6 +241,7 @@ void TraceGraph::addTrace(const QString &name, int axisIndex, const QColor &colo
 
 void TraceGraph::removeTrace(int index)
 {
+    ++m_traceChanges;
     QCPGraph *graph = graphAt(index);
     m_traces.erase(m_traces.begin() + index);
     m_plot->removeGraph(graph);

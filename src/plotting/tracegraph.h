@@ -43,8 +43,11 @@ public:
     explicit TraceGraph(QWidget *parent = nullptr);
     ~TraceGraph() override;
 
-    // Where the view of an empty graph starts; the wall clock by default.
+    // Times the samples, and places the view of an empty graph; the wall clock by default.
     void setClock(SampleClock clock);
+    qint64 now() const { return m_clock(); }
+    // Counts traces added and removed: a sample read before a change does not fit the traces after it.
+    int traceChanges() const { return m_traceChanges; }
 
     // Value axes, by index from 0. The first exists from the start (range 0 to 10).
     int valueAxisCount() const { return static_cast<int>(m_axes.size()); }
@@ -137,7 +140,8 @@ private:
 
     QCustomPlot *m_plot;                // the drawing widget
     std::unique_ptr<TraceReadout> m_readout; // cursor line and value box
-    SampleClock m_clock = wallClock();  // places the view of an empty graph
+    SampleClock m_clock = wallClock();  // times the samples; places the view of an empty graph
+    int m_traceChanges = 0;             // traces added and removed so far
     std::vector<Axis> m_axes;           // value axes in order
     std::vector<Trace> m_traces;        // traces in order
     double m_newest = 0;                // time axis coordinate of the newest sample, 0 before any

@@ -7,6 +7,7 @@
 #include "cratevalue.h"
 #include "readplan.h"
 #include "tickphase.h"
+#include "tracegraph.h"
 
 #include <QPointer>
 #include <QTimer>
@@ -18,24 +19,27 @@ TraceSampler::TraceSampler(HVPowerSupply &h, QWidget *window, const std::functio
     , m_timer(new QTimer(window))
 {
     m_timer->setObjectName(QStringLiteral("Timer1"));
-    m_timer->setInterval(1000);
     QObject::connect(m_timer, &QTimer::timeout, window, tick);
     startSpread(m_timer, 1000);
 }
 
-void TraceSampler::sample(const QVector<TraceSource> &sources, std::function<void(const QVector<double> &)> take)
+void TraceSampler::sample(const QVector<TraceSource> &sources, TraceGraph &graph)
 {
     if (m_failed || m_inFlight)
         return;
+    // The sample is timed when it is asked for, not when the answers come.
+    const qint64 at = graph.now();
+    const int traces = graph.traceChanges();
     auto plan = std::make_shared<ReadPlan>(m_window);
     auto values = std::make_shared<QVector<double>>(sources.size());
     for (int k = 0; k < sources.size(); ++k) {
         const TraceSource &s = sources[k];
         planScaled(*plan, s.slot, s.par, s.channel, [values, k](double v) { (*values)[k] = v; });
     }
-    plan->onDone([this, values, take = std::move(take)] {
+    plan->onDone([this, values, at, traces, &graph] {
         m_inFlight = false;
-        take(*values);
+        if (graph.traceChanges() == traces)
+            graph.appendPoints(*values, at);
     });
     plan->onFailed([this](const HVError &e) {
         m_inFlight = false;
