@@ -118,9 +118,7 @@ void frmPlotAdd::readMap(const std::function<bool(const QVariantList &)> &rebuil
                      [map](const QVariant &count, const QVariant &channels, const QVariant &models) {
                          *map = {count, channels, models};
                      });
-    plan->onDone([this, build, map, rebuild, built] {
-        if (build != m_build)
-            return;
+    plan->onDone([this, map, rebuild, built] {
         if (rebuild(*map))
             buildBoards(*map, built);
         else
@@ -131,10 +129,9 @@ void frmPlotAdd::readMap(const std::function<bool(const QVariantList &)> &rebuil
 
 void frmPlotAdd::runBuildPlan(const std::shared_ptr<ReadPlan> &plan, int build, const std::function<void(bool)> &built)
 {
-    plan->onFailed([this, build, built](const HVError &e) {
-        if (build == m_build)
-            buildFailed(e, built);
-    });
+    // Answers of an older build, or of one cleared meanwhile, have nowhere to go.
+    plan->whileTrue([this, build] { return build == m_build; });
+    plan->onFailed([this, built](const HVError &e) { buildFailed(e, built); });
     m_h.runPlan(plan);
 }
 
@@ -159,13 +156,6 @@ void frmPlotAdd::buildBoards(const QVariantList &map, const std::function<void(b
     const QVariantList slotModels = models.toList();
     const int build = m_build;
     auto plan = std::make_shared<ReadPlan>(this);
-    ReadPlan *p = plan.get(); // the applies live in the plan: it outlives them
-    // Answers of an older build, or of one cleared meanwhile, have nowhere to go.
-    const auto current = [this, build, p] {
-        if (build != m_build)
-            p->stop();
-        return build == m_build;
-    };
     for (int slot = 0; slot < count.toInt(); ++slot) {
         const QString model = slotModels.value(slot).toString();
         if (model.isEmpty())
@@ -183,18 +173,14 @@ void frmPlotAdd::buildBoards(const QVariantList &map, const std::function<void(b
             const auto c = static_cast<qint16>(ch);
             auto channel = std::make_shared<QTreeWidgetItem *>(nullptr);
             auto names = std::make_shared<QStringList>();
-            plan->channelName(s, c, [current, board, channel, ch, channelIcon](const QVariant &name) {
-                if (!current())
-                    return;
+            plan->channelName(s, c, [board, channel, ch, channelIcon](const QVariant &name) {
                 *channel = new QTreeWidgetItem(board, {name.toString()});
                 (*channel)->setData(0, Qt::UserRole, ch);
                 (*channel)->setIcon(0, channelIcon);
             });
             const int list = plan->listChannelParams(s, c, [names](const QVariant &v) { *names = v.toStringList(); });
             plan->paramAttributeOfEach(list, s, QStringLiteral("Type"), c,
-                                       [current, channel, names, parameterIcon](const QVariant &types) {
-                                           if (!current())
-                                               return;
+                                       [channel, names, parameterIcon](const QVariant &types) {
                                            const QVariantList typeList = types.toList();
                                            for (int i = 0; i < names->size(); ++i) {
                                                bool numeric = false;
@@ -208,9 +194,7 @@ void frmPlotAdd::buildBoards(const QVariantList &map, const std::function<void(b
                                        });
         }
     }
-    plan->onDone([this, build, built, map] {
-        if (build != m_build)
-            return;
+    plan->onDone([this, built, map] {
         m_builtFrom = map;
         buildDone(built);
     });
