@@ -277,7 +277,7 @@ Result run(MeteredApp &app, double latencyMs, double serviceMs, int seconds, boo
     r.minRate = *std::min_element(rates.begin(), rates.end());
     r.maxRate = *std::max_element(rates.begin(), rates.end());
     const double lowest = latencyMs >= 100 ? 1 / 1.2 : 0.9;
-    const double highest = latencyMs >= 100 ? 1.1 : 1.1;
+    constexpr double highest = 1.1;
     r.windowsOff = int(std::count_if(rates.begin(), rates.end(), [&](double x) { return x < lowest || x > highest; }));
 
     waitFor([&] { return client->pendingCount() == 0; }, 3000);

@@ -22,50 +22,8 @@ namespace {
 
 constexpr qint16 Slot = 0; // the default crate's Q310
 
-// The reads of one tick, in the tick's order, without any widget.
-int tickCalls(HVPowerSupply &h)
-{
-    int n = 0;
-    QVariant counts;
-    QVariant models;
-    h.QuerySlots(nullptr, &counts, &models);
-    ++n;
-    const int channels = counts.toList().value(Slot).toInt();
-    h.ParamValue(Slot, QStringLiteral("Temp"));
-    ++n;
-    static const QStringList setpoints{"V0Set", "I0Set", "V1Set", "I1Set", "SVMax"};
-    static const QStringList plain{"Trip", "TripInt", "TripExt", "POn", "PDwn"};
-    static const QStringList scaled{"VMon", "IMon", "HVMax"};
-    for (qint16 ch = 0; ch < channels; ++ch) {
-        h.ChannelName(Slot, ch);
-        h.ParamValue(Slot, QStringLiteral("Pw"), ch);
-        n += 2;
-        for (const QString &p : setpoints) {
-            h.ParamAttribute(Slot, p, QStringLiteral("Exp"), ch);
-            h.ParamValue(Slot, p, ch);
-            n += 2;
-        }
-        for (const QString &p : plain) {
-            h.ParamValue(Slot, p, ch);
-            ++n;
-        }
-        for (const QString &p : scaled) {
-            h.ParamAttribute(Slot, p, QStringLiteral("Exp"), ch);
-            h.ParamValue(Slot, p, ch);
-            n += 2;
-        }
-        for (int i = 0; i < 3; ++i)
-            h.ParamValue(Slot, QStringLiteral("Status"), ch);
-        h.ParamValue(Slot, QStringLiteral("RUp"), ch);
-        h.ParamValue(Slot, QStringLiteral("RDWn"), ch);
-        n += 5;
-    }
-    return n;
-}
-
-// The same reads as one plan without widgets, waited for: what the crate and
-// the link cost a tick, apart from the panel.
-void tickPlan(HVPowerSupply &h, int channels)
+// The reads of one full tick, in the tick's order, without any widget.
+std::shared_ptr<ReadPlan> tickReads(int channels)
 {
     auto plan = std::make_shared<ReadPlan>();
     const int map = plan->querySlots(PlanStep::ChannelCounts | PlanStep::SlotModels);
@@ -93,6 +51,20 @@ void tickPlan(HVPowerSupply &h, int channels)
         plan->paramValue(Slot, QStringLiteral("RUp"), ch);
         plan->paramValue(Slot, QStringLiteral("RDWn"), ch);
     }
+    return plan;
+}
+
+// The tick's reads made one call at a time, each waited for, as before plans.
+void tickCalls(HVPowerSupply &h)
+{
+    PlanRunner::run(h, tickReads(frmQ310::Channels)->steps(), {});
+}
+
+// The same reads as one plan, waited for: what the crate and the link cost a
+// tick, apart from the panel.
+void tickPlan(HVPowerSupply &h)
+{
+    const std::shared_ptr<ReadPlan> plan = tickReads(frmQ310::Channels);
     bool over = false;
     plan->onDone([&over] { over = true; });
     plan->onFailed([&over](const HVError &) { over = true; });
@@ -141,9 +113,9 @@ void run(const char *label, HVPowerSupply &h, std::atomic<qint64> &clockMs, int 
     tickNow(panel);
     QApplication::processEvents();
 
-    const int calls = tickCalls(h);
+    const int calls = tickReads(frmQ310::Channels)->size();
     const double direct = microsPer(rounds, [&] { tickCalls(h); });
-    const double planned = microsPer(rounds, [&] { tickPlan(h, frmQ310::Channels); });
+    const double planned = microsPer(rounds, [&] { tickPlan(h); });
 
     // Values moving as in operation: the crate's clock advances a second per tick.
     const double tickOnly = microsPer(rounds, [&] {
