@@ -27,8 +27,6 @@ public:
     bool saveCsv(const QString &path);
 
 private:
-    void refuse(const QString &what, const QString &path, const QString &why);
-
     TraceGraph *m_graph;    // what is saved
     QWidget *m_window;      // parent of the dialogs and messages
     QAction *m_saveImage;   // "Save as image..."

@@ -2,19 +2,14 @@
 
 #include "eventlog.h"
 #include "main_window.h"
-#include "msgbox.h"
+#include "savefile.h"
 #include "windowkeys.h"
 
 #include <QComboBox>
-#include <QDateTime>
-#include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -122,26 +117,13 @@ bool frmEvents::saveCsv(const QString &path)
     QList<EventLog::Entry> rows;
     for (int row = m_listed->rowCount() - 1; row >= 0; --row)
         rows << m_log.atRow(m_listed->mapToSource(m_listed->index(row, 0)).row());
-    // Written to a temporary file and renamed at the end: a failure leaves no half file behind.
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(EventLog::csv(rows)) >= 0 && file.commit())
-        return true;
-    MsgBox::show(this, QStringLiteral("Attention"),
-                 QStringLiteral("The events could not be saved to %1.\n%2").arg(QDir::toNativeSeparators(path),
-                                                                                 file.errorString()),
-                 QMessageBox::Warning);
-    return false;
+    return SaveFile::write(this, QStringLiteral("events"), path, EventLog::csv(rows));
 }
 
 void frmEvents::askAndSave()
 {
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
-    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save events as CSV"),
-                                                QDir::home().filePath(QStringLiteral("events-%1.csv").arg(stamp)),
-                                                QStringLiteral("CSV data (*.csv)"));
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QStringLiteral(".csv");
-    saveCsv(path);
+    const QString path = SaveFile::ask(this, QStringLiteral("Save events as CSV"), QStringLiteral("events"),
+                                       {QStringLiteral("CSV data (*.csv)")});
+    if (!path.isEmpty())
+        saveCsv(path);
 }
