@@ -20,7 +20,7 @@ public:
     static constexpr int Capacity = 10000;
 
     enum class Kind { Connect, Disconnect, LinkLost, Write, WriteRefused, BoardRemoved, Status };
-    static constexpr int KindCount = 7;
+    static constexpr int KindCount = int(Kind::Status) + 1;
 
     enum Column { TimeColumn, KindColumn, SlotColumn, ChannelColumn, NameColumn, ParameterColumn, ValueColumn,
                   DetailColumn, ColumnCount };

@@ -1,7 +1,6 @@
 #include "tickphase.h"
 
 #include <QTimer>
-#include <QVariant>
 
 void startSpread(QTimer *timer, int periodMs)
 {
@@ -9,12 +8,9 @@ void startSpread(QTimer *timer, int periodMs)
     static unsigned started = 0;
     const int phase = int((qint64(started++) * 618) % periodMs);
     timer->setTimerType(Qt::PreciseTimer);
-    if (!timer->property("spreadPeriod").isValid()) // a timer started again keeps its one connection
-        QObject::connect(timer, &QTimer::timeout, timer, [timer] {
-            const int period = timer->property("spreadPeriod").toInt();
-            if (timer->interval() != period)
-                timer->setInterval(period); // restarts it only while it runs
-        });
-    timer->setProperty("spreadPeriod", periodMs);
+    // After the first timeout the period is the whole period; setInterval restarts it only while it runs.
+    QObject::connect(
+        timer, &QTimer::timeout, timer, [timer, periodMs] { timer->setInterval(periodMs); },
+        Qt::SingleShotConnection);
     timer->start(phase);
 }

@@ -34,8 +34,6 @@
 
 namespace {
 
-const QString LinkFailureConsequence = QStringLiteral("The windows reading from it are closed.");
-
 // The number at the start of the tag's text from its fourth character on, rounded: Mon12 -> 12.
 qint16 slotFromTag(const QString &tag)
 {
@@ -47,17 +45,6 @@ qint16 slotFromTag(const QString &tag)
     if (v < std::numeric_limits<qint16>::min() || v > std::numeric_limits<qint16>::max())
         return 0;
     return static_cast<qint16>(std::lround(v));
-}
-
-void setStatusColours(QLabel *label, const QColor &back, const QColor &fore)
-{
-    const QPalette &cur = label->palette();
-    if (cur.color(QPalette::Window) == back && cur.color(QPalette::WindowText) == fore)
-        return; // unchanged: no repaint
-    QPalette pal = cur;
-    pal.setColor(QPalette::Window, back);
-    pal.setColor(QPalette::WindowText, fore);
-    label->setPalette(pal);
 }
 
 // The controls a panel places itself, in and below its frames, with their places as drawn.
@@ -86,24 +73,24 @@ BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , h(hv)
     , ChMon(new QTimer(this))
-    , m_scroll(new QScrollArea(this))
     , m_content(new QWidget)
 {
     ChMon->setObjectName(QStringLiteral("ChMon"));
-    ChMon->setInterval(1000);
     connect(ChMon, &QTimer::timeout, this, &BoardPanel::ChMonTick);
     startSpread(ChMon, 1000);
     // The panel itself holds the focus until the operator moves into a field, so that
     // no field is spared by the tick for having been focused by the window alone.
     setFocusPolicy(Qt::ClickFocus);
 
+    // The content scrolls when the window is made smaller than its layout.
+    auto *scroll = new QScrollArea(this);
     m_content->setObjectName(QStringLiteral("content"));
-    m_scroll->setObjectName(QStringLiteral("scroll"));
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidget(m_content);
+    scroll->setObjectName(QStringLiteral("scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(m_content);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_scroll);
+    layout->addWidget(scroll);
 
     addCloseKeys(this);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this), &QShortcut::activated, this,
@@ -124,16 +111,12 @@ void BoardPanel::ChMonTick()
     if (m_removed || m_closing || m_tickInFlight)
         return;
     auto plan = std::make_shared<ReadPlan>(this);
-    ReadPlan *p = plan.get(); // the applies live in the plan: it outlives them
+    // Nothing more is shown once the panel closes or its board is gone, this tick's answers included.
+    plan->whileTrue([this] { return !m_closing && !m_removed; });
     const qint16 slot = Slot;
     const int map = plan->querySlots(PlanStep::ChannelCounts | PlanStep::SlotModels,
-                                     [this, p, slot](const QVariant &, const QVariant &counts, const QVariant &models) {
-                                         if (m_closing || m_removed) {
-                                             p->stop();
-                                             return;
-                                         }
+                                     [this, slot](const QVariant &, const QVariant &counts, const QVariant &models) {
                                          if (models.toList().value(slot).toString().isEmpty()) {
-                                             p->stop();
                                              m_tickInFlight = false;
                                              boardRemoved();
                                              return;
@@ -175,8 +158,10 @@ void BoardPanel::planName(ReadPlan &plan, QLineEdit *field, qint16 ch)
         if (!mayRefresh(field))
             return;
         const QString name = v.toString();
-        m_channelNames.insert(ch, name);
-        showChannelName(ch, name);
+        if (m_channelNames.value(ch) != name) {
+            m_channelNames.insert(ch, name);
+            showChannelName(ch);
+        }
         if (field->text() != name)
             field->setText(name);
         m_nameShown.insert(field, name);
@@ -248,7 +233,7 @@ void BoardPanel::planStatus(ReadPlan &plan, QLabel *label, qint16 ch)
     plan.paramValue(Slot, status, ch,
                     [back](const QVariant &v) { *back = Lib::toQColor(Lib::StatusBackColor(crateInt32(v))); });
     plan.paramValue(Slot, status, ch, [this, label, back](const QVariant &v) {
-        setStatusColours(label, *back, Lib::toQColor(Lib::StatusForeColor(crateInt32(v))));
+        PanelKit::setStatusColours(label, *back, Lib::toQColor(Lib::StatusForeColor(crateInt32(v))));
         describeStatus(label, crateInt32(v));
     });
 }
@@ -473,7 +458,7 @@ void BoardPanel::tickFailed(const HVError &error)
     // of the link once, whichever window notices first, and the panel closes.
     stopForRemoval();
     QPointer<BoardPanel> self(this);
-    tellLinkFailure(this, h, error, LinkFailureConsequence);
+    tellLinkFailure(this, h, error, WindowsClosed);
     if (self)
         close();
 }

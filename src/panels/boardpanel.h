@@ -18,7 +18,6 @@ class Lamp;
 class NumField;
 class QLabel;
 class QLineEdit;
-class QScrollArea;
 class QTabBar;
 class QTimer;
 class ReadPlan;
@@ -81,8 +80,8 @@ protected:
     virtual void planChannel(ReadPlan &plan, qint16 ch) = 0;
     // How many channel rows the panel has.
     virtual int channelRows() const = 0;
-    // The crate's name of a channel, read by a tick (empty before the first).
-    virtual void showChannelName(qint16, const QString &) {}
+    // A channel's name as the crate gives it has changed (channelLabel tells it).
+    virtual void showChannelName(qint16) {}
 
     // What the panel's controls are laid out on, and its size in pixels as drawn;
     // the window opens at that size (fixedWindow: and keeps it).
@@ -157,7 +156,6 @@ private:
     QList<QPair<QWidget *, QWidget *>> m_pages;            // (page 1, page 2) frames
     QHash<qint16, QString> m_channelNames;                 // channel -> the name the board last gave
     QPointer<EventLog> m_log;                              // where events are recorded, if anywhere
-    QScrollArea *m_scroll;                                 // holds the content, scrolls when the window is smaller
     QWidget *m_content;                                    // the controls stand on it
     QTabBar *m_tabs = nullptr;                             // the page strip, where the panel has one
     QSize m_designSize;                                    // content size as drawn, at scale 1

@@ -123,13 +123,20 @@ QLabel *statusLabel(QWidget *parent, int index, const QRect &r)
     l->setAlignment(Qt::AlignCenter);
     l->setFrameShape(QFrame::Panel);
     l->setFrameShadow(QFrame::Sunken);
-    // The tick sets its colours by the status word: they live in the Window roles.
-    QPalette pal = l->palette();
-    pal.setColor(QPalette::Window, Lib::toQColor(Lib::StatusNormalColours.back));
-    pal.setColor(QPalette::WindowText, Lib::toQColor(Lib::StatusNormalColours.fore));
-    l->setPalette(pal);
+    setStatusColours(l, Lib::toQColor(Lib::StatusNormalColours.back), Lib::toQColor(Lib::StatusNormalColours.fore));
     l->setAutoFillBackground(true);
     return l;
+}
+
+void setStatusColours(QLabel *label, const QColor &back, const QColor &fore)
+{
+    const QPalette &cur = label->palette();
+    if (cur.color(QPalette::Window) == back && cur.color(QPalette::WindowText) == fore)
+        return; // unchanged: no repaint
+    QPalette pal = cur;
+    pal.setColor(QPalette::Window, back);
+    pal.setColor(QPalette::WindowText, fore);
+    label->setPalette(pal);
 }
 
 Lamp *powerLamp(QWidget *parent, int index, const QRect &r)

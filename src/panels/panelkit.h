@@ -148,6 +148,8 @@ QFrame *subFrame(QWidget *parent, const QString &name, const QRect &r);
 
 QLineEdit *nameField(QWidget *parent, int index, const QRect &r);   // txtChName_<index>, "Text1"
 QLabel *statusLabel(QWidget *parent, int index, const QRect &r);    // lblStatus_<index>, empty
+// A status label's colours, which the status word sets (the Window roles); no repaint when unchanged.
+void setStatusColours(QLabel *label, const QColor &back, const QColor &fore);
 Lamp *powerLamp(QWidget *parent, int index, const QRect &r);        // ledPw_<index>, red, switchable
 TwoPosSwitch *twoPos(QWidget *parent, const QString &name, int index, const QRect &r,
                      const QString &onLabel, const QString &offLabel);

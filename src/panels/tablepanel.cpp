@@ -27,7 +27,7 @@ void TablePanel::addRows(std::initializer_list<Table> tables, qint16 first, int 
     m_rows = std::max(m_rows, first + count);
 }
 
-void TablePanel::showChannelName(qint16 ch, const QString &)
+void TablePanel::showChannelName(qint16 ch)
 {
     nameRow(ch);
 }
@@ -35,9 +35,6 @@ void TablePanel::showChannelName(qint16 ch, const QString &)
 void TablePanel::nameRow(qint16 ch)
 {
     const QString label = channelLabel(ch);
-    if (m_rowNames.value(ch) == label)
-        return;
-    m_rowNames.insert(ch, label);
     for (const Cell &cell : m_cells) {
         QWidget *w = cell.controls.value(ch);
         if (!w)

@@ -29,7 +29,7 @@ protected:
 
     void planChannel(ReadPlan &plan, qint16 ch) override;
     int channelRows() const override { return m_rows; }
-    void showChannelName(qint16 ch, const QString &name) override;
+    void showChannelName(qint16 ch) override;
 
 private:
     // One control array and the controls of it that each channel has.
@@ -50,5 +50,4 @@ private:
     std::vector<Cell> m_cells; // one per control array, in order of first appearance
     QVector<int> m_tick;       // indices into m_cells, in tick order
     int m_rows = 0;            // channels that have a row
-    QHash<qint16, QString> m_rowNames; // channel -> the label its controls are named with
 };

@@ -57,7 +57,7 @@ void TraceSampler::fail(const HVError &error)
     m_timer->stop();
     const QPointer<QWidget> window(m_window);
     if (error.isLinkFailure())
-        tellLinkFailure(m_window, m_h, error, QStringLiteral("The windows reading from it are closed."));
+        tellLinkFailure(m_window, m_h, error, WindowsClosed);
     else
         MsgBox::show(m_window, QStringLiteral("Attention"), QStringLiteral("Board removed"), QMessageBox::Critical);
     if (window)

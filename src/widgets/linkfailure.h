@@ -13,6 +13,9 @@ class QWidget;
 // the message was shown.
 bool tellLinkFailure(QWidget *parent, HVPowerSupply &h, const HVError &error, const QString &consequence);
 
+// The consequence every window reading from the crate gives when its tick meets a dead link.
+inline const QString WindowsClosed = QStringLiteral("The windows reading from it are closed.");
+
 // "The connection to the crate failed: <reason>. <consequence>"
 QString linkFailureText(const QString &reason, const QString &consequence);
 // A reason as the end of a sentence of ours: trimmed, without its own full stop.
