@@ -21,7 +21,6 @@ public:
     static HVError link(const QString &message, int outage = 0) { return HVError(message, Kind::Link, outage); }
 
     QString message() const { return m_message; }
-    Kind kind() const { return m_kind; }
     bool isLinkFailure() const { return m_kind == Kind::Link; }
     int outage() const { return m_outage; }
 

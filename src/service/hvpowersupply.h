@@ -66,6 +66,8 @@ public:
     // Called with nullptr once a write is done, or with its error; never when
     // the context object is gone by then.
     using WriteDone = std::function<void(const HVError *error)>;
+    // `done` wrapped so that it is not called once the context is gone (nullptr: no context).
+    static WriteDone whileAlive(QObject *context, WriteDone done);
     // Writes in the order they are posted. The defaults write at once and call done before returning.
     virtual void postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value,
                                 QObject *context, WriteDone done);

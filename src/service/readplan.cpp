@@ -57,8 +57,7 @@ PlanAnswer call(HVPowerSupply &h, const PlanStep &s, const QVector<PlanAnswer> &
     return a;
 }
 
-} // namespace
-
+// Whether a step's guard holds, given the answers of the steps before it.
 bool guardHolds(const PlanStep &step, const QVector<PlanAnswer> &earlier)
 {
     if (step.whenStep < 0)
@@ -74,14 +73,28 @@ bool guardHolds(const PlanStep &step, const QVector<PlanAnswer> &earlier)
     return n && *step.whenChannel < *n;
 }
 
+bool sameGuard(const PlanStep &a, const PlanStep &b)
+{
+    return a.whenStep == b.whenStep && a.whenSlot == b.whenSlot && a.whenChannel == b.whenChannel;
+}
+
+} // namespace
+
 std::optional<HVError> run(HVPowerSupply &h, const QVector<PlanStep> &steps,
                            const std::function<bool(int, const PlanAnswer &)> &each)
 {
     QVector<PlanAnswer> answers;
     answers.reserve(steps.size());
+    // A channel's steps share one guard: it is judged once for the run of them.
+    const PlanStep *judged = nullptr;
+    bool holds = true;
     for (int i = 0; i < steps.size(); ++i) {
+        if (!judged || !sameGuard(*judged, steps[i])) {
+            judged = &steps[i];
+            holds = guardHolds(steps[i], answers);
+        }
         PlanAnswer a;
-        if (guardHolds(steps[i], answers)) {
+        if (holds) {
             try {
                 a = call(h, steps[i], answers);
             } catch (const HVError &e) {
@@ -298,19 +311,27 @@ void HVPowerSupply::runPlan(const std::shared_ptr<ReadPlan> &plan)
         plan->finish();
 }
 
-namespace {
-void writeNow(const std::function<void()> &write, QObject *context, const HVPowerSupply::WriteDone &done)
+HVPowerSupply::WriteDone HVPowerSupply::whileAlive(QObject *context, WriteDone done)
 {
-    const QPointer<QObject> alive(context);
-    const auto wanted = [&] { return done && (!context || alive); };
+    if (!context || !done)
+        return done;
+    return [alive = QPointer<QObject>(context), done = std::move(done)](const HVError *error) {
+        if (alive)
+            done(error);
+    };
+}
+
+namespace {
+void writeNow(const std::function<void()> &write, const HVPowerSupply::WriteDone &done)
+{
     try {
         write();
     } catch (const HVError &e) {
-        if (wanted())
+        if (done)
             done(&e);
         return;
     }
-    if (wanted())
+    if (done)
         done(nullptr);
 }
 } // namespace
@@ -318,7 +339,7 @@ void writeNow(const std::function<void()> &write, QObject *context, const HVPowe
 void HVPowerSupply::postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value,
                                    QObject *context, WriteDone done)
 {
-    writeNow([&] { SetParamValue(slot, parName, ch, value); }, context, done);
+    writeNow([&] { SetParamValue(slot, parName, ch, value); }, whileAlive(context, std::move(done)));
 }
 
 bool HVPowerSupply::claimLinkReport(const HVError &)
@@ -328,5 +349,5 @@ bool HVPowerSupply::claimLinkReport(const HVError &)
 
 void HVPowerSupply::postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done)
 {
-    writeNow([&] { SetChannelName(slot, ch, name); }, context, done);
+    writeNow([&] { SetChannelName(slot, ch, name); }, whileAlive(context, std::move(done)));
 }

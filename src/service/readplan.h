@@ -61,9 +61,6 @@ namespace PlanRunner {
 std::optional<HVError> run(HVPowerSupply &h, const QVector<PlanStep> &steps,
                            const std::function<bool(int index, const PlanAnswer &answer)> &each);
 
-// Whether a step's guard holds, given the answers of the steps before it.
-bool guardHolds(const PlanStep &step, const QVector<PlanAnswer> &earlier);
-
 } // namespace PlanRunner
 
 // A sequence of reads that a window makes in one tick, handed to the access
@@ -121,7 +118,6 @@ public:
     bool apply(int index, const PlanAnswer &answer);
     void fail(const HVError &error);
     void finish();
-    bool isOver() const { return m_over; }
     bool contextAlive() const { return (!m_hasContext || !m_context.isNull()) && (!m_alive || m_alive()); }
 
 private:

@@ -97,7 +97,6 @@ public:
     // After a failed login the peer address waits before its next password
     // is checked: the first wait, doubled with each failure up to MaxBackoffMs.
     void setBackoffMs(int ms) { m_backoffMs = ms; }
-    int backoffMs() const { return m_backoffMs; }
     qint64 loginNotBeforeUs(const QHostAddress &peer) const;
     void noteLoginFailure(const QHostAddress &peer);
     void noteLoginSuccess(const QHostAddress &peer);

@@ -102,13 +102,9 @@ void NetClient::Login(const QString &userName, const QString &password, qint32 /
     const QString where = QStringLiteral("%1:%2").arg(host.toString()).arg(m_port);
 
     m_socket = new QSslSocket;
-    m_reader = FrameReader();
     m_socket->setReadBufferSize(ReadChunk);
     m_socket->connectToHost(host, m_port);
-    ++m_socketWaits;
-    const bool connected = m_socket->waitForConnected(m_connectTimeoutMs);
-    --m_socketWaits;
-    if (!connected) {
+    if (!m_socket->waitForConnected(m_connectTimeoutMs)) {
         const QAbstractSocket::SocketError error = m_socket->error();
         const QString reason = m_socket->errorString();
         closeSocket();
@@ -158,8 +154,6 @@ void NetClient::encrypt()
     m_certificateRefusal.clear();
     socket->startClientEncryption();
     const QDeadlineTimer deadline(m_replyTimeoutMs);
-    ++m_socketWaits;
-    const auto waited = qScopeGuard([this] { --m_socketWaits; });
     while (!socket->isEncrypted()) {
         if (!m_certificateRefusal.isEmpty())
             throw HVError::link(QStringLiteral("The crate's certificate is refused: %1").arg(m_certificateRefusal));
@@ -176,7 +170,6 @@ void NetClient::encrypt()
         }
     }
     m_certificateDigest = socket->peerCertificate().digest(QCryptographicHash::Sha256);
-    m_fingerprint = QString::fromLatin1(m_certificateDigest.toHex(':').toUpper());
 }
 
 void NetClient::onSslErrors(const QList<QSslError> &errors)
@@ -294,9 +287,7 @@ void NetClient::postParamValue(qint16 slot, const QString &parName, qint16 ch, c
                                QObject *context, WriteDone done)
 {
     Pending pending;
-    pending.done = std::move(done);
-    pending.context = context;
-    pending.hasContext = context != nullptr;
+    pending.done = whileAlive(context, std::move(done));
     QCborMap request;
     try {
         request = writeRequest(slot, parName, ch, value);
@@ -310,9 +301,7 @@ void NetClient::postParamValue(qint16 slot, const QString &parName, qint16 ch, c
 void NetClient::postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done)
 {
     Pending pending;
-    pending.done = std::move(done);
-    pending.context = context;
-    pending.hasContext = context != nullptr;
+    pending.done = whileAlive(context, std::move(done));
     sendPending(std::move(pending), nameRequest(slot, ch, name));
 }
 
@@ -387,9 +376,7 @@ QCborMap NetClient::call(QCborMap request)
         QSslSocket *socket = m_socket;
         if (socket->bytesAvailable() > 0)
             continue;
-        ++m_socketWaits;
         const bool more = socket->waitForReadyRead(int(std::max<qint64>(0, deadline.remainingTime())));
-        --m_socketWaits;
         if (!more && m_socket == socket && socket->state() != QAbstractSocket::ConnectedState
             && socket->bytesAvailable() == 0)
             dropLink(QString());
@@ -529,6 +516,5 @@ void NetClient::closeSocket()
     // We may be inside one of its signals or waits: it goes once they are over.
     socket->deleteLater();
     m_reader = FrameReader();
-    m_fingerprint.clear();
     m_certificateDigest.clear();
 }

@@ -49,9 +49,8 @@ public:
     bool isConnected() const;
     // Plans and writes sent whose answers have not been applied yet.
     int pendingCount() const { return m_book.size() + m_undelivered; }
-    bool isEncrypted() const { return !m_fingerprint.isEmpty(); }
     // The crate certificate's SHA-256 fingerprint ("AB:12:..."), "" on a plain link.
-    QString linkFingerprint() const override { return m_fingerprint; }
+    QString linkFingerprint() const override { return Protocol::fingerprint(m_certificateDigest); }
 
     // Address is a numeric IPv4 address, every part decimal (Protocol::parseAddress);
     // the port is the one given at construction.
@@ -114,9 +113,7 @@ private:
     int m_outage = 0;                  // counts logins and losses: the link failures of one share it
     int m_reportedOutage = -1;         // the outage the operator has been told of
     int m_undelivered = 0;             // answers taken in but not yet handed to their windows
-    int m_socketWaits = 0;             // depth of waitFor* calls running on the socket
     QTimer m_timeout;                  // fires when the oldest waiting request is overdue
-    QString m_fingerprint;             // SHA-256 of the crate's certificate, hex; "" on a plain link
-    QByteArray m_certificateDigest;    // the same as bytes, which the login is bound to
+    QByteArray m_certificateDigest;    // SHA-256 of the crate's certificate, which the login is bound to; empty on a plain link
     QString m_certificateRefusal;      // why the crate's certificate was refused, during a handshake
 };

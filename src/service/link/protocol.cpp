@@ -477,6 +477,11 @@ std::optional<quint32> parseAddress(const QString &text)
     return address;
 }
 
+QString fingerprint(const QByteArray &digest)
+{
+    return QString::fromLatin1(digest.toHex(':').toUpper());
+}
+
 QString seconds(int ms)
 {
     return QStringLiteral("%1 s").arg(QString::number(ms / 1000.0, 'g', 3));

@@ -141,6 +141,9 @@ QVariant decodeReply(const PlanStep &step, const QCborMap &reply);
 // octal), so a padded address reaches the crate it names. nullopt for anything else.
 std::optional<quint32> parseAddress(const QString &text);
 
+// A certificate's SHA-256 digest as it is shown: "AB:12:...", "" for none.
+QString fingerprint(const QByteArray &digest);
+
 // "3 s", "0.2 s": how time-outs are spoken of in messages.
 QString seconds(int ms);
 

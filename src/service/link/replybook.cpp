@@ -92,7 +92,7 @@ void ReplyBook::deliver(Pending pending, const QCborMap &reply)
 {
     const QCborValue error = reply.value(Key::Error);
     if (!pending.plan) {
-        if (!pending.done || (pending.hasContext && !pending.context))
+        if (!pending.done)
             return;
         if (error.isUndefined()) {
             pending.done(nullptr);
@@ -132,6 +132,6 @@ void ReplyBook::fail(Pending pending, const HVError &error)
 {
     if (pending.plan)
         pending.plan->fail(error);
-    else if (pending.done && (!pending.hasContext || pending.context))
+    else if (pending.done)
         pending.done(&error);
 }

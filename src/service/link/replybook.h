@@ -24,9 +24,7 @@ public:
     {
         qint64 id = 0;                     // its request id
         std::shared_ptr<ReadPlan> plan;    // a plan's answers go here
-        HVPowerSupply::WriteDone done;     // a write's outcome goes here
-        QPointer<QObject> context;         // the write's window; gone: the outcome is dropped
-        bool hasContext = false;           // a context was given
+        HVPowerSupply::WriteDone done;     // a write's outcome goes here (dropped once its window is gone)
         QDeadlineTimer deadline;           // when its answer is overdue
     };
 

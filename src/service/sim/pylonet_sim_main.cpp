@@ -221,6 +221,6 @@ int main(int argc, char **argv)
                  .arg(serviceMs));
     if (server.tlsEnabled())
         say(log, QStringLiteral("TLS on; certificate SHA-256 %1")
-                     .arg(QString::fromLatin1(server.certificateDigest().toHex(':').toUpper())));
+                     .arg(Protocol::fingerprint(server.certificateDigest())));
     return app.exec();
 }
