@@ -1,17 +1,12 @@
 #pragma once
 
+#include "cratenumber.h" // crateNumber, crateInt16, crateInt32: shared with the access layer
+
 #include <QString>
 #include <QVariant>
 #include <functional>
 
 class ReadPlan;
-
-// Conversions of the values the crate answers with. A value that is not a
-// number, or does not fit the type asked for, throws HVError: the caller's
-// failure path then handles it like a failed read.
-double crateNumber(const QVariant &v);
-qint16 crateInt16(const QVariant &v);
-qint32 crateInt32(const QVariant &v);
 
 // A setpoint whose exponent has no SI prefix of its own (2, -1, 4, ...) is
 // shown in real units: the board's value times ten to the exponent. These

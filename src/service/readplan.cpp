@@ -1,22 +1,21 @@
 #include "readplan.h"
 
+#include "cratenumber.h"
 #include "hvpowersupply.h"
 
-#include <cmath>
-#include <limits>
 
 namespace PlanRunner {
 
 namespace {
 
-// A channel count as the windows read it: a number that rounds into 16 bits.
+// A channel count as the windows read it (crateInt16); none when they would fail on it.
 std::optional<qint16> channelCount(const QVariant &v)
 {
-    bool ok = false;
-    const double d = std::round(v.toDouble(&ok));
-    if (!ok || d < std::numeric_limits<qint16>::min() || d > std::numeric_limits<qint16>::max())
+    try {
+        return crateInt16(v);
+    } catch (const HVError &) {
         return std::nullopt;
-    return static_cast<qint16>(d);
+    }
 }
 
 PlanAnswer call(HVPowerSupply &h, const PlanStep &s, const QVector<PlanAnswer> &earlier)
