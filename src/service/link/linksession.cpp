@@ -242,8 +242,7 @@ void LinkSession::flushReplies()
             return;
         }
         if (out.close) {
-            m_closing = false; // let close() run its steps
-            close(QString());
+            shutDown(QString());
             return;
         }
         if (out.startTls) {
@@ -261,15 +260,24 @@ void LinkSession::send(const QCborMap &message)
 
 void LinkSession::close(const QString &error)
 {
-    if (m_closing)
-        return;
-    m_closing = true;
-    m_incoming.clear();
-    m_outgoing.clear();
+    if (!m_closing)
+        shutDown(error);
+}
+
+void LinkSession::stopTimers()
+{
     m_serveTimer.stop();
     m_sendTimer.stop();
     m_turnTimer.stop();
     m_deadline.stop();
+}
+
+void LinkSession::shutDown(const QString &error)
+{
+    m_closing = true;
+    m_incoming.clear();
+    m_outgoing.clear();
+    stopTimers();
     if (!error.isEmpty()) {
         emit logLine(QStringLiteral("%1 closed: %2").arg(m_peer, clip(error, 80)));
         if (m_socket->state() == QAbstractSocket::ConnectedState) {
@@ -291,9 +299,6 @@ void LinkSession::onDisconnected()
         return;
     m_finished = true;
     m_closing = true;
-    m_serveTimer.stop();
-    m_sendTimer.stop();
-    m_turnTimer.stop();
-    m_deadline.stop();
+    stopTimers();
     emit finished(this);
 }

@@ -39,7 +39,7 @@ public:
     int loginProgress() const { return int(m_handler.stage()); }
     // Cuts the connection without a word; finished() follows.
     void abort();
-    // Answers with the error (when given) and closes once it is written.
+    // Answers with the error (when given) and closes once it is written; once only.
     void close(const QString &error);
 
 signals:
@@ -47,6 +47,9 @@ signals:
     void logLine(const QString &text);
 
 private:
+    void shutDown(const QString &error); // close's steps, also after the last reply of a closing session
+    void stopTimers();
+
     struct Incoming
     {
         QCborMap request;   // as it arrived

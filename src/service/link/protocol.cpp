@@ -143,7 +143,11 @@ void malformed(const QString &what)
 
 qint16 shortArg(const QCborMap &request, const QString &key)
 {
-    const QCborValue v = request.value(key);
+    return shortValue(request.value(key), key);
+}
+
+qint16 shortValue(const QCborValue &v, const QString &key)
+{
     if (!v.isInteger())
         malformed(QStringLiteral("'%1' must be an integer").arg(key));
     const qint64 i = v.toInteger();
@@ -347,14 +351,10 @@ PlanStep decodeStep(const QCborMap &request, int index)
         const QCborArray when = request.value(Key::When).toArray();
         if (when.size() < 2 || when.size() > 3)
             malformed(QStringLiteral("'when' must be [step, slot] or [step, slot, channel]"));
-        QCborMap parts;
-        parts.insert(Key::Slot, when.at(1));
-        if (when.size() == 3)
-            parts.insert(Key::Ch, when.at(2));
         s.whenStep = earlierStep(when.at(0), index, Key::When);
-        s.whenSlot = shortArg(parts, Key::Slot);
+        s.whenSlot = shortValue(when.at(1), Key::Slot);
         if (when.size() == 3)
-            s.whenChannel = shortArg(parts, Key::Ch);
+            s.whenChannel = shortValue(when.at(2), Key::Ch);
     }
     return s;
 }

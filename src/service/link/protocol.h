@@ -112,6 +112,7 @@ QVariant fromCbor(const QCborValue &value);
 // Arguments of a request, checked: each throws HVError ("Malformed request:
 // ...") when the argument is missing or of another kind.
 qint16 shortArg(const QCborMap &request, const QString &key);
+qint16 shortValue(const QCborValue &value, const QString &key); // the same check of a value named key
 QString textArg(const QCborMap &request, const QString &key);
 [[noreturn]] void malformed(const QString &what);
 
