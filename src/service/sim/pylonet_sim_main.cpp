@@ -58,10 +58,7 @@ private:
                 QCoreApplication::quit();
                 return;
             }
-            QString answer = m_server.execute(command);
-            if (command == QLatin1String("status"))
-                answer += QStringLiteral(", %1 log line(s) dropped").arg(m_log.dropped());
-            say(m_log, answer);
+            say(m_log, m_server.execute(command));
         }
         if (m_line.size() > 4096)
             m_line.clear();
@@ -152,15 +149,16 @@ int main(int argc, char **argv)
 
     SimServer server(*crate);
     server.setAccount(parser.value(user), parser.value(password));
+    server.setLog(&log);
     bool ok = false;
-    const double latencyMs = parser.value(latency).toDouble(&ok);
-    if (!ok || !(latencyMs >= 0) || latencyMs > 60000)
+    const std::optional<double> latencyMs = SimServer::parseDelayMs(parser.value(latency));
+    if (!latencyMs)
         fail(QStringLiteral("--latency wants milliseconds from 0 to 60000, not \"%1\"").arg(parser.value(latency)));
-    server.setLatencyMs(latencyMs);
-    const double serviceMs = parser.value(serviceTime).toDouble(&ok);
-    if (!ok || !(serviceMs >= 0) || serviceMs > 60000)
+    server.setLatencyMs(*latencyMs);
+    const std::optional<double> serviceMs = SimServer::parseDelayMs(parser.value(serviceTime));
+    if (!serviceMs)
         fail(QStringLiteral("--service-time wants milliseconds from 0 to 60000, not \"%1\"").arg(parser.value(serviceTime)));
-    server.setServiceTimeMs(serviceMs);
+    server.setServiceTimeMs(*serviceMs);
     if (parser.isSet(tlsCert) != parser.isSet(tlsKey))
         fail(QStringLiteral("--tls-cert and --tls-key go together"));
     if (parser.isSet(tlsCert)) {
@@ -217,8 +215,8 @@ int main(int argc, char **argv)
                  .arg(server.address().toString())
                  .arg(server.port())
                  .arg(parser.value(user))
-                 .arg(latencyMs)
-                 .arg(serviceMs));
+                 .arg(*latencyMs)
+                 .arg(*serviceMs));
     if (server.tlsEnabled())
         say(log, QStringLiteral("TLS on; certificate SHA-256 %1")
                      .arg(Protocol::fingerprint(server.certificateDigest())));

@@ -1,6 +1,7 @@
 #include "simserver.h"
 
 #include "hverror.h"
+#include "linelog.h"
 #include "simadapter.h"
 #include "simcrate.h"
 
@@ -49,32 +50,43 @@ QString SimServer::execute(const QString &command)
             dropAllConnections();
             return QStringLiteral("all connections dropped (%1)").arg(n);
         }
-        bool isMs = false;
-        const double ms = words.value(1).toDouble(&isMs);
-        if ((verb == QLatin1String("latency") || verb == QLatin1String("service-time")) && words.size() == 2 && isMs
-            && ms >= 0 && ms <= 60000) {
+        const std::optional<double> ms = parseDelayMs(words.value(1));
+        if ((verb == QLatin1String("latency") || verb == QLatin1String("service-time")) && words.size() == 2 && ms) {
             if (verb == QLatin1String("latency"))
-                setLatencyMs(ms);
+                setLatencyMs(*ms);
             else
-                setServiceTimeMs(ms);
-            return QStringLiteral("%1 now %2 ms").arg(verb).arg(ms);
+                setServiceTimeMs(*ms);
+            return QStringLiteral("%1 now %2 ms").arg(verb).arg(*ms);
         }
         if (verb == QLatin1String("input") && words.size() == 3
             && (words[2] == QLatin1String("on") || words[2] == QLatin1String("off"))) {
             m_crate.setFrontPanelInput(words[1], words[2] == QLatin1String("on"));
             return QStringLiteral("front-panel input %1 %2").arg(words[1], words[2]);
         }
-        if (verb == QLatin1String("status") && words.size() == 1)
-            return QStringLiteral("%1 connection(s), latency %2 ms, service time %3 ms")
-                .arg(connectionCount())
-                .arg(latencyMs())
-                .arg(serviceTimeMs());
+        if (verb == QLatin1String("status") && words.size() == 1) {
+            QString status = QStringLiteral("%1 connection(s), latency %2 ms, service time %3 ms")
+                                 .arg(connectionCount())
+                                 .arg(latencyMs())
+                                 .arg(serviceTimeMs());
+            if (m_log)
+                status += QStringLiteral(", %1 log line(s) dropped").arg(m_log->dropped());
+            return status;
+        }
         if (verb == QLatin1String("help") && words.size() == 1)
             return help();
     } catch (const HVError &e) {
         return QStringLiteral("refused: %1").arg(e.message());
     }
     return QStringLiteral("unknown command \"%1\" (type help)").arg(command.simplified());
+}
+
+std::optional<double> SimServer::parseDelayMs(const QString &text)
+{
+    bool ok = false;
+    const double ms = text.toDouble(&ok);
+    if (!ok || !(ms >= 0) || ms > 60000)
+        return std::nullopt;
+    return ms;
 }
 
 std::optional<qint64> SimServer::parseDurationMs(const QString &text)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+class LineLog;
 class SimCrate;
 
 // The simulated crate on the network: a LinkServer whose every connection
@@ -28,9 +29,15 @@ public:
 
     // "10s", "500ms", "2m", "1.5s" or a bare number of seconds; nullopt when unreadable.
     static std::optional<qint64> parseDurationMs(const QString &text);
+    // A delay in milliseconds, fractions allowed, 0 to 60000; nullopt otherwise.
+    static std::optional<double> parseDelayMs(const QString &text);
+
+    // The log whose dropped lines "status" counts (none: not counted).
+    void setLog(const LineLog *log) { m_log = log; }
 
 private:
     SimCrate &m_crate; // shared by every connection
+    const LineLog *m_log = nullptr; // the program's log, when it has one
 };
 
 // A SimServer with its crate on a thread of its own, listening on a free port
