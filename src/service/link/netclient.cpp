@@ -295,14 +295,14 @@ void NetClient::postParamValue(qint16 slot, const QString &parName, qint16 ch, c
         ReplyBook::fail(std::move(pending), e);
         return;
     }
-    sendPending(std::move(pending), std::move(request));
+    sendPending(std::move(pending), framed(std::move(request)));
 }
 
 void NetClient::postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done)
 {
     Pending pending;
     pending.done = whileAlive(context, std::move(done));
-    sendPending(std::move(pending), nameRequest(slot, ch, name));
+    sendPending(std::move(pending), framed(nameRequest(slot, ch, name)));
 }
 
 HVError NetClient::notOpenError() const
@@ -323,15 +323,15 @@ bool NetClient::claimLinkReport(const HVError &error)
     return true;
 }
 
-qint64 NetClient::send(QCborMap request)
+NetClient::Encoder NetClient::framed(QCborMap request)
 {
-    return send([&request](qint64 id) {
+    return [request = std::move(request)](qint64 id) mutable {
         request.insert(Key::Id, id);
         return encodeFrame(request);
-    });
+    };
 }
 
-qint64 NetClient::send(const std::function<QByteArray(qint64 id)> &encode)
+qint64 NetClient::send(const Encoder &encode)
 {
     if (m_state != State::Open || !m_socket)
         throw notOpenError();
@@ -357,7 +357,12 @@ qint64 NetClient::send(const std::function<QByteArray(qint64 id)> &encode)
 
 QCborMap NetClient::call(QCborMap request)
 {
-    const qint64 id = send(std::move(request));
+    return call(framed(std::move(request)));
+}
+
+QCborMap NetClient::call(const Encoder &encode)
+{
+    const qint64 id = send(encode);
     m_book.waitFor(id);
     const auto done = qScopeGuard([this] { m_book.stopWaiting(); });
     // The deadline holds whatever arrives meanwhile: answers to other requests
@@ -390,18 +395,10 @@ QCborMap NetClient::call(QCborMap request)
 
 QVariant NetClient::read(const PlanStep &step)
 {
-    return decodeReply(step, call(encodeStep(step)));
+    return decodeReply(step, call([&step](qint64 id) { return encodeReadFrame(id, step); }));
 }
 
-void NetClient::sendPending(Pending pending, QCborMap request)
-{
-    sendPending(std::move(pending), [&request](qint64 id) {
-        request.insert(Key::Id, id);
-        return encodeFrame(request);
-    });
-}
-
-void NetClient::sendPending(Pending pending, const std::function<QByteArray(qint64 id)> &encode)
+void NetClient::sendPending(Pending pending, const Encoder &encode)
 {
     try {
         pending.id = send(encode);

@@ -84,14 +84,16 @@ private:
     void authenticate(const QString &user, const QString &password);
     void onSslErrors(const QList<QSslError> &errors);
     // Sends one request frame and returns its id; throws HVError (and drops the link) when it cannot.
-    qint64 send(QCborMap request);
-    qint64 send(const std::function<QByteArray(qint64 id)> &encode); // the frame, given its id
+    // A request's whole frame, given the id it goes with.
+    using Encoder = std::function<QByteArray(qint64 id)>;
+    static Encoder framed(QCborMap request);
+    qint64 send(const Encoder &encode);
     // Sends the request, waits for its reply and returns it; throws the
     // crate's error, a time-out or a lost link as HVError.
     QCborMap call(QCborMap request);
+    QCborMap call(const Encoder &encode);
     QVariant read(const PlanStep &step);
-    void sendPending(Pending pending, QCborMap request);
-    void sendPending(Pending pending, const std::function<QByteArray(qint64 id)> &encode);
+    void sendPending(Pending pending, const Encoder &encode);
     void onReadyRead();
     void takeFrame(const QCborMap &frame);
     void later(std::function<void()> f);

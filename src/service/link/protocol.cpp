@@ -14,13 +14,20 @@
 
 namespace Protocol {
 
-QByteArray encodeFrame(const QCborMap &message)
+namespace {
+// The length header in front of a payload.
+QByteArray framed(const QByteArray &payload)
 {
-    const QByteArray payload = message.toCborValue().toCbor();
     QByteArray frame(HeaderSize, Qt::Uninitialized);
     qToBigEndian<quint32>(quint32(payload.size()), frame.data());
     frame.append(payload);
     return frame;
+}
+} // namespace
+
+QByteArray encodeFrame(const QCborMap &message)
+{
+    return framed(message.toCborValue().toCbor());
 }
 
 QString clip(const QString &text, int max)
@@ -211,11 +218,12 @@ namespace {
 
 // Writes a step as a CBOR map straight into the stream: a plan of hundreds of
 // reads is encoded on every tick, and building QCborMaps first costs far more.
-void writeStep(QCborStreamWriter &w, const PlanStep &step)
+// A single read carries its request id as well.
+void writeStep(QCborStreamWriter &w, const PlanStep &step, std::optional<qint64> id = std::nullopt)
 {
     const auto key = [&w](const QString &k) { w.append(k); };
     const bool guarded = step.whenStep >= 0;
-    int fields = 1 + (guarded ? 1 : 0);
+    int fields = 1 + (guarded ? 1 : 0) + (id ? 1 : 0);
     switch (step.op) {
     case PlanStep::Op::QuerySlots: fields += 3; break;
     case PlanStep::Op::CrateProperty: fields += 1; break;
@@ -227,6 +235,10 @@ void writeStep(QCborStreamWriter &w, const PlanStep &step)
     w.startMap(fields);
     key(Key::Op);
     w.append(opName(step.op));
+    if (id) {
+        key(Key::Id);
+        w.append(*id);
+    }
     switch (step.op) {
     case PlanStep::Op::QuerySlots:
         key(Key::SlotCount);
@@ -283,19 +295,21 @@ void writeStep(QCborStreamWriter &w, const PlanStep &step)
 
 } // namespace
 
-QCborMap encodeStep(const PlanStep &step)
+QByteArray encodeReadFrame(qint64 id, const PlanStep &step)
 {
-    QByteArray bytes;
-    QCborStreamWriter w(&bytes);
-    writeStep(w, step);
-    return QCborValue::fromCbor(bytes).toMap();
+    QByteArray payload;
+    {
+        QCborStreamWriter w(&payload);
+        writeStep(w, step, id);
+    }
+    return framed(payload);
 }
 
 QByteArray encodePlanFrame(qint64 id, const QVector<PlanStep> &steps)
 {
     QByteArray payload;
     {
-        QCborStreamWriter w(&payload); // writes from the array's start: the header goes in front after
+        QCborStreamWriter w(&payload);
         w.startMap(3);
         w.append(Key::Op);
         w.append(Op::Plan);
@@ -308,10 +322,7 @@ QByteArray encodePlanFrame(qint64 id, const QVector<PlanStep> &steps)
         w.endArray();
         w.endMap();
     }
-    QByteArray frame(HeaderSize, Qt::Uninitialized);
-    qToBigEndian<quint32>(quint32(payload.size()), frame.data());
-    frame.append(payload);
-    return frame;
+    return framed(payload);
 }
 
 PlanStep decodeStep(const QCborMap &request, int index)

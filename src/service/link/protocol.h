@@ -120,7 +120,7 @@ QString textArg(const QCborMap &request, const QString &key);
 // exactly the single request of the same op; a plan step may add "when" and
 // "eachOf". decodeStep throws HVError ("Malformed request: ...") for anything
 // it cannot trust; a guard or list may only point at an earlier step.
-QCborMap encodeStep(const PlanStep &step);
+QByteArray encodeReadFrame(qint64 id, const PlanStep &step); // the whole frame of a single read
 PlanStep decodeStep(const QCborMap &request, int index = 0);
 bool isReadOp(const QString &op);
 // The whole frame of a plan request, ready for a single write.
