@@ -1,11 +1,9 @@
 #include "timeaxisticker.h"
 
-#include <cmath>
-
 namespace {
 QDateTime localTime(double key)
 {
-    return QDateTime::fromMSecsSinceEpoch(std::llround(key * 1000.0));
+    return QDateTime::fromMSecsSinceEpoch(toMs(key));
 }
 } // namespace
 

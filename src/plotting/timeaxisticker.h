@@ -1,6 +1,18 @@
 #pragma once
 
+#include <cmath>
 #include <qcustomplot.h>
+
+// Time axis coordinates are seconds since the epoch, as QCustomPlot's date-time
+// ticker takes them; samples are timed in milliseconds since the epoch.
+inline double toKey(qint64 ms)
+{
+    return double(ms) / 1000.0;
+}
+inline qint64 toMs(double key)
+{
+    return std::llround(key * 1000.0);
+}
 
 // Clock-time tick labels for a time axis whose coordinates are seconds since
 // the epoch: "hh:mm:ss" in local time ("hh:mm:ss.zzz" when ticks are less than

@@ -19,16 +19,6 @@ constexpr int ReadoutSignificant = 6;        // digits of a value in the readout
 const QColor AxisColor(200, 200, 200);       // axes and labels on black
 const QColor GridColor(70, 70, 70);          // grid lines, dim enough not to compete with traces
 const QColor ReadoutTimeColor(230, 230, 230);
-
-// Time axis coordinates are seconds since the epoch, as QCustomPlot's date-time ticker takes them.
-double toKey(qint64 ms)
-{
-    return double(ms) / 1000.0;
-}
-qint64 toMs(double key)
-{
-    return std::llround(key * 1000.0);
-}
 } // namespace
 
 TraceGraph::TraceGraph(QWidget *parent)

@@ -1,6 +1,6 @@
 // Renders the application icon, which is drawn in code, to the PNG files the
-// desktop expects: <outdir>/<side>x<side>/apps/pylonet.png for each size of the
-// hicolor theme the package installs. Runs at build time, offscreen.
+// desktop expects: <outdir>/<side>x<side>/apps/pylonet.png for each size given
+// (the hicolor sizes the package installs). Runs at build time, offscreen.
 #include "appinfo.h"
 
 #include <QDir>
@@ -13,12 +13,13 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: pylonet-icon OUTDIR\n");
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: pylonet-icon OUTDIR SIDE...\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    for (const int side : {16, 24, 32, 48, 64, 128, 256}) {
+    for (int i = 2; i < argc; ++i) {
+        const int side = QByteArray(argv[i]).toInt();
         const QString folder = QStringLiteral("%1x%1/apps").arg(side);
         const QString path = out.filePath(folder + QStringLiteral("/pylonet.png"));
         if (!out.mkpath(folder) || !AppInfo::iconPixmap(side).save(path)) {

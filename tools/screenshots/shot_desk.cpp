@@ -6,7 +6,7 @@
 #include "frmq510.h"
 #include "lamp.h"
 #include "main_window.h"
-#include "msgbox.h"
+#include "msgboxcatcher.h"
 #include "numfield.h"
 #include "palettes.h"
 #include "shots.h"
@@ -54,7 +54,7 @@ const Shots::Registrar largeFont(QStringLiteral("font13"), [] {
 const Shots::Registrar events(QStringLiteral("events"), [] {
     static std::atomic<qint64> nowMs{0};
     SimCrate crate([] { return nowMs.load(); });
-    MsgBox::setInterceptor([](const QString &, const QString &, QMessageBox::Icon, const QString &) {}); // the refusal's box
+    const MsgBoxCatcher boxes; // the refusal's box
     Main w(std::make_unique<SimAdapter>(crate));
     nowMs = 60000;
     Shots::connectMain(w);
@@ -72,7 +72,6 @@ const Shots::Registrar events(QStringLiteral("events"), [] {
     }
     w.mEventsClick();
     Shots::save(w.eventsWindow(), QStringLiteral("events"));
-    MsgBox::setInterceptor({});
 });
 
 } // namespace
