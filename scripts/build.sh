@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (two jobs: the machines have two cores).
+# Configures and builds (two jobs: the machines have two cores).
+#   scripts/build.sh [DIR [CMAKE-OPTION...]]   DIR defaults to build/; the options go to cmake,
+#   and BUILD_TARGETS, when set, limits the build to those targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+dir="${1:-build}"
+[ $# -gt 0 ] && shift
 scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j2
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# shellcheck disable=SC2086 # the targets are words
+cmake --build "$dir" -j2 ${BUILD_TARGETS:+--target $BUILD_TARGETS}

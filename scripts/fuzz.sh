@@ -31,9 +31,7 @@ launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DPYLONET_FUZZ=ON "${launcher[@]}" >/dev/null
-cmake --build build-fuzz -j2 --target "${targets[@]}"
+BUILD_TARGETS="${targets[*]}" scripts/build.sh build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DPYLONET_FUZZ=ON "${launcher[@]}"
 
 mkdir -p build-fuzz/crashes
 status=0

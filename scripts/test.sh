@@ -8,9 +8,7 @@ cd "$(dirname "$0")/.."
 export QT_QPA_PLATFORM=offscreen
 if [ "${1:-}" = "--sanitize" ]; then
   shift
-  scripts/install-deps.sh
-  cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPYLONET_SANITIZE=ON >/dev/null
-  cmake --build build-sanitize -j"${JOBS:-2}"
+  scripts/build.sh build-sanitize -DPYLONET_SANITIZE=ON
   export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
   export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
   exec ctest --test-dir build-sanitize --output-on-failure -j2 "$@"
