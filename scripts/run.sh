@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
-sim=build/src/service/sim/pylonet-sim
+sim=build/src/sim/pylonet-sim
 app=build/src/app/pylonet
 if [ ! -x "$app" ]; then
   exec "$sim" "$@"

@@ -129,7 +129,7 @@ private slots:
     void anEncryptedLinkShowsTheCrateCertificate()
     {
         SimRig rig;
-        const QString cert = QFINDTESTDATA("../service/tls/test-crate.crt"), key = QFINDTESTDATA("../service/tls/test-crate.key");
+        const QString cert = QFINDTESTDATA("../link/tls/test-crate.crt"), key = QFINDTESTDATA("../link/tls/test-crate.key");
         rig.server.server().onServer([&](LinkServer &s) { s.setTls(cert, key); });
         rig.connect();
         const QString fingerprint = rig.main->hv().linkFingerprint();

@@ -1,7 +1,7 @@
 #include "linkhandler.h"
 
 #include "hverror.h"
-#include "linkserver.h"
+#include "sessionhost.h"
 #include "protocol.h"
 #include "readplan.h"
 
@@ -43,7 +43,7 @@ QCborMap errorReply(const QString &text)
 
 } // namespace
 
-LinkHandler::LinkHandler(LinkServer &server, const QString &peer, const QString &localAddress,
+LinkHandler::LinkHandler(SessionHost &server, const QString &peer, const QString &localAddress,
                          std::function<void(const QString &)> event)
     : m_server(server), m_peer(peer), m_localAddress(localAddress), m_event(std::move(event))
 {
@@ -162,16 +162,16 @@ LinkHandler::Result LinkHandler::proof(const QCborMap &request)
         m_event(QStringLiteral("%1 refused: wrong user name or password (%2 of %3)")
                     .arg(m_peer)
                     .arg(m_failures)
-                    .arg(LinkServer::MaxLoginFailures));
+                    .arg(SessionHost::MaxLoginFailures));
         Result r;
         r.reply = errorReply(QStringLiteral("Wrong user name or password"));
         r.loginFailed = true;
-        r.close = m_failures >= LinkServer::MaxLoginFailures;
+        r.close = m_failures >= SessionHost::MaxLoginFailures;
         m_stage = r.close ? Stage::Closed : Stage::Auth; // a new try needs a new challenge
         return r;
     }
-    if (m_server.operatorCount() >= LinkServer::MaxConnections)
-        return refuseLogin(QStringLiteral("Too many connections to the crate (limit %1)").arg(LinkServer::MaxConnections));
+    if (m_server.operatorCount() >= SessionHost::MaxConnections)
+        return refuseLogin(QStringLiteral("Too many connections to the crate (limit %1)").arg(SessionHost::MaxConnections));
     std::unique_ptr<HVPowerSupply> backend = m_server.makeBackend();
     backend->Login(m_user, QString(), 0, m_localAddress); // the password never reaches the server
     m_backend = std::move(backend);

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "hvpowersupply.h"
 #include "protocol.h"
-#include "scram.h"
+#include "sessionhost.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -26,17 +25,12 @@ class LinkSession;
 // their own and a short login window, and a newcomer takes the place of a
 // stranger rather than being turned away, so strangers can never keep an
 // operator out. Logged-in operators are never refused because of them.
-class LinkServer : public QObject
+class LinkServer : public QObject, public SessionHost
 {
     Q_OBJECT
 public:
     using BackendFactory = std::function<std::unique_ptr<HVPowerSupply>()>;
 
-    static constexpr int MaxConnections = 32;       // logged-in operators at once
-    static constexpr int MaxStrangers = 16;         // connections not logged in yet
-    static constexpr int MaxPendingRequests = 64;
-    static constexpr int MaxFramesPerTurn = 16;     // then the other connections get their turn
-    static constexpr int MaxLoginFailures = 3;      // per connection, then it is closed
     static constexpr int DefaultLoginTimeoutMs = 3000;
     static constexpr int DefaultFrameTimeoutMs = 10000;
     static constexpr int DefaultBackoffMs = 250;    // the wait after a first failed login, doubled per failure
@@ -59,16 +53,16 @@ public:
     // The keys of a user; for an unknown user keys that no password matches,
     // with a salt that stays the same for that name, so a stranger cannot
     // tell which names exist. *known says which it is.
-    Scram::Keys keysFor(const QString &user, bool *known) const;
+    Scram::Keys keysFor(const QString &user, bool *known) const override;
 
     // Serves the same protocol over TLS with this certificate and key (PEM
     // files); throws HVError naming the file and the fault. The client
     // encrypts right after the opening exchange, before logging in.
     void setTls(const QString &certificateFile, const QString &keyFile);
-    bool tlsEnabled() const { return !m_tls.localCertificate().isNull(); }
+    bool tlsEnabled() const override { return !m_tls.localCertificate().isNull(); }
     const QSslConfiguration &tlsConfiguration() const { return m_tls; }
     // SHA-256 of the certificate (DER), which the login is bound to.
-    QByteArray certificateDigest() const;
+    QByteArray certificateDigest() const override;
 
     // The network's delay: every reply leaves this long after its request
     // arrived, however many requests are in flight. Half of it is spent on the
@@ -81,32 +75,32 @@ public:
     double serviceTimeMs() const { return m_serviceUs / 1000.0; }
 
     // The clock of both, in microseconds, and what the sessions ask of it.
-    qint64 nowUs() const { return m_clock.nsecsElapsed() / 1000; }
-    qint64 oneWayDelayUs() const { return m_latencyUs / 2; }
-    qint64 crateFreeUs() const { return m_crateFreeUs; }
+    qint64 nowUs() const override { return m_clock.nsecsElapsed() / 1000; }
+    qint64 oneWayDelayUs() const override { return m_latencyUs / 2; }
+    qint64 crateFreeUs() const override { return m_crateFreeUs; }
     // The crate works on `calls` calls from startUs on; returns when it is done.
-    qint64 occupyCrate(qint64 startUs, int calls);
+    qint64 occupyCrate(qint64 startUs, int calls) override;
 
     // A frame must arrive whole within this time once its first byte has,
     // and a new connection must log in within the login time-out.
     void setFrameTimeoutMs(int ms) { m_frameTimeoutMs = ms; }
-    int frameTimeoutMs() const { return m_frameTimeoutMs; }
+    int frameTimeoutMs() const override { return m_frameTimeoutMs; }
     void setLoginTimeoutMs(int ms) { m_loginTimeoutMs = ms; }
-    int loginTimeoutMs() const { return m_loginTimeoutMs; }
+    int loginTimeoutMs() const override { return m_loginTimeoutMs; }
 
     // After a failed login the peer address waits before its next password
     // is checked: the first wait, doubled with each failure up to MaxBackoffMs.
     void setBackoffMs(int ms) { m_backoffMs = ms; }
-    qint64 loginNotBeforeUs(const QHostAddress &peer) const;
-    void noteLoginFailure(const QHostAddress &peer);
-    void noteLoginSuccess(const QHostAddress &peer);
+    qint64 loginNotBeforeUs(const QHostAddress &peer) const override;
+    void noteLoginFailure(const QHostAddress &peer) override;
+    void noteLoginSuccess(const QHostAddress &peer) override;
 
     // Cuts every connection at once, as a network failure would.
     void dropAllConnections();
     int connectionCount() const { return int(m_sessions.size()); }
-    int operatorCount() const;
+    int operatorCount() const override;
 
-    std::unique_ptr<HVPowerSupply> makeBackend() const { return m_factory(); }
+    std::unique_ptr<HVPowerSupply> makeBackend() const override { return m_factory(); }
 
 signals:
     // One line for a person watching: connections, logins, refusals, drops.

@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-class LinkServer;
+class SessionHost;
 
 // What the server makes of the requests of one connection, without its socket
 // or clock: the login exchange, then the answers through the connection's own
@@ -18,7 +18,7 @@ class LinkServer;
 // Before login only the steps of the login, in their order, are taken; any
 // other request closes the connection. A refused login (wrong protocol version,
 // a proof that does not match) is answered; a wrong password may be tried again
-// on a fresh challenge until LinkServer::MaxLoginFailures, then the connection closes.
+// on a fresh challenge until SessionHost::MaxLoginFailures, then the connection closes.
 class LinkHandler
 {
 public:
@@ -36,7 +36,7 @@ public:
     };
 
     // Events (logins, refusals) go to `event`, one line each.
-    LinkHandler(LinkServer &server, const QString &peer, const QString &localAddress,
+    LinkHandler(SessionHost &server, const QString &peer, const QString &localAddress,
                 std::function<void(const QString &)> event);
     ~LinkHandler();
 
@@ -56,7 +56,7 @@ private:
     QCborMap answer(const QCborMap &request, int *calls);
     QCborMap plan(HVPowerSupply &hv, const QCborMap &request, int *calls);
 
-    LinkServer &m_server;                      // account, keys, TLS, backends
+    SessionHost &m_server;                     // account, keys, TLS, backends
     QString m_peer;                            // "address:port", for messages
     QString m_localAddress;                    // the address the client reached, for the backend's Login
     std::function<void(const QString &)> m_event; // one line per event

@@ -9,7 +9,7 @@
 #include <QTimer>
 #include <deque>
 
-class LinkServer;
+class SessionHost;
 class QTcpSocket;
 
 // One client connection of LinkServer: reads frames, hands each request to
@@ -21,13 +21,13 @@ class QTcpSocket;
 // crate works on earlier requests (of any connection), takes the crate's
 // service time per call, and its reply leaves half the delay later.
 //
-// A connection takes at most LinkServer::MaxFramesPerTurn frames at a time and
+// A connection takes at most SessionHost::MaxFramesPerTurn frames at a time and
 // then lets the other connections have theirs, so no peer can starve the rest.
 class LinkSession : public QObject
 {
     Q_OBJECT
 public:
-    LinkSession(QTcpSocket *socket, LinkServer &server);
+    LinkSession(QTcpSocket *socket, SessionHost &server);
     ~LinkSession() override;
 
     QString peer() const { return m_peer; }
@@ -77,7 +77,7 @@ private:
     void onDisconnected();
 
     QTcpSocket *m_socket;               // the connection, owned as a child (a QSslSocket when TLS is on)
-    LinkServer &m_server;               // account, delays and time-outs
+    SessionHost &m_server;              // account, delays and time-outs
     QString m_peer;                     // "address:port", for messages
     QHostAddress m_address;             // the peer's address, for quotas and waits
     LinkHandler m_handler;              // login and answers

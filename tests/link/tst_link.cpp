@@ -5,7 +5,7 @@
 #include "linkhandler.h"
 #include "readplan.h"
 #include "scram.h"
-#include "servicefixture.h"
+#include "linkfixture.h"
 
 #include <QCborArray>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "linksession.h"
 
-#include "linkserver.h"
+#include "sessionhost.h"
 
 #include <QSslSocket>
 #include <QTcpSocket>
@@ -26,7 +26,7 @@ QString addressOf(const QTcpSocket *socket)
 
 } // namespace
 
-LinkSession::LinkSession(QTcpSocket *socket, LinkServer &server)
+LinkSession::LinkSession(QTcpSocket *socket, SessionHost &server)
     : m_socket(socket), m_server(server), m_peer(addressOf(socket)), m_address(socket->peerAddress()),
       m_handler(server, m_peer, socket->localAddress().toString(), [this](const QString &text) { emit logLine(text); })
 {
@@ -103,7 +103,7 @@ void LinkSession::readFrames()
     const qint64 now = m_server.nowUs();
     const qint64 due = now + m_server.oneWayDelayUs();
     for (int taken = 0; !m_closing; ++taken) {
-        if (taken == LinkServer::MaxFramesPerTurn) {
+        if (taken == SessionHost::MaxFramesPerTurn) {
             m_turnTimer.start(0); // the other connections first
             return;
         }
@@ -115,12 +115,12 @@ void LinkSession::readFrames()
             close(m_reader.errorString());
             return;
         }
-        if (int(m_incoming.size()) >= LinkServer::MaxPendingRequests) {
+        if (int(m_incoming.size()) >= SessionHost::MaxPendingRequests) {
             QCborMap reply;
             if (request.value(Key::Id).isInteger())
                 reply.insert(Key::Id, request.value(Key::Id));
             reply.insert(Key::Error, QStringLiteral("Too many requests waiting (limit %1)")
-                                         .arg(LinkServer::MaxPendingRequests));
+                                         .arg(SessionHost::MaxPendingRequests));
             send(reply);
             continue;
         }

@@ -1,5 +1,5 @@
 // What the simulated crate offers (catalogue), what it refuses, and crate files.
-#include "servicefixture.h"
+#include "linkfixture.h"
 #include "simcatalogue.h"
 #include "simcrate.h"
 

@@ -2,7 +2,7 @@
 // other, and the simulator's console commands.
 
 #include "linelog.h"
-#include "servicefixture.h"
+#include "linkfixture.h"
 #include "simcrate.h"
 #include "readplan.h"
 #include "simserver.h"
