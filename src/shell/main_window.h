@@ -5,21 +5,17 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <array>
 #include <memory>
 
 class EventLog;
 class HVError;
 class HVPowerSupply;
-class Lamp;
+class CrateOverview;
 class QAction;
-class QGroupBox;
 class QLabel;
 class QMenu;
-class QPushButton;
 class QTimer;
 class ReadPlan;
-class TwoPosSwitch;
 class frmEvents;
 class frmLogin;
 
@@ -35,8 +31,7 @@ class Main : public QMainWindow
 {
     Q_OBJECT
 public:
-    static constexpr int MaxSlots = 16; // slot buttons on the window
-    static constexpr int FrontLampCount = 16; // lamps of the front panel
+    static constexpr int MaxSlots = 16; // slot buttons on the window (CrateOverview::MaxSlots)
 
     explicit Main(std::unique_ptr<HVPowerSupply> h, QWidget *parent = nullptr);
     ~Main() override;
@@ -93,14 +88,10 @@ protected:
 
 private:
     void buildMenus();
-    void showSlots(const QVariant &count, const QVariant &models);
     void planFrontPanel(ReadPlan &plan);
     void openSlot(int slot, const QVariant &models);
     // Runs a plan of this connection: answers that come after a disconnect are dropped.
     void runForSession(const std::shared_ptr<ReadPlan> &plan);
-    QWidget *buildSlotColumn();
-    QGroupBox *buildFrontPanel();
-    void clearOverview();
     bool disconnectSteps(QString *logoutFailure); // false when Logout failed
     void linkLost(const QString &reason);          // status line and event log
 
@@ -110,12 +101,7 @@ private:
     int m_session = 0;                     // counts connections: a plan of an earlier one is dropped
     bool m_pollInFlight = false;           // the poll's answers are on their way
     QTimer *Timer1 = nullptr;              // the 1000 ms poll
-    std::array<QPushButton *, MaxSlots> bSlot{}; // one per slot, slot 0 at the top
-    QLabel *lblSysModel = nullptr;         // crate model, shown while connected
-    QLabel *lblFWRel = nullptr;            // "FW Rel. " and the firmware release
-    QGroupBox *frameFP = nullptr;          // the front-panel lamps and switch
-    TwoPosSwitch *swNIMTTL = nullptr;      // front-panel logic level: on = NIM
-    std::array<Lamp *, FrontLampCount> m_lamps{}; // ledVSel .. ledPwrFail, in the order of the lamp table
+    CrateOverview *m_overview = nullptr;   // slot buttons, crate model, firmware and front panel
     QAction *mConnect = nullptr;           // "&Connect"
     QAction *mDisconnect = nullptr;        // "&Disconnect"
     QAction *mExit = nullptr;              // "&Exit"
