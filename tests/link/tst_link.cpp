@@ -1,81 +1,20 @@
-// The network client and the server end to end, with a recording fake behind
-// the server, and raw sockets for what a proper client never sends.
+// The network client and its protocol end to end, against the server with a
+// recording fake behind it, or a scripted crate for what a proper server never
+// sends. How the server guards itself is tests/server's.
 
-#include "fakeserver.h"
 #include "linkhandler.h"
+#include "rawpeer.h"
 #include "readplan.h"
-#include "scram.h"
-#include "linkfixture.h"
 
-#include <QCborArray>
 #include <QElapsedTimer>
 #include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QThread>
-#include <QtEndian>
 #include <atomic>
 
 using namespace Protocol;
 
 namespace {
-
-// The next frame on the socket, or an empty map once it closed or fell silent
-// for ms; what arrives is also kept in seen when given.
-QCborMap nextFrame(QTcpSocket &socket, FrameReader &reader, int ms, QByteArray *seen = nullptr)
-{
-    QCborMap m;
-    while (reader.next(&m) != FrameReader::Status::Frame) {
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(ms))
-            return {};
-        const QByteArray bytes = socket.readAll();
-        if (seen)
-            *seen += bytes;
-        reader.append(bytes);
-    }
-    return m;
-}
-
-// A connection that writes bytes and frames by hand.
-struct RawPeer
-{
-    explicit RawPeer(quint16 port, const QHostAddress &from = QHostAddress::LocalHost)
-    {
-        socket.bind(from);
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        socket.waitForConnected(3000);
-    }
-    void sendBytes(const QByteArray &bytes)
-    {
-        sent += bytes;
-        socket.write(bytes);
-        socket.waitForBytesWritten(3000);
-    }
-    void send(const QCborMap &m) { sendBytes(encodeFrame(m)); }
-    QCborMap reply() { return nextFrame(socket, reader, 3000); }
-    QCborMap request(const QCborMap &m) { send(m); return reply(); }
-    QCborMap opening(const QCborValue &version = Version)
-    {
-        return request({{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, version}});
-    }
-    // The login as a client makes it, after the opening; the last reply.
-    QCborMap authenticate(const QString &password = Password)
-    {
-        const QByteArray mine = Scram::newNonce();
-        const Challenge c = decodeChallenge(request({{Key::Op, Op::Auth}, {Key::Id, 2}, {Key::User, User},
-                                                     {Key::Nonce, QString::fromLatin1(mine)}}), mine);
-        const QByteArray binding = Scram::channelBinding({});
-        const QByteArray message = Scram::authMessage(User, mine, c.nonce, c.salt, c.iterations, binding);
-        return request({{Key::Op, Op::Proof}, {Key::Id, 3}, {Key::Nonce, QString::fromLatin1(c.nonce)}, {Key::Binding, binding},
-                        {Key::Proof, Scram::clientProof(Scram::saltedPassword(password, c.salt, c.iterations), message)}});
-    }
-    QCborMap login() { opening(); return authenticate(); }
-    bool closedByServer() { return socket.state() == QAbstractSocket::UnconnectedState || socket.waitForDisconnected(3000); }
-
-    QTcpSocket socket;  // the raw connection
-    FrameReader reader; // frames coming back
-    QByteArray sent;    // every byte sent
-};
 
 // A crate on a thread of its own for one client: runs the test's script on the
 // connection, which may first log the client in as the real server does.
@@ -122,12 +61,6 @@ struct ScriptedCrate
     FrameReader reader;                 // frames from the client
     QByteArray received;                // every byte the client sent, for the script
 };
-
-QByteArray lengthPrefix(quint32 length)
-{
-    const quint32 bigEndian = qToBigEndian(length);
-    return QByteArray(reinterpret_cast<const char *>(&bigEndian), 4);
-}
 
 // How a plan's answers and outcome read, in order.
 QString shown(const QVariant &v)
@@ -433,81 +366,6 @@ private slots:
         QCOMPARE(client.ChannelName(2, 3), QStringLiteral("CH3"));
     }
 
-    void brokenFramesCloseOnlyTheirOwnConnection()
-    {
-        const QByteArray array = QCborValue(QCborArray{1, 2}).toCbor();
-        const QByteArray trailing = QCborValue(QCborMap{{Key::Op, Op::Login}}).toCbor() + "zz";
-        const QByteArray whole = encodeFrame(QCborMap{{Key::Op, Op::Login}, {Key::Id, 1}});
-        const QList<std::pair<QByteArray, QString>> frames{
-            {lengthPrefix(5) + QByteArray("\xff\xfe\x00\x01\x02", 5), "not valid CBOR"},
-            {lengthPrefix(0xfffffff0u), "larger than the limit of 1048576 bytes"},
-            {lengthPrefix(MaxFrameSize + 1), "larger than the limit"},
-            {lengthPrefix(0), "Empty frame"},
-            {lengthPrefix(array.size()) + array, "does not hold a CBOR map"},
-            {lengthPrefix(trailing.size()) + trailing, "after its message"},
-            {whole.left(whole.size() / 2), "Frame not completed within 0.3 s"},
-            {whole.left(2), "Frame not completed within 0.3 s"}, // even the length cut short
-        };
-        FakeServer server;
-        server.thread.setFrameTimeoutMs(300);
-        LoggedInClient bystander(server.port());
-        for (const auto &[bytes, error] : frames) {
-            RawPeer raw(server.port());
-            QVERIFY(raw.login().contains(Key::Signature));
-            raw.sendBytes(bytes);
-            const QString said = raw.reply().value(Key::Error).toString();
-            QVERIFY2(said.contains(error), qPrintable(said + " / wanted: " + error));
-            QVERIFY(raw.closedByServer());
-            QCOMPARE(bystander.ChannelName(1, 4), QStringLiteral("CH4"));
-            QCOMPARE(server.thread.connectionCount(), 1);
-        }
-    }
-
-    void malformedRequestsAreAnsweredAndTheConnectionStays()
-    {
-        FakeServer server;
-        RawPeer raw(server.port());
-        QVERIFY(raw.login().contains(Key::Signature));
-        const QCborMap channelName{{Key::Op, Op::ChannelName}, {Key::Slot, 0}, {Key::Ch, 1}};
-        const QCborMap login{{Key::Op, Op::Login}, {Key::Version, Version}};
-        const QList<std::pair<QCborMap, QString>> requests{
-            {{{Key::Op, QStringLiteral("format")}}, "Unknown request 'format'"},
-            {{{Key::Slot, 1}}, "Malformed request: 'op' must be a text"},
-            {{{Key::Op, Op::ChannelName}, {Key::Ch, 1}}, "Malformed request: 'slot' must be an integer"},
-            {{{Key::Op, Op::ChannelName}, {Key::Slot, QStringLiteral("0")}, {Key::Ch, 1}}, "Malformed request: 'slot' must be an integer"},
-            {{{Key::Op, Op::ChannelName}, {Key::Slot, 40000}, {Key::Ch, 1}}, "Malformed request: 'slot' = 40000 is outside -32768..32767"},
-            {{{Key::Op, Op::ParamValue}, {Key::Slot, 0}, {Key::Par, 3}}, "Malformed request: 'par' must be a text"},
-            {{{Key::Op, Op::SetParamValue}, {Key::Slot, 0}, {Key::Par, QStringLiteral("V0Set")}, {Key::Ch, 1}, {Key::Value, QCborMap{{1, 2}}}},
-             "Malformed request: 'value' must be a number or a text"},
-            {login, "Already logged in"},
-            {channelName, QString()}, // the connection still works
-        };
-        for (auto [request, error] : requests) {
-            request.insert(Key::Id, 5);
-            const QCborMap reply = raw.request(request);
-            QCOMPARE(reply.value(Key::Id).toInteger(), 5);
-            QCOMPARE(reply.value(Key::Error).toString(), error);
-        }
-        // Nothing bad reached the backend.
-        QCOMPARE(server.calls(), (QStringList{"Login(wxqv,,0,127.0.0.1)", "ChannelName(0,1)"}));
-    }
-
-    void beforeLoginAnythingButTheNextLoginStepClosesTheConnection()
-    {
-        const QCborMap channelName{{Key::Op, Op::ChannelName}, {Key::Id, 5}, {Key::Slot, 0}, {Key::Ch, 1}};
-        const QCborMap proof{{Key::Op, Op::Proof}, {Key::Id, 5}, {Key::Nonce, QStringLiteral("abcdefghij")},
-                             {Key::Binding, QByteArray("n,,")}, {Key::Proof, QByteArray(32, 'p')}};
-        FakeServer server;
-        for (const auto &[open, request] : {std::pair{false, channelName}, std::pair{true, channelName}, std::pair{true, proof}}) {
-            RawPeer raw(server.port());
-            if (open)
-                QCOMPARE(raw.opening().value(Key::Tls), QCborValue(false));
-            QCOMPARE(raw.request(request), (QCborMap{{Key::Error, "Log in first: the crate takes nothing else before the login"}}));
-            QVERIFY(raw.closedByServer());
-        }
-        QVERIFY(!server.madeOne()); // no backend was made
-    }
-
     void theLoginShowsNoPasswordAndCannotBeReplayed()
     {
         const QString secret = QStringLiteral("s3cret-pw");
@@ -532,45 +390,6 @@ private slots:
             said << replay.reply().value(Key::Error).toString();
         QCOMPARE(said, (QStringList{"", "", "Wrong user name or password"}));
         QCOMPARE(server.calls(), QStringList{"Login(wxqv,,0,127.0.0.1)"}); // the first only
-    }
-
-    void aWrongPasswordMakesTheAddressWaitAndThenTheRightOneWorks()
-    {
-        FakeServer server;
-        server.thread.onServer([](LinkServer &s) { s.setBackoffMs(300); });
-        NetClient client(server.port());
-        QCOMPARE(errorOf([&] { client.Login(User, QStringLiteral("nope"), 0, Local); }), QStringLiteral("Wrong user name or password"));
-        QElapsedTimer held;
-        held.start();
-        client.Login(User, Password, 0, Local); // checked once the wait is over
-        QVERIFY2(held.elapsed() >= 250, qPrintable(QString::number(held.elapsed())));
-        QCOMPARE(client.ChannelName(0, 1), QStringLiteral("CH1"));
-
-        // One connection gets three tries, each after a longer wait, and is then closed.
-        RawPeer raw(server.port());
-        raw.opening();
-        for (int i = 0; i < LinkServer::MaxLoginFailures; ++i)
-            QCOMPARE(raw.authenticate(QStringLiteral("guess")).value(Key::Error).toString(), QStringLiteral("Wrong user name or password"));
-        QVERIFY(raw.closedByServer());
-    }
-
-    void strangersNeverKeepAnOperatorOut()
-    {
-        FakeServer server;
-        std::vector<std::unique_ptr<RawPeer>> strangers;
-        const auto crowd = [&] {
-            for (int i = 0; i < 40; ++i) {
-                strangers.push_back(std::make_unique<RawPeer>(server.port(), QHostAddress(i % 2 ? "127.0.0.2" : "127.0.0.1")));
-                if (i % 3 == 0)
-                    strangers.back()->send({{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, Version}});
-            }
-        };
-        crowd();
-        LoggedInClient op(server.port());
-        QCOMPARE(op.ChannelName(0, 1), QStringLiteral("CH1"));
-        crowd(); // and more once it is in: a logged-in operator is never the one to go
-        QCOMPARE(op.ChannelName(0, 2), QStringLiteral("CH2"));
-        QTRY_VERIFY(server.thread.connectionCount() <= LinkServer::MaxStrangers + 1);
     }
 
     void aStreamOfStaleRepliesEndsTheCallAtItsDeadline()
@@ -622,55 +441,6 @@ private slots:
         QVERIFY2(said.startsWith("The encrypted link to the crate failed: "), qPrintable(said));
         QVERIFY(!misled.isConnected() && misled.linkFingerprint().isEmpty());
         QCOMPARE(server.calls().size(), 2); // only the first client got in
-    }
-
-    void idleAndSurplusConnectionsAreTurnedAway()
-    {
-        FakeServer server;
-        server.thread.setLoginTimeoutMs(300);
-        RawPeer silent(server.port());
-        QCOMPARE(silent.reply().value(Key::Error).toString(), QStringLiteral("No login within 0.3 s"));
-        QVERIFY(silent.closedByServer());
-
-        server.thread.setLoginTimeoutMs(LinkServer::DefaultLoginTimeoutMs);
-        std::vector<std::unique_ptr<NetClient>> clients;
-        for (int i = 0; i < LinkServer::MaxConnections; ++i)
-            clients.push_back(std::make_unique<LoggedInClient>(server.port()));
-        NetClient surplus(server.port());
-        QCOMPARE(loginError(surplus),
-                 QStringLiteral("Too many connections to the crate (limit %1)").arg(LinkServer::MaxConnections));
-
-        clients.front()->Logout();
-        QTRY_COMPARE(server.thread.connectionCount(), LinkServer::MaxConnections - 1);
-        surplus.Login(User, Password, 0, Local);
-        QCOMPARE(surplus.ChannelName(0, 0), QStringLiteral("CH0"));
-    }
-
-    void aPeerThatNeverReadsItsRepliesIsCutOff()
-    {
-        FakeServer server;
-        server.setUp = [](FakeHV &f) { f.channelParams = [](auto, auto) { return QStringList(2000, QString(50, 'p')); }; };
-        LoggedInClient bystander(server.port());
-        RawPeer raw(server.port());
-        raw.login();
-        raw.socket.setReadBufferSize(1024); // stops taking replies off the wire
-        for (int i = 0; i < 150; ++i) // about 15 MB of replies
-            raw.send({{Key::Op, Op::ListChannelParams}, {Key::Id, i + 2}, {Key::Slot, 0}, {Key::Ch, 0}});
-        QTRY_COMPARE_WITH_TIMEOUT(server.thread.connectionCount(), 1, 20000);
-        QCOMPARE(bystander.ListChannelParams(0, 0).size(), 2000);
-    }
-
-    void theProtocolVersionIsChecked()
-    {
-        for (const auto &[version, shown] : {std::pair{QCborValue(Version + 1), QString::number(Version + 1)},
-                                             std::pair{QCborValue(), QStringLiteral("(none)")}}) {
-            FakeServer server;
-            RawPeer raw(server.port());
-            QCOMPARE(raw.opening(version).value(Key::Error).toString(),
-                     QStringLiteral("Protocol version %1 is not supported; the crate speaks version %2").arg(shown).arg(Version));
-            QVERIFY(raw.closedByServer());
-            QVERIFY(!server.madeOne()); // no backend was made
-        }
     }
 };
 

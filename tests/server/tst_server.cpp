@@ -1,10 +1,12 @@
-// The simulated crate on the network: what clients see of it and of each
-// other, and the simulator's console commands.
+// The crate server: how it guards itself and its operators against strangers,
+// broken or malformed frames and idle peers (raw sockets send what a proper
+// client never does); what clients see of the simulated crate and of each
+// other; the simulator's console commands.
 
 #include "linelog.h"
-#include "linkfixture.h"
-#include "simcrate.h"
+#include "rawpeer.h"
 #include "readplan.h"
+#include "simcrate.h"
 #include "simserver.h"
 
 #include <QElapsedTimer>
@@ -12,6 +14,8 @@
 #include <QTest>
 #include <poll.h>
 #include <unistd.h>
+
+using namespace Protocol;
 
 namespace {
 
@@ -27,6 +31,176 @@ class TstServer : public QObject
 {
     Q_OBJECT
 private slots:
+    void brokenFramesCloseOnlyTheirOwnConnection()
+    {
+        const QByteArray array = QCborValue(QCborArray{1, 2}).toCbor();
+        const QByteArray trailing = QCborValue(QCborMap{{Key::Op, Op::Login}}).toCbor() + "zz";
+        const QByteArray whole = encodeFrame(QCborMap{{Key::Op, Op::Login}, {Key::Id, 1}});
+        const QList<std::pair<QByteArray, QString>> frames{
+            {lengthPrefix(5) + QByteArray("\xff\xfe\x00\x01\x02", 5), "not valid CBOR"},
+            {lengthPrefix(0xfffffff0u), "larger than the limit of 1048576 bytes"},
+            {lengthPrefix(MaxFrameSize + 1), "larger than the limit"},
+            {lengthPrefix(0), "Empty frame"},
+            {lengthPrefix(array.size()) + array, "does not hold a CBOR map"},
+            {lengthPrefix(trailing.size()) + trailing, "after its message"},
+            {whole.left(whole.size() / 2), "Frame not completed within 0.3 s"},
+            {whole.left(2), "Frame not completed within 0.3 s"}, // even the length cut short
+        };
+        FakeServer server;
+        server.thread.setFrameTimeoutMs(300);
+        LoggedInClient bystander(server.port());
+        for (const auto &[bytes, error] : frames) {
+            RawPeer raw(server.port());
+            QVERIFY(raw.login().contains(Key::Signature));
+            raw.sendBytes(bytes);
+            const QString said = raw.reply().value(Key::Error).toString();
+            QVERIFY2(said.contains(error), qPrintable(said + " / wanted: " + error));
+            QVERIFY(raw.closedByServer());
+            QCOMPARE(bystander.ChannelName(1, 4), QStringLiteral("CH4"));
+            QCOMPARE(server.thread.connectionCount(), 1);
+        }
+    }
+
+    void malformedRequestsAreAnsweredAndTheConnectionStays()
+    {
+        FakeServer server;
+        RawPeer raw(server.port());
+        QVERIFY(raw.login().contains(Key::Signature));
+        const QCborMap channelName{{Key::Op, Op::ChannelName}, {Key::Slot, 0}, {Key::Ch, 1}};
+        const QCborMap login{{Key::Op, Op::Login}, {Key::Version, Version}};
+        const QList<std::pair<QCborMap, QString>> requests{
+            {{{Key::Op, QStringLiteral("format")}}, "Unknown request 'format'"},
+            {{{Key::Slot, 1}}, "Malformed request: 'op' must be a text"},
+            {{{Key::Op, Op::ChannelName}, {Key::Ch, 1}}, "Malformed request: 'slot' must be an integer"},
+            {{{Key::Op, Op::ChannelName}, {Key::Slot, QStringLiteral("0")}, {Key::Ch, 1}}, "Malformed request: 'slot' must be an integer"},
+            {{{Key::Op, Op::ChannelName}, {Key::Slot, 40000}, {Key::Ch, 1}}, "Malformed request: 'slot' = 40000 is outside -32768..32767"},
+            {{{Key::Op, Op::ParamValue}, {Key::Slot, 0}, {Key::Par, 3}}, "Malformed request: 'par' must be a text"},
+            {{{Key::Op, Op::SetParamValue}, {Key::Slot, 0}, {Key::Par, QStringLiteral("V0Set")}, {Key::Ch, 1}, {Key::Value, QCborMap{{1, 2}}}},
+             "Malformed request: 'value' must be a number or a text"},
+            {login, "Already logged in"},
+            {channelName, QString()}, // the connection still works
+        };
+        for (auto [request, error] : requests) {
+            request.insert(Key::Id, 5);
+            const QCborMap reply = raw.request(request);
+            QCOMPARE(reply.value(Key::Id).toInteger(), 5);
+            QCOMPARE(reply.value(Key::Error).toString(), error);
+        }
+        // Nothing bad reached the backend.
+        QCOMPARE(server.calls(), (QStringList{"Login(wxqv,,0,127.0.0.1)", "ChannelName(0,1)"}));
+    }
+
+    // Before the login the crate takes its next step only, from a client that speaks its
+    // version; anything else closes the connection, and no backend is made.
+    void beforeTheLoginOnlyItsNextStepIsTaken_data()
+    {
+        QTest::addColumn<bool>("opened"); // the opening went first
+        QTest::addColumn<QCborMap>("request");
+        QTest::addColumn<QCborMap>("reply");
+        const QCborMap channelName{{Key::Op, Op::ChannelName}, {Key::Id, 5}, {Key::Slot, 0}, {Key::Ch, 1}};
+        const QCborMap proof{{Key::Op, Op::Proof}, {Key::Id, 5}, {Key::Nonce, QStringLiteral("abcdefghij")},
+                             {Key::Binding, QByteArray("n,,")}, {Key::Proof, QByteArray(32, 'p')}};
+        const QCborMap first{{Key::Error, "Log in first: the crate takes nothing else before the login"}}; // no id: about the connection
+        const auto opening = [](const QCborValue &version) { return QCborMap{{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, version}}; };
+        const auto refused = [](const QString &theirs) {
+            return QCborMap{{Key::Error, QStringLiteral("Protocol version %1 is not supported; the crate speaks version %2").arg(theirs).arg(Version)},
+                            {Key::Id, 1}};
+        };
+        QTest::newRow("a request instead of the opening") << false << channelName << first;
+        QTest::newRow("a request after the opening") << true << channelName << first;
+        QTest::newRow("a proof before the challenge") << true << proof << first;
+        QTest::newRow("a newer version") << false << opening(Version + 1) << refused(QString::number(Version + 1));
+        QTest::newRow("no version") << false << opening(QCborValue()) << refused(QStringLiteral("(none)"));
+    }
+    void beforeTheLoginOnlyItsNextStepIsTaken()
+    {
+        QFETCH(bool, opened);
+        QFETCH(QCborMap, request);
+        QFETCH(QCborMap, reply);
+        FakeServer server;
+        RawPeer raw(server.port());
+        if (opened)
+            QCOMPARE(raw.opening().value(Key::Tls), QCborValue(false));
+        QCOMPARE(raw.request(request), reply);
+        QVERIFY(raw.closedByServer());
+        QVERIFY(!server.madeOne());
+    }
+
+    void aWrongPasswordMakesTheAddressWaitAndThenTheRightOneWorks()
+    {
+        FakeServer server;
+        server.thread.onServer([](LinkServer &s) { s.setBackoffMs(300); });
+        NetClient client(server.port());
+        QCOMPARE(errorOf([&] { client.Login(User, QStringLiteral("nope"), 0, Local); }), QStringLiteral("Wrong user name or password"));
+        QElapsedTimer held;
+        held.start();
+        client.Login(User, Password, 0, Local); // checked once the wait is over
+        QVERIFY2(held.elapsed() >= 250, qPrintable(QString::number(held.elapsed())));
+        QCOMPARE(client.ChannelName(0, 1), QStringLiteral("CH1"));
+
+        // One connection gets three tries, each after a longer wait, and is then closed.
+        RawPeer raw(server.port());
+        raw.opening();
+        for (int i = 0; i < LinkServer::MaxLoginFailures; ++i)
+            QCOMPARE(raw.authenticate(QStringLiteral("guess")).value(Key::Error).toString(), QStringLiteral("Wrong user name or password"));
+        QVERIFY(raw.closedByServer());
+    }
+
+    void strangersNeverKeepAnOperatorOut()
+    {
+        FakeServer server;
+        std::vector<std::unique_ptr<RawPeer>> strangers;
+        const auto crowd = [&] {
+            for (int i = 0; i < 40; ++i) {
+                strangers.push_back(std::make_unique<RawPeer>(server.port(), QHostAddress(i % 2 ? "127.0.0.2" : "127.0.0.1")));
+                if (i % 3 == 0)
+                    strangers.back()->send({{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, Version}});
+            }
+        };
+        crowd();
+        LoggedInClient op(server.port());
+        QCOMPARE(op.ChannelName(0, 1), QStringLiteral("CH1"));
+        crowd(); // and more once it is in: a logged-in operator is never the one to go
+        QCOMPARE(op.ChannelName(0, 2), QStringLiteral("CH2"));
+        QTRY_VERIFY(server.thread.connectionCount() <= LinkServer::MaxStrangers + 1);
+    }
+
+    void idleAndSurplusConnectionsAreTurnedAway()
+    {
+        FakeServer server;
+        server.thread.setLoginTimeoutMs(300);
+        RawPeer silent(server.port());
+        QCOMPARE(silent.reply().value(Key::Error).toString(), QStringLiteral("No login within 0.3 s"));
+        QVERIFY(silent.closedByServer());
+
+        server.thread.setLoginTimeoutMs(LinkServer::DefaultLoginTimeoutMs);
+        std::vector<std::unique_ptr<NetClient>> clients;
+        for (int i = 0; i < LinkServer::MaxConnections; ++i)
+            clients.push_back(std::make_unique<LoggedInClient>(server.port()));
+        NetClient surplus(server.port());
+        QCOMPARE(errorOf([&] { surplus.Login(User, Password, 0, Local); }),
+                 QStringLiteral("Too many connections to the crate (limit %1)").arg(LinkServer::MaxConnections));
+
+        clients.front()->Logout();
+        QTRY_COMPARE(server.thread.connectionCount(), LinkServer::MaxConnections - 1);
+        surplus.Login(User, Password, 0, Local);
+        QCOMPARE(surplus.ChannelName(0, 0), QStringLiteral("CH0"));
+    }
+
+    void aPeerThatNeverReadsItsRepliesIsCutOff()
+    {
+        FakeServer server;
+        server.setUp = [](FakeHV &f) { f.channelParams = [](auto, auto) { return QStringList(2000, QString(50, 'p')); }; };
+        LoggedInClient bystander(server.port());
+        RawPeer raw(server.port());
+        raw.login();
+        raw.socket.setReadBufferSize(1024); // stops taking replies off the wire
+        for (int i = 0; i < 150; ++i) // about 15 MB of replies
+            raw.send({{Key::Op, Op::ListChannelParams}, {Key::Id, i + 2}, {Key::Slot, 0}, {Key::Ch, 0}});
+        QTRY_COMPARE_WITH_TIMEOUT(server.thread.connectionCount(), 1, 20000);
+        QCOMPARE(bystander.ListChannelParams(0, 0).size(), 2000);
+    }
+
     void changesAndPulledBoardsReachEveryClient()
     {
         SimServerThread server(frozenCrate());

@@ -1,6 +1,6 @@
 // The simulated crate's physics, front panel and board handling, driven by a
 // manual clock: set the time, read what a panel would read.
-#include "linkfixture.h"
+#include "fakehv.h"
 #include "simadapter.h"
 #include "simcrate.h"
 

@@ -1,5 +1,5 @@
 // What the simulated crate offers (catalogue), what it refuses, and crate files.
-#include "linkfixture.h"
+#include "fakehv.h"
 #include "simcatalogue.h"
 #include "simcrate.h"
 
