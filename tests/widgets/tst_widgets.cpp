@@ -1,6 +1,10 @@
+// The instrument widgets of the panels and the main window: lamps, the lever
+// switch, the thermometer and the numeric field.
+#include "lamp.h"
 #include "lib.h"
 #include "numfield.h"
-#include "paintcounter.h"
+#include "thermometer.h"
+#include "twoposswitch.h"
 
 #include <QApplication>
 #include <QSignalSpy>
@@ -8,8 +12,47 @@
 #include <QStyleOptionFrame>
 #include <QTest>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace {
+
+// Counts the paint events of the widgets it is installed on.
+struct PaintCounter : QObject
+{
+    int count = 0; // paint events seen so far
+    bool eventFilter(QObject *, QEvent *e) override
+    {
+        count += e->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+QColor centre(QWidget &w)
+{
+    const QImage img = w.grab().toImage();
+    return img.pixelColor(img.width() / 2, img.height() / 2);
+}
+
+QString reported(const QSignalSpy &spy)
+{
+    QString s;
+    for (const QList<QVariant> &args : spy)
+        s += args[0].toBool() ? '1' : '0';
+    return s;
+}
+
+// Pixels of the red column in what the widget shows.
+int redPixels(Thermometer &t)
+{
+    const QImage img = t.grab().toImage();
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor c = img.pixelColor(x, y);
+            n += c.red() > 150 && c.green() < 90 && c.blue() < 90;
+        }
+    return n;
+}
 
 // A window with two editable fields and an indicator between them, as in a panel row.
 struct Row
@@ -42,10 +85,141 @@ struct Row
 
 } // namespace
 
-class TstNumField : public QObject
+class TstWidgets : public QObject
 {
     Q_OBJECT
 private slots:
+    void lampShowsItsColoursAndOnlyTheOperatorSwitchesIt()
+    {
+        QWidget parent;
+        Lamp lamp(&parent);
+        lamp.resize(24, 24);
+        lamp.setOnColor(QColor(0, 0, 255));
+        lamp.setOffColor(QColor(0, 0, 60));
+        QSignalSpy spy(&lamp, &Lamp::switchedByOperator);
+        lamp.setValue(true);
+        QVERIFY2(centre(lamp).blue() > 200 && centre(lamp).red() < 120, qPrintable(centre(lamp).name()));
+        lamp.setValue(false);
+        QVERIFY2(centre(lamp).blue() < 120, qPrintable(centre(lamp).name()));
+
+        // A pure indicator ignores the mouse and the keyboard; a switchable lamp toggles on both.
+        QTest::mouseClick(&lamp, Qt::LeftButton);
+        QTest::keyClick(&lamp, Qt::Key_Space);
+        QVERIFY(!lamp.value() && lamp.focusPolicy() == Qt::NoFocus);
+        lamp.setSwitchable(true);
+        QVERIFY(lamp.focusPolicy() & Qt::TabFocus);
+        QTest::mouseClick(&lamp, Qt::LeftButton);
+        QTest::keyClick(&lamp, Qt::Key_Space);
+        QTest::keyClick(&lamp, Qt::Key_Space);
+        lamp.setValue(false); // from code: never reported
+        QCOMPARE(reported(spy), QStringLiteral("101"));
+
+        // The once-a-second poll sets every lamp: an unchanged value must not repaint.
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        PaintCounter counter;
+        lamp.installEventFilter(&counter);
+        lamp.setValue(true);
+        QTRY_COMPARE(counter.count, 1);
+        lamp.setValue(true);
+        QTest::qWait(20);
+        QCOMPARE(counter.count, 1);
+    }
+
+    void switchLeverShowsThePositionAndOnlyTheOperatorMovesIt()
+    {
+        TwoPosSwitch sw(QStringLiteral("NIM"), QStringLiteral("TTL"));
+        QCOMPARE(sw.onLabel() + sw.offLabel(), QStringLiteral("NIMTTL"));
+        sw.resize(sw.sizeHint());
+        QSignalSpy spy(&sw, &TwoPosSwitch::switchedByOperator);
+        // The metal cap covers the live end of the slot; the other end shows the dark recess.
+        auto lever = [&sw] {
+            const QImage img = sw.grab().toImage();
+            const int left = qGray(img.pixel(img.width() / 2 - 15, img.height() / 2));
+            const int right = qGray(img.pixel(img.width() / 2 + 15, img.height() / 2));
+            return left > 140 && right < 100 ? QStringLiteral("on") : right > 140 && left < 100 ? QStringLiteral("off") : QString();
+        };
+        QCOMPARE(lever(), QStringLiteral("off"));
+        sw.setValue(true);
+        QCOMPARE(lever(), QStringLiteral("on"));
+        QTest::mouseClick(&sw, Qt::LeftButton);
+        QCOMPARE(lever(), QStringLiteral("off"));
+        QTest::keyClick(&sw, Qt::Key_Space);
+        sw.setValue(false);
+        QCOMPARE(reported(spy), QStringLiteral("01"));
+    }
+
+    void valueText()
+    {
+        Thermometer t(Qt::Vertical, nullptr);
+        t.setRange(-20, 80);
+        t.setValue(35.25);
+        QCOMPARE(t.valueText(), QStringLiteral("35.25"));
+        t.setValue(40);
+        QCOMPARE(t.valueText(), QStringLiteral("40.0"));
+        t.setValue(std::numeric_limits<double>::quiet_NaN());
+        QCOMPARE(t.valueText(), QStringLiteral("---"));
+        QCOMPARE(t.fillFraction(), 0.0);
+    }
+
+    // The column grows with the value, in proportion, and stops at the ends of the scale.
+    void columnFollowsValue_data()
+    {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("vertical, tall panel") << int(Qt::Vertical) << QSize(37, 361);
+        QTest::newRow("vertical, short panel") << int(Qt::Vertical) << QSize(37, 261);
+        QTest::newRow("horizontal") << int(Qt::Horizontal) << QSize(245, 61);
+    }
+    void columnFollowsValue()
+    {
+        QFETCH(int, orientation);
+        QFETCH(QSize, size);
+        Thermometer t(Qt::Orientation(orientation), nullptr);
+        t.resize(size);
+        t.setRange(0, 100);
+        auto at = [&](double v) {
+            t.setValue(v);
+            return redPixels(t);
+        };
+        const int below = at(-50), empty = at(0), quarter = at(25), threeQuarters = at(75),
+                  full = at(100), over = at(250);
+        QCOMPARE(below, empty);
+        QVERIFY(empty > 0); // the bulb
+        QVERIFY(quarter > empty && threeQuarters > quarter && full > threeQuarters);
+        QCOMPARE(over, full);
+        const double ratio = double(threeQuarters - empty) / (quarter - empty);
+        QVERIFY2(ratio > 2.6 && ratio < 3.4, qPrintable(QString::number(ratio)));
+
+        // A range given upside down shows the same; an empty range shows an empty column.
+        t.setRange(100, 0);
+        QCOMPARE(at(75), threeQuarters);
+        t.setRange(50, 50);
+        QCOMPARE(at(75), at(0));
+    }
+
+    void repaintsOnlyOnChange()
+    {
+        Thermometer t(Qt::Vertical, nullptr);
+        t.resize(37, 361);
+        auto setAll = [&t](double v) {
+            t.setRange(0, 100);
+            t.setValue(v);
+            t.setCaption(QStringLiteral("Board Temperature (C°)"));
+        };
+        setAll(30);
+        t.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&t));
+        QCoreApplication::processEvents();
+        PaintCounter counter;
+        t.installEventFilter(&counter);
+        setAll(30);
+        QCoreApplication::processEvents();
+        QCOMPARE(counter.count, 0);
+        t.setValue(31);
+        QTRY_VERIFY(counter.count > 0);
+    }
+
     // Enter, or leaving the field, commits the typed number once; then it shows formatted.
     void typedNumberCommitsOnce_data()
     {
@@ -194,5 +368,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstNumField)
-#include "tst_numfield.moc"
+QTEST_MAIN(TstWidgets)
+#include "tst_widgets.moc"
