@@ -61,16 +61,11 @@ private slots:
         BoardGraphRig r;
         r.window->activate();
         QCOMPARE(r.hv.calls, QStringList({"ParamAttribute(3,IMon,Unit,0)"})); // channel 0 serves all
-        QCOMPARE(r.graph().axisCaption(0), QStringLiteral("IMon (A)"));
-        QCOMPARE(r.graph().traceLabel(0), QStringLiteral("Bd 3 Ch 7 VDD IMon"));
-        QCOMPARE(r.graph().traceUnit(0), QStringLiteral("A"));
+        // The axis reads in milli- or kilo-amps, blank before the unit (the trace graph's tests read the labels).
+        QCOMPARE(QStringList({r.graph().axisCaption(0), r.graph().axisFormat(0), r.graph().traceLabel(0), r.graph().traceUnit(0)}),
+                 QStringList({"IMon (A)", " k\"A\"", "Bd 3 Ch 7 VDD IMon", "A"}));
         QCOMPARE(r.graph().contextMenuPolicy(), Qt::ActionsContextMenu); // with the two saves
         QCOMPARE(r.graph().actions().size(), 2);
-        r.window->resize(596, 333);
-        r.window->tick();
-        r.graph().replotNow();
-        QVERIFY2(r.graph().axisTickLabels(0).join(' ').contains(QStringLiteral(" mA")),
-                 qPrintable(r.graph().axisTickLabels(0).join(' ')));
     }
 
     void checkBoxesShowChannelsInTheirColours()
