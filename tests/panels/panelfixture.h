@@ -2,11 +2,7 @@
 
 #include "boardpanel.h"
 #include "fakehv.h"
-#include "frmq205.h"
-#include "frmq310.h"
-#include "frmq420.h"
-#include "frmq510.h"
-#include "frmq510e.h"
+#include "modeltable.h"
 #include "numfield.h"
 #include "windowtag.h"
 
@@ -17,22 +13,11 @@
 #include <QTimer>
 #include <memory>
 
-// Opens a panel the way the main window does (caption, tag "Mon" + slot, shown);
-// the refresh timer is stopped so that a test drives every tick itself.
-inline std::unique_ptr<BoardPanel> openPanel(const QString &model, HVPowerSupply &h, int slot,
-                                             bool stopTimer = true)
+// Opens a panel the way the main window does (the model table's window, caption,
+// tag "Mon" + slot, shown); the refresh timer is stopped so that a test drives every tick itself.
+inline std::unique_ptr<BoardPanel> openPanel(const QString &model, HVPowerSupply &h, int slot, bool stopTimer = true)
 {
-    std::unique_ptr<BoardPanel> p;
-    if (model == QLatin1String("Q310"))
-        p = std::make_unique<frmQ310>(h);
-    else if (model == QLatin1String("Q510E"))
-        p = std::make_unique<frmQ510E>(h);
-    else if (model == QLatin1String("Q510"))
-        p = std::make_unique<frmQ510>(h);
-    else if (model == QLatin1String("Q205"))
-        p = std::make_unique<frmQ205>(h);
-    else
-        p = std::make_unique<frmQ420>(h);
+    std::unique_ptr<BoardPanel> p(static_cast<BoardPanel *>(ModelTable::standard().find(model)->open(h)));
     p->setWindowTitle(model + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
     setWindowTag(p.get(), QStringLiteral("Mon") + QString::number(slot));
     p->show();
