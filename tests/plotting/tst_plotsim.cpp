@@ -4,7 +4,6 @@
 #include "frmq310graph.h"
 #include "lib.h"
 #include "msgboxcatcher.h"
-#include "netclient.h"
 #include "simadapter.h"
 #include "simcrate.h"
 #include "tracegraph.h"
@@ -15,8 +14,8 @@
 #include <QTreeWidget>
 #include <memory>
 
-// The plotting windows against the default simulated crate, from a node of
-// the picker's tree to samples on the graph, and a board graph over the network.
+// The graph window against the default simulated crate, from a node of the
+// picker's tree to samples on the graph, and a board graph over the network.
 class TstPlotSim : public QObject
 {
     Q_OBJECT
@@ -62,25 +61,6 @@ private slots:
         const double amps = graph.graph()->traceValues(1).last();
         QVERIFY2(volts > 1400 && volts < 1600, qPrintable(QString::number(volts))); // ramped to 1.5 kV
         QVERIFY2(amps > 0 && amps < 1e-3, qPrintable(QString::number(amps)));      // scaled by its exponent
-    }
-
-    void boardGraphOfTheSimulatedQ310()
-    {
-        qint64 nowMs = 0;
-        SimCrate crate([&nowMs] { return nowMs; });
-        SimAdapter hv(crate);
-        frmQ310Graph board(hv);
-        setWindowTag(&board, frmQ310Graph::tagFor(0, 0, QStringLiteral("VMon")));
-        board.activate();
-        QCOMPARE(board.graph()->axisFormat(0), QStringLiteral(" k\"V\""));
-        for (int i = 0; i < 60; ++i) {
-            nowMs += 1000;
-            board.tick();
-        }
-        // "Cathode" (channel 1) is set to 2 kV, channel 5 is off.
-        const double cathode = board.graph()->traceValues(1).last();
-        QVERIFY2(cathode > 1900 && cathode < 2100, qPrintable(QString::number(cathode)));
-        QCOMPARE(board.graph()->traceValues(5).last(), 0.0);
     }
 
     // Over the network a sample arrives from the event loop; a read failing
