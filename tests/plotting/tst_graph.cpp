@@ -1,5 +1,6 @@
 // The graph windows on the fixture crate: the graph the operator drops
-// parameters on, and the board graph of a Q310's macro channel.
+// parameters on, and the board graph of a Q310's macro channel, also over the network.
+#include "fakeserver.h"
 #include "frmgraph.h"
 #include "frmq310graph.h"
 #include "lib.h"
@@ -471,6 +472,30 @@ private slots:
         QCOMPARE(r.graph().geometry(), grown);
         r.window->resize(40, 5); // too small: the graph is left alone
         QCOMPARE(r.graph().geometry(), grown);
+    }
+
+    // Over the network a sample arrives from the event loop; a read failing
+    // midway keeps no part of it and takes the "Board removed" path once.
+    void boardGraphOnTheWire()
+    {
+        FakeServer server;
+        server.setUp = [](FakeHV &f) { f.paramValue = [](auto, auto, auto) { return QVariant(2.5); }; };
+        LoggedInClient client(server.port(), 2000, 2000);
+        frmQ310Graph board(client);
+        setWindowTag(&board, frmQ310Graph::tagFor(1, 1, QStringLiteral("IMon")));
+        board.show();
+        board.activate();
+        board.tick();
+        QVERIFY(board.graph()->traceValues(0).isEmpty());
+        QTRY_COMPARE(board.graph()->traceValues(6).size(), 1);
+        QCOMPARE(board.graph()->axisFormat(0), QStringLiteral(" k\"V\""));
+
+        MsgBoxCatcher boxes;
+        server.live()->failOn << QStringLiteral("ParamValue(1,IMon,10)"); // trace "3" of macro channel 1
+        board.tick();
+        QTRY_COMPARE(boxes.said(), QStringList{"Attention|Board removed"});
+        QVERIFY(!board.isVisible() && !board.findChild<QTimer *>(QStringLiteral("Timer1"))->isActive());
+        QCOMPARE(board.graph()->traceValues(0).size(), 1); // nothing of the failed tick
     }
 };
 

@@ -1,6 +1,12 @@
+// The picker: its tree of the crate, the drags it starts, and the path from a
+// node of its tree on the default simulated crate to samples on a graph.
+#include "frmgraph.h"
+#include "lib.h"
 #include "plotdrag.h"
 #include "plotimages.h"
 #include "plottingfixture.h"
+#include "simadapter.h"
+#include "simcrate.h"
 
 #include <QDrag>
 #include <QMouseEvent>
@@ -16,9 +22,17 @@ private:
     {
         return collect(parent->childCount(), [parent](int i) { return parent->child(i)->text(0); });
     }
+    static QTreeWidgetItem *child(QTreeWidgetItem *parent, const QString &text)
+    {
+        for (int i = 0; i < parent->childCount(); ++i)
+            if (parent->child(i)->text(0) == text)
+                return parent->child(i);
+        return nullptr;
+    }
     static void closePicker() { delete frmPlotAdd::openInstance(); }
 
 private slots:
+    void initTestCase() { Lib::InitTables(); }
     void cleanup() { closePicker(); }
 
     void treeShowsOccupiedSlotsChannelsAndNumericParameters()
@@ -156,6 +170,38 @@ private slots:
         QCOMPARE(tree->topLevelItemCount(), 3);
         QCOMPARE(board->childCount(), 2);
         QVERIFY(!picker.isDragging());
+    }
+
+    void dragFromTheTreeToSamplesOnTheGraph()
+    {
+        qint64 nowMs = 0;
+        SimCrate crate([&nowMs] { return nowMs; });
+        SimAdapter hv(crate);
+        frmPlotAdd picker(hv);
+        QVERIFY(picker.buildTree());
+        QTreeWidgetItem *q310 = picker.tree()->topLevelItem(0);
+        QCOMPARE(q310->text(0), QStringLiteral("Q310 - Slot 0"));
+        QTreeWidgetItem *anode = child(q310, QStringLiteral("Anode"));
+        QVERIFY(anode);
+        QVERIFY(child(anode, QStringLiteral("VMon")) && child(anode, QStringLiteral("IMon")));
+        QVERIFY(!child(anode, QStringLiteral("Pw")) && !child(anode, QStringLiteral("Status")));
+
+        frmGraph graph(hv);
+        for (const QString &par : {QStringLiteral("VMon"), QStringLiteral("IMon")}) {
+            std::unique_ptr<QDrag> drag(picker.makeDrag(child(anode, par)));
+            QVERIFY(graph.acceptDrop(drag->source(), drag->mimeData()));
+        }
+        QCOMPARE(graph.plots().Item(2)->ParUnit(), QStringLiteral("k\"A\""));
+        QCOMPARE(graph.graph()->valueAxisCount(), 2);
+
+        for (int i = 0; i < 60; ++i) {
+            nowMs += 1000;
+            graph.tick();
+        }
+        const double volts = graph.graph()->traceValues(0).last();
+        const double amps = graph.graph()->traceValues(1).last();
+        QVERIFY2(volts > 1400 && volts < 1600, qPrintable(QString::number(volts))); // ramped to 1.5 kV
+        QVERIFY2(amps > 0 && amps < 1e-3, qPrintable(QString::number(amps)));      // scaled by its exponent
     }
 };
 
