@@ -1,9 +1,11 @@
 #pragma once
 
 #include "boardpanel.h"
-#include "fakehv.h"
+#include "fakeserver.h"
 #include "modeltable.h"
 #include "numfield.h"
+#include "simcrate.h"
+#include "simserver.h"
 #include "windowtag.h"
 
 #include <QApplication>
@@ -11,6 +13,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
 #include <memory>
 
 // Opens a panel the way the main window does (the model table's window, caption,
@@ -89,4 +92,15 @@ struct PanelRig
     template <typename W = QWidget> W *get(const QString &name) const { return control<W>(p.get(), name); }
     // What a label or line edit shows.
     QString text(const QString &name) const { return get(name)->property("text").toString(); }
+};
+
+// The default simulated crate on its own server thread with a clock the test moves, and
+// a client logged in to it over the network.
+struct SimRig
+{
+    std::atomic<qint64> nowMs{0};
+    SimServerThread server{std::make_unique<SimCrate>([this] { return nowMs.load(); })};
+    LoggedInClient client{server.port(), 2000, 2000};
+
+    void advanceSeconds(int s) { nowMs += qint64(s) * 1000; }
 };

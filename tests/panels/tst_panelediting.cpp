@@ -1,11 +1,13 @@
 // What reaches the crate when the operator edits a panel: each control writes
-// its own parameter for its own channel, at once, and a refused write is told.
+// its own parameter for its own channel, at once, and a refused write is told;
+// on the simulated crate over the network, the board follows.
 #include "lamp.h"
 #include "msgboxcatcher.h"
 #include "panelfixture.h"
 
 #include <QLineEdit>
 #include <QTabBar>
+#include <cmath>
 
 class TestPanelEditing : public QObject
 {
@@ -268,6 +270,36 @@ private slots:
         QTest::keyClick(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QVERIFY(!r.p->isVisible());
         QCOMPARE(r.hv.callsStartingWith(QStringLiteral("Set")), QStringList());
+    }
+
+    // What the operator sets reaches the board and moves its monitor; what the board
+    // refuses is told with the crate's reason and changes nothing.
+    void setpointsReachTheBoardAndRefusalsAreTold()
+    {
+        MsgBoxCatcher boxes;
+        SimRig rig;
+        rig.advanceSeconds(120); // channel 2 of slot 0 is on and ramps to 2.5 kV
+        auto p = openPanel(QStringLiteral("Q310"), rig.client, 0);
+        QVERIFY(tickNow(p.get()));
+        auto *vmon = control<NumField>(p.get(), QStringLiteral("VMon_2"));
+        auto *v0 = control<NumField>(p.get(), QStringLiteral("V0Set_2"));
+        QVERIFY2(std::abs(vmon->value() - 2500) < 25, qPrintable(vmon->text()));
+        QVERIFY(activatePanel(p.get()));
+        typeAndCommit(p.get(), v0, QStringLiteral("1"));
+        QTRY_COMPARE(rig.server.crate().paramValue(0, QStringLiteral("V0Set"), 2).toDouble(), 1.0);
+        rig.advanceSeconds(60); // down by 1.5 kV at the board's ramp-down rate
+        QVERIFY(tickNow(p.get()));
+        QVERIFY2(std::abs(vmon->value() - 1000) < 10, qPrintable(vmon->text()));
+        QCOMPARE(vmon->text().right(2), QStringLiteral("kV"));
+        QVERIFY(boxes.shown.isEmpty());
+
+        typeAndCommit(p.get(), v0, QStringLiteral("99")); // far above the board's range
+        QTRY_COMPARE(boxes.said(), QStringList{"Write refused|V0Set of channel 2 was not written: " // the crate's reason
+                                               "V0Set = 99 is out of range 0..3.5 on slot 0 channel 2"});
+        QCOMPARE(rig.server.crate().paramValue(0, QStringLiteral("V0Set"), 2).toDouble(), 1.0);
+        QVERIFY(tickNow(p.get())); // the panel goes on and shows the board's value again
+        QVERIFY(p->isVisible());
+        QCOMPARE(v0->text(), QStringLiteral("1 kV"));
     }
 };
 

@@ -1,7 +1,8 @@
 // The refresh tick of every board panel: what the crate is asked, in which
 // order, which reads disappear while the operator edits, and how a failure ends
-// it; what the operator sees after it: numbers with their units and prefixes,
-// status texts and colours, untouched spare rows, pages.
+// it, also on the simulated crate and over the network; what the operator sees
+// after it: numbers with their units and prefixes, status texts and colours,
+// untouched spare rows, pages.
 #include "clicklabel.h"
 #include "lamp.h"
 #include "lib.h"
@@ -233,6 +234,74 @@ private slots:
         QEvent activate(QEvent::WindowActivate);
         QApplication::sendEvent(p.get(), &activate);
         QCOMPARE(hv.calls.last(), QStringLiteral("ParamAttribute(7,Temp,Maxval)"));
+    }
+
+    void boardGoneClosesPanelOnce_data()
+    {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<int>("slot");
+        QTest::newRow("Q310") << "Q310" << 0;
+        QTest::newRow("Q420") << "Q420" << 1;
+        QTest::newRow("Q432") << "Q432" << 2;
+        QTest::newRow("Q510") << "Q510" << 3;
+        QTest::newRow("Q510E") << "Q510E" << 4;
+        QTest::newRow("Q205") << "Q205" << 5;
+    }
+
+    void boardGoneClosesPanelOnce()
+    {
+        QFETCH(QString, model);
+        QFETCH(int, slot);
+        MsgBoxCatcher boxes;
+        SimRig rig;
+        rig.advanceSeconds(5);
+        auto p = openPanel(model, rig.client, slot);
+        QVERIFY(tickNow(p.get())); // every parameter the panel reads exists on the board
+        QVERIFY(tickNow(p.get()));
+        QVERIFY(boxes.shown.isEmpty());
+        const QString name = control<QLineEdit>(p.get(), QStringLiteral("txtChName_0"))->text();
+        QVERIFY2(!name.isEmpty() && name != QStringLiteral("Text1"), qPrintable(name));
+
+        // A board that left its slot is removed (a dead link is the link's: tst_main_sim).
+        rig.server.pullBoard(slot);
+        QVERIFY(tickNow(p.get()));
+        QVERIFY(tickNow(p.get()));
+        QCOMPARE(boxes.said(), QStringList{"Attention|Board removed."});
+        QVERIFY(!p->isVisible());
+    }
+
+    // A tick over the network: the GUI does not wait for it, a read that fails
+    // midway ends it there, and a panel closed before its answers come hears nothing.
+    void aTickOnTheWire()
+    {
+        MsgBoxCatcher boxes;
+        FakeServer server;
+        server.setUp = [](FakeHV &f) {
+            f.setBoard(3, QStringLiteral("Q420"), 12);
+            f.failOn << QStringLiteral("ParamValue(3,Status,5)");
+        };
+        LoggedInClient client(server.port(), 2000, 2000);
+        server.thread.setLatencyMs(50);
+        auto p = openPanel(QStringLiteral("Q420"), client, 3);
+        p->ChMonTick();
+        QVERIFY(p->tickInFlight());
+        QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_4"))->text(), QStringLiteral("Text1"));
+        QTRY_COMPARE(boxes.said(), QStringList{"Attention|Board removed."});
+        QVERIFY(!p->isVisible());
+        // Channel 5's reads before the status were shown; the crate was asked nothing after it.
+        QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_5"))->text(), QStringLiteral("CH5"));
+        QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_6"))->text(), QStringLiteral("Text1"));
+        const QStringList calls = server.calls();
+        QVERIFY(calls.contains(QStringLiteral("ParamValue(3,Status,5)")) && !calls.contains(QStringLiteral("ChannelName(3,6)")));
+
+        // A second panel closes with its tick in flight, then the link drops: no word from it.
+        server.live()->failOn.clear();
+        auto q = openPanel(QStringLiteral("Q420"), client, 3);
+        q->ChMonTick();
+        q.reset();
+        server.thread.dropAllConnections();
+        QTRY_COMPARE(client.pendingCount(), 0);
+        QCOMPARE(boxes.shown.size(), 1);
     }
 
     // Every case on its own board; one comparison shows all that differ.
