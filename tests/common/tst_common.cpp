@@ -41,7 +41,6 @@ private slots:
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("format");
         QTest::addColumn<QString>("text");
-
         // Formats the panels and graphs carry.
         QTest::newRow("k unit") << 1500.0 << "k\"V\"" << "1.5kV";
         QTest::newRow("blank k unit") << 1500.0 << " k\"V\"" << "1.5 kV";
@@ -53,7 +52,6 @@ private slots:
         QTest::newRow("ramp fraction") << 2.25 << ". \"V/s\"" << "2.25 V/s";
         QTest::newRow("empty unit tick") << 1500.0 << "k\"\"" << "1.5k";
         QTest::newRow("no prefix needed") << 12.0 << " k\"V\"" << "12 V";
-
         // Prefixes across the range.
         QTest::newRow("pico") << 2.5e-12 << "k\"A\"" << "2.5pA";
         QTest::newRow("nano") << 47e-9 << "k\"A\"" << "47nA";
@@ -61,26 +59,22 @@ private slots:
         QTest::newRow("mega") << 2.2e6 << "k\"V\"" << "2.2MV";
         QTest::newRow("giga") << 999e9 << "k\"V\"" << "999GV";
         QTest::newRow("tera") << 3e12 << "k\"V\"" << "3TV";
-
         // Four significant digits, rounding across a prefix boundary.
         QTest::newRow("four digits") << 1234.6 << "k\"V\"" << "1.235kV";
         QTest::newRow("hundreds") << 123.44 << "k\"V\"" << "123.4V";
         QTest::newRow("carry into kilo") << 999.96 << "k\"V\"" << "1kV";
         QTest::newRow("carry into milli") << 0.00099996 << "k\"A\"" << "1mA";
         QTest::newRow("carry within") << 9.99996 << "k\"V\"" << "10V";
-
         // Outside the prefix table: exponent notation, no prefix.
         QTest::newRow("below pico") << 1.5e-15 << " k\"A\"" << "1.5e-15 A";
         QTest::newRow("beyond tera") << 2e15 << "k\"V\"" << "2e15V";
         QTest::newRow("exponent with decimal") << 2e15 << ".k" << "2.0e15";
-
         // Sign and zero.
         QTest::newRow("negative prefix") << -1500.0 << " k\"V\"" << "-1.5 kV";
         QTest::newRow("negative plain") << -2.5 << "" << "-2.5";
         QTest::newRow("negative zero") << -0.0 << "" << "0";
         QTest::newRow("zero decimal") << 0.0 << ". \"V/s\"" << "0.0 V/s";
         QTest::newRow("kilo decimal") << 1000.0 << ".k\"V\"" << "1.0kV";
-
         // Plain numbers keep their own scale.
         QTest::newRow("plain six digits") << 3.14159265 << "" << "3.14159";
         QTest::newRow("single precision noise") << double(0.1f) << "" << "0.1";
@@ -88,13 +82,11 @@ private slots:
         QTest::newRow("plain tiny") << 2.5e-5 << "" << "2.5e-5";
         QTest::newRow("plain huge") << 1.5e9 << "" << "1.5e9";
         QTest::newRow("plain whole") << 1234567.0 << "" << "1234567";
-
         // Literal handling.
         QTest::newRow("k and dot in quotes") << 5.0 << "\"k.\"" << "5k.";
         QTest::newRow("unknown characters") << 5.0 << " #x" << "5 #x";
         QTest::newRow("unclosed quote") << 5.0 << " \"V/s" << "5 V/s";
         QTest::newRow("two blanks kept") << 5.0 << "  \"V\"" << "5  V";
-
         // Values that are not numbers.
         QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << " k\"V\"" << "--- V";
         QTest::newRow("inf") << std::numeric_limits<double>::infinity() << "" << "---";
@@ -113,7 +105,6 @@ private slots:
         QTest::addColumn<QString>("format");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<double>("value");
-
         // What a field shows reads back (renderedTextReadsBack); these are what the operator may type besides.
         QTest::newRow("decimal") << "2.5" << " \"V\"" << true << 2.5;
         QTest::newRow("plus sign") << "+4" << "" << true << 4.0;

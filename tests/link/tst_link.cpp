@@ -142,7 +142,6 @@ private slots:
         QCOMPARE(slot3, (QVariantList{16, 14, QStringLiteral("Q310"), QString()})); // slot 2 is empty
         client.QuerySlots(nullptr, nullptr, &onlyModels);
         QCOMPARE(onlyModels, models);
-
         // The fake answers 0 to reads and "V" to a unit; values of every type are checked below.
         const QVariantList read{
             client.CrateProperty(QStringLiteral("FrontPanIn")), client.ParamValue(3, QStringLiteral("Temp")),
@@ -155,7 +154,6 @@ private slots:
         client.SetChannelName(3, 9, QStringLiteral("Drift ß"));
         client.Logout();
         QVERIFY(!client.isConnected());
-
         // The backend saw the same calls, with the same arguments, in order;
         // a qint16 switch value travels as an integer, a setpoint as a double.
         const QStringList expected{
@@ -196,7 +194,6 @@ private slots:
         probe.close();
         NetClient nobody(freePort);
         QCOMPARE(loginError(nobody), QStringLiteral("Cannot connect to 127.0.0.1:%1: connection refused").arg(freePort));
-
         // A full accept queue: the kernel lets the next connection hang.
         QTcpServer full;
         full.setListenBacklogSize(0);
@@ -206,7 +203,6 @@ private slots:
         QVERIFY(filler.waitForConnected(1000));
         NetClient hanging(full.serverPort(), 200, 200);
         QCOMPARE(loginError(hanging), QStringLiteral("Cannot connect to 127.0.0.1:%1: no answer within 0.2 s").arg(full.serverPort()));
-
         // Accepts the connection (the kernel does) and never says a word.
         QTcpServer silent;
         QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
@@ -323,7 +319,6 @@ private slots:
         QTRY_COMPARE(log.size(), 12);
         QCOMPARE(log.mid(9), (QStringList{"done", "V0Set: ok", "Bad: fake failure in SetParamValue(3,Bad,0,1:double)"}));
         QCOMPARE(server.calls().last(), QStringLiteral("ChannelName(3,1)"));
-
         // The link drops under two plans, one of a window already closed.
         QStringList open, closed;
         auto gone = std::make_unique<QObject>();
@@ -335,7 +330,6 @@ private slots:
         QCOMPARE(open, QStringList{"failed: Connection to the crate lost (link)"});
         QTest::qWait(50);
         QVERIFY(closed.isEmpty());
-
         // An answer that does not come within the reply time fails its plan only.
         client.Login(User, Password, 0, Local);
         client.setReplyTimeoutMs(200);
@@ -378,7 +372,6 @@ private slots:
             NetClient(crate.port).Login(User, secret, 0, Local);
         }
         QVERIFY(captured.contains(User.toUtf8()) && !captured.contains(secret.toUtf8()));
-
         // A whole login again, byte for byte, at the same crate: its nonce is new, so the old proof fails.
         FakeServer server;
         RawPeer first(server.port());
@@ -422,7 +415,6 @@ private slots:
         QCOMPARE(client.linkFingerprint(), QStringLiteral("FC:4A:C9:88:A2:F8:F1:11:55:4A:03:53:AE:B7:59:11:"
                                                           "24:B0:56:77:3A:36:CF:FD:0C:C8:DF:4B:B2:D4:41:9E"));
         QCOMPARE(client.ChannelName(0, 1), QStringLiteral("CH1"));
-
         // A peer that goes on in plain after the crate's offer is refused.
         RawPeer plain(server.port());
         QCOMPARE(plain.opening().value(Key::Tls), QCborValue(true));
@@ -462,7 +454,6 @@ private slots:
         const QByteArray proof = Scram::clientProof(salted, message);
         QCOMPARE(proof.toBase64(), "dHzbZapWIk4jUhN+Ute9ytag9zjfMHgsqmmiz7AndVQ=");
         QCOMPARE(Scram::serverSignature(keys.serverKey, message).toBase64(), "6rriTRBi23WpRR/wtup+mMhUZUn/dB5nLTJRsjl95G4=");
-
         // The server's check: this proof and no other, for this message and no other.
         QVERIFY(Scram::proofMatches(keys, message, proof));
         QByteArray flipped = proof;

@@ -203,7 +203,6 @@ private slots:
                                                "SetParamValue(3,V0Set,9,99:double)"});
         QCOMPARE(boxes.shown[0].icon, QMessageBox::Warning);
         QVERIFY(r.p->isVisible());
-
         // Still focused, the field shows what the board holds after the next tick ...
         QCOMPARE(r.p->focusWidget(), f);
         r.p->ChMonTick();

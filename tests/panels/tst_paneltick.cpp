@@ -163,7 +163,6 @@ private slots:
         const QStringList first = r.hv.calls;
         for (const QString &c : missing)
             QVERIFY2(first.contains(c), qPrintable(c));
-
         // Everything else is still read, in the same order.
         QStringList rest = first;
         for (const QString &c : missing)
@@ -228,7 +227,6 @@ private slots:
         QCOMPARE(hv.calls.mid(0, 2), (QStringList{"ParamAttribute(12,Temp,Minval)", "ParamAttribute(12,Temp,Maxval)"}));
         auto *temp = control<Thermometer>(p.get(), QStringLiteral("Temp"));
         QVERIFY(temp->minimum() == 5 && temp->maximum() == 70);
-
         // The slot is read again at every activation.
         setWindowTag(p.get(), QStringLiteral("Mon7"));
         QEvent activate(QEvent::WindowActivate);
@@ -261,7 +259,6 @@ private slots:
         QVERIFY(boxes.shown.isEmpty());
         const QString name = control<QLineEdit>(p.get(), QStringLiteral("txtChName_0"))->text();
         QVERIFY2(!name.isEmpty() && name != QStringLiteral("Text1"), qPrintable(name));
-
         // A board that left its slot is removed (a dead link is the link's: tst_main_sim).
         rig.server.pullBoard(slot);
         QVERIFY(tickNow(p.get()));
@@ -293,7 +290,6 @@ private slots:
         QCOMPARE(control<QLineEdit>(p.get(), QStringLiteral("txtChName_6"))->text(), QStringLiteral("Text1"));
         const QStringList calls = server.calls();
         QVERIFY(calls.contains(QStringLiteral("ParamValue(3,Status,5)")) && !calls.contains(QStringLiteral("ChannelName(3,6)")));
-
         // A second panel closes with its tick in flight, then the link drops: no word from it.
         server.live()->failOn.clear();
         auto q = openPanel(QStringLiteral("Q420"), client, 3);
@@ -445,7 +441,6 @@ private slots:
         QCOMPARE(shown(), pageTwo);
         QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
         QCOMPARE(shown(), pageTwo);
-
         // Page 1 fields go on being refreshed while page 2 is shown.
         b.values[QStringLiteral("V0Set")] = 4.0;
         b.p->ChMonTick();

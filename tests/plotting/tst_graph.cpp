@@ -99,14 +99,12 @@ private slots:
         QCOMPARE(r.axisFormats(), QStringList({"k\"V\"", "k\"A\"", "k\"\""}));
         QCOMPARE(collect(5, [&](int i) { return QString::number(r.graph().traceAxis(i)); }),
                  QStringList({"0", "0", "1", "2", "2"}));
-
         // Each axis is captioned with its unit, in the colour of its first trace; blue, which
         // would not read on black, lightened.
         QCOMPARE(collect(3, [&](int i) { return r.graph().axisCaption(i); }), QStringList({"V", "A", "(no unit)"}));
         QCOMPARE(collect(3, [&](int i) { return r.graph().axisColor(i).name(); }),
                  QStringList({r.graph().traceColor(0).name(), r.graph().traceColor(2).name(), "#5e5eff"}));
         QCOMPARE(r.graph().traceColor(3).name(), QStringLiteral("#0000ff")); // the trace itself stays blue
-
         // The legend: name, channel number and name, slot; bold in the trace colour.
         QCOMPARE(r.legendColumn(0), QStringList({"VMon", "V0Set", "IMon", "Ratio", "Ratio"}));
         QCOMPARE(r.legendColumn(1), QStringList({"0: S1C0", "1: S1C1", "1: S1C1", "0: S1C0", "1: S1C1"}));
@@ -147,12 +145,10 @@ private slots:
         }
         QVERIFY(r.hv.calls.isEmpty());
         QCOMPARE(QList<int>({r.graph().traceCount(), r.window->plots().Count()}), QList<int>({12, 12}));
-
         // Dragging over the full graph is refused, so the picker's red disc shows.
         QDragMoveEvent move(QPoint(10, 10), Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(r.window->graph(), &move);
         QVERIFY(!move.isAccepted());
-
         // Freed colours go to the next drops, the lowest first, at the end of the list.
         r.deleteRow(2);
         r.deleteRow(0);
@@ -201,7 +197,6 @@ private slots:
         r.deleteRow(0); // the first value axis can go too while traces remain
         QCOMPARE(r.axisFormats(), QStringList({"k\"\""}));
         QCOMPARE(r.graph().traceAxis(0), 0);
-
         // Holding Delete: auto-repeated releases delete nothing, the real release one.
         r.drop(QStringLiteral("VMon"), 0);
         r.legend->setCurrentItem(r.legend->topLevelItem(0));
@@ -279,7 +274,6 @@ private slots:
         QCOMPARE(QImage(dir.filePath("graph.png")).size(), r.graph().size());
         QFile pdf(dir.filePath("graph.pdf"));
         QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(4) == "%PDF");
-
         // A folder that cannot be written to (a file stands in its place): each save says why, nothing is lost.
         MsgBoxCatcher boxes;
         QVERIFY(!r.window->exporter().saveCsv(csv + "/graph.csv"));
@@ -292,7 +286,6 @@ private slots:
         QCOMPARE(QList<qsizetype>({r.graph().traceCount(), r.graph().traceValues(0).size(),
                                    r.legend->topLevelItemCount()}),
                  QList<qsizetype>({2, 5, 2}));
-
         // Offered in the window's "Plots" menu and the plot's context menu.
         const auto *plots = r.window->findChild<QMenu *>(QStringLiteral("mPlots"));
         for (const char *name : {"mSaveImage", "mSaveCsv"}) {
@@ -318,7 +311,6 @@ private slots:
 
         r.window->resize(600, 200); // too low: snaps back
         QCOMPARE(r.window->frameGeometry().height(), frmGraph::MinOuterHeight);
-
         // "&Add ..." of two windows opens one picker.
         r.picker.reset();
         frmGraph other(r.hv);
@@ -329,7 +321,6 @@ private slots:
         other.findChild<QAction *>(QStringLiteral("mPlotAdd"))->trigger();
         QCOMPARE(frmPlotAdd::openInstance(), picker);
         QCOMPARE(r.hv.callsStartingWith(QStringLiteral("ChannelName")).size(), builds); // the crate did not change
-
         // Enter on a parameter adds it to the window whose "&Add ..." raised the picker, as a drop does
         // (a full window refuses it with the drop's message).
         picker->tree()->setCurrentItem(picker->tree()->topLevelItem(0)->child(1)->child(2));
@@ -338,7 +329,6 @@ private slots:
         QCOMPARE(QList<int>({other.plots().Count(), r.window->plots().Count()}), QList<int>({1, here}));
         QCOMPARE(other.plots().Item(1)->ParName() + QString::number(other.plots().Item(1)->Channel()), QStringLiteral("IMon1"));
         delete picker;
-
         // Ctrl+W (and Esc, as on a panel) closes a graph window.
         other.show();
         QApplication::setActiveWindow(&other);
@@ -433,7 +423,6 @@ private slots:
         QVERIFY(r.hv.calls.isEmpty());
         r.click(5);
         QCOMPARE(r.traceNames(), QStringList({"5"}));
-
         // Auto Scale off keeps the present range.
         auto *autoScale = r.window->findChild<QCheckBox *>(QStringLiteral("chkAutoScale"));
         QVERIFY(r.graph().axisAutoscale(0));

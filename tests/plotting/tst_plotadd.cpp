@@ -61,12 +61,10 @@ private slots:
         QCOMPARE(q420->childCount(), 0);                 // a board without channels
         QCOMPARE(texts(q510), QStringList({"S4C0"}));    // a channel with nothing to plot
         QCOMPARE(q510->child(0)->childCount(), 0);
-
         // Each kind of node has its picture.
         const QImage board = PlotImages::image(PlotImages::Board).toImage();
         QCOMPARE(q310->icon(0).pixmap(16, 16).toImage().convertToFormat(board.format()), board);
         QVERIFY(!ch1->icon(0).isNull() && !ch1->child(0)->icon(0).isNull());
-
         // What went to the crate, in order, for one channel.
         const int first = hv.calls.indexOf(QStringLiteral("ChannelName(1,1)"));
         QCOMPARE(hv.calls.mid(first, 8),
@@ -119,7 +117,6 @@ private slots:
         QTreeWidgetItem *board = tree->topLevelItem(0);
         board->child(1)->setExpanded(true);
         QTreeWidgetItem *imon = board->child(1)->child(2);
-
         // Press, move past the drag distance, release; the drag object that a
         // started drag leaves behind (deleted later) tells what was dragged.
         std::unique_ptr<QDrag> started;
@@ -142,7 +139,6 @@ private slots:
                  QStringList({"1", "1", "IMon", "tvSysTree"}));
         QCOMPARE(started->dragCursor(Qt::IgnoreAction).toImage(), PlotImages::image(PlotImages::Refused).toImage());
         QVERIFY(!picker.isDragging());
-
         // Malformed drag data is not a parameter.
         QMimeData junk;
         junk.setData(QString::fromLatin1(PlotDrag::MimeType), "not cbor");

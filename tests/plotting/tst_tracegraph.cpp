@@ -35,14 +35,12 @@ private slots:
         QCOMPARE(g.traceValues(0).first(), 150.0);
         QCOMPARE(QList<qint64>({g.viewStart(), g.viewEnd()}),
                  QList<qint64>({Noon + 150 * Second, Noon + 249 * Second}));
-
         // Autoscale fits the samples in view: the kept ones, or those of a zoomed stretch.
         g.setAxisAutoscale(0, true);
         QVERIFY(g.axisLower(0) > 140 && g.axisLower(0) < 150 && g.axisUpper(0) > 249 && g.axisUpper(0) < 260);
         g.showTimeRange(Noon + 200 * Second, Noon + 210 * Second);
         QVERIFY(g.axisLower(0) > 199 && g.axisLower(0) < 200 && g.axisUpper(0) > 210 && g.axisUpper(0) < 211);
         g.followNewest();
-
         // A clock that steps back does not reorder the history.
         g.appendPoints({1}, Noon);
         QCOMPARE(g.traceTimes(0).last(), Noon + 249 * Second + 1);
@@ -159,7 +157,6 @@ private slots:
         g.addTrace(QStringLiteral("b"), amps, Qt::red);
         for (int i = 10; i < 20; ++i)
             g.appendPoints({1500 + 0.01 * i, 2e-6 * i}, Noon + i * Second);
-
         // Each trace's latest sample at or before the time; none before the trace began.
         g.showReadout(Noon + 12 * Second + 500);
         const QString time = QDateTime::fromMSecsSinceEpoch(Noon + 12 * Second).toString("yyyy-MM-dd hh:mm:ss");
@@ -169,7 +166,6 @@ private slots:
 
         g.setAxisAutoscale(amps, true); // a second axis fits its own trace
         QVERIFY(g.axisLower(amps) > 1e-5 && g.axisUpper(amps) < 4e-5);
-
         // The mouse over the plot area shows it, leaving the plot hides it.
         g.replotNow();
         auto *plot = g.findChild<QWidget *>();

@@ -137,7 +137,6 @@ private slots:
         client.Login(User, Password, 0, Local); // checked once the wait is over
         QVERIFY2(held.elapsed() >= 250, qPrintable(QString::number(held.elapsed())));
         QCOMPARE(client.ChannelName(0, 1), QStringLiteral("CH1"));
-
         // One connection gets three tries, each after a longer wait, and is then closed.
         RawPeer raw(server.port());
         raw.opening();
@@ -217,7 +216,6 @@ private slots:
         alice.SetParamValue(0, QStringLiteral("Pw"), 5, QVariant::fromValue<qint16>(1));
         QVERIFY(bob.ParamValue(0, QStringLiteral("Pw"), 5).toInt() != 0);
         QCOMPARE(crate.channelName(0, 5), QStringLiteral("Beam"));
-
         // A pulled board is told as the crate tells it.
         const int slot = crate.slotModels().indexOf(QStringLiteral("Q420"));
         QVERIFY(slot >= 0);

@@ -224,7 +224,6 @@ private slots:
                                                            : QStringLiteral("Slot %1 - %2").arg(i).arg(model));
             QCOMPARE(rig.slot(i)->isEnabled(), isSupportedModel(model));
         }
-
         // The link drops under the poll: one message, disconnected.
         rig.server.dropAllConnections();
         QVERIFY(rig.poll());

@@ -93,7 +93,6 @@ private slots:
         QCOMPARE(seen, QStringList({"Slot 0 - Empty  -", "Slot 1 - Empty  -", "Slot 2 - Empty  -", "Slot 3 - Q310 +",
                                     "Slot 4 - Q510E +", "Slot 5 - Q434 +", "Slot 6 - Empty  -", "Slot 7 - X -",
                                     "Slot 8 - Empty  -", "Slot 9 - Empty  -"}));
-
         // More than sixteen slots: the first sixteen; a short model list: the rest empty.
         rig.fake->slotCount = 20;
         rig.fake->slotModels = {QStringLiteral("Q205")};
@@ -147,7 +146,6 @@ private slots:
         for (int i = 0; i < 8; ++i)
             classes << panelClass(i);
         QCOMPARE(classes, QStringList({"frmQ510E", "frmQ510", "frmQ205", "frmQ310", "frmQ420", "frmQ420", "", ""}));
-
         // A second click brings the same window forward, even if the slot's board changed.
         rig.fake->setBoard(0, "Q205", 9);
         rig.main->bSlotClick(0);
@@ -157,7 +155,6 @@ private slots:
         rig.main->setModelTable(ModelTable({{QStringLiteral("Q205"), {}}}));
         rig.main->bSlotClick(0);
         QVERIFY(!findWindowByTag("Mon0"));
-
         // Disconnect clears the whole overview, the three lamps no mask drives included; panels stay open.
         rig.fake->crateProperties["FrontPanIn"] = 63;
         rig.fake->crateProperties["FrontPanOut"] = 0x070F;
@@ -196,7 +193,6 @@ private slots:
         rig.fake->clear();
         rig.main->Timer1Tick();
         QVERIFY(rig.fake->callsStartingWith("QuerySlots(SlotCount,SlotModels)").isEmpty());
-
         // Under a slot click, then under "&Disconnect": disconnected all the same, and said once each.
         rig.fake->failOn = QStringList{"QuerySlots(SlotModels)"};
         rig.connect();
@@ -274,7 +270,6 @@ private slots:
         events->findChild<QComboBox *>("cboKind")->setCurrentIndex(1 + int(EventLog::Kind::Write));
         QCOMPARE(column(EventLog::ChannelColumn), QStringList({"1"}));
         events->findChild<QComboBox *>("cboKind")->setCurrentIndex(0);
-
         // Saved, the listed rows read back oldest first, every field and time as logged.
         QTemporaryDir dir;
         const QString path = dir.filePath("events.csv");
@@ -294,7 +289,6 @@ private slots:
                                     "Status,2,1,CH1,Status,I-Tripped,Good \u2192 I-Tripped"}));
         QVERIFY(!events->saveCsv(dir.filePath("no/such/folder/events.csv")));
         QCOMPARE(boxes.shown.size(), 3); // the refusal, the lost link, the failed save
-
         // Bounded: beyond its capacity the oldest go.
         events->close();
         for (int i = 0; i < EventLog::Capacity; ++i)

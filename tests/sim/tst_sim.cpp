@@ -101,7 +101,6 @@ private slots:
         QCOMPARE(b.get("Pw"), 0.0);
         QCOMPARE(b.status(), InternalTrip | RampDown); // ramping down after the trip
         QVERIFY(!(b.frontOut() & 1));
-
         // switching on again clears the trip; reading "on" back must not restart the timer
         b.set("Pw", 1);
         QCOMPARE(b.status() & InternalTrip, 0);
@@ -123,7 +122,6 @@ private slots:
         v.input("VSel", false);
         v.at(60);
         QCOMPARE(v.get("VMon"), 1000.0);
-
         // 100 uA wanted, 50 allowed by I0Set, 200 by I1Set
         Bench i("Q310", {channel(0, {{"V0Set", 1}, {"I0Set", 50}, {"I1Set", 200}, {"Pw", 1}}, 1e7)});
         QCOMPARE(i.shown(), i.shows(500, On | OverCurrent | UnderVoltage));
@@ -237,7 +235,6 @@ private slots:
         QCOMPARE(crate.paramValue(0, "Pw", 4).toInt(), 1);
         ms = 6000;
         QVERIFY(crate.paramValue(0, "Status", 4).toInt() & InternalTrip);
-
         // every unit prefix a panel formats appears on some board
         QSet<int> exps;
         const QVariantList models = crate.slotModels(), counts = crate.channelCounts();

@@ -101,7 +101,6 @@ private slots:
         QVERIFY2(centre(lamp).blue() > 200 && centre(lamp).red() < 120, qPrintable(centre(lamp).name()));
         lamp.setValue(false);
         QVERIFY2(centre(lamp).blue() < 120, qPrintable(centre(lamp).name()));
-
         // A pure indicator ignores the mouse and the keyboard; a switchable lamp toggles on both.
         QTest::mouseClick(&lamp, Qt::LeftButton);
         QTest::keyClick(&lamp, Qt::Key_Space);
@@ -113,7 +112,6 @@ private slots:
         QTest::keyClick(&lamp, Qt::Key_Space);
         lamp.setValue(false); // from code: never reported
         QCOMPARE(reported(spy), QStringLiteral("101"));
-
         // The once-a-second poll sets every lamp: an unchanged value must not repaint.
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
@@ -190,7 +188,6 @@ private slots:
         QCOMPARE(over, full);
         const double ratio = double(threeQuarters - empty) / (quarter - empty);
         QVERIFY2(ratio > 2.6 && ratio < 3.4, qPrintable(QString::number(ratio)));
-
         // A range given upside down shows the same; an empty range shows an empty column.
         t.setRange(100, 0);
         QCOMPARE(at(75), threeQuarters);
@@ -272,7 +269,6 @@ private slots:
         // The field says so itself until the next edit: a red frame and the tooltip.
         QCOMPARE(row.first->toolTip(), QStringLiteral("\"abc\" is not a number: nothing was written."));
         QCOMPARE(row.first->grab().toImage().pixelColor(1, row.first->height() / 2), QColor(220, 0, 0));
-
         // The board's value arrives while the operator types; a refusal shows it.
         Row::type(row.first, QStringLiteral("12x"));
         QVERIFY(row.first->refusedText().isEmpty() && row.first->toolTip().isEmpty());
@@ -280,7 +276,6 @@ private slots:
         QCOMPARE(row.first->text(), QStringLiteral("12x"));
         row.second->setFocus(Qt::TabFocusReason);
         QCOMPARE(row.first->text(), QStringLiteral("120 V"));
-
         // Escape drops the typing.
         Row::type(row.first, QStringLiteral("7"));
         QTest::keyClick(row.first, Qt::Key_Escape);
@@ -348,7 +343,6 @@ private slots:
         f->setValue(5);
         QCOMPARE(f->font(), full); // short values in the full size again
         QCOMPARE(f->displayedText(), QStringLiteral("5"));
-
         // The operator can neither type into it nor focus it.
         f->setFormat(QStringLiteral(" k\"A\""));
         f->setValue(0.00015);
