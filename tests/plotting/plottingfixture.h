@@ -8,6 +8,9 @@
 #include <QTimer>
 #include <memory>
 
+// 2026-03-14 12:00:00 local time, in milliseconds since the epoch: the samples' clock.
+const qint64 Noon = QDateTime(QDate(2026, 3, 14), QTime(12, 0)).toMSecsSinceEpoch();
+
 // A small crate for the plotting tests: slot 1 a Q310 with two channels that
 // offer numeric, on/off and status parameters; slot 3 a board without
 // channels; slot 4 a board whose only channel has nothing to plot; the other
@@ -58,24 +61,4 @@ template <typename F> QStringList collect(int n, F text)
     for (int i = 0; i < n; ++i)
         out << text(i);
     return out;
-}
-
-// What is wrong with a graph window after a failed read: it must have said
-// "Board removed" once, closed, stopped sampling and kept no sample.
-inline QString boardRemovedFaults(const MsgBoxCatcher &boxes, const QWidget &window, const TraceGraph &graph)
-{
-    QStringList faults;
-    for (const MsgBoxCatcher::Shown &box : boxes.shown)
-        if (boxes.shown.size() > 1 || box.title != QLatin1String("Attention")
-            || box.text != QLatin1String("Board removed") || box.icon != QMessageBox::Critical)
-            faults << box.title + QLatin1Char('|') + box.text;
-    if (boxes.shown.isEmpty())
-        faults << QStringLiteral("no message");
-    if (window.isVisible())
-        faults << QStringLiteral("still shown");
-    if (window.findChild<QTimer *>(QStringLiteral("Timer1"))->isActive())
-        faults << QStringLiteral("still sampling");
-    if (graph.traceCount() > 0 && !graph.traceValues(0).isEmpty())
-        faults << QStringLiteral("samples kept");
-    return faults.join(QLatin1Char(' '));
 }

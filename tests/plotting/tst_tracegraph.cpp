@@ -1,4 +1,4 @@
-#include "tracegraph.h"
+#include "plottingfixture.h"
 
 #include <QApplication>
 #include <QRegularExpression>
@@ -6,10 +6,8 @@
 #include <QWheelEvent>
 
 namespace {
-// 2026-03-14 12:00:00 local time, in milliseconds since the epoch.
-const qint64 Noon = QDateTime(QDate(2026, 3, 14), QTime(12, 0)).toMSecsSinceEpoch();
 constexpr qint64 Second = 1000;
-} // namespace
+}
 
 class TstTraceGraph : public QObject
 {
@@ -22,11 +20,9 @@ private slots:
         g.addTrace(QStringLiteral("a"), 0, Qt::green);
         g.setHistoryLimit(100);
         QCOMPARE(QList<qint64>({g.viewStart(), g.viewEnd()}), QList<qint64>({Noon, Noon + 60 * Second}));
-
         for (int i = 0; i < 30; ++i)
             g.appendPoints({double(i)}, Noon + i * Second);
         QCOMPARE(g.viewEnd(), Noon + 60 * Second); // the first minute keeps its span
-
         for (int i = 30; i < 250; ++i)
             g.appendPoints({double(i)}, Noon + i * Second);
         const QVector<qint64> times = g.traceTimes(0);
@@ -55,7 +51,6 @@ private slots:
         for (int i = 0; i < 100; ++i)
             g.appendPoints({double(i)}, Noon + i * Second);
         QVERIFY(g.isFollowing());
-
         auto *plot = g.findChild<QWidget *>();
         const QPointF at(200, 150);
         auto zoomIn = [&] {
@@ -69,11 +64,9 @@ private slots:
         QVERIFY(end - g.viewStart() < 99 * Second);
         g.appendPoints({1}, Noon + 100 * Second);
         QCOMPARE(g.viewEnd(), end); // the operator's view stays put
-
         QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, at.toPoint());
         QVERIFY(g.isFollowing());
         QCOMPARE(g.viewEnd(), Noon + 100 * Second);
-
         zoomIn();
         g.addTrace(QStringLiteral("b"), 0, Qt::red); // a new trace brings the newest samples back
         QVERIFY(g.isFollowing());
@@ -87,7 +80,6 @@ private slots:
         QTest::addColumn<double>("low");
         QTest::addColumn<double>("high");
         QTest::addColumn<QString>("expected"); // when not empty: the labels, blank-separated
-
         QTest::newRow("drift of 0.2 V at 1.5 kV") << "k\"V\"" << 1499.9 << 1500.1
                                                   << "1.4999kV 1.49995kV 1.5kV 1.50005kV 1.5001kV";
         QTest::newRow("0 to 3 kV") << "k\"V\"" << 0.0 << 3000.0 << "0V 500V 1kV 1.5kV 2kV 2.5kV 3kV";
@@ -134,7 +126,6 @@ private slots:
         const QStringList day = g.timeTickLabels();
         QVERIFY2(day.contains(QStringLiteral("12:02:00")), qPrintable(day.join(' ')));
         QVERIFY(day.filter(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"))).size() == day.size());
-
         const qint64 midnight = QDateTime(QDate(2026, 3, 15), QTime(0, 0)).toMSecsSinceEpoch();
         g.showTimeRange(midnight - 3 * 60 * Second, midnight + 3 * 60 * Second);
         g.replotNow();
@@ -163,7 +154,6 @@ private slots:
         QCOMPARE(g.readoutLines(), QStringList({time, "Bd 1 Ch 0 VMon  1.50012kV", "b  24uA"}));
         g.showReadout(Noon + 3 * Second);
         QCOMPARE(g.readoutLines().mid(1), QStringList({"Bd 1 Ch 0 VMon  1.50003kV", "b  no sample"}));
-
         g.setAxisAutoscale(amps, true); // a second axis fits its own trace
         QVERIFY(g.axisLower(amps) > 1e-5 && g.axisUpper(amps) < 4e-5);
         // The mouse over the plot area shows it, leaving the plot hides it.
