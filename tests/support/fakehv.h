@@ -31,9 +31,7 @@ public:
     QVariantList channelCounts = QVariantList(16, 0); // per slot
     QVariantList slotModels = QVariantList(16, QString()); // per slot
     QHash<QString, QVariant> crateProperties{{QStringLiteral("ModelName"), QStringLiteral("FAKE-CRATE")},
-                                             {QStringLiteral("SwRelease"), QStringLiteral("0.0")},
-                                             {QStringLiteral("FrontPanIn"), 0},
-                                             {QStringLiteral("FrontPanOut"), 0}};
+        {QStringLiteral("SwRelease"), QStringLiteral("0.0")}, {QStringLiteral("FrontPanIn"), 0}, {QStringLiteral("FrontPanOut"), 0}};
 
     // Optional hooks; when unset, reads return the values noted.
     std::function<QVariant(qint16 slot, const QString &par, std::optional<qint16> ch)> paramValue; // 0
