@@ -1,14 +1,13 @@
 // The common library: the number format of every field, axis and readout;
-// prefixes, status texts and colours, contrast, the scaled
-// read behind every monitor figure of the panels and every graph sample, and
-// the trace list's positions and keys (the graph window's tests cover the order
-// it keeps on removal and the colours it hands out).
+// prefixes, status texts and colours, contrast, the scaled read behind every
+// monitor figure and graph sample, and the trace list's positions and keys.
+// The panels' tests read the colour pairs in light and dark; the graph
+// window's the trace list's order on removal and the colours it hands out.
 #include "cratevalue.h"
 #include "fakehv.h"
 #include "hvplots.h"
 #include "lib.h"
 #include "numberformat.h"
-#include "palettes.h"
 #include "readplan.h"
 
 #include <QGuiApplication>
@@ -110,7 +109,6 @@ private slots:
         QTest::newRow("plus sign") << "+4" << "" << true << 4.0;
         QTest::newRow("comma decimal") << "2,5" << "" << true << 2.5;
         QTest::newRow("k micro sign") << "150 \u00B5A" << " k\"A\"" << true << 150e-6;
-
         QTest::newRow("empty") << "" << "" << false << 0.0;
         QTest::newRow("blank") << "   " << " \"V\"" << false << 0.0;
         QTest::newRow("word") << "abc" << "" << false << 0.0;
@@ -232,25 +230,6 @@ private slots:
             QVERIFY(Contrast::ratio(Contrast::textOn(grey), grey) >= 4.5);
     }
 
-    // Every pair the panels set reads in a light and a dark palette. The alarm pair is the
-    // crate's own red with light yellow, kept as it is at 3.9:1 (legible as large text only).
-    void colourPairsReadInLightAndDark_data()
-    {
-        QTest::addColumn<QPalette>("palette");
-        QTest::newRow("light") << lightFusionPalette();
-        QTest::newRow("dark") << darkFusionPalette();
-    }
-    void colourPairsReadInLightAndDark()
-    {
-        QFETCH(QPalette, palette);
-        const PaletteScope scope(palette);
-        QList<Contrast::Pair> pairs = Lib::colourPairs();
-        const Contrast::Pair alarm = pairs.takeLast();
-        QCOMPARE(alarm.what, QStringLiteral("status in alarm"));
-        QCOMPARE(poorContrast(pairs), QStringList());
-        QCOMPARE(poorContrast({alarm}, 3.0), QStringList());
-    }
-
     void colourConversion()
     {
         // Red lives in the low byte; system colours follow the running style.
@@ -303,7 +282,6 @@ private slots:
         add(plots, "A", "a");
         add(plots, "B");
         add(plots, "C", QString()); // empty key = no key
-
         QCOMPARE(plots.Item(QStringLiteral("a"))->ParName(), QStringLiteral("A"));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, plots.Item(0));
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, plots.Item(4));
@@ -312,7 +290,6 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(std::out_of_range, plots.Item(QString())); // keyless items are not found by ""
         QVERIFY_THROWS_EXCEPTION(std::invalid_argument, add(plots, "X", "a"));
         QCOMPARE(names(plots), QStringList({"A", "B", "C"}));
-
         plots.Remove(QStringLiteral("a"));
         QCOMPARE(names(plots), QStringList({"B", "C"}));
         add(plots, "A2", "a"); // the key is free again

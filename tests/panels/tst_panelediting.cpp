@@ -178,7 +178,6 @@ private slots:
         other.show();
         QVERIFY(activatePanel(&other)); // the operator turns to another window
         QVERIFY(r.hv.callsStartingWith(QStringLiteral("SetChannelName")).isEmpty());
-
         QVERIFY(activatePanel(r.p.get()));
         QCOMPARE(r.p->focusWidget(), name);
         number->setFocus(); // the name is written on leaving it; the number is typed, never committed
@@ -198,7 +197,6 @@ private slots:
         QVERIFY(activatePanel(r.p.get()));
         auto *f = r.get<NumField>(QStringLiteral("V0Set_9"));
         typeAndCommit(r.p.get(), f, QStringLiteral("99"));
-
         QTRY_COMPARE(boxes.said(), QStringList{"Write refused|V0Set of channel 9 was not written: fake failure in "
                                                "SetParamValue(3,V0Set,9,99:double)"});
         QCOMPARE(boxes.shown[0].icon, QMessageBox::Warning);
@@ -225,7 +223,6 @@ private slots:
         QTRY_COMPARE(boxes.said(), QStringList{"Write refused|Pw of channel 6 was not written: fake failure in "
                                                "SetParamValue(3,Pw,6,1:short)"});
         QVERIFY(q420.p->isVisible());
-
         PanelRig q205(QStringLiteral("Q205"), 21);
         q205.hv.failOn << QStringLiteral("SetChannelName");
         QVERIFY(activatePanel(q205.p.get()));
@@ -261,7 +258,6 @@ private slots:
         QTest::keyClick(r.p.get(), Qt::Key_PageDown, Qt::ControlModifier); // no page 3
         QTest::keyClick(r.p.get(), Qt::Key_PageUp, Qt::ControlModifier);
         QCOMPARE(r.p->currentPage(), qint16(1));
-
         field->setFocus();
         QTest::keyClicks(field, QStringLiteral("7"));
         QTest::keyClick(field, Qt::Key_Escape);
@@ -291,7 +287,6 @@ private slots:
         QVERIFY2(std::abs(vmon->value() - 1000) < 10, qPrintable(vmon->text()));
         QCOMPARE(vmon->text().right(2), QStringLiteral("kV"));
         QVERIFY(boxes.shown.isEmpty());
-
         typeAndCommit(p.get(), v0, QStringLiteral("99")); // far above the board's range
         QTRY_COMPARE(boxes.said(), QStringList{"Write refused|V0Set of channel 2 was not written: " // the crate's reason
                                                "V0Set = 99 is out of range 0..3.5 on slot 0 channel 2"});
