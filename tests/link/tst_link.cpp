@@ -15,7 +15,6 @@
 using namespace Protocol;
 
 namespace {
-
 // A crate on a thread of its own for one client: runs the test's script on the
 // connection, which may first log the client in as the real server does.
 struct ScriptedCrate
@@ -118,7 +117,6 @@ QString loginError(NetClient &client)
 {
     return errorOf([&] { client.Login(User, Password, 0, Local); });
 }
-
 } // namespace
 
 class TstLink : public QObject
@@ -135,7 +133,6 @@ private slots:
             f.channelParams = [](qint16, qint16) { return QStringList{"V0Set", "Pw", "Status"}; };
         };
         LoggedInClient client(server.port());
-
         QVariant count, channels, models, onlyModels;
         client.QuerySlots(&count, &channels, &models);
         const QVariantList slot3{count, channels.toList().value(3), models.toList().value(3), models.toList().value(2)};
@@ -187,7 +184,6 @@ private slots:
         QCOMPARE(errorOf([&] { wrongPassword.Login(User, QStringLiteral("nope"), 0, Local); }),
                  QStringLiteral("Wrong user name or password"));
         QCOMPARE(errorOf([&] { wrongPassword.CrateProperty(QStringLiteral("ModelName")); }), QStringLiteral("Not connected"));
-
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         const quint16 freePort = probe.serverPort();
@@ -233,7 +229,6 @@ private slots:
         FakeServer server;
         LoggedInClient client(server.port());
         client.ParamValue(0, QStringLiteral("Temp"));
-
         server.thread.dropAllConnections();
         const QString lost = QStringLiteral("Connection to the crate lost");
         QCOMPARE(errorOf([&] { client.ParamValue(0, QStringLiteral("Temp")); }), lost);
@@ -241,7 +236,6 @@ private slots:
         QVERIFY(!client.isConnected());
         client.Logout(); // on a dead link: quietly forgets it
         QCOMPARE(errorOf([&] { client.ParamValue(0, QStringLiteral("Temp")); }), QStringLiteral("Not connected"));
-
         client.Login(User, Password, 0, Local);
         QCOMPARE(client.ChannelName(0, 2), QStringLiteral("CH2"));
     }
@@ -279,7 +273,6 @@ private slots:
         direct.failOn = fail;
         QStringList expected;
         direct.runPlan(loggedPlan(&expected));
-
         FakeServer server;
         server.setUp = [fail](FakeHV &f) {
             smallCrate(f);
@@ -354,7 +347,6 @@ private slots:
         // An error quoting a name of nearly 1 MiB quotes only its start.
         const QString said = errorOf([&] { client.SetChannelName(2, 3, QString(MaxFrameSize - 100, QLatin1Char('y'))); });
         QVERIFY2(said.startsWith("fake failure in SetChannelName(2,3,yyy") && said.size() <= MaxErrorText + 40, qPrintable(said.left(400)));
-
         const QString tooLong(MaxFrameSize, QLatin1Char('x'));
         QVERIFY(errorOf([&] { client.SetChannelName(2, 3, tooLong); }).startsWith("Request too large"));
         QCOMPARE(client.ChannelName(2, 3), QStringLiteral("CH3"));

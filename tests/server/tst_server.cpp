@@ -18,13 +18,11 @@
 using namespace Protocol;
 
 namespace {
-
 // A crate whose clock stands still, so network and direct reads agree.
 std::unique_ptr<SimCrate> frozenCrate()
 {
     return std::make_unique<SimCrate>([] { return qint64(1000); });
 }
-
 } // namespace
 
 class TstServer : public QObject
@@ -171,7 +169,6 @@ private slots:
         RawPeer silent(server.port());
         QCOMPARE(silent.reply().value(Key::Error).toString(), QStringLiteral("No login within 0.3 s"));
         QVERIFY(silent.closedByServer());
-
         server.thread.setLoginTimeoutMs(LinkServer::DefaultLoginTimeoutMs);
         std::vector<std::unique_ptr<NetClient>> clients;
         for (int i = 0; i < LinkServer::MaxConnections; ++i)
@@ -179,7 +176,6 @@ private slots:
         NetClient surplus(server.port());
         QCOMPARE(errorOf([&] { surplus.Login(User, Password, 0, Local); }),
                  QStringLiteral("Too many connections to the crate (limit %1)").arg(LinkServer::MaxConnections));
-
         clients.front()->Logout();
         QTRY_COMPARE(server.thread.connectionCount(), LinkServer::MaxConnections - 1);
         surplus.Login(User, Password, 0, Local);
@@ -207,7 +203,6 @@ private slots:
         LoggedInClient alice(server.port());
         LoggedInClient bob(server.port());
         QCOMPARE(server.connectionCount(), 2);
-
         const double target = bob.ParamAttribute(0, QStringLiteral("V0Set"), QStringLiteral("Maxval"), 5).toDouble() / 2;
         alice.SetParamValue(0, QStringLiteral("V0Set"), 5, target);
         QCOMPARE(bob.ParamValue(0, QStringLiteral("V0Set"), 5).toDouble(), target);
@@ -222,7 +217,6 @@ private slots:
         server.pullBoard(slot);
         QCOMPARE(errorOf([&] { bob.ParamValue(qint16(slot), QStringLiteral("Temp")); }),
                  QStringLiteral("slot %1 is empty").arg(slot));
-
         alice.Logout(); // the other operator carries on
         QCOMPARE(bob.ChannelName(0, 5), QStringLiteral("Beam"));
     }
@@ -244,24 +238,20 @@ private slots:
         SimCrate crate([] { return qint64(0); });
         SimServer server(crate);
         const int slot = crate.slotModels().indexOf(QStringLiteral("Q310"));
-
         QCOMPARE(server.execute(QStringLiteral("pull %1").arg(slot)), QStringLiteral("board pulled out of slot %1").arg(slot));
         QCOMPARE(crate.slotModels().value(slot), QVariant(QString()));
         QVERIFY(server.execute(QStringLiteral("pull %1").arg(slot)).startsWith("refused: "));
         QCOMPARE(server.execute(QStringLiteral("  insert   %1 ").arg(slot)), QStringLiteral("board inserted into slot %1").arg(slot));
         QCOMPARE(crate.slotModels().value(slot), QVariant(QStringLiteral("Q310")));
-
         QCOMPARE(server.execute(QStringLiteral("latency 0.25")), QStringLiteral("latency now 0.25 ms"));
         QCOMPARE(server.latencyMs(), 0.25);
         QCOMPARE(server.execute(QStringLiteral("latency -4")), QStringLiteral("unknown command \"latency -4\" (type help)"));
         QCOMPARE(server.latencyMs(), 0.25);
         QCOMPARE(server.execute(QStringLiteral("service-time 1.5")), QStringLiteral("service-time now 1.5 ms"));
         QCOMPARE(server.serviceTimeMs(), 1.5);
-
         QCOMPARE(server.execute(QStringLiteral("input Kill on")), QStringLiteral("front-panel input Kill on"));
         QVERIFY(crate.crateProperty(QStringLiteral("FrontPanIn")).toInt() & 4);
         QVERIFY(server.execute(QStringLiteral("input Smoke on")).startsWith("refused: unknown front-panel input"));
-
         QCOMPARE(server.execute(QStringLiteral("drop")), QStringLiteral("all connections dropped (0)"));
         QCOMPARE(server.execute(QStringLiteral("pull")), QStringLiteral("unknown command \"pull\" (type help)"));
         QCOMPARE(server.execute(QStringLiteral("help")), SimServer::help());
@@ -283,7 +273,6 @@ private slots:
             client.postParamValue(0, QStringLiteral("V0Set"), 0, 1.0, nullptr, [&answered](const HVError *) { ++answered; });
         QTRY_COMPARE(answered, 20);
         QVERIFY2(clock.elapsed() >= 200 && clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
-
         server.setLatencyMs(0);
         server.setServiceTimeMs(20);
         auto plan = std::make_shared<ReadPlan>();

@@ -95,7 +95,6 @@ private slots:
         QTest::keyClick(dlg, Qt::Key_Escape); // Esc is Cancel: nothing happens
         QVERIFY(!dlg->isVisible());
         QCOMPARE(rig.disconnectedFaults(), QString());
-
         rig.fake->failOn = QStringList{"CrateProperty(ModelName)"};
         rig.connect();
         QCOMPARE(boxes.said(), QStringList{"Connection lost|The connection to the crate failed: fake failure in "
@@ -170,7 +169,6 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(dlg));
         type(dlg, {"192", "168", "10", "20"}, "alice", "s3cret");
         clickOK(dlg);
-
         QCOMPARE(boxes.said(), QStringList{"Connect ...|Login failed."});
         QCOMPARE(boxes.shown[0].detail, QStringLiteral("Wrong user name or password")); // the link's reason
         QCOMPARE(rig.fake->calls, QStringList{"Login(alice,s3cret,0,192.168.10.20)"});
@@ -178,7 +176,6 @@ private slots:
         QCOMPARE(dlg->focusWidget(), box(dlg, "txtUserName"));
         QCOMPARE(box(dlg, "txtUserName")->selectedText(), QStringLiteral("alice")); // typing replaces it
         QCOMPARE(stored().toString(), QStringLiteral("10.9.8.7")); // a failed attempt changes nothing
-
         QTest::mouseClick(dlg->findChild<QPushButton *>("cmdCancel"), Qt::LeftButton);
         QVERIFY(!dlg->isVisible());
         QCOMPARE(rig.disconnectedFaults(), QString());
@@ -231,7 +228,6 @@ private slots:
         QCOMPARE(boxes.said(), QStringList{"Connection lost|The connection to the crate failed: Connection to the crate "
                                            "lost. Pylonet is now disconnected."});
         QCOMPARE(rig.disconnectedFaults(), QString());
-
         rig.connect(); // and the operator connects again, then leaves
         QVERIFY(rig.main->isConnected());
         rig.action("mDisconnect")->trigger();
@@ -261,7 +257,6 @@ private slots:
         picker.setObjectName(QStringLiteral("tvSysTree"));
         std::unique_ptr<QMimeData> drag(PlotDrag::encode({0, 2, QStringLiteral("VMon"), picker.objectName()}));
         QVERIFY(qobject_cast<frmGraph *>(windows.last())->acceptDrop(&picker, drag.get()));
-
         rig.server.dropAllConnections();
         for (int round = 0; round < 2; ++round) {
             for (const QPointer<QWidget> &w : windows) {
@@ -276,7 +271,6 @@ private slots:
         QCOMPARE(rig.disconnectedFaults(), QString());
         QCOMPARE(boxes.said(), QStringList{"Connection lost|The connection to the crate failed: Connection to the crate "
                                            "lost. The windows reading from it are closed."});
-
         rig.connect();
         rig.main->bSlotClick(1);
         QTRY_VERIFY(findWindowByTag(QStringLiteral("Mon1")));

@@ -52,7 +52,6 @@ QString line(const EventLog::Entry &e)
                        e.parameter, e.value, e.detail}
         .join('|');
 }
-
 } // namespace
 
 class TestMain : public QObject
@@ -242,7 +241,6 @@ private slots:
         panel->ChMonTick();
         rig.fake->failOn = QStringList{"CrateProperty(FrontPanIn)"};
         rig.main->Timer1Tick();
-
         EventLog &log = rig.main->eventLog();
         QStringList lines;
         for (int i = 0; i < log.size(); ++i)
@@ -252,7 +250,6 @@ private slots:
                                      "Write refused|2|3|CH3|Pw|1|fake failure in SetParamValue(2,Pw,3,1:short)",
                                      "Status|2|1|CH1|Status|I-Tripped|Good \u2192 I-Tripped",
                                      "Link lost|-1|-1||||fake failure in CrateProperty(FrontPanIn)"}));
-
         rig.fake->clear();
         rig.action("mEvents")->trigger();
         frmEvents *events = rig.main->eventsWindow();

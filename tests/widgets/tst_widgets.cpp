@@ -15,7 +15,6 @@
 #include <limits>
 
 namespace {
-
 // Counts the paint events of the widgets it is installed on.
 struct PaintCounter : QObject
 {
@@ -82,7 +81,6 @@ struct Row
         QTest::keyClicks(field, text);
     }
 };
-
 } // namespace
 
 class TstWidgets : public QObject
@@ -262,7 +260,6 @@ private slots:
         row.first->setFormat(QStringLiteral(" \"V\""));
         row.first->setValue(100);
         QSignalSpy committed(row.first, &NumField::committed);
-
         Row::type(row.first, QStringLiteral("abc"));
         QTest::keyClick(row.first, Qt::Key_Return);
         QCOMPARE(row.first->text(), QStringLiteral("100 V"));
@@ -282,14 +279,12 @@ private slots:
         QCOMPARE(row.first->text(), QStringLiteral("120 V"));
         row.second->setFocus(Qt::TabFocusReason);
         QCOMPARE(row.first->value(), 120.0);
-
         row.first->setFormat(QStringLiteral(" k\"V\""));
         row.first->setValue(1234.56); // shown rounded as 1.235 kV
         row.first->setFocus(Qt::TabFocusReason);
         QTest::keyClick(row.first, Qt::Key_Return);
         QTest::keyClick(row.first, Qt::Key_Tab);
         QCOMPARE(row.first->value(), 1234.56);
-
         Row::type(row.first, QStringLiteral("42"));
         QFocusEvent out(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
         QApplication::sendEvent(row.first, &out);
@@ -312,18 +307,15 @@ private slots:
         QCoreApplication::processEvents();
         PaintCounter counter;
         f->installEventFilter(&counter);
-
         f->setValue(1500);
         f->setValue(1500.01); // same text at four digits
         f->setFormat(QStringLiteral(" k\"V\""));
         f->setIndicator(true);
         QCoreApplication::processEvents();
         QCOMPARE(counter.count, 0);
-
         f->setValue(1600);
         QTRY_VERIFY(counter.count > 0);
         QCOMPARE(f->text(), QStringLiteral("1.6 kV"));
-
         f->setFixedWidth(49); // a column of the panels
         f->setValue(-1234.6);
         QCOMPARE(f->text(), QStringLiteral("-1.235 kV"));
@@ -355,7 +347,6 @@ private slots:
         QVERIFY(!f->hasFocus());
         QCOMPARE(f->palette().color(QPalette::Base), Lib::toQColor(Lib::SysButtonFace));
         QCOMPARE(row.first->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-
         f->setIndicator(false);
         QCOMPARE(f->palette().color(QPalette::Base), Lib::toQColor(Lib::SysWindow));
         QCOMPARE(f->focusPolicy(), Qt::StrongFocus);
