@@ -1,13 +1,13 @@
 #include "eventlog.h"
 
 #include "csvtext.h"
-#include "hverror.h"
 
 #include <QDateTime>
+#include <algorithm>
 
 namespace {
 const char *const Headers[EventLog::ColumnCount] = {"Time", "Kind", "Slot", "Channel", "Name", "Parameter",
-                                                     "Value", "Detail"};
+                                                     "Old value", "New value", "Outcome", "Detail"};
 
 QString number(int n)
 {
@@ -24,7 +24,9 @@ QString cellText(const EventLog::Entry &e, int column)
     case EventLog::ChannelColumn: return number(e.channel);
     case EventLog::NameColumn: return e.channelName;
     case EventLog::ParameterColumn: return e.parameter;
-    case EventLog::ValueColumn: return e.value;
+    case EventLog::OldColumn: return e.oldValue;
+    case EventLog::NewColumn: return e.newValue;
+    case EventLog::OutcomeColumn: return EventLog::outcomeText(e.outcome);
     case EventLog::DetailColumn: return e.detail;
     default: return QString();
     }
@@ -35,32 +37,79 @@ EventLog::EventLog(QObject *parent) : QAbstractTableModel(parent) {}
 
 void EventLog::link(Kind kind, const QString &detail)
 {
-    add({0, kind, -1, -1, {}, {}, {}, detail});
+    Entry e;
+    e.kind = kind;
+    e.detail = detail;
+    add(std::move(e));
 }
 
-void EventLog::write(int slot, int channel, const QString &channelName, const QString &parameter,
-                     const QVariant &value, const HVError *refusal)
+qint64 EventLog::writeMade(int slot, int channel, const QString &channelName, const QString &parameter,
+                           const QString &oldValue, const QString &newValue)
 {
-    add({0, refusal ? Kind::WriteRefused : Kind::Write, slot, channel, channelName, parameter, value.toString(),
-         refusal ? refusal->message() : QStringLiteral("Written")});
+    Entry e;
+    e.kind = Kind::Write;
+    e.slot = slot;
+    e.channel = channel;
+    e.channelName = channelName;
+    e.parameter = parameter;
+    e.oldValue = oldValue;
+    e.newValue = newValue;
+    e.outcome = Outcome::Pending;
+    return add(std::move(e));
+}
+
+void EventLog::writeOutcome(qint64 id, Outcome outcome, const QString &detail)
+{
+    const int i = indexOf(id);
+    if (i < 0)
+        return;
+    Entry &e = m_entries[size_t(i)];
+    e.outcome = outcome;
+    e.detail = detail;
+    const int row = size() - 1 - i;
+    emit dataChanged(index(row, OutcomeColumn), index(row, DetailColumn));
 }
 
 void EventLog::boardRemoved(int slot)
 {
-    add({0, Kind::BoardRemoved, slot, -1, {}, {}, {}, QStringLiteral("Board removed")});
+    Entry e;
+    e.kind = Kind::BoardRemoved;
+    e.slot = slot;
+    e.detail = QStringLiteral("Board removed");
+    add(std::move(e));
+}
+
+void EventLog::windowClosed(int slot, const QString &detail)
+{
+    Entry e;
+    e.kind = Kind::WindowClosed;
+    e.slot = slot;
+    e.detail = detail;
+    add(std::move(e));
 }
 
 void EventLog::statusChanged(int slot, int channel, const QString &channelName, const QString &from,
                              const QString &to)
 {
-    add({0, Kind::Status, slot, channel, channelName, QStringLiteral("Status"), to,
-         QStringLiteral("%1 \u2192 %2").arg(from, to)});
+    Entry e;
+    e.kind = Kind::Status;
+    e.slot = slot;
+    e.channel = channel;
+    e.channelName = channelName;
+    e.parameter = QStringLiteral("Status");
+    e.oldValue = from;
+    e.newValue = to;
+    e.detail = QStringLiteral("%1 \u2192 %2").arg(from, to);
+    add(std::move(e));
 }
 
-void EventLog::add(Entry entry)
+qint64 EventLog::add(Entry entry)
 {
     if (entry.timeMs == 0)
         entry.timeMs = QDateTime::currentMSecsSinceEpoch();
+    if (entry.crate.isEmpty())
+        entry.crate = m_crate;
+    entry.id = ++m_lastId;
     if (size() >= Capacity) {
         beginRemoveRows({}, size() - 1, size() - 1); // the oldest is the last row
         m_entries.pop_front();
@@ -69,6 +118,20 @@ void EventLog::add(Entry entry)
     beginInsertRows({}, 0, 0);
     m_entries.push_back(std::move(entry));
     endInsertRows();
+    return m_lastId;
+}
+
+int EventLog::indexOf(qint64 id) const
+{
+    const auto it = std::lower_bound(m_entries.cbegin(), m_entries.cend(), id,
+                                     [](const Entry &e, qint64 wanted) { return e.id < wanted; });
+    return it != m_entries.cend() && it->id == id ? int(it - m_entries.cbegin()) : -1;
+}
+
+const EventLog::Entry *EventLog::find(qint64 id) const
+{
+    const int i = indexOf(id);
+    return i < 0 ? nullptr : &m_entries[size_t(i)];
 }
 
 QString EventLog::kindText(Kind kind)
@@ -78,21 +141,33 @@ QString EventLog::kindText(Kind kind)
     case Kind::Disconnect: return QStringLiteral("Disconnect");
     case Kind::LinkLost: return QStringLiteral("Link lost");
     case Kind::Write: return QStringLiteral("Write");
-    case Kind::WriteRefused: return QStringLiteral("Write refused");
     case Kind::BoardRemoved: return QStringLiteral("Board removed");
     case Kind::Status: return QStringLiteral("Status");
+    case Kind::WindowClosed: return QStringLiteral("Window closed");
+    }
+    return QString();
+}
+
+QString EventLog::outcomeText(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::None: return QString();
+    case Outcome::Pending: return QStringLiteral("pending");
+    case Outcome::Written: return QStringLiteral("written");
+    case Outcome::Refused: return QStringLiteral("refused");
+    case Outcome::Unknown: return QStringLiteral("unknown");
     }
     return QString();
 }
 
 QByteArray EventLog::csv(const QList<Entry> &entries)
 {
-    QByteArray out;
+    QByteArray out = "crate";
     for (int c = 0; c < ColumnCount; ++c)
-        out += (c ? "," : "") + QByteArray(Headers[c]).toLower();
+        out += ',' + QByteArray(Headers[c]).toLower().replace(' ', '_');
     out += '\n';
     for (const Entry &e : entries) {
-        out += CsvText::isoTime(e.timeMs);
+        out += CsvText::cell(e.crate) + ',' + CsvText::isoTime(e.timeMs);
         for (int c = KindColumn; c < ColumnCount; ++c)
             out += ',' + CsvText::cell(cellText(e, c));
         out += '\n';

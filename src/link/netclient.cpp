@@ -207,16 +207,19 @@ void NetClient::authenticate(const QString &user, const QString &password)
 
 void NetClient::Logout()
 {
+    // Never waits: on a hung or dead link a Logout must not hold the caller. The
+    // logout goes out with whatever is still being written, and the connection
+    // closes once it has left (or after the reply time-out at the latest).
     if (isConnected()) {
         QCborMap request;
         request.insert(Key::Op, Op::Logout);
         try {
-            call(request);
+            send(framed(std::move(request)));
         } catch (const HVError &) {
             // The link is being closed anyway; nothing the caller could do.
         }
     }
-    closeSocket();
+    closeSocket(/*graceful=*/true);
     m_state = State::Closed;
     failAllPending(notOpenError());
 }
@@ -477,7 +480,8 @@ void NetClient::armTimeout()
 void NetClient::onTimeout()
 {
     const HVError overdue =
-        HVError::link(QStringLiteral("No answer from the crate within %1").arg(seconds(m_replyTimeoutMs)), m_outage);
+        HVError::link(QStringLiteral("No answer from the crate within %1").arg(seconds(m_replyTimeoutMs)), m_outage)
+            .unanswered();
     // The link stays open: a late answer is recognised by its id and dropped.
     for (Pending &p : m_book.takeOverdue())
         later([p = std::move(p), overdue]() mutable { ReplyBook::fail(std::move(p), overdue); });
@@ -499,19 +503,31 @@ void NetClient::failAllPending(const HVError &error)
 {
     std::deque<Pending> pending = m_book.takeAll();
     m_timeout.stop();
+    // They had all left: what became of them at the crate is not known.
+    const HVError unanswered = error.unanswered();
     for (Pending &p : pending)
-        later([p = std::move(p), error]() mutable { ReplyBook::fail(std::move(p), error); });
+        later([p = std::move(p), unanswered]() mutable { ReplyBook::fail(std::move(p), unanswered); });
 }
 
-void NetClient::closeSocket()
+void NetClient::closeSocket(bool graceful)
 {
     if (!m_socket)
         return;
     QSslSocket *socket = std::exchange(m_socket, nullptr);
     socket->disconnect(this);
+    m_reader = FrameReader();
+    m_certificateDigest.clear();
+    if (graceful && socket->state() == QAbstractSocket::ConnectedState) {
+        // What was written still leaves; the socket goes once it is closed, or after the time-out.
+        QObject::connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(m_replyTimeoutMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        socket->disconnectFromHost();
+        return;
+    }
     socket->abort();
     // We may be inside one of its signals or waits: it goes once they are over.
     socket->deleteLater();
-    m_reader = FrameReader();
-    m_certificateDigest.clear();
 }

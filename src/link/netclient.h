@@ -56,7 +56,8 @@ public:
     // the port is the one given at construction.
     void Login(const QString &userName, const QString &password, qint32 reserved,
                const QString &address) override;
-    // Never throws; on a link that is already gone it only forgets it.
+    // Never throws and never waits: the logout is sent and the connection closes
+    // behind it; on a link that is already gone it only forgets it.
     void Logout() override;
     void QuerySlots(QVariant *slotCount, QVariant *channelCounts, QVariant *slotModels) override;
     QVariant CrateProperty(const QString &propertyName) override;
@@ -102,7 +103,8 @@ private:
     // The link is gone: close it and fail every request still waiting.
     void dropLink(const QString &reason);
     void failAllPending(const HVError &error);
-    void closeSocket();
+    // graceful: what was written still leaves before the connection closes, without waiting for it.
+    void closeSocket(bool graceful = false);
 
     quint16 m_port;                    // server port
     int m_connectTimeoutMs;            // limit for the TCP connection to open

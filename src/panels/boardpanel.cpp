@@ -1,31 +1,29 @@
 #include "boardpanel.h"
 
+#include "cratevalue.h"
+#include "editbook.h"
 #include "eventlog.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
-#include "lamp.h"
-#include "lib.h"
 #include "linkfailure.h"
 #include "msgbox.h"
-#include "numfield.h"
-#include "cratevalue.h"
 #include "panelkit.h"
 #include "readplan.h"
-#include "tickphase.h"
+#include "staleshade.h"
 #include "thermometer.h"
-#include "twoposswitch.h"
+#include "tickphase.h"
 #include "windowkeys.h"
 #include "windowtag.h"
 
 #include <QCloseEvent>
-#include <QFocusEvent>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -73,6 +71,8 @@ BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
     : QWidget(parent, Qt::Window)
     , h(hv)
     , ChMon(new QTimer(this))
+    , m_now([] { return QDateTime::currentMSecsSinceEpoch(); })
+    , m_edits(new EditBook(this))
     , m_content(new QWidget)
 {
     ChMon->setObjectName(QStringLiteral("ChMon"));
@@ -88,9 +88,22 @@ BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
     scroll->setObjectName(QStringLiteral("scroll"));
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidget(m_content);
+    m_shade = new StaleShade(scroll->viewport());
+    // Write outcomes on the left; whether the values are fresh on the right.
+    m_statusLine = new QStatusBar(this);
+    m_statusLine->setObjectName(QStringLiteral("statusLine"));
+    m_statusLine->setSizeGripEnabled(false);
+    m_freshness = new QLabel(m_statusLine);
+    m_freshness->setObjectName(QStringLiteral("lblFreshness"));
+    m_statusLine->addPermanentWidget(m_freshness);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroll);
+    layout->setSpacing(0);
+    layout->addWidget(scroll, 1);
+    layout->addWidget(m_statusLine);
+    connect(m_edits, &EditBook::told, this, &BoardPanel::say);
+    connect(&h.session(), &CrateSession::wentDown, this, &BoardPanel::wentDown);
+    connect(&h.session(), &CrateSession::wentUp, this, &BoardPanel::wentUp);
 
     addCloseKeys(this);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this), &QShortcut::activated, this,
@@ -102,196 +115,6 @@ BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
 BoardPanel::~BoardPanel()
 {
     m_closing = true;
-    for (auto it = m_nameChannel.constBegin(); it != m_nameChannel.constEnd(); ++it)
-        const_cast<QObject *>(it.key())->removeEventFilter(this);
-}
-
-void BoardPanel::ChMonTick()
-{
-    if (m_removed || m_closing || m_tickInFlight)
-        return;
-    auto plan = std::make_shared<ReadPlan>(this);
-    // Nothing more is shown once the panel closes or its board is gone, this tick's answers included.
-    plan->whileTrue([this] { return !m_closing && !m_removed; });
-    const qint16 slot = Slot;
-    const int map = plan->querySlots(PlanStep::ChannelCounts | PlanStep::SlotModels,
-                                     [this, slot](const QVariant &, const QVariant &counts, const QVariant &models) {
-                                         if (models.toList().value(slot).toString().isEmpty()) {
-                                             m_tickInFlight = false;
-                                             boardRemoved();
-                                             return;
-                                         }
-                                         crateInt16(counts.toList().value(slot)); // a count that is no number fails here
-                                     });
-    // The crate skips what follows for an empty slot, and the channels the board does not have.
-    plan->onlyIfOccupied(map, slot);
-    planBoard(*plan);
-    planTemp(*plan);
-    for (qint16 ch = 0; ch < channelRows(); ++ch) {
-        // A crate map claiming more channels than the panel has rows fills the rows there are.
-        plan->onlyIfChannel(map, slot, ch);
-        planChannel(*plan, ch);
-    }
-    plan->onDone([this] {
-        m_tickInFlight = false;
-        FirstRefresh = false;
-        emit refreshed();
-    });
-    plan->onFailed([this](const HVError &e) {
-        m_tickInFlight = false;
-        tickFailed(e);
-    });
-    m_tickInFlight = true;
-    h.runPlan(plan);
-}
-
-bool BoardPanel::mayRefresh(const QWidget *control) const
-{
-    return FirstRefresh || m_stale.contains(control) || focusWidget() != control;
-}
-
-void BoardPanel::planName(ReadPlan &plan, QLineEdit *field, qint16 ch)
-{
-    if (!mayRefresh(field))
-        return;
-    plan.channelName(Slot, ch, [this, field, ch](const QVariant &v) {
-        if (!mayRefresh(field))
-            return;
-        const QString name = v.toString();
-        if (m_channelNames.value(ch) != name) {
-            m_channelNames.insert(ch, name);
-            showChannelName(ch);
-        }
-        if (field->text() != name)
-            field->setText(name);
-        m_nameShown.insert(field, name);
-        markFresh(field);
-    });
-}
-
-void BoardPanel::planLamp(ReadPlan &plan, Lamp *lamp, const QString &par, qint16 ch)
-{
-    plan.paramValue(Slot, par, ch, [lamp](const QVariant &v) { lamp->setValue(crateNumber(v) != 0); });
-}
-
-void BoardPanel::planSwitch(ReadPlan &plan, TwoPosSwitch *sw, const QString &par, qint16 ch)
-{
-    plan.paramValue(Slot, par, ch, [sw](const QVariant &v) { sw->setValue(crateNumber(v) != 0); });
-}
-
-void BoardPanel::planSetpoint(ReadPlan &plan, NumField *field, const QString &par, const QString &unit, qint16 ch)
-{
-    if (!mayRefresh(field))
-        return;
-    auto e = std::make_shared<qint16>(0);
-    plan.paramAttribute(Slot, par, QStringLiteral("Exp"), ch, [e](const QVariant &v) { *e = crateInt16(v); });
-    plan.paramValue(Slot, par, ch, [this, field, unit, e](const QVariant &v) {
-        const double value = crateNumber(v);
-        if (!mayRefresh(field))
-            return;
-        if (exponentHasPrefix(*e)) {
-            // The board's own scale: the prefix of its exponent goes into the unit text.
-            field->setFormat(QStringLiteral(" \"") + Lib::ExpPrefix(*e) + unit + QLatin1Char('"'));
-            field->setValue(value);
-            m_realExp.remove(field);
-        } else {
-            // No prefix says what the board's scale is: show real units, and take them back.
-            field->setFormat(QStringLiteral(" k\"") + unit + QLatin1Char('"'));
-            field->setValue(toRealUnits(value, *e));
-            m_realExp.insert(field, *e);
-        }
-        markFresh(field);
-    });
-}
-
-void BoardPanel::planPlain(ReadPlan &plan, NumField *field, const QString &par, qint16 ch)
-{
-    if (!mayRefresh(field))
-        return;
-    plan.paramValue(Slot, par, ch, [this, field](const QVariant &v) {
-        const double value = crateNumber(v);
-        if (!mayRefresh(field))
-            return;
-        field->setValue(value);
-        markFresh(field);
-    });
-}
-
-void BoardPanel::planScaledValue(ReadPlan &plan, NumField *field, const QString &par, qint16 ch)
-{
-    // Monitors are shown in the base unit; the field picks the prefix from the value.
-    planScaled(plan, Slot, par, ch, [field](double v) { field->setValue(v); });
-}
-
-void BoardPanel::planStatus(ReadPlan &plan, QLabel *label, qint16 ch)
-{
-    // Read once for the text and once for each colour, as the board's status may change in between.
-    const QString status = QStringLiteral("Status");
-    auto back = std::make_shared<QColor>();
-    plan.paramValue(Slot, status, ch,
-                    [this, label, ch](const QVariant &v) { showStatus(label, ch, crateInt32(v)); });
-    plan.paramValue(Slot, status, ch,
-                    [back](const QVariant &v) { *back = Lib::toQColor(Lib::StatusBackColor(crateInt32(v))); });
-    plan.paramValue(Slot, status, ch, [this, label, back](const QVariant &v) {
-        PanelKit::setStatusColours(label, *back, Lib::toQColor(Lib::StatusForeColor(crateInt32(v))));
-        describeStatus(label, crateInt32(v));
-    });
-}
-
-void BoardPanel::showStatus(QLabel *label, qint16 ch, qint32 status)
-{
-    const QString text = Lib::ChStatusText(status);
-    const QString before = label->text();
-    if (text == before)
-        return;
-    label->setText(text);
-    // The first text a label gets is no change the operator has seen happen.
-    if (m_log && !before.isEmpty())
-        m_log->statusChanged(Slot, ch, m_channelNames.value(ch), before, text);
-}
-
-void BoardPanel::describeStatus(QLabel *label, qint32 status)
-{
-    // The alarm colours say something the text may not ("Up" with over-current): say it in words too.
-    const QString said = Lib::StatusIsAlarm(status) ? label->text() + QStringLiteral(", alarm") : label->text();
-    if (label->accessibleDescription() != said)
-        label->setAccessibleDescription(said);
-}
-
-void BoardPanel::planTemp(ReadPlan &plan)
-{
-    plan.paramValue(Slot, QStringLiteral("Temp"), std::nullopt,
-                    [this](const QVariant &v) { Temp->setValue(crateNumber(v)); });
-}
-
-void BoardPanel::bindNumber(NumField *field, const QString &par, qint16 ch)
-{
-    connect(field, &NumField::committed, this, [this, field, par, ch](double v) {
-        // A field shown in real units writes in the board's own scale.
-        const auto real = m_realExp.constFind(field);
-        writeParam(field, par, ch, QVariant(real == m_realExp.constEnd() ? v : toBoardScale(v, *real)), {});
-    });
-}
-
-void BoardPanel::bindSwitch(Lamp *lamp, const QString &par, qint16 ch)
-{
-    connect(lamp, &Lamp::switchedByOperator, this, [this, lamp, par, ch](bool on) {
-        writeParam(lamp, par, ch, QVariant::fromValue<qint16>(on ? 1 : 0), [lamp, on] { lamp->setValue(!on); });
-    });
-}
-
-void BoardPanel::bindSwitch(TwoPosSwitch *sw, const QString &par, qint16 ch)
-{
-    connect(sw, &TwoPosSwitch::switchedByOperator, this, [this, sw, par, ch](bool on) {
-        writeParam(sw, par, ch, QVariant::fromValue<qint16>(on ? 1 : 0), [sw, on] { sw->setValue(!on); });
-    });
-}
-
-void BoardPanel::bindName(QLineEdit *field, qint16 ch)
-{
-    m_nameChannel.insert(field, ch);
-    m_nameShown.insert(field, field->text());
-    field->installEventFilter(this);
 }
 
 void BoardPanel::setThermometer(Thermometer *t)
@@ -331,6 +154,7 @@ void BoardPanel::addPagePair(QWidget *pageOne, QWidget *pageTwo)
 void BoardPanel::setEventLog(EventLog *log)
 {
     m_log = log;
+    m_edits->setEventLog(log);
 }
 
 QString BoardPanel::channelLabel(qint16 ch) const
@@ -345,9 +169,14 @@ void BoardPanel::setContentSize(const QSize &size, bool fixedWindow)
     m_fixedWindow = fixedWindow;
     m_content->resize(size);
     if (fixedWindow)
-        setFixedSize(size);
+        setFixedSize(windowSizeFor(size));
     else
-        resize(size);
+        resize(windowSizeFor(size));
+}
+
+QSize BoardPanel::windowSizeFor(const QSize &content) const
+{
+    return content + QSize(0, m_statusLine->sizeHint().height());
 }
 
 void BoardPanel::fitToFont()
@@ -364,10 +193,13 @@ void BoardPanel::fitToFont()
             w->setGeometry(scaled(place, s));
     const QSize content = scaled(QRect(QPoint(), m_designSize), s).size();
     m_content->resize(content);
-    if (m_fixedWindow)
-        setFixedSize(content);
-    else
-        resize(size() * (s / m_scale));
+    if (m_fixedWindow) {
+        setFixedSize(windowSizeFor(content));
+    } else {
+        // The operator's own size grows with the layout; the status line keeps its height.
+        const int line = m_statusLine->sizeHint().height();
+        resize(qRound(width() * s / m_scale), qRound((height() - line) * s / m_scale) + line);
+    }
     m_scale = s;
 }
 
@@ -410,22 +242,9 @@ void BoardPanel::closeEvent(QCloseEvent *e)
     QWidget::closeEvent(e);
 }
 
-bool BoardPanel::eventFilter(QObject *watched, QEvent *e)
-{
-    if (e->type() == QEvent::FocusOut && !m_closing && !m_removed) {
-        const auto it = m_nameChannel.constFind(watched);
-        const Qt::FocusReason why = static_cast<QFocusEvent *>(e)->reason();
-        // Only a move to another control of this panel writes: not a switch to another
-        // window, a popup, or the panel closing.
-        if (it != m_nameChannel.constEnd() && why != Qt::ActiveWindowFocusReason && why != Qt::PopupFocusReason)
-            writeName(static_cast<QLineEdit *>(watched), it.value());
-    }
-    return QWidget::eventFilter(watched, e);
-}
-
 void BoardPanel::activate()
 {
-    if (m_removed || m_closing)
+    if (m_removed || m_closing || m_offline)
         return;
     m_activatedOnce = true;
     Slot = slotFromTag(windowTag(this));
@@ -448,7 +267,8 @@ void BoardPanel::activate()
 
 void BoardPanel::tickFailed(const HVError &error)
 {
-    if (m_closing || m_removed)
+    // Answers cut off by a deliberate Disconnect are no failure of the crate's.
+    if (m_closing || m_removed || m_offline)
         return;
     if (!error.isLinkFailure()) {
         boardRemoved();
@@ -507,57 +327,96 @@ void BoardPanel::tabClicked(int index)
     }
 }
 
-void BoardPanel::writeParam(QWidget *control, const QString &par, qint16 ch, const QVariant &value,
-                            const std::function<void()> &undo)
+
+void BoardPanel::ticked()
+{
+    m_freshAtMs = m_now();
+    if (!m_offline) {
+        m_shade->lift();
+        m_content->setToolTip(QString());
+        m_freshness->clear();
+    }
+}
+
+void BoardPanel::checkFreshness()
+{
+    if (m_offline || m_removed || m_closing || m_freshAtMs == 0)
+        return;
+    const qint64 age = m_now() - m_freshAtMs;
+    if (age <= StaleAfterMs)
+        return;
+    const QString line = tr("No answer from the crate for %1 s: the values shown are from %2")
+                             .arg(age / 1000)
+                             .arg(QDateTime::fromMSecsSinceEpoch(m_freshAtMs).toString(QStringLiteral("hh:mm:ss")));
+    // The link may only be slow: the operator can still act, so the veil lets clicks through.
+    m_shade->cover(line, false);
+    m_content->setToolTip(line); // every control without a tooltip of its own tells it
+    m_freshness->setText(tr("Stale"));
+}
+
+bool BoardPanel::isVeiled() const
+{
+    return m_shade->isCovering();
+}
+
+QString BoardPanel::veilText() const
+{
+    return m_shade->isCovering() ? m_shade->line() : QString();
+}
+
+QString BoardPanel::statusText() const
+{
+    return m_statusLine->currentMessage();
+}
+
+void BoardPanel::say(const QString &line)
+{
+    m_statusLine->showMessage(line);
+}
+
+void BoardPanel::wentDown(const QString &, bool deliberate)
+{
+    if (!deliberate || m_removed || m_closing)
+        return; // a lost link shows at the next tick, which fails on it
+    m_offline = true;
+    m_address = h.session().address();
+    const QString since = m_freshAtMs ? QDateTime::fromMSecsSinceEpoch(m_freshAtMs).toString(QStringLiteral("hh:mm:ss"))
+                                      : QStringLiteral("--:--:--");
+    const QString line = tr("Not connected: the values shown are from %1. Connect to %2 again to resume.")
+                             .arg(since, m_address);
+    m_shade->cover(line, true);
+    m_content->setToolTip(line);
+    m_freshness->setText(tr("Not connected"));
+}
+
+void BoardPanel::wentUp(const QString &address)
+{
+    if (!m_offline || m_removed || m_closing)
+        return;
+    if (address != m_address) {
+        closeQuietly(tr("connected to another crate (%1)").arg(address));
+        return;
+    }
+    m_offline = false;
+    m_resuming = true;
+    FirstRefresh = true;
+    m_freshness->setText(tr("Resuming"));
+    activate();
+    ChMonTick();
+}
+
+void BoardPanel::closeQuietly(const QString &why)
 {
     if (m_closing || m_removed)
         return;
-    h.postParamValue(Slot, par, ch, value, this, [this, control, par, ch, value, undo](const HVError *e) {
-        recordWrite(ch, par, value, e);
-        if (!e)
-            return;
-        if (undo)
-            undo(); // a switch goes back to what the board held
-        m_stale.insert(control);
-        reportRefused(QStringLiteral("%1 of channel %2 was not written: %3").arg(par).arg(ch).arg(e->message()));
-    });
-}
-
-void BoardPanel::writeName(QLineEdit *field, qint16 ch)
-{
-    // Passing through a name field is no edit: only a changed text is written, so that
-    // a name not yet read ("Text1") or renamed meanwhile elsewhere is never sent back.
-    const QString text = field->text();
-    if (text == m_nameShown.value(field))
-        return;
-    m_nameShown.insert(field, text); // leaving the field again writes nothing more
-    h.postChannelName(Slot, ch, text, this, [this, field, ch, text](const HVError *e) {
-        recordWrite(ch, QStringLiteral("Name"), text, e);
-        if (!e)
-            return;
-        m_stale.insert(field);
-        reportRefused(QStringLiteral("The name of channel %1 was not written: %2").arg(ch).arg(e->message()));
-    });
-}
-
-void BoardPanel::recordWrite(qint16 ch, const QString &par, const QVariant &value, const HVError *refusal)
-{
+    m_removed = true;
+    ChMon->stop();
     if (m_log)
-        m_log->write(Slot, ch, m_channelNames.value(ch), par, value, refusal);
+        m_log->windowClosed(Slot, tr("%1 closed: %2").arg(windowTitle(), why));
+    close();
 }
 
-void BoardPanel::reportRefused(const QString &text)
+EventLog *BoardPanel::eventLog() const
 {
-    // Writes come from focus changes and key handlers; the modal box waits until they are done.
-    // The tick pauses under the box so the operator reads it before the panel changes again.
-    QMetaObject::invokeMethod(this, [this, text] {
-        if (m_removed || m_closing)
-            return;
-        const bool running = ChMon->isActive();
-        ChMon->stop();
-        QPointer<BoardPanel> self(this);
-        MsgBox::show(this, QStringLiteral("Write refused"), text, QMessageBox::Warning);
-        if (self && running && !m_removed && !m_closing)
-            ChMon->start();
-    }, Qt::QueuedConnection);
+    return m_log;
 }

@@ -11,16 +11,19 @@
 #include <utility>
 #include <vector>
 
+class EditBook;
 class EventLog;
 class HVError;
 class HVPowerSupply;
 class Lamp;
+class NameField;
 class NumField;
 class QLabel;
-class QLineEdit;
+class QStatusBar;
 class QTabBar;
 class QTimer;
 class ReadPlan;
+class StaleShade;
 class Thermometer;
 class TwoPosSwitch;
 
@@ -32,15 +35,22 @@ class TwoPosSwitch;
 //    with the thermometer's range.
 //  - ChMonTick() is the whole refresh: crate map, board values, then each
 //    channel in the panel's own order, sent to the crate as one read plan and
-//    applied when its answers are there. A field holding the window's focus
-//    is neither read nor written (the operator is typing in it), except at the
-//    first tick; the focus counts both when the tick starts and when it is applied.
-//    No tick starts while the previous one's answers are still outstanding.
-//  - Any failure during a tick, or an empty model entry for the slot, stops the
-//    timer, tells the operator "Board removed." and closes the panel.
-//  - Writes go out at once without waiting. A write the crate refuses is
-//    reported when its answer comes and the panel goes on; the next tick shows
-//    what the board holds, in that field too even while it has the focus.
+//    applied when its answers are there. A field the operator is editing keeps
+//    its text (EditField), except at the first tick; it is still read, so a
+//    change made elsewhere meanwhile is marked on it. No tick starts while the
+//    previous one's answers are still outstanding.
+//  - Writes go out at once without waiting, and EditBook keeps them honest: no
+//    answer read before a write's answer is shown in its control, the control
+//    shows the value written with a pending sign until then, a lamp or switch
+//    with a write on its way ignores clicks, and the outcome (written, refused,
+//    unknown) is shown on the control, in the status line and in the event log.
+//  - Any failure of the crate during a tick, or an empty model entry for the
+//    slot, stops the timer, tells the operator "Board removed." and closes the panel.
+//  - Values not refreshed for more than two periods are veiled as stale, with
+//    their age. After a deliberate Disconnect the panel stays open, makes no
+//    calls and says it is not connected; the next Connect to the same crate
+//    resumes it if its slot still holds the same model, and otherwise it closes
+//    without a box, noting why in the event log.
 //  - The controls stand on content(), inside a scroll area, so a panel made
 //    smaller than its layout scrolls. The layout grows with the font
 //    (PanelKit::fontScale), when the panel is first shown and when the font changes.
@@ -68,6 +78,17 @@ public:
     void setEventLog(EventLog *log);
     // The factor the layout is drawn at for the current font (1 at the font it was designed for).
     double layoutScale() const { return m_scale; }
+    // The clock staleness is judged by, in ms since the epoch (tests give their own).
+    void setClock(std::function<qint64()> now) { m_now = std::move(now); }
+    // Values older than this many milliseconds are shown as stale.
+    static constexpr int StaleAfterMs = 2000;
+    // Veils the values when their last refresh is older than StaleAfterMs (the timer asks every second).
+    void checkFreshness();
+    // The values are veiled (stale, or not connected), and why.
+    bool isVeiled() const;
+    QString veilText() const;
+    // The panel's own status line: write outcomes, and whether the values are fresh.
+    QString statusText() const;
 
 signals:
     // A tick's answers have all been applied.
@@ -87,18 +108,17 @@ protected:
     // the window opens at that size (fixedWindow: and keeps it).
     QWidget *content() const { return m_content; }
     void setContentSize(const QSize &size, bool fixedWindow = false);
+    EventLog *eventLog() const;
     // The channel as the operator knows it: its name once read, else its number.
     QString channelLabel(qint16 ch) const;
 
-    // The guard: false while the control holds the panel's focus (after the first tick).
-    bool mayRefresh(const QWidget *control) const;
-
     // Steps of a tick: each adds its reads to the plan and shows their answers.
-    void planName(ReadPlan &plan, QLineEdit *field, qint16 ch);                 // guarded
+    // The editable ones show an answer only when EditBook lets them.
+    void planName(ReadPlan &plan, NameField *field, qint16 ch);
     void planLamp(ReadPlan &plan, Lamp *lamp, const QString &par, qint16 ch);
     void planSwitch(ReadPlan &plan, TwoPosSwitch *sw, const QString &par, qint16 ch);
-    void planSetpoint(ReadPlan &plan, NumField *field, const QString &par, const QString &unit, qint16 ch); // guarded
-    void planPlain(ReadPlan &plan, NumField *field, const QString &par, qint16 ch); // guarded
+    void planSetpoint(ReadPlan &plan, NumField *field, const QString &par, const QString &unit, qint16 ch);
+    void planPlain(ReadPlan &plan, NumField *field, const QString &par, qint16 ch);
     void planScaledValue(ReadPlan &plan, NumField *field, const QString &par, qint16 ch);
     void planStatus(ReadPlan &plan, QLabel *label, qint16 ch);
     void planTemp(ReadPlan &plan);
@@ -107,7 +127,7 @@ protected:
     void bindNumber(NumField *field, const QString &par, qint16 ch);
     void bindSwitch(Lamp *lamp, const QString &par, qint16 ch);
     void bindSwitch(TwoPosSwitch *sw, const QString &par, qint16 ch);
-    void bindName(QLineEdit *field, qint16 ch);
+    void bindName(NameField *field, qint16 ch);
 
     // The shared parts of the layout.
     void setThermometer(Thermometer *t);
@@ -118,7 +138,6 @@ protected:
     void changeEvent(QEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
-    bool eventFilter(QObject *watched, QEvent *e) override;
 
     HVPowerSupply &h;        // the crate: Main's one instance
     qint16 Slot = 0;         // the board's slot, read from the tag at each activation
@@ -134,29 +153,45 @@ private:
     void stopForRemoval();
     void announceRemoval();
     void tabClicked(int index);
-    void writeParam(QWidget *control, const QString &par, qint16 ch, const QVariant &value,
-                    const std::function<void()> &undo);
-    void writeName(QLineEdit *field, qint16 ch);
-    void reportRefused(const QString &text);
-    void markFresh(const QWidget *control) { m_stale.remove(control); }
-    void recordWrite(qint16 ch, const QString &par, const QVariant &value, const HVError *refusal);
+    // Shows a tick's answers as fresh: lifts the veil and notes their time.
+    void ticked();
+    // The crate map of a tick: false when the tick goes no further (board gone, or another model after a reconnect).
+    bool takeMap(const QVariant &counts, const QVariant &models);
+    void wentDown(const QString &reason, bool deliberate);
+    void wentUp(const QString &address);
+    // Closes without a box, noting why in the event log.
+    void closeQuietly(const QString &why);
+    void writeParam(QWidget *control, const QString &par, qint16 ch, const QVariant &value, const QString &newText,
+                    std::function<void()> revert);
+    void writeName(NameField *field, qint16 ch, const QString &name);
+    void say(const QString &line);
+    void typingDropped(const QString &what, qint16 ch, const QString &typed);
     void showStatus(QLabel *label, qint16 ch, qint32 status);
     void describeStatus(QLabel *label, qint32 status);
     void turnPage(int step);
     void fitToFont();
+    QSize windowSizeFor(const QSize &content) const;
 
     bool m_activatedOnce = false;            // the first show counts as an activation
     bool m_closing = false;                  // closing: nothing more is read or written
     bool m_removed = false;                  // the board-removed path has been taken
     bool m_tickInFlight = false;             // a tick's plan is waiting for its answers
-    QSet<const QWidget *> m_stale;           // a write failed: refresh at the next tick despite the focus
-    QHash<const QObject *, qint16> m_nameChannel;          // name field -> its channel
-    QHash<const QLineEdit *, QString> m_nameShown;         // name field -> the name the board last gave
+    bool m_offline = false;                  // disconnected on purpose: no calls until the next Connect
+    bool m_resuming = false;                 // the first tick after a reconnect checks the slot's model
+    int m_tick = 0;                          // number of the tick being planned (EditBook)
+    QString m_model;                         // the slot's model as the last tick read it
+    QString m_address;                       // the crate the panel was reading when the link went down
+    qint64 m_freshAtMs = 0;                  // when the last tick's answers were shown
+    std::function<qint64()> m_now;           // the clock of staleness
+    EditBook *m_edits;                       // writes and which answers each control may show
     QHash<const NumField *, qint16> m_realExp;             // setpoint shown in real units -> the board's exponent
     QList<QPair<QWidget *, QWidget *>> m_pages;            // (page 1, page 2) frames
     QHash<qint16, QString> m_channelNames;                 // channel -> the name the board last gave
     QPointer<EventLog> m_log;                              // where events are recorded, if anywhere
     QWidget *m_content;                                    // the controls stand on it
+    StaleShade *m_shade;                                   // the veil over stale values
+    QStatusBar *m_statusLine;                              // write outcomes and freshness
+    QLabel *m_freshness;                                   // in the status line: connection and age of the values
     QTabBar *m_tabs = nullptr;                             // the page strip, where the panel has one
     QSize m_designSize;                                    // content size as drawn, at scale 1
     bool m_fixedWindow = false;                            // the window keeps the content's size

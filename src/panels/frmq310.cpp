@@ -69,5 +69,5 @@ void frmQ310::buildGroup(int macro)
 
 void frmQ310::OpenBoardGraph(const QString &ParName, qint16 MacroChannel)
 {
-    frmQ310Graph::open(h, Slot, MacroChannel, ParName);
+    frmQ310Graph::open(h, Slot, MacroChannel, ParName, eventLog());
 }

@@ -3,6 +3,7 @@
 #include "clicklabel.h"
 #include "compactswitch.h"
 #include "lamp.h"
+#include "namefield.h"
 #include "numfield.h"
 #include "twoposswitch.h"
 
@@ -10,7 +11,6 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <algorithm>
 
 namespace PanelKit {
@@ -107,9 +107,9 @@ QFrame *subFrame(QWidget *parent, const QString &name, const QRect &r)
     return f;
 }
 
-QLineEdit *nameField(QWidget *parent, int index, const QRect &r)
+NameField *nameField(QWidget *parent, int index, const QRect &r)
 {
-    auto *e = new QLineEdit(QStringLiteral("Text1"), parent);
+    auto *e = new NameField(QStringLiteral("Text1"), parent);
     e->setObjectName(element(QStringLiteral("txtChName"), index));
     e->setGeometry(r);
     return e;

@@ -14,7 +14,7 @@ class NumField;
 class QFrame;
 class QGroupBox;
 class QLabel;
-class QLineEdit;
+class NameField;
 class QWidget;
 class TwoPosSwitch;
 
@@ -146,7 +146,7 @@ QGroupBox *groupFrame(QWidget *parent, const QString &name, const QString &capti
 // Borderless frame that holds one page of columns.
 QFrame *subFrame(QWidget *parent, const QString &name, const QRect &r);
 
-QLineEdit *nameField(QWidget *parent, int index, const QRect &r);   // txtChName_<index>, "Text1"
+NameField *nameField(QWidget *parent, int index, const QRect &r);   // txtChName_<index>, "Text1"
 QLabel *statusLabel(QWidget *parent, int index, const QRect &r);    // lblStatus_<index>, empty
 // A status label's colours, which the status word sets (the Window roles); no repaint when unchanged.
 void setStatusColours(QLabel *label, const QColor &back, const QColor &fore);

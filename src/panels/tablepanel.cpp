@@ -1,11 +1,11 @@
 #include "tablepanel.h"
 
 #include "lamp.h"
+#include "namefield.h"
 #include "numfield.h"
 #include "twoposswitch.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <algorithm>
 
 using namespace PanelKit;
@@ -65,7 +65,7 @@ void TablePanel::planChannel(ReadPlan &plan, qint16 ch)
         if (!w)
             continue;
         switch (cell.kind) {
-        case Kind::Name: planName(plan, static_cast<QLineEdit *>(w), ch); break;
+        case Kind::Name: planName(plan, static_cast<NameField *>(w), ch); break;
         case Kind::Status: planStatus(plan, static_cast<QLabel *>(w), ch); break;
         case Kind::Power: planLamp(plan, static_cast<Lamp *>(w), cell.par, ch); break;
         case Kind::Switch: planSwitch(plan, static_cast<TwoPosSwitch *>(w), cell.par, ch); break;
@@ -85,7 +85,7 @@ QWidget *TablePanel::addControl(const Table &t, const Column &c, int row, qint16
     const QString par = QString::fromLatin1(c.par);
     switch (c.kind) {
     case Kind::Name: {
-        QLineEdit *field = nameField(t.parent, index, r);
+        NameField *field = nameField(t.parent, index, r);
         bindName(field, ch);
         return field;
     }

@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 
+class EventLog;
 class HVPowerSupply;
 class QCheckBox;
 class QLabel;
@@ -44,6 +45,8 @@ public:
     // at the time the sampling clock tells when the step begins.
     void tick();
     void setClock(const SampleClock &clock);
+    // Where the window notes that it closed for the crate's sake; none by default.
+    void setEventLog(EventLog *log) { m_sampler.setEventLog(log); }
     // Removes the trace of the selected legend row, and an axis left without trace.
     void deleteSelectedTrace();
 

@@ -33,7 +33,8 @@ QString frmQ310Graph::captionFor(qint16 slot, qint16 macroChannel, const QString
     return QStringLiteral("Q310 - %1 - Macro Channel %2 - Slot %3").arg(parName).arg(macroChannel).arg(slot);
 }
 
-frmQ310Graph *frmQ310Graph::open(HVPowerSupply &h, qint16 slot, qint16 macroChannel, const QString &parName)
+frmQ310Graph *frmQ310Graph::open(HVPowerSupply &h, qint16 slot, qint16 macroChannel, const QString &parName,
+                                 EventLog *log)
 {
     const QString tag = tagFor(slot, macroChannel, parName);
     if (auto *existing = qobject_cast<frmQ310Graph *>(findWindowByTag(tag))) {
@@ -41,6 +42,7 @@ frmQ310Graph *frmQ310Graph::open(HVPowerSupply &h, qint16 slot, qint16 macroChan
         return existing;
     }
     auto *window = new frmQ310Graph(h);
+    window->setEventLog(log);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(captionFor(slot, macroChannel, parName));
     setWindowTag(window, tag);

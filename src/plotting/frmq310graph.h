@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 
+class EventLog;
 class HVPowerSupply;
 class QCheckBox;
 class TraceGraph;
@@ -26,7 +27,8 @@ public:
 
     // Opens the board graph for the slot, macro channel and parameter, or
     // brings forward the one already open; returns it.
-    static frmQ310Graph *open(HVPowerSupply &h, qint16 slot, qint16 macroChannel, const QString &parName);
+    static frmQ310Graph *open(HVPowerSupply &h, qint16 slot, qint16 macroChannel, const QString &parName,
+                              EventLog *log = nullptr);
     static QString tagFor(qint16 slot, qint16 macroChannel, const QString &parName);
     static QString captionFor(qint16 slot, qint16 macroChannel, const QString &parName);
 
@@ -39,6 +41,8 @@ public:
     // One sampling step of the shown channels.
     void tick();
     void setClock(const SampleClock &clock);
+    // Where the window notes that it closed for the crate's sake; none by default.
+    void setEventLog(EventLog *log) { m_sampler.setEventLog(log); }
     // Shows channel i's trace, starting now and leaving the others' history, or hides it.
     void setChannelShown(int i, bool shown);
 

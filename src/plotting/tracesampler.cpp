@@ -1,11 +1,13 @@
 #include "tracesampler.h"
 
+#include "eventlog.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "linkfailure.h"
 #include "msgbox.h"
 #include "cratevalue.h"
 #include "readplan.h"
+#include "staleshade.h"
 #include "tickphase.h"
 #include "tracegraph.h"
 
@@ -17,15 +19,47 @@ TraceSampler::TraceSampler(HVPowerSupply &h, QWidget *window, const std::functio
     : m_h(h)
     , m_window(window)
     , m_timer(new QTimer(window))
+    , m_tick(tick)
+    , m_shade(new StaleShade(window))
 {
     m_timer->setObjectName(QStringLiteral("Timer1"));
     QObject::connect(m_timer, &QTimer::timeout, window, tick);
     startSpread(m_timer, 1000);
+    QObject::connect(&h.session(), &CrateSession::wentDown, window,
+                     [this](const QString &, bool deliberate) { wentDown(deliberate); });
+    QObject::connect(&h.session(), &CrateSession::wentUp, window, [this](const QString &a) { wentUp(a); });
+}
+
+void TraceSampler::wentDown(bool deliberate)
+{
+    if (!deliberate || m_failed)
+        return; // a lost link shows at the next sample, which fails on it
+    m_offline = true;
+    m_address = m_h.session().address();
+    m_shade->cover(QObject::tr("Not connected: sampling resumes at the next Connect to %1.").arg(m_address), false);
+}
+
+void TraceSampler::wentUp(const QString &address)
+{
+    if (!m_offline || m_failed)
+        return;
+    if (address != m_address) {
+        m_failed = true;
+        m_timer->stop();
+        if (m_log)
+            m_log->windowClosed(-1, QObject::tr("%1 closed: connected to another crate (%2)")
+                                        .arg(m_window->windowTitle(), address));
+        m_window->close();
+        return;
+    }
+    m_offline = false;
+    m_shade->lift();
+    m_tick(); // at once, not at the next second
 }
 
 void TraceSampler::sample(const QVector<TraceSource> &sources, TraceGraph &graph)
 {
-    if (m_failed || m_inFlight)
+    if (m_failed || m_inFlight || m_offline)
         return;
     // The sample is timed when it is asked for, not when the answers come.
     const qint64 at = graph.now();
@@ -51,7 +85,8 @@ void TraceSampler::sample(const QVector<TraceSource> &sources, TraceGraph &graph
 
 void TraceSampler::fail(const HVError &error)
 {
-    if (m_failed)
+    // Answers cut off by a deliberate Disconnect are no failure of the crate's.
+    if (m_failed || m_offline)
         return;
     m_failed = true;
     m_timer->stop();

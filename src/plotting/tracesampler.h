@@ -1,5 +1,8 @@
 #pragma once
 
+#include "eventlog.h"
+
+#include <QPointer>
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -7,6 +10,7 @@
 class HVError;
 class HVPowerSupply;
 class QTimer;
+class StaleShade;
 class QWidget;
 class TraceGraph;
 
@@ -23,6 +27,10 @@ struct TraceSource
 // and the one way sampling ends when the crate cannot be read: the timer
 // stops, the operator is told "Board removed" once, and the window closes. A
 // tick whose answers are still outstanding is not followed by another.
+//
+// After a deliberate Disconnect the window stays open, samples nothing and
+// says it is not connected; the next Connect to the same crate resumes it at
+// once, a Connect to another crate closes it without a box (noted in the event log).
 class TraceSampler
 {
 public:
@@ -31,6 +39,9 @@ public:
     Q_DISABLE_COPY_MOVE(TraceSampler)
 
     bool failed() const { return m_failed; }
+    bool isOffline() const { return m_offline; }
+    // Where a window closed for the crate's sake is noted; none by default.
+    void setEventLog(EventLog *log) { m_log = log; }
 
     // Reads the sources' values in their base units and appends them, value k
     // to trace k, to the graph at the time the sample was asked for, once
@@ -45,9 +56,17 @@ public:
     void fail(const HVError &error);
 
 private:
+    void wentDown(bool deliberate);
+    void wentUp(const QString &address);
+
     HVPowerSupply &m_h;     // the crate, Main's one instance
     QWidget *m_window;      // the graph window this samples for
     QTimer *m_timer;        // Timer1, child of the window
+    std::function<void()> m_tick; // the window's sampling step
+    StaleShade *m_shade;    // over the window while it is not connected
+    QPointer<EventLog> m_log; // where a quiet close is noted
+    QString m_address;      // the crate read from when the link went down
     bool m_failed = false;  // the failure message has been shown
     bool m_inFlight = false; // a sample's reads are on their way
+    bool m_offline = false; // disconnected on purpose: nothing is read until the next Connect
 };

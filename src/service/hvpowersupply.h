@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cratesession.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -73,8 +75,14 @@ public:
                                 QObject *context, WriteDone done);
     virtual void postChannelName(qint16 slot, qint16 ch, const QString &name, QObject *context, WriteDone done);
 
+    // The connection as every window shares it (up or down, which crate).
+    CrateSession &session() { return m_session; }
+
     // Whether the operator is yet to be told of this failure. Every window whose
     // tick fails on one dead link asks; only the first is told yes, so the
     // operator hears of the loss once. A crate's own refusal is always told.
     virtual bool claimLinkReport(const HVError &error);
+
+private:
+    CrateSession m_session; // told by whoever connects; heard by every window
 };

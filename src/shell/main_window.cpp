@@ -14,11 +14,13 @@
 #include "linkfailure.h"
 #include "msgbox.h"
 #include "readplan.h"
+#include "staleshade.h"
 #include "tickphase.h"
 #include "windowtag.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -47,6 +49,7 @@ Main::Main(std::unique_ptr<HVPowerSupply> hv, QWidget *parent)
     m_overview = new CrateOverview(this);
     connect(m_overview, &CrateOverview::slotClicked, this, &Main::bSlotClick);
     setCentralWidget(m_overview);
+    m_shade = new StaleShade(m_overview);
     setWindowIcon(AppInfo::icon());
 
     lblLinkStatus = new QLabel(NotConnected);
@@ -119,6 +122,7 @@ void Main::buildMenus()
 
 void Main::Timer1Tick()
 {
+    checkFreshness();
     if (!m_connected || m_pollInFlight)
         return;
     auto plan = std::make_shared<ReadPlan>(this);
@@ -127,7 +131,11 @@ void Main::Timer1Tick()
                          m_overview->showSlots(count, models, m_models);
                      });
     planFrontPanel(*plan);
-    plan->onDone([this] { m_pollInFlight = false; });
+    plan->onDone([this] {
+        m_pollInFlight = false;
+        m_freshAtMs = QDateTime::currentMSecsSinceEpoch();
+        m_shade->lift();
+    });
     m_pollInFlight = true;
     runForSession(plan);
 }
@@ -195,6 +203,7 @@ void Main::enterConnected(int slotCount, const QString &modelName, const QString
     if (!fingerprint.isEmpty())
         status += QStringLiteral(" \u2014 encrypted, certificate SHA-256 %1").arg(fingerprint);
     lblLinkStatus->setText(status);
+    m_log->setCrate(address);
     m_log->link(EventLog::Kind::Connect, status);
 
     m_overview->showSlotButtons(slotCount);
@@ -207,13 +216,19 @@ void Main::enterConnected(int slotCount, const QString &modelName, const QString
     mDisconnect->setEnabled(true);
     mExit->setEnabled(true);
     mGraph->setEnabled(true);
+    m_freshAtMs = QDateTime::currentMSecsSinceEpoch();
+    m_shade->lift();
+    // Windows left open by a Disconnect resume (or close) now.
+    h->session().up(address);
 }
 
 // The disconnect steps. Logout comes after the window is already cleared, so a
-// link that fails there cannot leave the window half connected.
+// link that fails there cannot leave the window half connected. Logout never
+// waits for the crate: on a hung link the screen must not stop.
 bool Main::disconnectSteps(QString *logoutFailure)
 {
     m_overview->clear();
+    m_shade->lift();
     Timer1->stop();
     m_connected = false;
     ++m_session;
@@ -234,15 +249,15 @@ bool Main::disconnectSteps(QString *logoutFailure)
 
 void Main::mDisconnectClick()
 {
+    // The operator asked for it: no message, and the open windows stay open,
+    // quiet, until the next Connect. They hear of it before the link closes,
+    // so that answers cut off by the Logout are not taken for a failure.
+    h->session().down(NotConnected, true);
     QString failure;
-    if (disconnectSteps(&failure)) {
-        lblLinkStatus->setText(NotConnected);
-        m_log->link(EventLog::Kind::Disconnect, NotConnected);
-        return;
-    }
-    linkLost(failure);
-    MsgBox::show(this, QStringLiteral("Connection lost"), linkFailureText(failure, Disconnected),
-                 QMessageBox::Critical);
+    const bool loggedOut = disconnectSteps(&failure);
+    lblLinkStatus->setText(NotConnected);
+    m_log->link(EventLog::Kind::Disconnect,
+                loggedOut ? NotConnected : QStringLiteral("%1 (the logout failed: %2)").arg(NotConnected, reasonText(failure)));
 }
 
 void Main::linkLost(const QString &reason)
@@ -254,10 +269,24 @@ void Main::linkLost(const QString &reason)
 
 void Main::connectionLost(const HVError &error)
 {
+    h->session().down(error.message(), false);
     QString ignored; // the link is already known to be broken
     disconnectSteps(&ignored);
     linkLost(error.message());
     tellLinkFailure(this, *h, error, Disconnected); // unless a window has told of this loss already
+}
+
+void Main::checkFreshness()
+{
+    if (!m_connected)
+        return;
+    const qint64 age = QDateTime::currentMSecsSinceEpoch() - m_freshAtMs;
+    if (age <= BoardPanel::StaleAfterMs)
+        return;
+    m_shade->cover(tr("No answer from the crate for %1 s: the overview is from %2")
+                       .arg(age / 1000)
+                       .arg(QDateTime::fromMSecsSinceEpoch(m_freshAtMs).toString(QStringLiteral("hh:mm:ss"))),
+                   false);
 }
 
 void Main::mConnectClick()
@@ -279,6 +308,7 @@ void Main::openGraphWindow()
 {
     // A new, independent graph window each time, on Main's one h.
     auto *graph = new frmGraph(hv());
+    graph->setEventLog(m_log);
     graph->setAttribute(Qt::WA_DeleteOnClose);
     trackWindow(graph);
     graph->show();

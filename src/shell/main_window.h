@@ -16,6 +16,7 @@ class QLabel;
 class QMenu;
 class QTimer;
 class ReadPlan;
+class StaleShade;
 class frmEvents;
 class frmLogin;
 
@@ -94,6 +95,7 @@ private:
     void runForSession(const std::shared_ptr<ReadPlan> &plan);
     bool disconnectSteps(QString *logoutFailure); // false when Logout failed
     void linkLost(const QString &reason);          // status line and event log
+    void checkFreshness();                         // veils the overview when the poll has not answered for a while
 
     std::unique_ptr<HVPowerSupply> h;      // the crate connection of the whole run
     ModelTable m_models;                   // models with a panel, and how to open it
@@ -102,6 +104,8 @@ private:
     bool m_pollInFlight = false;           // the poll's answers are on their way
     QTimer *Timer1 = nullptr;              // the 1000 ms poll
     CrateOverview *m_overview = nullptr;   // slot buttons, crate model, firmware and front panel
+    StaleShade *m_shade = nullptr;         // over the overview while its values are stale
+    qint64 m_freshAtMs = 0;                // when the poll's answers were last shown
     QAction *mConnect = nullptr;           // "&Connect"
     QAction *mDisconnect = nullptr;        // "&Disconnect"
     QAction *mExit = nullptr;              // "&Exit"

@@ -6,16 +6,10 @@
 #include <QRadialGradient>
 #include <QLinearGradient>
 
-Lamp::Lamp(QWidget *parent) : QAbstractButton(parent)
+Lamp::Lamp(QWidget *parent) : OperatorButton(parent)
 {
     setFocusPolicy(Qt::NoFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    setCheckable(true);
-    // Only the operator clicks (or an assistive tool pressing it): a value set by code emits nothing.
-    connect(this, &QAbstractButton::clicked, this, [this](bool on) {
-        if (m_switchable)
-            emit switchedByOperator(on);
-    });
 }
 
 void Lamp::setOnColor(const QColor &c)
@@ -38,13 +32,6 @@ void Lamp::setOffColor(const QColor &c)
 
 QColor Lamp::onColor() const { return m_on; }
 QColor Lamp::offColor() const { return m_off; }
-bool Lamp::value() const { return isChecked(); }
-
-void Lamp::setValue(bool on)
-{
-    setChecked(on); // repaints only on a change
-}
-
 void Lamp::setSwitchable(bool on)
 {
     m_switchable = on;
@@ -56,12 +43,6 @@ bool Lamp::isSwitchable() const { return m_switchable; }
 
 QSize Lamp::sizeHint() const { return {20, 20}; }
 QSize Lamp::minimumSizeHint() const { return {10, 10}; }
-
-void Lamp::nextCheckState()
-{
-    if (m_switchable)
-        QAbstractButton::nextCheckState();
-}
 
 // An indicator lets mouse and keys pass to its parent, as if it were painted on it.
 void Lamp::mousePressEvent(QMouseEvent *event)

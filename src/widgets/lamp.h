@@ -1,15 +1,16 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "operatorbutton.h"
+
 #include <QColor>
 
-// A round instrument lamp; optionally also a switch the operator clicks (mouse or Space).
+// A round instrument lamp; optionally also a switch the operator clicks (mouse or Space),
+// with the click rules of OperatorButton.
 // It is a checkable button, lit when checked, so assistive technology reads its
 // state as on or off rather than as a colour.
-class Lamp : public QAbstractButton
+class Lamp : public OperatorButton
 {
     Q_OBJECT
-    Q_PROPERTY(bool value READ value WRITE setValue) // scripts and tests read lamps by name
 public:
     explicit Lamp(QWidget *parent = nullptr);
 
@@ -18,21 +19,15 @@ public:
     QColor onColor() const;
     QColor offColor() const;
 
-    bool value() const;
-    void setValue(bool on);             // from code: never emits switchedByOperator; no repaint when unchanged
-
     void setSwitchable(bool on);        // default false: a pure indicator ignores clicks and keys
     bool isSwitchable() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
-signals:
-    void switchedByOperator(bool on);   // only an operator's click / key toggles and emits this
-
 protected:
     void paintEvent(QPaintEvent *event) override;
-    void nextCheckState() override;
+    bool operable() const override { return m_switchable; }
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;

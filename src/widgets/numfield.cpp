@@ -1,11 +1,10 @@
 #include "numfield.h"
 
+#include "controlmark.h"
 #include "lib.h"
 #include "numberformat.h"
 
-#include <QFocusEvent>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -16,20 +15,14 @@ constexpr qreal MinFontScale = 0.7; // smallest font a long value is drawn in
 constexpr int InnerMargin = 2;      // the line edit's own gap between frame and text
 }
 
-NumField::NumField(QWidget *parent) : QLineEdit(parent), m_fullFont(font())
+NumField::NumField(QWidget *parent) : EditField(parent), m_fullFont(font())
 {
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setFocusPolicy(Qt::StrongFocus);
-    applyRoleColours();
-    showValue();
-    // The sign of a refused text goes at the operator's next edit.
-    connect(this, &QLineEdit::textEdited, this, [this] {
-        if (m_refusedText.isEmpty())
-            return;
-        m_refusedText.clear();
-        setToolTip(m_plainToolTip);
-        update();
-    });
+    applyColours();
+    takeCrateValue(m_value, false);
+    connect(this, &QLineEdit::textEdited, this, [this] { m_refusedText.clear(); });
+    connect(this, &QLineEdit::textChanged, this, [this] { fitFont(); });
 }
 
 void NumField::setFormat(const QString &format)
@@ -37,20 +30,23 @@ void NumField::setFormat(const QString &format)
     if (format == m_format)
         return;
     m_format = format;
-    if (!isModified())
-        showValue();
+    if (!isEditing())
+        showText(render(m_value));
 }
 
 QString NumField::format() const { return m_format; }
 
-void NumField::setValue(double v)
+void NumField::setValue(double v, bool evenIfEditing)
 {
     m_value = v;
-    if (!isModified())
-        showValue();
+    takeCrateValue(v, evenIfEditing);
 }
 
 double NumField::value() const { return m_value; }
+
+QString NumField::textOf(double v) const { return NumberFormat::render(v, m_format); }
+
+QString NumField::render(const QVariant &value) const { return textOf(value.toDouble()); }
 
 void NumField::setIndicator(bool on)
 {
@@ -59,13 +55,11 @@ void NumField::setIndicator(bool on)
     m_indicator = on;
     setReadOnly(on);
     setFocusPolicy(on ? Qt::NoFocus : Qt::StrongFocus);
-    if (on && isModified()) {
-        setModified(false);
-        showValue();
-    }
     if (on && hasFocus())
         clearFocus();
-    applyRoleColours();
+    if (on && isModified())
+        showText(render(m_value));
+    applyColours();
 }
 
 bool NumField::isIndicator() const { return m_indicator; }
@@ -73,7 +67,7 @@ bool NumField::isIndicator() const { return m_indicator; }
 void NumField::setColours(const Lib::ColourPair &colours)
 {
     m_colours = colours;
-    applyRoleColours();
+    applyColours();
 }
 
 QString NumField::displayedText() const
@@ -83,109 +77,41 @@ QString NumField::displayedText() const
     return fontMetrics().elidedText(text(), Qt::ElideRight, textRoom().width());
 }
 
-bool NumField::event(QEvent *event)
-{
-    // Escape while typing drops the typing; it must not reach a window shortcut first.
-    if (event->type() == QEvent::ShortcutOverride && isModified()
-        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
-        event->accept();
-        return true;
-    }
-    return QLineEdit::event(event);
-}
-
-void NumField::keyPressEvent(QKeyEvent *event)
-{
-    if (m_indicator) {
-        event->ignore();
-        return;
-    }
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-        commitTyping();
-        event->accept();
-        return;
-    case Qt::Key_Escape:
-        if (isModified()) {
-            setModified(false);
-            showValue();
-            event->accept();
-            return;
-        }
-        break;
-    default:
-        break;
-    }
-    QLineEdit::keyPressEvent(event);
-}
-
-void NumField::focusOutEvent(QFocusEvent *event)
-{
-    // A context menu or another window takes the focus only for a while.
-    const bool leaves = event->reason() != Qt::PopupFocusReason
-                        && event->reason() != Qt::ActiveWindowFocusReason;
-    if (leaves && !m_indicator) {
-        commitTyping();
-        showValue(); // a committed "2" now reads "2 kV"
-    }
-    QLineEdit::focusOutEvent(event);
-}
-
 void NumField::changeEvent(QEvent *event)
 {
-    if (event->type() == QEvent::ApplicationPaletteChange)
-        applyRoleColours();
     if (event->type() == QEvent::FontChange && !m_fitting) {
         m_fullFont = font();
         fitFont();
     }
-    QLineEdit::changeEvent(event);
+    EditField::changeEvent(event);
 }
 
 void NumField::resizeEvent(QResizeEvent *event)
 {
-    QLineEdit::resizeEvent(event);
+    EditField::resizeEvent(event);
     fitFont();
 }
 
 void NumField::commitTyping()
 {
-    if (!isModified())
-        return;
-    setModified(false);
     const QString typed = text();
     const auto number = NumberFormat::parse(typed, m_format);
     if (!number) {
-        showValue();
+        showText(render(m_value));
         if (hasFocus())
             selectAll(); // ready for the operator's next try
-        showRefusal(typed);
+        // Said on the field itself, without a box: the operator is typing here.
+        m_refusedText = typed;
+        ControlMark::set(this, ControlMark::Kind::Refused, tr("\"%1\" is not a number: nothing was written.").arg(typed));
         emit refused(typed);
         return;
     }
     // The typed text stays shown until the field is left.
+    setModified(false);
+    applyColours();
     m_value = *number;
+    committedAs(*number);
     emit committed(*number);
-}
-
-void NumField::showRefusal(const QString &typed)
-{
-    // Said on the field itself, without a box: the operator is typing here.
-    if (m_refusedText.isEmpty())
-        m_plainToolTip = toolTip();
-    m_refusedText = typed;
-    setToolTip(tr("\"%1\" is not a number: nothing was written.").arg(typed));
-    update();
-}
-
-void NumField::showValue()
-{
-    const QString shown = NumberFormat::render(m_value, m_format);
-    if (shown == text())
-        return;
-    setText(shown);
-    fitFont();
 }
 
 QRect NumField::textRoom() const
@@ -199,21 +125,16 @@ QRect NumField::textRoom() const
 void NumField::paintEvent(QPaintEvent *event)
 {
     if (!m_elided || hasFocus() || isModified()) {
-        QLineEdit::paintEvent(event);
-    } else {
-        // The frame as the style draws it, then the elided value where the text goes.
-        QPainter p(this);
-        QStyleOptionFrame panel;
-        initStyleOption(&panel);
-        style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &p, this);
-        p.setPen(palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, QPalette::Text));
-        p.drawText(textRoom(), int(alignment()), displayedText());
+        EditField::paintEvent(event);
+        return;
     }
-    if (!m_refusedText.isEmpty()) { // the sign of a refused text, over whatever is drawn
-        QPainter p(this);
-        p.setPen(QPen(QColor(220, 0, 0), 2));
-        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
-    }
+    // The frame as the style draws it, then the elided value where the text goes.
+    QPainter p(this);
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &p, this);
+    p.setPen(palette().color(isEnabled() ? QPalette::Normal : QPalette::Disabled, QPalette::Text));
+    p.drawText(textRoom(), int(alignment()), displayedText());
 }
 
 void NumField::fitFont()
@@ -251,17 +172,24 @@ void NumField::fitFont()
     m_fitting = false;
 }
 
-void NumField::applyRoleColours()
+void NumField::applyColours()
 {
     // Each background with its own text colour, so a dark palette keeps the value legible.
     const QPalette app = QGuiApplication::palette();
     QPalette pal = palette();
+    QColor base, text;
     if (m_colours) {
-        pal.setColor(QPalette::Base, Lib::toQColor(m_colours->back));
-        pal.setColor(QPalette::Text, Lib::toQColor(m_colours->fore));
+        base = Lib::toQColor(m_colours->back);
+        text = Lib::toQColor(m_colours->fore);
     } else {
-        pal.setColor(QPalette::Base, app.color(m_indicator ? QPalette::Button : QPalette::Base));
-        pal.setColor(QPalette::Text, app.color(m_indicator ? QPalette::ButtonText : QPalette::Text));
+        base = app.color(m_indicator ? QPalette::Button : QPalette::Base);
+        text = app.color(m_indicator ? QPalette::ButtonText : QPalette::Text);
     }
+    if (isModified())
+        base = typingTint(base);
+    if (pal.color(QPalette::Base) == base && pal.color(QPalette::Text) == text)
+        return;
+    pal.setColor(QPalette::Base, base);
+    pal.setColor(QPalette::Text, text);
     setPalette(pal);
 }

@@ -1,21 +1,20 @@
 #pragma once
 
+#include "editfield.h"
 #include "lib.h"
 
-#include <QLineEdit>
 #include <optional>
 
 // Numeric field and indicator with a display format text (see NumberFormat::render).
 //
-// Editable role: the operator types a number and commits it with Enter or by
-// moving the focus to another control; only then is `committed` emitted, once,
-// with the number in the field's own scale (the literal unit is ignored, see
-// NumberFormat::parse). Text that is not a number is refused: the field shows
-// its last value again, nothing is emitted, and until the next edit a red frame
-// and the tooltip say what was refused. Escape drops the typing.
+// Editable role (an EditField): the operator types a number and commits it
+// with Enter or by moving the focus to another control; only then is
+// `committed` emitted, once, with the number in the field's own scale (the
+// literal unit is ignored, see NumberFormat::parse). Text that is not a number
+// is refused: the field shows its last value again, nothing is emitted, and
+// until the next edit a red frame and the tooltip say what was refused.
 // Entering and leaving the field without typing commits nothing, so a rounded
-// display ("1.235 kV") is never sent back. Switching to another window or
-// opening the context menu is not leaving the field: the typing stays.
+// display ("1.235 kV") is never sent back.
 //
 // Indicator role: read-only, out of the tab chain, on the button-face colour.
 //
@@ -24,20 +23,22 @@
 // Where even that is too wide, the value is drawn elided ("1.2345…") while the
 // field does not have the focus: digits are never silently dropped. text() and
 // what assistive technology reads stay the whole value.
-class NumField : public QLineEdit
+class NumField : public EditField
 {
     Q_OBJECT
 public:
     explicit NumField(QWidget *parent = nullptr);
 
-    void setFormat(const QString &format);  // re-renders; no repaint when unchanged
+    void setFormat(const QString &format);  // re-renders unless the operator is in the field; no repaint when unchanged
     QString format() const;
 
-    // From code: never emits committed; no repaint when unchanged. While the
-    // operator has typed text that is not committed yet, the text stays and the
-    // value is kept for when the typing is refused or dropped.
-    void setValue(double v);
+    // The crate's value, from code: never emits committed; no repaint when
+    // unchanged. While the operator is in the field the text stays (see
+    // EditField; evenIfEditing: unless they have typed).
+    void setValue(double v, bool evenIfEditing = false);
     double value() const;
+    // The value as the field shows it with its format ("1.2 kV").
+    QString textOf(double v) const;
 
     void setIndicator(bool on);             // read-only indicator role (no input, button-face colour)
     bool isIndicator() const;
@@ -54,18 +55,14 @@ signals:
     void refused(const QString &text);      // operator's text was not a number; the field shows value() again
 
 protected:
-    bool event(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
+    QString render(const QVariant &value) const override;
+    void commitTyping() override;
+    void applyColours() override;
     void paintEvent(QPaintEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
     void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void showRefusal(const QString &typed);
-    void commitTyping();
-    void showValue();
-    void applyRoleColours();
     void fitFont();
     QRect textRoom() const;
 
@@ -75,7 +72,6 @@ private:
     QFont m_fullFont;          // font the field was given; fitFont() may draw smaller
     bool m_fitting = false;    // fitFont() is changing the font itself
     QString m_refusedText;     // operator's text refused last; its sign shows until the next edit
-    QString m_plainToolTip;    // the tooltip to give back when the sign clears
     bool m_elided = false;     // the value does not fit even at the smallest font
     std::optional<Lib::ColourPair> m_colours; // set in place of the role's colours
 };

@@ -1,5 +1,7 @@
 #include "twoposswitch.h"
 
+#include "controlmark.h"
+
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
@@ -12,29 +14,18 @@ constexpr int Gap = 5;          // between a label and the slot
 } // namespace
 
 TwoPosSwitch::TwoPosSwitch(const QString &onLabel, const QString &offLabel, QWidget *parent)
-    : QAbstractButton(parent), m_onLabel(onLabel), m_offLabel(offLabel)
+    : OperatorButton(parent), m_onLabel(onLabel), m_offLabel(offLabel)
 {
     setFocusPolicy(Qt::StrongFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
     setAccessibleName(onLabel + QLatin1Char('/') + offLabel);
-    setCheckable(true);
     checkStateSet();
-    connect(this, &QAbstractButton::clicked, this, &TwoPosSwitch::switchedByOperator);
-}
-
-bool TwoPosSwitch::value() const { return isChecked(); }
-
-void TwoPosSwitch::setValue(bool on)
-{
-    setChecked(on); // repaints only on a change
 }
 
 void TwoPosSwitch::checkStateSet()
 {
-    const QString live = value() ? m_onLabel : m_offLabel;
-    if (accessibleDescription() != live)
-        setAccessibleDescription(live);
+    ControlMark::describe(this, value() ? m_onLabel : m_offLabel);
 }
 
 QString TwoPosSwitch::onLabel() const { return m_onLabel; }

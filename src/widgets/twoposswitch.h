@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QAbstractButton>
+#include "operatorbutton.h"
+
 #include <QPainterPath>
 #include <QString>
 
@@ -8,25 +9,19 @@ class QPainter;
 
 // A two-position toggle switch with a label at each end; the lever shows the position at a glance.
 // The on label sits at the left end, the off label at the right; the lever points at the live one.
-// It is a checkable button, checked when on; assistive technology reads the
+// It is a checkable button (OperatorButton), checked when on; assistive technology reads the
 // live label as its description.
-class TwoPosSwitch : public QAbstractButton
+class TwoPosSwitch : public OperatorButton
 {
     Q_OBJECT
-    Q_PROPERTY(bool value READ value WRITE setValue) // scripts and tests read it by name
 public:
     TwoPosSwitch(const QString &onLabel, const QString &offLabel, QWidget *parent = nullptr);
 
-    bool value() const;
-    void setValue(bool on);             // from code: never emits switchedByOperator
     QString onLabel() const;
     QString offLabel() const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
-
-signals:
-    void switchedByOperator(bool on);   // operator's click / Space only
 
 protected:
     void paintEvent(QPaintEvent *event) override;

@@ -71,6 +71,9 @@ struct Row
         window.show();
         QApplication::setActiveWindow(&window);
         QVERIFY(QTest::qWaitForWindowActive(&window));
+        // As a panel opens: the window holds the focus until the operator moves into a field.
+        window.setFocusPolicy(Qt::ClickFocus);
+        window.setFocus();
     }
 
     // The operator clicks into the field and replaces its text.

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QAbstractButton>
+
+// A checkable button that only the operator switches (lamps that are also
+// switches, two-position switches). A value set by code emits nothing; a
+// double-click counts as one click; and while the button is busy (its last
+// change is still on its way to the crate) clicks and keys change nothing, so
+// two quick clicks can never send two opposite writes.
+class OperatorButton : public QAbstractButton
+{
+    Q_OBJECT
+    Q_PROPERTY(bool value READ value WRITE setValue) // scripts and tests read it by name
+public:
+    explicit OperatorButton(QWidget *parent = nullptr);
+
+    bool value() const { return isChecked(); }
+    void setValue(bool on) { setChecked(on); } // from code: never emits switchedByOperator
+
+    void setBusy(bool busy);
+    bool isBusy() const { return m_busy; }
+
+signals:
+    void switchedByOperator(bool on); // only an operator's click or key, when it changed the value
+
+protected:
+    // Whether the operator may switch it at all (a lamp may be a pure indicator).
+    virtual bool operable() const { return true; }
+    void nextCheckState() override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    bool m_busy = false; // a change is on its way: operator input is ignored
+};

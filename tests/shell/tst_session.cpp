@@ -1,0 +1,127 @@
+// The connection as the open windows live it: a deliberate Disconnect leaves
+// them open and quiet, the next Connect resumes or closes them, and a crate
+// that stops answering never holds the screen.
+#include "boardpanel.h"
+#include "eventlog.h"
+#include "frmgraph.h"
+#include "msgboxcatcher.h"
+#include "netclient.h"
+#include "shelltest.h"
+#include "simcrate.h"
+#include "simserver.h"
+#include "windowtag.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QStandardPaths>
+
+namespace {
+// "&Connect" and OK, to this address.
+void connectTo(ShellRig &rig, const QString &address)
+{
+    frmLogin *login = rig.openLogin();
+    for (int i = 0; i < 4; ++i)
+        login->findChild<QLineEdit *>(QStringLiteral("eIP_%1").arg(i))->setText(address.section('.', i, i));
+    rig.connect();
+}
+} // namespace
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    // No message after a deliberate Disconnect; the windows stay open, make no calls and say
+    // they are not connected. The next Connect to the same crate resumes them if the slot
+    // holds the same model; otherwise they close without a box, and the log says why.
+    void aDisconnectIsQuietAndTheNextConnectDecides_data()
+    {
+        QTest::addColumn<QString>("lastAddressPart");
+        QTest::addColumn<QString>("modelAfter");
+        QTest::addColumn<QString>("closedWhy"); // empty: the windows resume
+        QTest::newRow("same crate, same board") << "1" << "Q310" << "";
+        QTest::newRow("same crate, another board") << "1" << "Q420" << "slot 2 holds a Q420 after the reconnect";
+        QTest::newRow("same crate, slot empty") << "1" << "" << "slot 2 is empty after the reconnect";
+        QTest::newRow("another crate") << "13" << "Q310" << "connected to another crate (127.0.0.13)";
+    }
+    void aDisconnectIsQuietAndTheNextConnectDecides()
+    {
+        QFETCH(QString, lastAddressPart);
+        QFETCH(QString, modelAfter);
+        QFETCH(QString, closedWhy);
+        MsgBoxCatcher boxes;
+        ShellRig rig;
+        rig.fake->setBoard(2, "Q310", 14);
+        connectTo(rig, "127.0.0.1");
+        rig.main->bSlotClick(2);
+        QPointer<BoardPanel> panel = qobject_cast<BoardPanel *>(findWindowByTag("Mon2"));
+        panel->findChild<QTimer *>("ChMon")->stop();
+        rig.main->openGraphWindow();
+        QPointer<frmGraph> graph;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *g = qobject_cast<frmGraph *>(w))
+                graph = g;
+        QVERIFY(panel && graph);
+
+        rig.action("mDisconnect")->trigger();
+        QVERIFY(boxes.shown.isEmpty());
+        QVERIFY(panel->isVisible() && graph->isVisible());
+        QVERIFY(panel->isVeiled() && panel->veilText().startsWith("Not connected"));
+        rig.fake->clear();
+        panel->ChMonTick();
+        graph->tick();
+        QCOMPARE(rig.fake->calls, QStringList());
+
+        rig.fake->setBoard(2, modelAfter, modelAfter.isEmpty() ? 0 : 12);
+        connectTo(rig, "127.0.0." + lastAddressPart);
+        QVERIFY(boxes.shown.isEmpty());
+        if (closedWhy.isEmpty()) {
+            QVERIFY(panel && panel->isVisible() && !panel->isVeiled());
+            QVERIFY(graph && graph->isVisible());
+            QVERIFY(rig.fake->callsStartingWith("ParamValue(2,").size() > 100); // the panel read at once
+            return;
+        }
+        QTRY_VERIFY(!panel || !panel->isVisible());
+        const EventLog &log = rig.main->eventLog();
+        QStringList closed;
+        for (int i = 0; i < log.size(); ++i)
+            if (log.at(i).kind == EventLog::Kind::WindowClosed)
+                closed << log.at(i).detail;
+        QVERIFY2(closed.filter("Slot 2 closed: " + closedWhy).size() == 1, qPrintable(closed.join('\n')));
+        QCOMPARE(graph && graph->isVisible(), lastAddressPart == "1"); // a graph goes with another crate only
+    }
+
+    // A crate that stops answering: the values are veiled as stale, the GUI thread never stops
+    // for long (a 10 ms timer's longest gap), and the link is given up with one message.
+    void aHungCrateNeverHoldsTheScreen()
+    {
+        MsgBoxCatcher boxes;
+        SimServerThread server;
+        auto *client = new NetClient(server.port(), 2000, 1500);
+        Main main{std::unique_ptr<HVPowerSupply>(client)};
+        client->Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, server.address());
+        main.enterConnected(16, "PY-1600", server.address());
+        main.bSlotClick(0);
+        QTRY_VERIFY(findWindowByTag("Mon0"));
+        server.setLatencyMs(600000);
+        qint64 longest = 0;
+        QElapsedTimer gap;
+        QTimer probe;
+        probe.setInterval(10);
+        connect(&probe, &QTimer::timeout, [&] {
+            longest = std::max(longest, gap.restart());
+        });
+        gap.start();
+        probe.start();
+        QTRY_VERIFY_WITH_TIMEOUT(!main.isConnected(), 5000);
+        QTest::qWait(200);
+        // Waiting for a Logout answer would have held the thread for the whole reply time-out.
+        QVERIFY2(longest < 750, qPrintable(QString::number(longest)));
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY(main.linkStatus().startsWith("Connection lost"));
+    }
+};
+
+QTEST_MAIN(TestSession)
+#include "tst_session.moc"
