@@ -32,6 +32,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QSet>
@@ -50,6 +52,17 @@ void waitFor(const std::function<bool()> &done, int ms = 20000)
     t.start();
     while (!done() && t.elapsed() < ms)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// A press and release delivered straight to the control, as the window system delivers them,
+// without the event processing QTest does in between (which would be timed with them).
+void clickNow(QWidget *w)
+{
+    const QPoint mid = w->rect().center();
+    QMouseEvent press(QEvent::MouseButtonPress, mid, w->mapToGlobal(mid), Qt::LeftButton, Qt::LeftButton, {});
+    QMouseEvent release(QEvent::MouseButtonRelease, mid, w->mapToGlobal(mid), Qt::LeftButton, Qt::NoButton, {});
+    QApplication::sendEvent(w, &press);
+    QApplication::sendEvent(w, &release);
 }
 
 void runFor(int ms)
@@ -85,7 +98,7 @@ struct Result
 {
     double latency = 0, service = 0;
     int actions = 0, contradicted = 0, refused = 0;
-    double worstSignMs = 0;
+    double worstSignMs = 0, medianSignMs = 0;
     double hangStallMs = 0;
 };
 
@@ -153,7 +166,7 @@ Result run(double latencyMs, double serviceMs, int actionCount)
             if (sw->isBusy())
                 continue; // ignored while its last flip is on its way: not an action
             t.start();
-            QTest::mouseClick(sw, Qt::LeftButton);
+            clickNow(sw);
         } else if (kind == 1) {
             tabs->setCurrentIndex(0);
             auto *lamp = panel->findChild<Lamp *>(QStringLiteral("ledPw_%1").arg(ch));
@@ -163,7 +176,7 @@ Result run(double latencyMs, double serviceMs, int actionCount)
             a.before = shownBy(lamp);
             a.written = lamp->value() ? QStringLiteral("0") : QStringLiteral("1");
             t.start();
-            QTest::mouseClick(lamp, Qt::LeftButton);
+            clickNow(lamp);
         } else {
             tabs->setCurrentIndex(0);
             auto *field = panel->findChild<NumField *>(QStringLiteral("V0Set_%1").arg(ch));
@@ -174,8 +187,9 @@ Result run(double latencyMs, double serviceMs, int actionCount)
             field->setFocus(Qt::MouseFocusReason);
             field->selectAll();
             QTest::keyClicks(field, QString::number(setpoint, 'f', 1));
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
             t.start();
-            QTest::keyClick(field, Qt::Key_Return);
+            QApplication::sendEvent(field, &enter);
             panel->setFocus(Qt::MouseFocusReason); // leaves the field: it now shows "x kV"
         }
         if (ControlMark::kindOf(a.control) == ControlMark::Kind::Pending
@@ -195,6 +209,11 @@ Result run(double latencyMs, double serviceMs, int actionCount)
     }
     runFor(2000);
     recorder.stop();
+    std::vector<double> signs;
+    for (const Action &a : actions)
+        signs.push_back(a.signMs);
+    std::sort(signs.begin(), signs.end());
+    r.medianSignMs = signs.empty() ? 0 : signs[signs.size() / 2];
     for (const Action &a : actions) {
         ++r.actions;
         QSet<QString> wrong = a.seen;
@@ -228,6 +247,7 @@ Result run(double latencyMs, double serviceMs, int actionCount)
     std::printf("  latency %g ms, service %g ms: %d actions, %d contradicted, %d refused; sign within %.2f ms;"
                 " longest GUI stall during a 10 s hang %.1f ms\n",
                 latencyMs, serviceMs, r.actions, r.contradicted, r.refused, r.worstSignMs, r.hangStallMs);
+    std::printf("    action to pending sign: median %.2f ms, worst %.2f ms\n", r.medianSignMs, r.worstSignMs);
     std::fflush(stdout);
     return r;
 }
@@ -256,6 +276,7 @@ int main(int argc, char **argv)
 
     std::printf("\n| Latency | Service | Actions | Contradicted (goal 0) | Action to pending sign (goal < 20 ms) |"
                 " GUI stall in a 10 s hang (goal < 50 ms) |\n|---|---|---|---|---|---|\n");
+    // The sign column is the worst action; the median is printed with each run above.
     for (const Result &r : results)
         std::printf("| %g ms | %g ms | %d | %d (%.1f %%) %s | %.2f ms %s | %.1f ms %s |\n", r.latency, r.service,
                     r.actions, r.contradicted, 100.0 * r.contradicted / std::max(1, r.actions),

@@ -7,6 +7,12 @@ cd "$(dirname "$0")/.."
 dir="${1:-build}"
 [ $# -gt 0 ] && shift
 scripts/install-deps.sh
-cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+# A compiler cache, where there is one, shared by every checkout of the project on the machine.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$PWD"
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
 # shellcheck disable=SC2086 # the targets are words
 cmake --build "$dir" -j2 ${BUILD_TARGETS:+--target $BUILD_TARGETS}

@@ -27,11 +27,7 @@ fi
 # clang and its libFuzzer runtime: only fuzzing needs them.
 scripts/install-deps.sh clang libclang-rt-14-dev
 
-launcher=()
-if command -v ccache >/dev/null; then
-  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-fi
-BUILD_TARGETS="${targets[*]}" scripts/build.sh build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DPYLONET_FUZZ=ON "${launcher[@]}"
+BUILD_TARGETS="${targets[*]}" scripts/build.sh build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DPYLONET_FUZZ=ON
 
 mkdir -p build-fuzz/crashes
 status=0

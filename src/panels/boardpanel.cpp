@@ -302,7 +302,7 @@ void BoardPanel::stopForRemoval()
 void BoardPanel::announceRemoval()
 {
     QPointer<BoardPanel> self(this);
-    MsgBox::show(this, QStringLiteral("Attention"), QStringLiteral("Board removed."), QMessageBox::Critical);
+    MsgBox::tell(this, QStringLiteral("Attention"), QStringLiteral("Board removed."), QMessageBox::Critical);
     if (self)
         close();
 }

@@ -94,7 +94,7 @@ void TraceSampler::fail(const HVError &error)
     if (error.isLinkFailure())
         tellLinkFailure(m_window, m_h, error, WindowsClosed);
     else
-        MsgBox::show(m_window, QStringLiteral("Attention"), QStringLiteral("Board removed"), QMessageBox::Critical);
+        MsgBox::tell(m_window, QStringLiteral("Attention"), QStringLiteral("Board removed"), QMessageBox::Critical);
     if (window)
         window->close();
 }

@@ -82,8 +82,8 @@ frmEvents::frmEvents(EventLog &log, QWidget *parent)
     // Widths from sample texts: measuring ten thousand rows each time would be slow.
     const QFontMetrics fm(tblEvents->font());
     const int pad = 2 * fm.horizontalAdvance(QLatin1Char('M'));
-    const char *const widest[] = {"2026-03-14 12:00:00.000", "Board removed", "Slot", "Channel", "Channel name",
-                                  "Parameter", "1234.5678"};
+    const char *const widest[] = {"2026-03-14 12:00:00.000", "Window closed", "Slot", "Channel", "Channel name",
+                                  "Parameter", "1.2345 kV", "1.2345 kV", "unknown"};
     for (int c = 0; c < int(std::size(widest)); ++c)
         tblEvents->setColumnWidth(c, fm.horizontalAdvance(QString::fromLatin1(widest[c])) + pad);
 

@@ -21,7 +21,7 @@ bool tellLinkFailure(QWidget *parent, HVPowerSupply &h, const HVError &error, co
 {
     if (!h.claimLinkReport(error))
         return false;
-    MsgBox::show(parent, QStringLiteral("Connection lost"), linkFailureText(error.message(), consequence),
+    MsgBox::tell(parent, QStringLiteral("Connection lost"), linkFailureText(error.message(), consequence),
                  QMessageBox::Critical);
     return true;
 }

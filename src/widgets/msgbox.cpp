@@ -1,6 +1,8 @@
 #include "msgbox.h"
 
+#include <QAbstractButton>
 #include <QGridLayout>
+#include <QTimer>
 #include <QSpacerItem>
 #include <algorithm>
 
@@ -14,7 +16,9 @@ Interceptor &interceptor()
 }
 } // namespace
 
-void show(QWidget *parent, const QString &title, const QString &text, QMessageBox::Icon icon, const QString &detail)
+namespace {
+void open(QWidget *parent, const QString &title, const QString &text, QMessageBox::Icon icon, const QString &detail,
+          bool unasked)
 {
     if (interceptor()) {
         interceptor()(title, text, icon, detail);
@@ -28,7 +32,23 @@ void show(QWidget *parent, const QString &title, const QString &text, QMessageBo
     if (auto *grid = qobject_cast<QGridLayout *>(box.layout()))
         grid->addItem(new QSpacerItem(wide, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
                       grid->columnCount());
+    if (unasked) {
+        QAbstractButton *ok = box.button(QMessageBox::Ok);
+        ok->setEnabled(false);
+        QTimer::singleShot(UnaskedGuardMs, ok, [ok] { ok->setEnabled(true); });
+    }
     box.exec();
+}
+} // namespace
+
+void show(QWidget *parent, const QString &title, const QString &text, QMessageBox::Icon icon, const QString &detail)
+{
+    open(parent, title, text, icon, detail, false);
+}
+
+void tell(QWidget *parent, const QString &title, const QString &text, QMessageBox::Icon icon, const QString &detail)
+{
+    open(parent, title, text, icon, detail, true);
 }
 
 void setInterceptor(Interceptor hook)

@@ -16,7 +16,14 @@ namespace MsgBox {
 void show(QWidget *parent, const QString &title, const QString &text,
           QMessageBox::Icon icon = QMessageBox::NoIcon, const QString &detail = QString());
 
-// While an interceptor is set, show() calls it instead of opening a box.
+// The same for a message the operator did not ask for (a board gone, a link
+// lost): it comes while they may be typing, so its OK answers neither a key nor
+// a click for its first second, and keystrokes meant elsewhere cannot close it unread.
+void tell(QWidget *parent, const QString &title, const QString &text,
+          QMessageBox::Icon icon = QMessageBox::NoIcon, const QString &detail = QString());
+inline constexpr int UnaskedGuardMs = 1000;
+
+// While an interceptor is set, show() and tell() call it instead of opening a box.
 using Interceptor = std::function<void(const QString &title, const QString &text, QMessageBox::Icon icon,
                                        const QString &detail)>;
 void setInterceptor(Interceptor interceptor);

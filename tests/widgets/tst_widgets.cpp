@@ -2,11 +2,14 @@
 // switch, the thermometer and the numeric field.
 #include "lamp.h"
 #include "lib.h"
+#include "msgbox.h"
 #include "numfield.h"
 #include "thermometer.h"
 #include "twoposswitch.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QStyleOptionFrame>
@@ -353,6 +356,24 @@ private slots:
         f->setIndicator(false);
         QCOMPARE(f->palette().color(QPalette::Base), Lib::toQColor(Lib::SysWindow));
         QCOMPARE(f->focusPolicy(), Qt::StrongFocus);
+    }
+
+    // A message nobody asked for cannot be closed unread by keys typed for another window.
+    void anUnaskedMessageWithstandsTyping()
+    {
+        QStringList seen;
+        QTimer::singleShot(50, [&seen] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            QTest::keyClick(box, Qt::Key_Return);
+            QTest::keyClick(box, Qt::Key_Escape);
+            seen << QString::number(box->isVisible());
+            QTimer::singleShot(MsgBox::UnaskedGuardMs, [&seen, box] {
+                QTest::keyClick(box, Qt::Key_Return);
+                seen << QString::number(box->isVisible());
+            });
+        });
+        MsgBox::tell(nullptr, QStringLiteral("Attention"), QStringLiteral("Board removed."), QMessageBox::Critical);
+        QCOMPARE(seen, QStringList({"1", "0"}));
     }
 };
 
