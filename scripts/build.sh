@@ -10,7 +10,7 @@ scripts/install-deps.sh
 # A compiler cache, where there is one, shared by every checkout of the project on the machine.
 launcher=()
 if command -v ccache >/dev/null; then
-  export CCACHE_BASEDIR="$PWD"
+  export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
