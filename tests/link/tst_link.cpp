@@ -7,6 +7,7 @@
 #include "readplan.h"
 
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTest>
 #include <QThread>
@@ -308,9 +309,12 @@ private slots:
         };
         client.postParamValue(3, QStringLiteral("V0Set"), 0, 1.5, nullptr, noteWrite("V0Set"));
         client.postParamValue(3, QStringLiteral("Bad"), 0, 1.0, nullptr, noteWrite("Bad"));
-        QCOMPARE(client.ChannelName(3, 1), QStringLiteral("CH1")); // waits its turn behind them
+        QCOMPARE(client.ChannelName(3, 1), QStringLiteral("CH1")); // a read waits its turn behind the plan
         QTRY_COMPARE(log.size(), 12);
-        QCOMPARE(log.mid(9), (QStringList{"done", "V0Set: ok", "Bad: fake failure in SetParamValue(3,Bad,0,1:double)"}));
+        // The writes may reach the crate ahead of the plan's reads; each has its own answer.
+        QCOMPARE(log.filter(QRegularExpression("^(V0Set|Bad): ")),
+                 (QStringList{"V0Set: ok", "Bad: fake failure in SetParamValue(3,Bad,0,1:double)"}));
+        QVERIFY(log.contains("done"));
         QCOMPARE(server.calls().last(), QStringLiteral("ChannelName(3,1)"));
         // The link drops under two plans, one of a window already closed.
         QStringList open, closed;
