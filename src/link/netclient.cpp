@@ -98,12 +98,25 @@ void NetClient::Login(const QString &userName, const QString &password, qint32 /
     const std::optional<quint32> ip = parseAddress(address);
     if (!ip)
         throw HVError::link(QStringLiteral("Not a valid IP address: \"%1\"").arg(address));
-    const QHostAddress host(*ip);
-    const QString where = QStringLiteral("%1:%2").arg(host.toString()).arg(m_port);
+    const QString where = QStringLiteral("%1:%2").arg(QHostAddress(*ip).toString()).arg(m_port);
+    bool accepted = false;
+    try {
+        logIn(userName, password, where, *ip, &accepted);
+    } catch (const HVError &e) {
+        // The crate does not wait while the operator reads about its certificate: once
+        // they accepted it, a link that the crate gave up meanwhile is opened once more.
+        if (!accepted || !e.isLinkFailure())
+            throw;
+        logIn(userName, password, where, *ip, &accepted);
+    }
+}
 
+void NetClient::logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *accepted)
+{
+    *accepted = false;
     m_socket = new QSslSocket;
     m_socket->setReadBufferSize(ReadChunk);
-    m_socket->connectToHost(host, m_port);
+    m_socket->connectToHost(QHostAddress(ip), m_port);
     if (!m_socket->waitForConnected(m_connectTimeoutMs)) {
         const QAbstractSocket::SocketError error = m_socket->error();
         const QString reason = m_socket->errorString();
@@ -134,8 +147,15 @@ void NetClient::Login(const QString &userName, const QString &password, qint32 /
             throw HVError::link(QStringLiteral("The crate speaks protocol version %1; this client speaks version %2")
                                     .arg(version.isInteger() ? QString::number(version.toInteger()) : QStringLiteral("(none)"))
                                     .arg(Version));
-        if (opening.value(Key::Tls).toBool())
+        if (opening.value(Key::Tls).toBool()) {
             encrypt();
+            m_trust->admitCertificate(where, m_certificateDigest, [this, accepted](const CrateTrust::Question &q) {
+                *accepted = m_askTrust && m_askTrust(q);
+                return *accepted;
+            });
+        } else {
+            m_trust->admitPlain(where);
+        }
         authenticate(userName, password);
     } catch (const HVError &) {
         closeSocket();

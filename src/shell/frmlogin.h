@@ -33,6 +33,12 @@ public:
 
     QString address() const; // the four boxes joined with "."
 
+    // Asks whether to trust the certificate of the crate ("address:port") with
+    // this SHA-256 fingerprint: at the first encrypted connection to it (trusted
+    // empty), or when it shows another than the one trusted before. No is the default.
+    static bool confirmCertificate(QWidget *parent, const QString &crate, const QString &fingerprint,
+                                   const QString &trusted);
+
 protected:
     void reject() override;
 
