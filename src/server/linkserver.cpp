@@ -46,7 +46,19 @@ LinkServer::LinkServer(BackendFactory factory, QObject *parent)
       m_keys(Scram::newKeys(DefaultPassword)), m_secret(Scram::randomBytes(32)),
       m_scheduler([this] { return nowUs(); })
 {
-    connect(m_listener.get(), &QTcpServer::newConnection, this, &LinkServer::acceptConnections);
+    // A crowd connecting faster than it is taken would fill a short queue of
+    // new connections, and the kernel would hold an operator's behind it for seconds.
+    m_listener->setListenBacklogSize(ListenBacklog);
+    // QTcpServer accepts for as long as connections keep coming, and a crowd that
+    // reconnects as soon as it is closed would keep every other socket waiting:
+    // they are taken a batch per pass of the event loop instead, after the others had theirs.
+    m_listener->setMaxPendingConnections(AcceptsPerPass);
+    connect(m_listener.get(), &QTcpServer::newConnection, this, [this] {
+        if (!m_acceptDue) {
+            m_acceptDue = true;
+            QMetaObject::invokeMethod(this, &LinkServer::acceptConnections, Qt::QueuedConnection);
+        }
+    });
     m_clock.start();
 }
 
@@ -138,6 +150,7 @@ int LinkServer::operatorCount() const
 
 void LinkServer::acceptConnections()
 {
+    m_acceptDue = false;
     while (QTcpSocket *socket = m_listener->nextPendingConnection()) {
         makeRoomForStranger(socket->peerAddress());
         auto *session = new LinkSession(socket, *this);

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QSslConfiguration>
 #include <QTcpServer>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -36,6 +37,8 @@ public:
 
     static constexpr int DefaultLoginTimeoutMs = 3000;
     static constexpr int DefaultFrameTimeoutMs = 10000;
+    static constexpr int ListenBacklog = 1024;     // connections the kernel holds until they are taken
+    static constexpr int AcceptsPerPass = 32;      // new connections taken per pass of the event loop
     static constexpr int DefaultBackoffMs = 250;    // the wait after a first failed login, doubled per failure
     static constexpr int MaxBackoffMs = LoginGuard::MaxBackoffMs; // and never longer
     static inline const QString DefaultUser = QStringLiteral("wxqv");
@@ -121,6 +124,7 @@ private:
     QByteArray m_secret;           // seeds the salts shown for unknown user names
     QSslConfiguration m_tls;       // certificate and key; null certificate: plain TCP
     QElapsedTimer m_clock;         // monotonic time of the delays
+    bool m_acceptDue = false;      // the waiting new connections are taken once the other sockets had their turn
     LoginGuard m_guard;            // who may try a password when; which stranger gives way
     CrateScheduler m_scheduler;    // the crate's one queue, shared by every connection
     qint64 m_queuedBytes = 0;      // requests and replies every connection holds

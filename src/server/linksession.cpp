@@ -5,6 +5,9 @@
 
 #include <QSslSocket>
 #include <QTcpSocket>
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
 
 using namespace Protocol;
 
@@ -86,7 +89,21 @@ LinkSession::~LinkSession()
 {
     // The socket dies with its parent and would report its end to a half-destroyed session.
     disconnect(m_socket, nullptr, this, nullptr);
+    leaveLine();
     m_server.addQueuedBytes(-m_held);
+}
+
+bool LinkSession::hasSpoken() const
+{
+    if (m_spoken || m_socket->bytesAvailable() > 0)
+        return true;
+#ifdef Q_OS_UNIX
+    // Bytes the event loop has not got round to yet, under a flood of new connections.
+    int waiting = 0;
+    return ::ioctl(int(m_socket->socketDescriptor()), FIONREAD, &waiting) == 0 && waiting > 0;
+#else
+    return false;
+#endif
 }
 
 void LinkSession::abort()
@@ -126,6 +143,7 @@ void LinkSession::readFrames()
     const qint64 chunk = stranger ? MaxLoginFrame : ReadChunk;
     if (m_reader.bufferedBytes() <= HeaderSize + (stranger ? MaxLoginFrame : MaxFrameSize))
         m_reader.append(m_socket->read(chunk));
+    m_spoken = m_spoken || m_reader.bufferedBytes() > 0;
     const qint64 due = m_server.nowUs() + m_server.oneWayDelayUs();
     m_readBlocked = false;
     for (int taken = 0; !m_closing; ++taken) {
@@ -148,7 +166,6 @@ void LinkSession::readFrames()
             close(m_reader.errorString());
             return;
         }
-        m_spoken = true;
         const qint64 bytes = before - m_reader.bufferedBytes();
         m_incoming.push_back({request, due, bytes});
         m_incomingBytes += bytes;
@@ -193,10 +210,18 @@ void LinkSession::serve()
         // Once logged in, a request becomes crate work at once; the crate takes it when it is due.
         if (!m_handler.isLoggedIn()) {
             const qint64 now = m_server.nowUs();
-            // After failed logins the password waits (another connection may have failed meanwhile);
-            // the login window does not run meanwhile.
+            // After failed logins the password waits, first for its address's own
+            // failures, then in line for the budget of all unknown addresses (others
+            // may have failed meanwhile); the login window does not run meanwhile.
             if (LinkHandler::checksPassword(next.request)) {
-                const qint64 held = m_server.loginGuard().notBeforeUs(m_address);
+                LoginGuard &guard = m_server.loginGuard();
+                qint64 held = guard.notBeforeUs(m_address);
+                if (held <= now && m_ticket == 0)
+                    m_ticket = guard.queuePassword(m_address, [this] {
+                        QMetaObject::invokeMethod(this, &LinkSession::serve, Qt::QueuedConnection);
+                    });
+                if (m_ticket != 0)
+                    held = std::max(held, guard.turnUs(m_ticket));
                 if (held > next.dueUs) {
                     next.dueUs = held;
                     m_deadline.stop();
@@ -226,6 +251,7 @@ void LinkSession::take(const Incoming &in)
     syncHeld();
     if (!wasLoggedIn) {
         LoginGuard &guard = m_server.loginGuard();
+        leaveLine();
         if (result.loginFailed)
             guard.noteFailure(m_address, m_server.nowUs());
         if (result.loggedIn) {
@@ -345,9 +371,17 @@ void LinkSession::stopTimers()
     m_stall.stop();
 }
 
+void LinkSession::leaveLine()
+{
+    if (m_ticket != 0)
+        m_server.loginGuard().leaveQueue(m_ticket);
+    m_ticket = 0;
+}
+
 void LinkSession::shutDown(const QString &error)
 {
     m_closing = true;
+    leaveLine();
     m_incoming.clear();
     m_outgoing.clear();
     m_lane.clear();
@@ -375,6 +409,7 @@ void LinkSession::onDisconnected()
         return;
     m_finished = true;
     m_closing = true;
+    leaveLine();
     stopTimers();
     emit finished(this);
 }

@@ -47,8 +47,9 @@ public:
     // Not logged in and not on its way out: counts against the strangers' quota.
     bool isStranger() const { return !m_closing && !m_handler.isLoggedIn(); }
     qint64 connectedUs() const { return m_connectedUs; }
-    // A whole frame of it has arrived.
-    bool hasSpoken() const { return m_spoken; }
+    // Something of it has arrived, whether read yet or still in the kernel: a
+    // client sends its opening at once, so only a silent peer has not spoken.
+    bool hasSpoken() const;
     // Bytes of its requests and replies held by the server.
     qint64 heldBytes() const { return m_held; }
     // Cuts the connection without a word; finished() follows.
@@ -77,6 +78,8 @@ private:
 
     void shutDown(const QString &error); // close's steps, also after the last reply of a closing session
     void stopTimers();
+    // Gives up its password's place in the guard's line, if it has one.
+    void leaveLine();
     void readFrames();
     // Whether one more request may be taken off the socket now.
     bool mayRead() const;
@@ -115,7 +118,8 @@ private:
     QTimer m_turnTimer;                 // takes the next frames after the other connections had their turn
     QTimer m_deadline;                  // login and partial-frame time-out
     QTimer m_stall;                     // a peer that does not read its replies is cut off
-    bool m_spoken = false;              // a whole frame has arrived
+    quint64 m_ticket = 0;               // its password's place in the guard's line (0: none)
+    bool m_spoken = false;              // bytes of it have been read
     bool m_readBlocked = false;         // frames wait in the socket until it holds less
     bool m_handshakeDue = false;        // TLS was offered; the client's handshake is awaited
     bool m_closing = false;             // no more requests are answered

@@ -201,7 +201,8 @@ private slots:
 
     // Failed logins from many addresses share one budget: a burst, then one at a
     // time, the passwords waiting unchecked meanwhile; an operator from an address
-    // that logged in before is not held behind them.
+    // that logged in before is not held behind them, and one never seen, from
+    // another network, waits for a turn of theirs, not for all of them.
     void guessesFromManyAddressesShareOneBudget()
     {
         FakeServer server;
@@ -223,6 +224,12 @@ private slots:
             answered += g->socket.waitForReadyRead(1) || g->socket.bytesAvailable() > 0;
         QVERIFY2(answered <= LoginGuard::GuessBurst, qPrintable(QString::number(answered)));
         QCOMPARE(op.ChannelName(0, 1), QStringLiteral("CH1"));
+        RawPeer newcomer(server.port(), QHostAddress(0x7f020001u)); // 127.2.0.1
+        QVERIFY(newcomer.login().contains(Key::Signature));
+        int checked = 0;
+        for (auto &g : guessers)
+            checked += g->socket.bytesAvailable() > 0 || g->socket.waitForReadyRead(1);
+        QVERIFY2(checked <= LoginGuard::GuessBurst + 2, qPrintable(QString::number(checked))); // of 8
     }
 
     void idleAndSurplusConnectionsAreTurnedAway()
