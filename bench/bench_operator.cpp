@@ -132,7 +132,7 @@ Result run(double latencyMs, double serviceMs, int actionCount)
     // The operator works in this panel: focus moves in it are real leaves of a field.
     panel->activateWindow();
     QApplication::setActiveWindow(panel);
-    QTest::qWaitForWindowActive(panel);
+    (void)QTest::qWaitForWindowActive(panel);
 
     std::vector<Action> actions;
     actions.reserve(size_t(actionCount));

@@ -283,7 +283,25 @@ void NetClient::runPlan(const std::shared_ptr<ReadPlan> &plan)
     }
     Pending pending;
     pending.plan = plan;
-    sendPending(std::move(pending), [&plan](qint64 id) { return encodePlanFrame(id, plan->steps()); });
+    const QByteArray &steps = encodedSteps(*plan);
+    sendPending(std::move(pending), [&steps](qint64 id) { return encodePlanFrame(id, steps); });
+}
+
+const QByteArray &NetClient::encodedSteps(const ReadPlan &plan)
+{
+    // A window asks for the same reads tick after tick: they are encoded again only when they change.
+    QObject *window = plan.context();
+    if (!window)
+        return m_scratchSteps = encodePlanSteps(plan.steps());
+    EncodedPlan &cached = m_encoded[window];
+    if (cached.window != window || cached.steps != plan.steps()) {
+        if (!cached.window)
+            connect(window, &QObject::destroyed, this, [this, window] { m_encoded.remove(window); });
+        cached.window = window;
+        cached.steps = plan.steps();
+        cached.encoded = encodePlanSteps(cached.steps);
+    }
+    return cached.encoded;
 }
 
 void NetClient::postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value,

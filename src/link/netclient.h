@@ -5,7 +5,9 @@
 #include "replybook.h"
 
 #include <QCborMap>
+#include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
 #include <optional>
@@ -95,6 +97,8 @@ private:
     QCborMap call(const Encoder &encode);
     QVariant read(const PlanStep &step);
     void sendPending(Pending pending, const Encoder &encode);
+    // The plan's steps as CBOR, kept per window while they stay the same.
+    const QByteArray &encodedSteps(const ReadPlan &plan);
     void onReadyRead();
     void takeFrame(const QCborMap &frame);
     void later(std::function<void()> f);
@@ -120,4 +124,12 @@ private:
     QTimer m_timeout;                  // fires when the oldest waiting request is overdue
     QByteArray m_certificateDigest;    // SHA-256 of the crate's certificate, which the login is bound to; empty on a plain link
     QString m_certificateRefusal;      // why the crate's certificate was refused, during a handshake
+    struct EncodedPlan
+    {
+        QPointer<QObject> window;      // whose plan it is
+        QVector<PlanStep> steps;       // its steps
+        QByteArray encoded;            // and their encoding
+    };
+    QHash<const QObject *, EncodedPlan> m_encoded; // each window's last plan, encoded
+    QByteArray m_scratchSteps;         // the encoding of a plan no window owns
 };

@@ -59,6 +59,8 @@ void TraceSampler::wentUp(const QString &address)
 
 void TraceSampler::sample(const QVector<TraceSource> &sources, TraceGraph &graph)
 {
+    if (m_inFlight)
+        m_again = true; // the traces changed meanwhile: sample them as soon as this one is in
     if (m_failed || m_inFlight || m_offline)
         return;
     // The sample is timed when it is asked for, not when the answers come.
@@ -74,6 +76,8 @@ void TraceSampler::sample(const QVector<TraceSource> &sources, TraceGraph &graph
         m_inFlight = false;
         if (graph.traceChanges() == traces)
             graph.appendPoints(*values, at);
+        if (std::exchange(m_again, false))
+            m_tick();
     });
     plan->onFailed([this](const HVError &e) {
         m_inFlight = false;

@@ -257,6 +257,7 @@ private slots:
         picker.setObjectName(QStringLiteral("tvSysTree"));
         std::unique_ptr<QMimeData> drag(PlotDrag::encode({0, 2, QStringLiteral("VMon"), picker.objectName()}));
         QVERIFY(qobject_cast<frmGraph *>(windows.last())->acceptDrop(&picker, drag.get()));
+        QTRY_COMPARE(qobject_cast<frmGraph *>(windows.last())->plots().Count(), 1);
         rig.server.dropAllConnections();
         for (int round = 0; round < 2; ++round) {
             for (const QPointer<QWidget> &w : windows) {
