@@ -71,6 +71,7 @@ NetClient::NetClient(quint16 port, int connectTimeoutMs, int replyTimeoutMs)
 {
     m_timeout.setSingleShot(true);
     connect(&m_timeout, &QTimer::timeout, this, &NetClient::onTimeout);
+    m_clock.start();
 }
 
 NetClient::~NetClient()
@@ -281,10 +282,27 @@ void NetClient::runPlan(const std::shared_ptr<ReadPlan> &plan)
         plan->finish();
         return;
     }
-    Pending pending;
-    pending.plan = plan;
-    const QByteArray &steps = encodedSteps(*plan);
-    sendPending(std::move(pending), [&steps](qint64 id) { return encodePlanFrame(id, steps); });
+    // Plans wait their turn here while the crate has enough on its hands (PlanGate).
+    m_waiting.push_back(plan);
+    releasePlans();
+}
+
+void NetClient::releasePlans()
+{
+    while (!m_waiting.empty() && m_gate.mayRelease(m_waiting.front()->size())) {
+        std::shared_ptr<ReadPlan> plan = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        if (!plan->contextAlive())
+            continue; // its window closed while it waited
+        Pending pending;
+        pending.plan = plan;
+        const QByteArray &steps = encodedSteps(*plan);
+        const qint64 id = sendPending(std::move(pending), [&steps](qint64 id) { return encodePlanFrame(id, steps); });
+        if (id > 0)
+            m_gate.released(id, plan->size(), plan->context(), m_clock.nsecsElapsed() / 1000);
+    }
+    // The pace the windows get, for the status line: said while plans have to wait.
+    session().notePace(m_waiting.empty() ? 0 : m_gate.periodMs());
 }
 
 const QByteArray &NetClient::encodedSteps(const ReadPlan &plan)
@@ -419,17 +437,20 @@ QVariant NetClient::read(const PlanStep &step)
     return decodeReply(step, call([&step](qint64 id) { return encodeReadFrame(id, step); }));
 }
 
-void NetClient::sendPending(Pending pending, const Encoder &encode)
+qint64 NetClient::sendPending(Pending pending, const Encoder &encode)
 {
     try {
         pending.id = send(encode);
     } catch (const HVError &e) {
         ReplyBook::fail(std::move(pending), e);
-        return;
+        return 0;
     }
+    const qint64 id = pending.id;
     pending.deadline = QDeadlineTimer(m_replyTimeoutMs);
+    pending.sentUs = m_clock.nsecsElapsed() / 1000;
     m_book.add(std::move(pending));
     armTimeout();
+    return id;
 }
 
 void NetClient::onReadyRead()
@@ -463,7 +484,14 @@ void NetClient::takeFrame(const QCborMap &frame)
     case ReplyBook::Taken::Kind::Lost:
         dropLink(taken.reason);
         return;
-    case ReplyBook::Taken::Kind::Answer:
+    case ReplyBook::Taken::Kind::Answer: {
+        const qint64 now = m_clock.nsecsElapsed() / 1000;
+        if (taken.pending.plan) {
+            m_gate.answered(taken.pending.id, now);
+            releasePlans();
+        } else {
+            m_gate.singleAnswered(now - taken.pending.sentUs);
+        }
         armTimeout();
         // Handed on from the event loop, never from inside the socket's own signal
         // or a waiting call: what a window does with it may well call us again.
@@ -471,6 +499,7 @@ void NetClient::takeFrame(const QCborMap &frame)
             ReplyBook::deliver(std::move(pending), reply);
         });
         return;
+    }
     }
 }
 
@@ -501,9 +530,12 @@ void NetClient::onTimeout()
         HVError::link(QStringLiteral("No answer from the crate within %1").arg(seconds(m_replyTimeoutMs)), m_outage)
             .unanswered();
     // The link stays open: a late answer is recognised by its id and dropped.
-    for (Pending &p : m_book.takeOverdue())
+    for (Pending &p : m_book.takeOverdue()) {
+        m_gate.answered(p.id, m_clock.nsecsElapsed() / 1000, false);
         later([p = std::move(p), overdue]() mutable { ReplyBook::fail(std::move(p), overdue); });
+    }
     armTimeout();
+    releasePlans();
 }
 
 void NetClient::dropLink(const QString &reason)
@@ -521,6 +553,10 @@ void NetClient::failAllPending(const HVError &error)
 {
     std::deque<Pending> pending = m_book.takeAll();
     m_timeout.stop();
+    m_gate.forgetAll();
+    // Plans that never left fail as they are: nothing of them reached the crate.
+    for (std::shared_ptr<ReadPlan> &plan : std::exchange(m_waiting, {}))
+        later([plan, error] { plan->fail(error); });
     // They had all left: what became of them at the crate is not known.
     const HVError unanswered = error.unanswered();
     for (Pending &p : pending)

@@ -1,14 +1,17 @@
 #pragma once
 
 #include "hvpowersupply.h"
+#include "plangate.h"
 #include "protocol.h"
 #include "replybook.h"
 
 #include <QCborMap>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -49,8 +52,8 @@ public:
     int replyTimeoutMs() const { return m_replyTimeoutMs; }
     void setReplyTimeoutMs(int ms) { m_replyTimeoutMs = ms; }
     bool isConnected() const;
-    // Plans and writes sent whose answers have not been applied yet.
-    int pendingCount() const { return m_book.size() + m_undelivered; }
+    // Plans and writes sent (or waiting to be) whose answers have not been applied yet.
+    int pendingCount() const { return m_book.size() + m_undelivered + int(m_waiting.size()); }
     // The crate certificate's SHA-256 fingerprint ("AB:12:..."), "" on a plain link.
     QString linkFingerprint() const override { return Protocol::fingerprint(m_certificateDigest); }
 
@@ -96,7 +99,10 @@ private:
     QCborMap call(QCborMap request);
     QCborMap call(const Encoder &encode);
     QVariant read(const PlanStep &step);
-    void sendPending(Pending pending, const Encoder &encode);
+    // Returns the request's id, or 0 when it could not be sent (then it has failed already).
+    qint64 sendPending(Pending pending, const Encoder &encode);
+    // Sends the waiting plans the gate lets out now.
+    void releasePlans();
     // The plan's steps as CBOR, kept per window while they stay the same.
     const QByteArray &encodedSteps(const ReadPlan &plan);
     void onReadyRead();
@@ -132,4 +138,7 @@ private:
     };
     QHash<const QObject *, EncodedPlan> m_encoded; // each window's last plan, encoded
     QByteArray m_scratchSteps;         // the encoding of a plan no window owns
+    PlanGate m_gate;                   // how much crate work may be on its way
+    std::deque<std::shared_ptr<ReadPlan>> m_waiting; // plans waiting for their turn, oldest first
+    QElapsedTimer m_clock;             // times plans and answers for the gate
 };

@@ -104,6 +104,17 @@ BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
     connect(m_edits, &EditBook::told, this, &BoardPanel::say);
     connect(&h.session(), &CrateSession::wentDown, this, &BoardPanel::wentDown);
     connect(&h.session(), &CrateSession::wentUp, this, &BoardPanel::wentUp);
+    connect(&h.session(), &CrateSession::modelsChanged, this, [this](const QVariantList &models) {
+        // Another window's answer shows the slot empty: the board is gone, whoever read it first.
+        // Told from the event loop: it may come from inside another window's answers.
+        if (!m_offline && !m_resuming && m_activatedOnce && Slot < models.size() && models.value(Slot).toString().isEmpty())
+            QMetaObject::invokeMethod(this, [this] {
+                if (m_offline || m_resuming || m_removed || m_closing)
+                    return;
+                m_tickInFlight = false;
+                boardRemoved();
+            }, Qt::QueuedConnection);
+    });
 
     addCloseKeys(this);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this), &QShortcut::activated, this,

@@ -69,6 +69,9 @@ void BoardPanel::ChMonTick()
 
 bool BoardPanel::takeMap(const QVariant &counts, const QVariant &models)
 {
+    h.session().noteModels(models.toList()); // every other window hears of a change from this answer
+    if (m_removed || m_closing)
+        return false;
     const QString model = models.toList().value(Slot).toString();
     if (m_resuming) {
         // Back after a Disconnect: the panel goes on only for the board it was made for

@@ -5,6 +5,7 @@
 #include "hvpowersupply.h"
 #include "main_window.h"
 #include "msgbox.h"
+#include "readplan.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -192,20 +193,25 @@ void frmLogin::cmdOKClick()
         settings.setValue(AddressKey, addr);
     }
 
-    int slotCount = 0;
-    QString model;
-    try {
-        QVariant count;
-        h.QuerySlots(&count, nullptr, nullptr);
-        slotCount = count.toInt();
-        model = h.CrateProperty(QStringLiteral("ModelName")).toString();
-    } catch (const HVError &e) {
+    // The rest is one exchange, so the screen goes on meanwhile: the crate's slot
+    // count and model, then the first poll's reads, whose answers caption the slots.
+    cmdOK->setEnabled(false); // one connection at a time
+    auto plan = std::make_shared<ReadPlan>(this);
+    auto slotCount = std::make_shared<int>(0);
+    plan->querySlots(PlanStep::SlotCount,
+                     [slotCount](const QVariant &count, const QVariant &, const QVariant &) { *slotCount = count.toInt(); });
+    plan->crateProperty(QStringLiteral("ModelName"), [this, slotCount, addr](const QVariant &model) {
+        m_main.enterConnected(*slotCount, model.toString(), addr);
+        hide();
+    });
+    m_main.planPoll(*plan);
+    plan->onDone([this] { cmdOK->setEnabled(true); });
+    plan->onFailed([this](const HVError &e) {
         // Logged in, but the crate cannot be read: end that session and stay here to retry.
+        cmdOK->setEnabled(true);
         m_main.connectionLost(e);
-        return;
-    }
-    m_main.enterConnected(slotCount, model, addr);
-    hide();
+    });
+    h.runPlan(plan);
 }
 
 void frmLogin::cmdCancelClick()

@@ -56,6 +56,15 @@ Main::Main(std::unique_ptr<HVPowerSupply> hv, QWidget *parent)
     lblLinkStatus->setObjectName(QStringLiteral("lblLinkStatus"));
     lblLinkStatus->setTextInteractionFlags(Qt::TextSelectableByMouse); // a fingerprint can be copied
     statusBar()->addWidget(lblLinkStatus, 1);
+    lblPace = new QLabel(this);
+    lblPace->setObjectName(QStringLiteral("lblPace"));
+    statusBar()->addPermanentWidget(lblPace);
+    connect(&h->session(), &CrateSession::paceChanged, this, [this](double periodMs) {
+        // Under about a second and a half every window still refreshes about once a second.
+        lblPace->setText(periodMs > 1500 ? tr("The crate cannot keep up: each window refreshes every %1 s")
+                                               .arg(periodMs / 1000, 0, 'f', 1)
+                                         : QString());
+    });
 }
 
 Main::~Main()
@@ -82,6 +91,7 @@ void Main::setModelTable(ModelTable table) { m_models = std::move(table); }
 const ModelTable &Main::modelTable() const { return m_models; }
 bool Main::isConnected() const { return m_connected; }
 QString Main::linkStatus() const { return lblLinkStatus->text(); }
+QString Main::paceStatus() const { return lblPace->text(); }
 frmEvents *Main::eventsWindow() const { return m_events; }
 frmLogin *Main::loginDialog() const { return m_login; }
 
@@ -126,11 +136,7 @@ void Main::Timer1Tick()
     if (!m_connected || m_pollInFlight)
         return;
     auto plan = std::make_shared<ReadPlan>(this);
-    plan->querySlots(PlanStep::SlotCount | PlanStep::SlotModels,
-                     [this](const QVariant &count, const QVariant &, const QVariant &models) {
-                         m_overview->showSlots(count, models, m_models);
-                     });
-    planFrontPanel(*plan);
+    planPoll(*plan);
     plan->onDone([this] {
         m_pollInFlight = false;
         m_freshAtMs = QDateTime::currentMSecsSinceEpoch();
@@ -138,6 +144,16 @@ void Main::Timer1Tick()
     });
     m_pollInFlight = true;
     runForSession(plan);
+}
+
+void Main::planPoll(ReadPlan &plan)
+{
+    plan.querySlots(PlanStep::SlotCount | PlanStep::SlotModels,
+                    [this](const QVariant &count, const QVariant &, const QVariant &models) {
+                        m_overview->showSlots(count, models, m_models);
+                        h->session().noteModels(models.toList());
+                    });
+    planFrontPanel(plan);
 }
 
 void Main::RefreshFrontPanel()

@@ -51,6 +51,10 @@ public:
     // before it returns). A failing link ends the connection with one message.
     void Timer1Tick();
 
+    // The poll's reads, and what their answers show (the connection dialog's
+    // reads after a login end with them, so the captions come with the first answer).
+    void planPoll(ReadPlan &plan);
+
     // Reads the front-panel masks and the firmware release into the lamps and
     // labels; the poll makes the same reads at its end.
     void RefreshFrontPanel();
@@ -79,6 +83,7 @@ public:
 
     bool isConnected() const;
     QString linkStatus() const; // the status line's text
+    QString paceStatus() const; // what the status line says of an overloaded crate, "" while it keeps up
     EventLog &eventLog() const { return *m_log; }
     frmEvents *eventsWindow() const; // nullptr until "&Events" opens it
     bool pollInFlight() const { return m_pollInFlight; } // the poll's answers are on their way
@@ -114,6 +119,7 @@ private:
     QAction *mAbout = nullptr;             // "&About..."
     frmLogin *m_login = nullptr;           // the one connection dialog, made at first use
     QLabel *lblLinkStatus = nullptr;       // the status line: where the link goes, or why it is down
+    QLabel *lblPace = nullptr;             // in the status line while the crate cannot keep up
     EventLog *m_log;                       // what happened during the run, for the Events window
     QPointer<frmEvents> m_events;          // the Events window while it is open
     QList<QPointer<QWidget>> m_windows;    // panels and graphs opened on h

@@ -106,8 +106,11 @@ private slots:
         rig.fake->failOn.clear();
         rig.fake->clear();
         QTest::keyClick(box(dlg, "txtPassword"), Qt::Key_Return); // Enter presses OK, the default button
+        // The reads after the login end with the first poll's, so the slots are captioned at once.
         QCOMPARE(rig.fake->calls, QStringList({"Login(wxqv,wxqv,0,127.0.0.1)", "QuerySlots(SlotCount)",
-                                               "CrateProperty(ModelName)"}));
+                                               "CrateProperty(ModelName)", "QuerySlots(SlotCount,SlotModels)",
+                                               "CrateProperty(FrontPanIn)", "CrateProperty(FrontPanOut)",
+                                               "CrateProperty(SwRelease)"}));
         QVERIFY(!dlg->isVisible());
         QCOMPARE(stored().toString(), QStringLiteral("127.0.0.1"));
         QCOMPARE(rig.find<QLabel>("lblSysModel")->text(), QStringLiteral("HV-CRATE 16"));
