@@ -57,6 +57,7 @@ TraceGraph::TraceGraph(QWidget *parent)
     connect(m_plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this, [this] {
         if (!m_settingRange)
             m_following = false;
+        chooseDetail();
     });
     connect(m_plot, &QCustomPlot::mouseDoubleClick, this, [this] { followNewest(); });
     connect(m_plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent *e) {
@@ -224,7 +225,9 @@ void TraceGraph::addTrace(const QString &name, int axisIndex, const QColor &colo
     graph->setAntialiased(false);
     graph->setAdaptiveSampling(true);
     graph->data()->setAutoSqueeze(false); // compacted in trim, at a bounded rate
-    m_traces.push_back({graph, name, QString(), QString(), SeriesExtrema()});
+    auto coarse = QSharedPointer<QCPGraphDataContainer>::create();
+    coarse->setAutoSqueeze(false);
+    m_traces.push_back({graph, name, QString(), QString(), SeriesExtrema(), graph->data(), coarse});
     colourAxes();
     followNewest();
 }
@@ -286,18 +289,22 @@ void TraceGraph::appendPoints(const QVector<double> &values, qint64 timestampMs)
     const int n = std::min(traceCount(), static_cast<int>(values.size()));
     for (int k = 0; k < n; ++k) {
         Trace &t = m_traces[static_cast<size_t>(k)];
-        t.graph->addData(x, values[k]);
+        t.full->add(QCPGraphData(x, values[k]));
+        addCoarse(t, x, values[k]);
         t.extrema.append(values[k]);
         trim(t);
     }
     // Dropping from the front only moves a start marker; move the kept points
     // back to the front now and then so memory stays flat.
     if (m_trimmed >= m_historyLimit / 8 + 1) {
-        for (const Trace &t : m_traces)
-            t.graph->data()->squeeze(true, false);
+        for (const Trace &t : m_traces) {
+            t.full->squeeze(true, false);
+            t.coarse->squeeze(true, false);
+        }
         m_trimmed = 0;
     }
     updateView();
+    chooseDetail();
     if (m_readout->isShown())
         showReadout(toMs(m_readout->key())); // the box moves with its time
     m_plot->replot(QCustomPlot::rpQueuedReplot);
@@ -305,19 +312,63 @@ void TraceGraph::appendPoints(const QVector<double> &values, qint64 timestampMs)
 
 void TraceGraph::trim(Trace &trace)
 {
-    const auto data = trace.graph->data();
+    const auto &data = trace.full;
     const int excess = data->size() - m_historyLimit;
     if (excess <= 0)
         return;
-    data->removeBefore((data->constBegin() + excess)->key);
+    const double oldest = (data->constBegin() + excess)->key;
+    data->removeBefore(oldest);
+    trace.coarse->removeBefore(oldest);
     trace.extrema.dropFront(excess);
     m_trimmed += excess;
+}
+
+void TraceGraph::addCoarse(Trace &t, double key, double value)
+{
+    if (t.blockCount == 0) {
+        t.lowKey = t.highKey = key;
+        t.lowValue = t.highValue = value;
+    } else if (value < t.lowValue) {
+        t.lowKey = key;
+        t.lowValue = value;
+    } else if (value > t.highValue) {
+        t.highKey = key;
+        t.highValue = value;
+    }
+    // The open block's points are replaced as it grows; a closed block's stay.
+    t.coarse->removeAfter(t.sealed);
+    const bool lowFirst = t.lowKey <= t.highKey;
+    t.coarse->add(QCPGraphData(lowFirst ? t.lowKey : t.highKey, lowFirst ? t.lowValue : t.highValue));
+    if (t.lowKey != t.highKey)
+        t.coarse->add(QCPGraphData(lowFirst ? t.highKey : t.lowKey, lowFirst ? t.highValue : t.lowValue));
+    // The newest sample always ends the line, so the trace reaches now at any detail.
+    if (key != t.lowKey && key != t.highKey)
+        t.coarse->add(QCPGraphData(key, value));
+    if (++t.blockCount == CoarseBlock) {
+        t.blockCount = 0;
+        t.sealed = key;
+    }
+}
+
+void TraceGraph::chooseDetail()
+{
+    const QCPRange shown = m_plot->xAxis->range();
+    const int pixels = std::max(1, m_plot->axisRect()->width());
+    for (Trace &t : m_traces) {
+        const auto begin = t.full->findBegin(shown.lower, false), end = t.full->findEnd(shown.upper, false);
+        // Many samples to a pixel: the blocks' extremes draw the same picture from far fewer points.
+        const bool coarse = (end - begin) > 4 * CoarseBlock * pixels;
+        if (coarse == t.drawsCoarse)
+            continue;
+        t.drawsCoarse = coarse;
+        t.graph->setData(coarse ? t.coarse : t.full);
+    }
 }
 
 QVector<double> TraceGraph::traceValues(int index) const
 {
     QVector<double> out;
-    const auto data = graphAt(index)->data();
+    const auto &data = traceAt(index).full;
     out.reserve(data->size());
     for (auto it = data->constBegin(); it != data->constEnd(); ++it)
         out << it->value;
@@ -327,7 +378,7 @@ QVector<double> TraceGraph::traceValues(int index) const
 QVector<qint64> TraceGraph::traceTimes(int index) const
 {
     QVector<qint64> out;
-    const auto data = graphAt(index)->data();
+    const auto &data = traceAt(index).full;
     out.reserve(data->size());
     for (auto it = data->constBegin(); it != data->constEnd(); ++it)
         out << toMs(it->key);
@@ -388,8 +439,8 @@ void TraceGraph::updateView()
         // From the oldest kept sample, or from now while nothing is kept.
         double oldest = std::numeric_limits<double>::infinity();
         for (const Trace &t : m_traces)
-            if (!t.graph->data()->isEmpty())
-                oldest = std::min(oldest, t.graph->data()->constBegin()->key);
+            if (!t.full->isEmpty())
+                oldest = std::min(oldest, t.full->constBegin()->key);
         if (!std::isfinite(oldest))
             oldest = toKey(m_clock());
         setTimeRange(oldest, std::max(m_newest, oldest + InitialSpan));
@@ -407,7 +458,7 @@ void TraceGraph::rescaleValueAxis(const Axis &a)
     for (const Trace &t : m_traces) {
         if (t.graph->valueAxis() != a.axis)
             continue;
-        const auto data = t.graph->data();
+        const auto &data = t.full;
         const auto begin = data->constBegin();
         const auto r = t.extrema.range(data->findBegin(shown.lower, false) - begin,
                                        data->findEnd(shown.upper, false) - begin,
@@ -442,7 +493,7 @@ void TraceGraph::showReadout(qint64 atMs)
     for (const Trace &t : m_traces) {
         if (!t.graph->visible())
             continue;
-        const auto data = t.graph->data();
+        const auto &data = t.full;
         const auto after = data->findEnd(key, false); // the first sample later than the time
         const QString format = axisAt(axisIndexOf(t.graph->valueAxis())).ticker->format();
         const QString value = after == data->constBegin()

@@ -4,6 +4,8 @@
 #include "seriesextrema.h"
 
 #include <QColor>
+#include <QSharedPointer>
+#include <limits>
 #include <QString>
 #include <QVector>
 #include <QWidget>
@@ -13,6 +15,8 @@
 class QCustomPlot;
 class QCPAxis;
 class QCPGraph;
+class QCPGraphData;
+template <class DataType> class QCPDataContainer;
 class SiAxisTicker;
 class TraceReadout;
 
@@ -117,6 +121,9 @@ private:
         QString name;                   // identifier, not shown
         bool autoscale;                 // follows its traces' values
     };
+    // The lowest and the highest sample of each block of this many: what a
+    // plot of many samples per pixel draws anyway, at a fraction of the points.
+    static constexpr int CoarseBlock = 8;
     struct Trace
     {
         QCPGraph *graph;                // the plot's graph
@@ -124,6 +131,12 @@ private:
         QString label;                  // board, channel and parameter, for readout and export
         QString unit;                   // its values' unit
         SeriesExtrema extrema;          // value extremes of its kept points, for autoscale
+        QSharedPointer<QCPDataContainer<QCPGraphData>> full;   // every kept sample
+        QSharedPointer<QCPDataContainer<QCPGraphData>> coarse; // each block's lowest and highest sample
+        int blockCount = 0;             // samples in the open block
+        double lowKey = 0, lowValue = 0, highKey = 0, highValue = 0; // the open block's lowest and highest sample
+        double sealed = -std::numeric_limits<double>::infinity(); // coarse holds closed blocks up to this key
+        bool drawsCoarse = false;       // the graph draws coarse
     };
 
     void styleAxis(QCPAxis *axis, const QColor &color, bool withGrid) const;
@@ -131,6 +144,8 @@ private:
     void updateView();                  // time range while following, autoscaled value axes
     void rescaleValueAxis(const Axis &axis);
     void trim(Trace &trace);            // drops what is beyond the history limit
+    void addCoarse(Trace &trace, double key, double value); // the sample's share of the coarse points
+    void chooseDetail();                // coarse where the view holds many samples per pixel
     int axisIndexOf(const QCPAxis *axis) const;
     Axis &axisAt(int index) { return m_axes.at(static_cast<size_t>(index)); }
     const Axis &axisAt(int index) const { return m_axes.at(static_cast<size_t>(index)); }
