@@ -96,8 +96,10 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
 
     m_export = std::make_unique<GraphExport>(m_graph, this);
     plotsMenu->addSeparator();
-    plotsMenu->addAction(m_export->saveImageAction());
-    plotsMenu->addAction(m_export->saveCsvAction());
+    m_export->addSaveActions(plotsMenu);
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("mView"));
+    view->addActions(m_export->viewActions());
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     layoutGraph();

@@ -50,6 +50,8 @@ TraceGraph::TraceGraph(QWidget *parent)
     m_plot->axisRect()->setRangeDragAxes(m_plot->xAxis, nullptr);
     m_plot->axisRect()->setRangeZoomAxes(m_plot->xAxis, nullptr);
 
+    // The plot's right-click belongs to this widget's menu (the owner's actions).
+    m_plot->setContextMenuPolicy(Qt::NoContextMenu);
     m_readout = std::make_unique<TraceReadout>(m_plot);
     m_plot->setMouseTracking(true);
     m_plot->installEventFilter(this);
@@ -520,9 +522,76 @@ QStringList TraceGraph::readoutLines() const
     return m_readout->isShown() ? m_readout->texts() : QStringList();
 }
 
-bool TraceGraph::saveImage(const QString &path) const
+QSize TraceGraph::plotSize() const
 {
-    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-        return m_plot->savePdf(path);
-    return m_plot->savePng(path);
+    return m_plot->size();
+}
+
+void TraceGraph::renderPlot(QCPPainter &painter, const QSize &size, bool printColours) const
+{
+    // In print colours for the moment of drawing: everything restyled, then put back.
+    struct Saved
+    {
+        QCPAxis *axis;
+        QPen base, tick, sub, grid, zero;
+        QColor tickLabels, label;
+    };
+    std::vector<Saved> axes;
+    std::vector<QPen> pens;
+    if (printColours) {
+        m_plot->setBackground(Qt::white);
+        m_plot->axisRect()->setBackground(Qt::white);
+        for (QCPAxis *axis : m_plot->axisRect()->axes()) {
+            axes.push_back({axis, axis->basePen(), axis->tickPen(), axis->subTickPen(), axis->grid()->pen(),
+                            axis->grid()->zeroLinePen(), axis->tickLabelColor(), axis->labelColor()});
+            const QColor ink = axis->basePen().color() == AxisColor ? Qt::black
+                                                                     : Contrast::readableOn(axis->basePen().color(), Qt::white);
+            const QPen pen(ink, 0);
+            axis->setBasePen(pen);
+            axis->setTickPen(pen);
+            axis->setSubTickPen(pen);
+            axis->setTickLabelColor(ink);
+            axis->setLabelColor(ink);
+            axis->grid()->setPen(QPen(QColor(200, 200, 200), 0, Qt::DotLine));
+            axis->grid()->setZeroLinePen(QPen(QColor(170, 170, 170), 0));
+        }
+        for (const Trace &t : m_traces) {
+            pens.push_back(t.graph->pen());
+            QPen pen = t.graph->pen();
+            pen.setColor(Contrast::readableOn(pen.color(), Qt::white));
+            t.graph->setPen(pen);
+        }
+    }
+    painter.save();
+    m_plot->toPainter(&painter, size.width(), size.height());
+    painter.restore();
+    if (printColours) {
+        m_plot->setBackground(Qt::black);
+        m_plot->axisRect()->setBackground(Qt::black);
+        for (const Saved &a : axes) {
+            a.axis->setBasePen(a.base);
+            a.axis->setTickPen(a.tick);
+            a.axis->setSubTickPen(a.sub);
+            a.axis->grid()->setPen(a.grid);
+            a.axis->grid()->setZeroLinePen(a.zero);
+            a.axis->setTickLabelColor(a.tickLabels);
+            a.axis->setLabelColor(a.label);
+        }
+        for (size_t i = 0; i < pens.size(); ++i)
+            m_traces[i].graph->setPen(pens[i]);
+    }
+}
+
+void TraceGraph::zoomTime(double factor)
+{
+    const QCPRange r = m_plot->xAxis->range();
+    const double mid = r.center(), half = r.size() / 2 * factor;
+    showTimeRange(toMs(mid - half), toMs(mid + half));
+}
+
+void TraceGraph::panTime(double fraction)
+{
+    const QCPRange r = m_plot->xAxis->range();
+    const double by = r.size() * fraction;
+    showTimeRange(toMs(r.lower + by), toMs(r.upper + by));
 }

@@ -15,6 +15,7 @@
 class QCustomPlot;
 class QCPAxis;
 class QCPGraph;
+class QCPPainter;
 class QCPGraphData;
 template <class DataType> class QCPDataContainer;
 class SiAxisTicker;
@@ -107,8 +108,17 @@ public:
     bool isReadoutShown() const;
     QStringList readoutLines() const;
 
-    // Writes the plot as it is shown: PDF for a ".pdf" file, PNG otherwise.
-    bool saveImage(const QString &path) const;
+    // Draws the plot on the painter at this size, as on screen or, in print
+    // colours, dark on white (traces darkened where they would not read on white).
+    void renderPlot(QCPPainter &painter, const QSize &size, bool printColours) const;
+    // The plot's size on screen.
+    QSize plotSize() const;
+
+    // View keys: zoom the time axis by a factor about the middle of the view
+    // (below 1 zooms in), move it by a fraction of its span; both as the
+    // operator's zoom and pan, so following stops.
+    void zoomTime(double factor);
+    void panTime(double fraction);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -471,9 +471,11 @@ private slots:
         QVERIFY(vmon->focusPolicy() & Qt::TabFocus);
         QTest::keyClick(vmon, Qt::Key_Return);
         QCOMPARE(clicks.size(), 2);
-        for (QWidget *w : QApplication::topLevelWidgets()) // the graphs opened: they read through this board's crate
+        QList<QWidget *> graphs; // the graphs opened: they read through this board's crate
+        for (QWidget *w : QApplication::topLevelWidgets())
             if (w->inherits("frmQ310Graph"))
-                delete w;
+                graphs << w;
+        qDeleteAll(graphs);
         // Other panels' headings are plain labels.
         PanelRig q420(QStringLiteral("Q420"), 1);
         QVERIFY(q420.p->findChildren<ClickLabel *>().isEmpty());

@@ -1,5 +1,6 @@
 // The graph windows on the fixture crate: the graph the operator drops
 // parameters on, and the board graph of a Q310's macro channel, also over the network.
+#include "contrast.h"
 #include "fakeserver.h"
 #include "frmgraph.h"
 #include "frmq310graph.h"
@@ -14,6 +15,9 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
 #include <QTreeWidget>
 
 // One graph window on the fixture crate with the real picker tree as drag source.
@@ -28,6 +32,7 @@ struct GraphRig : PickerRig
     {
         hv.clear();
         window->setClock([this] { return now; });
+        window->findChild<QTimer *>(QStringLiteral("Timer1"))->stop(); // the test ticks
     }
     void ticks(int n)
     {
@@ -236,6 +241,28 @@ private slots:
         QCOMPARE(r.graph().traceTimes(1), QVector<qint64>({Noon + 101000}));
     }
 
+    // A day of twelve traces is written to CSV off the GUI thread: the windows go on meanwhile.
+    void aDayOfDataIsSavedWithoutHoldingTheScreen()
+    {
+        GraphRig r;
+        for (int k = 0; k < 12; ++k)
+            r.drop(QStringLiteral("VMon"), qint16(k));
+        QVector<double> values(12, 1500.25);
+        for (int i = 0; i < TraceGraph::DefaultHistoryLimit; ++i)
+            r.graph().appendPoints(values, Noon + 20000 + qint64(i) * 1000);
+        QTemporaryDir dir;
+        qint64 longest = 0;
+        QElapsedTimer gap;
+        QTimer probe;
+        probe.setInterval(10);
+        connect(&probe, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
+        gap.start();
+        probe.start();
+        QVERIFY(r.window->exporter().saveCsv(dir.filePath("day.csv")));
+        QVERIFY2(longest < 250, qPrintable(QString::number(longest))); // a gross stall would be seconds
+        QCOMPARE(QFileInfo(dir.filePath("day.csv")).size() > 10'000'000, true); // every row of the day
+    }
+
     // CSV of two traces that began at different times, images, and saves that fail.
     void savesWhatTheOperatorAsksFor()
     {
@@ -265,9 +292,26 @@ private slots:
         r.window->show();
         for (const QString name : {"graph.png", "graph.pdf"})
             QVERIFY(r.window->exporter().saveImage(dir.filePath(name)));
-        QCOMPARE(QImage(dir.filePath("graph.png")).size(), r.graph().size());
+        // The sheet in print colours: dark on white, under the plot a legend line in each trace's colour.
+        const QImage png(dir.filePath("graph.png"));
+        QVERIFY(png.width() > r.graph().width() && png.height() > r.graph().height());
+        QCOMPARE(png.pixel(1, 1), qRgb(255, 255, 255));
+        const QImage legend = png.copy(0, png.height() - 3 * QFontMetrics(r.graph().font()).height() - 20, png.width(), 200);
+        for (int k = 0; k < 2; ++k) {
+            const QColor ink = Contrast::readableOn(r.graph().traceColor(k), Qt::white);
+            int found = 0;
+            for (int y = 0; y < legend.height(); ++y)
+                for (int x = 0; x < 40; ++x)
+                    found += legend.pixel(x, y) == ink.rgb();
+            QVERIFY2(found > 20, qPrintable(ink.name()));
+        }
+        r.window->exporter().printColoursAction()->setChecked(false); // the screen's colours
+        QVERIFY(r.window->exporter().saveImage(dir.filePath("screen.png")));
+        QCOMPARE(QImage(dir.filePath("screen.png")).pixel(1, 1), qRgb(0, 0, 0));
         QFile pdf(dir.filePath("graph.pdf"));
-        QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(4) == "%PDF");
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QByteArray document = pdf.readAll();
+        QVERIFY(document.startsWith("%PDF") && document.contains("/Title") && document.contains("/Creator"));
         // A folder that cannot be written to (a file stands in its place): each save says why, nothing is lost.
         MsgBoxCatcher boxes;
         QVERIFY(!r.window->exporter().saveCsv(csv + "/graph.csv"));
@@ -361,8 +405,11 @@ private slots:
         // The axis reads in milli- or kilo-amps, blank before the unit (the trace graph's tests read the labels).
         QCOMPARE(QStringList({r.graph().axisCaption(0), r.graph().axisFormat(0), r.graph().traceLabel(0), r.graph().traceUnit(0)}),
                  QStringList({"IMon (A)", " k\"A\"", "Bd 3 Ch 7 VDD IMon", "A"}));
-        QCOMPARE(r.graph().contextMenuPolicy(), Qt::ActionsContextMenu); // with the two saves
-        QCOMPARE(r.graph().actions().size(), 2);
+        QCOMPARE(r.graph().contextMenuPolicy(), Qt::ActionsContextMenu); // the view keys, the saves
+        QStringList names;
+        for (const QAction *a : r.graph().actions())
+            names << a->objectName();
+        QCOMPARE(names, QStringList({"mZoomIn", "mZoomOut", "mPanLeft", "mPanRight", "mFollow", "", "mSaveImage", "mSaveCsv", "", "mPrintColours"}));
     }
 
     void checkBoxesShowChannelsInTheirColours()
