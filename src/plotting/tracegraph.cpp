@@ -35,7 +35,16 @@ TraceGraph::TraceGraph(QWidget *parent)
     m_plot->setBackground(Qt::black);
     m_plot->axisRect()->setBackground(Qt::black);
 
-    m_plot->xAxis->setTicker(QSharedPointer<TimeAxisTicker>::create());
+    auto timeTicker = QSharedPointer<TimeAxisTicker>::create();
+    m_timeTicker = timeTicker.data();
+    m_plot->xAxis->setTicker(timeTicker);
+    // Before each layout: the axis's length and font, so that time labels never overlap.
+    connect(m_plot, &QCustomPlot::beforeReplot, this, [this] {
+        // The plot fills this widget, laid out or not yet (hidden, it keeps its first size).
+        QCPAxisRect *rect = m_plot->axisRect();
+        const int margins = std::max(0, rect->outerRect().width() - rect->width());
+        m_timeTicker->setRoom(std::max(1, width() - margins), m_plot->xAxis->tickLabelFont());
+    });
     styleAxis(m_plot->xAxis, AxisColor, true);
 
     auto ticker = QSharedPointer<SiAxisTicker>::create();
@@ -415,6 +424,22 @@ void TraceGraph::showTimeRange(qint64 fromMs, qint64 toMs)
     m_plot->xAxis->setRange(toKey(fromMs), toKey(toMs));
     updateView();
     m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
+QVector<QPair<double, QString>> TraceGraph::timeTicks() const
+{
+    QVector<QPair<double, QString>> out;
+    const QVector<double> ticks = m_plot->xAxis->tickVector();
+    const QVector<QString> labels = m_plot->xAxis->tickVectorLabels();
+    for (int i = 0; i < ticks.size() && i < labels.size(); ++i)
+        if (m_plot->xAxis->range().contains(ticks[i]))
+            out.append({m_plot->xAxis->coordToPixel(ticks[i]), labels[i]});
+    return out;
+}
+
+QFont TraceGraph::timeTickFont() const
+{
+    return m_plot->xAxis->tickLabelFont();
 }
 
 QStringList TraceGraph::timeTickLabels() const

@@ -19,6 +19,7 @@ class QCPPainter;
 class QCPGraphData;
 template <class DataType> class QCPDataContainer;
 class SiAxisTicker;
+class TimeAxisTicker;
 class TraceReadout;
 
 // A strip-chart of sampled traces against clock time on a black plot area: a
@@ -100,6 +101,9 @@ public:
     void followNewest();
     void showTimeRange(qint64 fromMs, qint64 toMs); // as the operator's zoom: stops following
     QStringList timeTickLabels() const;             // after a layout of the plot
+    // The time labels in view: where each is centred (pixels) and what it says; and their font.
+    QVector<QPair<double, QString>> timeTicks() const;
+    QFont timeTickFont() const;
     void replotNow(); // draws at once (benchmarks, screenshots)
 
     // The readout at a time, as the mouse shows it; its lines, the time first.
@@ -164,6 +168,7 @@ private:
     void setTimeRange(double lower, double upper); // our own change, not the operator's
 
     QCustomPlot *m_plot;                // the drawing widget
+    TimeAxisTicker *m_timeTicker;       // the time axis's labeller, owned by the axis
     std::unique_ptr<TraceReadout> m_readout; // cursor line and value box
     SampleClock m_clock = wallClock();  // times the samples; places the view of an empty graph
     int m_traceChanges = 0;             // traces added and removed so far
