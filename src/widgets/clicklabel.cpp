@@ -1,5 +1,7 @@
 #include "clicklabel.h"
 
+#include "instrumentaccess.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -7,6 +9,8 @@
 ClickLabel::ClickLabel(const QString &text, QWidget *parent)
     : QLabel(text, parent)
 {
+    InstrumentAccess::install();
+    setTextFormat(Qt::PlainText);
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
 }

@@ -5,12 +5,15 @@
 // A heading label the operator can click (left button), e.g. to open a graph.
 // It looks like any label; the pointing-hand cursor tells that it does something.
 // It takes the keyboard focus as well, shows it with a dotted frame, and
-// Enter or Space on it counts as a click.
+// Enter or Space on it counts as a click; assistive technology sees a button.
 class ClickLabel : public QLabel
 {
     Q_OBJECT
 public:
     explicit ClickLabel(const QString &text, QWidget *parent = nullptr);
+
+    // What a click does, for assistive technology's press.
+    void press() { emit clicked(); }
 
 signals:
     void clicked();
