@@ -113,7 +113,14 @@ private slots:
             const QSize needed = b.get(QStringLiteral("content"))->minimumSize()
                                  + QSize(0, b.get(QStringLiteral("statusLine"))->height());
             const bool fits = needed.width() <= room.width() && needed.height() <= room.height();
-            QTRY_COMPARE(scroll->verticalScrollBar()->isVisible() || scroll->horizontalScrollBar()->isVisible(), !fits);
+            const auto scrolls = [scroll] {
+                return scroll->verticalScrollBar()->isVisible() || scroll->horizontalScrollBar()->isVisible();
+            };
+            QTRY_COMPARE(scrolls(), !fits);
+            if (fits) { // a window a few pixels short (rounding at a fractional scale factor) cuts no control
+                b.p->resize(b.p->size() - QSize(3, 3));
+                QTRY_VERIFY(!scrolls());
+            }
             QStringList cut; // headings and values whose text is wider than their place
             for (const QWidget *w : b.p->findChildren<QWidget *>()) {
                 const QString text = w->property("text").toString();
@@ -126,6 +133,24 @@ private slots:
             }
             QCOMPARE(cut, QStringList());
         }
+    }
+
+    // Every column heading says what its parameter is and its unit.
+    void everyHeadingSaysWhatItIs()
+    {
+        for (const char *model : {"Q310", "Q420", "Q510", "Q205"}) {
+            PanelRig b(QString::fromLatin1(model), 1);
+            for (const QLabel *l : b.p->findChildren<QLabel *>())
+                if (l->objectName().isEmpty() || l->objectName().startsWith(QStringLiteral("lblVMon")))
+                    QVERIFY2(l->toolTip().startsWith(l->text() + QStringLiteral(": ")), qPrintable(l->text()));
+        }
+        PanelRig b(QStringLiteral("Q420"), 1);
+        QStringList tips;
+        for (const QLabel *l : b.p->findChildren<QLabel *>())
+            if (l->text() == QLatin1String("V0Set") || l->text() == QLatin1String("RmpUp"))
+                tips << l->toolTip();
+        QCOMPARE(tips, QStringList({"V0Set: voltage set point, the voltage the channel ramps to; unit V.",
+                                    "RmpUp: ramp-up rate: how fast the voltage rises towards its set point; unit V/s."}));
     }
 
     // A name and a refusal holding markup read as they were sent, in the tooltip too.

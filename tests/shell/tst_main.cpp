@@ -126,6 +126,7 @@ private slots:
             QCOMPARE(show(in, out), lamp + " NIM");
         }
         QCOMPARE(show(64, 0), QStringLiteral(" TTL"));
+        QCOMPARE(said(rig.find("ledKill")), QStringLiteral("Kill | CheckBox | read-only | off")); // shows, never switches
         QCOMPARE(show(0, 1031), QStringLiteral("ledChkPass ledOVC ledOVV ledUNV NIM"));
         QCOMPARE(show(128, 16 | 32 | 64 | 128 | 2048 | 0x8000), QStringLiteral(" NIM")); // bits that drive nothing
     }
