@@ -1,16 +1,9 @@
 #include "readoutlabel.h"
 
-#include "instrumentaccess.h"
-
 #include <QAccessible>
-#include <QPainter>
 
-ReadoutLabel::ReadoutLabel(QWidget *parent) : QLabel(parent)
-{
-    InstrumentAccess::install();
-    setTextFormat(Qt::PlainText);
-    setFocusPolicy(Qt::TabFocus); // heard in its row while tabbing; a click selects nothing here
-}
+// Heard in its row while tabbing; a click selects nothing here.
+ReadoutLabel::ReadoutLabel(QWidget *parent) : FocusLabel(QString(), Qt::TabFocus, parent) {}
 
 void ReadoutLabel::setReading(const QString &text, bool alarm)
 {
@@ -26,14 +19,4 @@ void ReadoutLabel::setReading(const QString &text, bool alarm)
 QString ReadoutLabel::readout() const
 {
     return m_alarm ? text() + QStringLiteral(", alarm") : text();
-}
-
-void ReadoutLabel::paintEvent(QPaintEvent *event)
-{
-    QLabel::paintEvent(event);
-    if (!hasFocus())
-        return;
-    QPainter p(this);
-    p.setPen(QPen(palette().color(foregroundRole()), 1, Qt::DotLine));
-    p.drawRect(rect().adjusted(2, 2, -3, -3));
 }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QLabel>
+#include "focuslabel.h"
 
 // A label that shows a value the operator reads but cannot change (a
 // channel's status): plain text, reached by Tab like the fields beside it,
 // and read by assistive technology as a read-only value ("Up", or "Up,
 // alarm" while the alarm colours show, which colour alone would not say).
-class ReadoutLabel : public QLabel
+class ReadoutLabel : public FocusLabel
 {
     Q_OBJECT
 public:
@@ -18,9 +18,6 @@ public:
     bool alarm() const { return m_alarm; }
     // What is read out: the text, with ", alarm" while in alarm.
     QString readout() const;
-
-protected:
-    void paintEvent(QPaintEvent *event) override;
 
 private:
     bool m_alarm = false; // in alarm: said as well as shown

@@ -22,40 +22,30 @@ private slots:
     {
         QTest::addColumn<QString>("model");
         QTest::addColumn<int>("channel");
-        QTest::addColumn<QStringList>("heard");
-        const QString ch = QStringLiteral(", channel %1, Anode | ");
-        QTest::newRow("Q310") << "Q310" << 5
-                              << QStringList{"Plot VMon of Macro Channel 0 | Button |  | ",
-                                             "Channel Name, channel 5 | EditableText | editable | Anode",
-                                             "Pw" + ch.arg(5) + "CheckBox | checkable checked | on",
-                                             "V0Set" + ch.arg(5) + "EditableText | editable | 1.5 kV",
-                                             "VMon" + ch.arg(5) + "StaticText | read-only | 1.5 kV",
-                                             "HVMax" + ch.arg(5) + "StaticText | read-only | 0 V",
-                                             "I0Set" + ch.arg(5) + "EditableText | editable | 0 A",
-                                             "IMon" + ch.arg(5) + "StaticText | read-only | 0 A",
-                                             "RmpUp" + ch.arg(5) + "EditableText | editable | 0.0 V/s",
-                                             "RmpDwn" + ch.arg(5) + "EditableText | editable | 0.0 V/s",
-                                             "Status" + ch.arg(5) + "StaticText | read-only | Up, alarm",
-                                             "Channel Name, channel 6 | EditableText | editable | CH6"};
-        QTest::newRow("Q205 remote channel") << "Q205" << 3
-                              << QStringList{"Channel Name, channel 0 | EditableText | editable | CH0",
-                                             "Channel Name, channel 3 | EditableText | editable | Anode",
-                                             "Pw" + ch.arg(3) + "CheckBox | checkable checked | on",
-                                             "V0Set" + ch.arg(3) + "EditableText | editable | 1.5 kV",
-                                             "VMon" + ch.arg(3) + "StaticText | read-only | 1.5 kV",
-                                             "I0Set" + ch.arg(3) + "EditableText | editable | 0 A",
-                                             "IMon" + ch.arg(3) + "StaticText | read-only | 0 A",
-                                             "RmpUp" + ch.arg(3) + "EditableText | editable | 0.0 V/s",
-                                             "RmpDwn" + ch.arg(3) + "EditableText | editable | 0.0 V/s",
-                                             "SVMax" + ch.arg(3) + "EditableText | editable | 0 V",
-                                             "Status" + ch.arg(3) + "StaticText | read-only | Up, alarm",
-                                             "Channel Name, channel 4 | EditableText | editable | CH4"};
+        QTest::addColumn<QString>("first");   // the panel's first Tab stop
+        QTest::addColumn<QStringList>("row"); // the columns after the name, in Tab order
+        QTest::newRow("Q310") << "Q310" << 5 << "Plot VMon of Macro Channel 0 | Button |  | "
+                              << QStringList{"Pw", "V0Set", "VMon", "HVMax", "I0Set", "IMon", "RmpUp", "RmpDwn", "Status"};
+        QTest::newRow("Q205 remote channel") << "Q205" << 3 << "Channel Name, channel 0 | EditableText | editable | CH0"
+                              << QStringList{"Pw", "V0Set", "VMon", "I0Set", "IMon", "RmpUp", "RmpDwn", "SVMax", "Status"};
     }
     void aRowIsTabbedAndHeardInOrder()
     {
         QFETCH(QString, model);
         QFETCH(int, channel);
-        QFETCH(QStringList, heard);
+        QFETCH(QString, first);
+        QFETCH(QStringList, row);
+        // What each column's control is and shows, after the column and the channel.
+        const QHash<QString, QString> kinds{
+            {"Pw", "CheckBox | checkable checked | on"}, {"V0Set", "EditableText | editable | 1.5 kV"},
+            {"VMon", "StaticText | read-only | 1.5 kV"}, {"HVMax", "StaticText | read-only | 0 V"},
+            {"I0Set", "EditableText | editable | 0 A"}, {"IMon", "StaticText | read-only | 0 A"},
+            {"RmpUp", "EditableText | editable | 0.0 V/s"}, {"RmpDwn", "EditableText | editable | 0.0 V/s"},
+            {"SVMax", "EditableText | editable | 0 V"}, {"Status", "StaticText | read-only | Up, alarm"}};
+        QStringList heard{first, QStringLiteral("Channel Name, channel %1 | EditableText | editable | Anode").arg(channel)};
+        for (const QString &column : row)
+            heard << QStringLiteral("%1, channel %2, Anode | %3").arg(column).arg(channel).arg(kinds[column]);
+        heard << QStringLiteral("Channel Name, channel %1 | EditableText | editable | CH%1").arg(channel + 1);
         PanelRig b(model, 21);
         b.values = {{"Pw", 1}, {"V0Set", 1.5}, {"VMon", 1500}, {"Status", 2 + 8}};
         b.exps[QStringLiteral("V0Set")] = 3;
