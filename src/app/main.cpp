@@ -8,17 +8,44 @@
 #include <QCommandLineParser>
 #include <memory>
 
+namespace {
+void describeOptions(QCommandLineParser &options)
+{
+    options.setApplicationDescription(AppInfo::description());
+    // "-reverse" is Qt's option, not -r -e -v -e ...: single-dash words are whole options.
+    options.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    options.addHelpOption();
+    options.addVersionOption();
+}
+
+// --help and --version answer before any window system is needed, so they work
+// anywhere (over ssh, in a script, on a machine without a display). Qt's own
+// options (-platform, -style, ...) are only known to QApplication: they are
+// not refused here.
+void answerWithoutDisplay(int &argc, char **argv)
+{
+    const QCoreApplication core(argc, argv);
+    AppInfo::registerWithQt();
+    QCommandLineParser options;
+    describeOptions(options);
+    options.parse(QCoreApplication::arguments());
+    if (options.isSet(QStringLiteral("help")))
+        options.showHelp(); // exits
+    if (options.isSet(QStringLiteral("version")))
+        options.showVersion(); // exits
+}
+} // namespace
+
 int main(int argc, char **argv)
 {
+    answerWithoutDisplay(argc, argv);
+
     QApplication app(argc, argv);
     AppInfo::registerWithQt();
     QApplication::setWindowIcon(AppInfo::icon());
-
-    // --help and --version; Qt's own options (-platform, ...) are taken by QApplication.
+    // Anything left that neither Qt nor Pylonet knows is refused here, with the usage.
     QCommandLineParser options;
-    options.setApplicationDescription(AppInfo::description());
-    options.addHelpOption();
-    options.addVersionOption();
+    describeOptions(options);
     options.process(app);
 
     Main w(std::make_unique<NetClient>());

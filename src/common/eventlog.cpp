@@ -1,6 +1,7 @@
 #include "eventlog.h"
 
 #include "csvtext.h"
+#include "plaintext.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -191,7 +192,8 @@ QVariant EventLog::data(const QModelIndex &index, int role) const
     const bool tip = role == Qt::ToolTipRole && index.column() == DetailColumn;
     if (!index.isValid() || index.row() >= size() || (role != Qt::DisplayRole && !tip))
         return {};
-    return cellText(atRow(index.row()), index.column());
+    const QString text = cellText(atRow(index.row()), index.column());
+    return tip ? PlainText::tip(text) : text; // the crate's reason as sent, never as markup
 }
 
 QVariant EventLog::headerData(int section, Qt::Orientation orientation, int role) const

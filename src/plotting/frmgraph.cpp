@@ -63,6 +63,7 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
 
     m_legend = new QTreeWidget(client);
     m_legend->setObjectName(QStringLiteral("ListView1"));
+    m_legend->setAccessibleName(QStringLiteral("Legend"));
     m_legend->setGeometry(0, 16, LegendWidth, 265);
     m_legend->setColumnCount(3);
     m_legend->setHeaderLabels({QStringLiteral("Param."), QStringLiteral("Channel"), QStringLiteral("Bd")});

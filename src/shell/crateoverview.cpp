@@ -2,6 +2,7 @@
 
 #include "lamp.h"
 #include "modeltable.h"
+#include "plaintext.h"
 #include "twoposswitch.h"
 
 #include <QGridLayout>
@@ -182,8 +183,10 @@ CrateOverview::CrateOverview(QWidget *parent) : QWidget(parent)
 
     auto *right = new QVBoxLayout;
     right->setSpacing(4);
+    // Both show the crate's own words: as sent, never as markup.
     lblSysModel = new QLabel(this);
     lblSysModel->setObjectName(QStringLiteral("lblSysModel"));
+    lblSysModel->setTextFormat(Qt::PlainText);
     QFont big(QStringLiteral("Verdana"));
     big.setPointSize(18);
     big.setBold(true);
@@ -198,6 +201,7 @@ CrateOverview::CrateOverview(QWidget *parent) : QWidget(parent)
 
     lblFWRel = new QLabel(this);
     lblFWRel->setObjectName(QStringLiteral("lblFWRel"));
+    lblFWRel->setTextFormat(Qt::PlainText);
     lblFWRel->setMinimumHeight(lblFWRel->fontMetrics().height());
     right->addWidget(lblFWRel);
     right->addSpacing(6);
@@ -303,7 +307,7 @@ void CrateOverview::showSlots(const QVariant &count, const QVariant &models, con
         QPushButton *b = bSlot[i];
         if (!model.isEmpty()) {
             b->setEnabled(table.isSupportedModel(model));
-            b->setText(QStringLiteral("Slot %1 - %2").arg(i).arg(model));
+            b->setText(QStringLiteral("Slot %1 - %2").arg(i).arg(PlainText::buttonText(model)));
         } else {
             b->setEnabled(false);
             b->setText(QStringLiteral("Slot %1 - Empty ").arg(i));

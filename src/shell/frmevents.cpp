@@ -1,8 +1,10 @@
 #include "frmevents.h"
 
 #include "eventlog.h"
+#include "instrumentaccess.h"
 #include "main_window.h"
 #include "savefile.h"
+#include "screenfit.h"
 #include "windowkeys.h"
 
 #include <QComboBox>
@@ -54,13 +56,16 @@ frmEvents::frmEvents(EventLog &log, QWidget *parent)
     , cmdSaveCsv(new QPushButton(QStringLiteral("Save as CSV..."), this))
 {
     setObjectName(QStringLiteral("frmEvents"));
+    InstrumentAccess::install(); // the filters go by their names
     setWindowTitle(QStringLiteral("Events"));
 
     cboSlot->setObjectName(QStringLiteral("cboSlot"));
+    cboSlot->setAccessibleName(QStringLiteral("Slot filter"));
     cboSlot->addItem(QStringLiteral("All slots"), -1);
     for (int slot = 0; slot < Main::MaxSlots; ++slot)
         cboSlot->addItem(QStringLiteral("Slot %1").arg(slot), slot);
     cboKind->setObjectName(QStringLiteral("cboKind"));
+    cboKind->setAccessibleName(QStringLiteral("Kind filter"));
     cboKind->addItem(QStringLiteral("All kinds"), -1);
     for (int kind = 0; kind < EventLog::KindCount; ++kind)
         cboKind->addItem(EventLog::kindText(EventLog::Kind(kind)), kind);
@@ -71,6 +76,8 @@ frmEvents::frmEvents(EventLog &log, QWidget *parent)
     connect(cboKind, &QComboBox::currentIndexChanged, this, refilter);
 
     tblEvents->setObjectName(QStringLiteral("tblEvents"));
+    tblEvents->setAccessibleName(QStringLiteral("Events"));
+    tblEvents->setTabKeyNavigation(false); // Tab leaves the table; the arrows move in it
     tblEvents->setModel(m_listed);
     tblEvents->setSelectionBehavior(QAbstractItemView::SelectRows);
     tblEvents->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -88,6 +95,7 @@ frmEvents::frmEvents(EventLog &log, QWidget *parent)
         tblEvents->setColumnWidth(c, fm.horizontalAdvance(QString::fromLatin1(widest[c])) + pad);
 
     cmdSaveCsv->setObjectName(QStringLiteral("cmdSaveCsv"));
+    cmdSaveCsv->setAutoDefault(true); // Enter presses it, as Space does
     connect(cmdSaveCsv, &QPushButton::clicked, this, &frmEvents::askAndSave);
 
     auto *filters = new QHBoxLayout;
@@ -106,8 +114,13 @@ frmEvents::frmEvents(EventLog &log, QWidget *parent)
     layout->addLayout(filters);
     layout->addWidget(tblEvents, 1);
 
+    // Tab in reading order: the filters and the button above the table, then the table.
+    setTabOrder(cboSlot, cboKind);
+    setTabOrder(cboKind, cmdSaveCsv);
+    setTabOrder(cmdSaveCsv, tblEvents);
+
     addCloseKeys(this);
-    resize(1000, 420);
+    ScreenFit::resize(this, QSize(1000, 420));
 }
 
 frmEvents::~frmEvents() = default;

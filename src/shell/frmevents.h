@@ -11,7 +11,8 @@ class QTableView;
 // The Events window: the event log, newest first, narrowed to one slot and one
 // kind of event by the two boxes above it. "Save as CSV..." writes the rows it
 // lists to a file the operator picks. It reads the log only, never the crate,
-// and follows it as events are recorded.
+// and follows it as events are recorded. Tab goes slot, kind, the button, the
+// table (whose arrows move in it), and out again; Enter presses the button.
 class frmEvents : public QWidget
 {
     Q_OBJECT

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScopeGuard>
 #include <QSettings>
 
@@ -25,10 +26,11 @@ const QString SettingsOrganization = AppInfo::organisation();
 const QString SettingsApplication = QStringLiteral("Pylonet");
 const QString AddressKey = QStringLiteral("Pylonet/IPAddress");
 
-// One part of the address. Its text is selected whenever it is entered, so
-// typing replaces it, and "." (or the "," some keypads type for it) moves on to
-// the next part: "10.1.2.3" is typed as it reads. (Entered by Tab, a masked line edit would only put the cursor at
-// its end, where nothing more can be typed.)
+// One part of the address: up to three digits, nothing else. Its text is
+// selected whenever it is entered, so typing replaces it, and "." (or the ","
+// some keypads type for it) moves on to the next part: "10.1.2.3" is typed as
+// it reads. (A validator rather than an input mask: a mask shows its unfilled
+// places, "0__", and puts the cursor where nothing more can be typed.)
 class AddressBox : public QLineEdit
 {
 public:
@@ -65,7 +67,8 @@ frmLogin::frmLogin(Main &main) : QDialog(&main), m_main(main)
     auto *grid = new QGridLayout(this);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(8);
-    const QStringList captions{QStringLiteral("User Name:"), QStringLiteral("Password:"), QStringLiteral("IP Address:")};
+    // Alt+U, Alt+P and Alt+I go to the box each caption names.
+    const QStringList captions{QStringLiteral("&User Name:"), QStringLiteral("&Password:"), QStringLiteral("&IP Address:")};
     std::array<QLabel *, 3> labels{};
     for (int i = 0; i < 3; ++i) {
         auto *l = new QLabel(captions[i], this);
@@ -82,7 +85,8 @@ frmLogin::frmLogin(Main &main) : QDialog(&main), m_main(main)
             static_cast<AddressBox *>(eIP[i - 1])->next = e;
         e->setObjectName(QStringLiteral("eIP_%1").arg(i));
         e->setAccessibleName(QStringLiteral("IP Address, part %1 of 4").arg(i + 1));
-        e->setInputMask(QStringLiteral("000;_"));
+        e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), e));
+        e->setMaxLength(3);
         e->setAlignment(Qt::AlignCenter);
         e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 14);
         ipRow->addWidget(e);

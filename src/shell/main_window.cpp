@@ -7,15 +7,19 @@
 #include "frmabout.h"
 #include "frmevents.h"
 #include "frmgraph.h"
+#include "frmhelp.h"
 #include "frmlogin.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "lib.h"
 #include "linkfailure.h"
 #include "msgbox.h"
+#include "plaintext.h"
 #include "readplan.h"
 #include "staleshade.h"
 #include "tickphase.h"
+#include "screenfit.h"
+#include "windowmenu.h"
 #include "windowtag.h"
 
 #include <QApplication>
@@ -23,6 +27,7 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -54,6 +59,7 @@ Main::Main(std::unique_ptr<HVPowerSupply> hv, QWidget *parent)
 
     lblLinkStatus = new QLabel(NotConnected);
     lblLinkStatus->setObjectName(QStringLiteral("lblLinkStatus"));
+    lblLinkStatus->setTextFormat(Qt::PlainText); // the crate's model and the link's reasons, as sent
     lblLinkStatus->setTextInteractionFlags(Qt::TextSelectableByMouse); // a fingerprint can be copied
     statusBar()->addWidget(lblLinkStatus, 1);
     lblPace = new QLabel(this);
@@ -65,6 +71,22 @@ Main::Main(std::unique_ptr<HVPowerSupply> hv, QWidget *parent)
                                                .arg(periodMs / 1000, 0, 'f', 1)
                                          : QString());
     });
+    fitToScreen();
+}
+
+void Main::fitToScreen()
+{
+    QWidget *content = takeCentralWidget();
+    const QSize wanted(content->sizeHint().width(),
+                       menuBar()->sizeHint().height() + content->sizeHint().height() + statusBar()->sizeHint().height());
+    auto *scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("mainScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the slot buttons; the area follows the focus
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content);
+    setCentralWidget(scroll);
+    ScreenFit::resize(this, wanted);
 }
 
 Main::~Main()
@@ -93,6 +115,7 @@ bool Main::isConnected() const { return m_connected; }
 QString Main::linkStatus() const { return lblLinkStatus->text(); }
 QString Main::paceStatus() const { return lblPace->text(); }
 frmEvents *Main::eventsWindow() const { return m_events; }
+frmHelp *Main::helpWindow() const { return m_help; }
 frmLogin *Main::loginDialog() const { return m_login; }
 
 void Main::buildMenus()
@@ -117,14 +140,24 @@ void Main::buildMenus()
 
     mGraph = item(menuBar(), QStringLiteral("&Graph"), QStringLiteral("mGraph"), &Main::mGraphClick);
     mGraph->setEnabled(false);
+    mGraph->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     mEvents = item(menuBar(), QStringLiteral("&Events"), QStringLiteral("mEvents"), &Main::mEventsClick);
+    mEvents->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+
+    mMainWindow = new QAction(QStringLiteral("&Main window"), this);
+    mMainWindow->setObjectName(QStringLiteral("mMainWindow"));
+    mMainWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    connect(mMainWindow, &QAction::triggered, this, [this] { WindowMenu::bringForward(this); });
+    // The same actions as the menu bar's, so each shows its key where a menu lists windows.
+    menuBar()->addMenu(new WindowMenu({mMainWindow, mEvents, mGraph}, this));
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("Help"));
+    mHelp = item(help, QStringLiteral("&Help"), QStringLiteral("mHelp"), &Main::mHelpClick);
+    mHelp->setShortcut(QKeySequence(Qt::Key_F1));
     mAbout = item(help, QStringLiteral("&About..."), QStringLiteral("mAbout"), &Main::mAboutClick);
-    mAbout->setShortcut(QKeySequence(Qt::Key_F1));
-    // From any window of the program, not only from this one.
-    for (QAction *a : {mExit, mAbout}) {
+    // From any window of the program, not only from this one: no window is a dead end.
+    for (QAction *a : {mExit, mGraph, mEvents, mMainWindow, mHelp}) {
         a->setShortcutContext(Qt::ApplicationShortcut);
         addAction(a);
     }
@@ -194,7 +227,7 @@ void Main::openSlot(int slot, const QVariant &models)
         return;
     if (auto *panel = qobject_cast<BoardPanel *>(w))
         panel->setEventLog(m_log);
-    w->setWindowTitle(model + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
+    w->setWindowTitle(PlainText::windowTitle(model) + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
     setWindowTag(w, tag);
     w->setAttribute(Qt::WA_DeleteOnClose);
     trackWindow(w);
@@ -340,6 +373,16 @@ void Main::mEventsClick()
     m_events->show();
     m_events->raise();
     m_events->activateWindow();
+}
+
+void Main::mHelpClick()
+{
+    // One window, reading no crate; brought forward when it is open.
+    if (!m_help) {
+        m_help = new frmHelp(this);
+        m_help->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    WindowMenu::bringForward(m_help);
 }
 
 void Main::mAboutClick()

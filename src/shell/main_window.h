@@ -18,6 +18,7 @@ class QTimer;
 class ReadPlan;
 class StaleShade;
 class frmEvents;
+class frmHelp;
 class frmLogin;
 
 // The main window: the crate overview (one button per slot, the front-panel
@@ -26,8 +27,10 @@ class frmLogin;
 // `h` through which every window of the program reaches the crate. It owns the
 // event log that the panels record into and the "&Events" window lists.
 //
-// Keys: Enter or Space on a slot button opens its panel, Ctrl+Q is "&Exit",
-// F1 is "&About...".
+// Keys: Enter or Space on a slot button opens its panel. From every window of
+// the program: F1 the help, Ctrl+Shift+M this window, Ctrl+E the Events
+// window, Ctrl+G a new graph (while connected), Ctrl+Q "&Exit". "&Window"
+// lists every open window.
 class Main : public QMainWindow
 {
     Q_OBJECT
@@ -64,6 +67,7 @@ public:
     void mDisconnectClick();
     void mGraphClick();
     void mEventsClick();
+    void mHelpClick();
     void mAboutClick();
     void mExitClick();
     void bSlotClick(int slot);
@@ -86,6 +90,7 @@ public:
     QString paceStatus() const; // what the status line says of an overloaded crate, "" while it keeps up
     EventLog &eventLog() const { return *m_log; }
     frmEvents *eventsWindow() const; // nullptr until "&Events" opens it
+    frmHelp *helpWindow() const;     // nullptr until "&Help" opens it
     bool pollInFlight() const { return m_pollInFlight; } // the poll's answers are on their way
     frmLogin *loginDialog() const; // nullptr until the first "&Connect"
 
@@ -94,6 +99,8 @@ protected:
 
 private:
     void buildMenus();
+    // The overview scrolls in a window smaller than it, and the window opens no larger than its screen's room.
+    void fitToScreen();
     void planFrontPanel(ReadPlan &plan);
     void openSlot(int slot, const QVariant &models);
     // Runs a plan of this connection: answers that come after a disconnect are dropped.
@@ -116,11 +123,14 @@ private:
     QAction *mExit = nullptr;              // "&Exit"
     QAction *mGraph = nullptr;             // "&Graph"
     QAction *mEvents = nullptr;            // "&Events"
+    QAction *mMainWindow = nullptr;        // "&Main window", in "&Window"
+    QAction *mHelp = nullptr;              // "&Help"
     QAction *mAbout = nullptr;             // "&About..."
     frmLogin *m_login = nullptr;           // the one connection dialog, made at first use
     QLabel *lblLinkStatus = nullptr;       // the status line: where the link goes, or why it is down
     QLabel *lblPace = nullptr;             // in the status line while the crate cannot keep up
     EventLog *m_log;                       // what happened during the run, for the Events window
     QPointer<frmEvents> m_events;          // the Events window while it is open
+    QPointer<frmHelp> m_help;              // the help window while it is open
     QList<QPointer<QWidget>> m_windows;    // panels and graphs opened on h
 };

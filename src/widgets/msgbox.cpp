@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QGridLayout>
+#include <QLabel>
 #include <QTimer>
 #include <QSpacerItem>
 #include <algorithm>
@@ -25,7 +26,11 @@ void open(QWidget *parent, const QString &title, const QString &text, QMessageBo
         return;
     }
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    // The reason is often the crate's own words: shown as sent, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setInformativeText(detail);
+    if (auto *reason = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        reason->setTextFormat(Qt::PlainText);
     // QMessageBox sizes itself to its text only; a short text would cut the title
     // bar's caption. A spacer across its grid keeps it wide enough.
     const int wide = std::max(box.fontMetrics().horizontalAdvance(title) + 160, detail.isEmpty() ? 0 : 380);

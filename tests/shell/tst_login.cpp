@@ -122,7 +122,8 @@ private slots:
     }
 
     // "." moves on to the next box and each box selects its text on entry, so an address is
-    // typed as it reads; each caption is the buddy of its box.
+    // typed as it reads, and a box shows what was typed, no placeholders; each caption is the
+    // buddy of its box, reached by its mnemonic.
     void addressTypedAsItReads()
     {
         ShellRig rig;
@@ -132,10 +133,14 @@ private slots:
         for (const char c : QByteArray("10.1.2.3"))
             QTest::keyClick(QApplication::focusWidget(), c);
         QCOMPARE(fields(dlg), QStringLiteral("10.1.2.3 wxqv/wxqv"));
+        QCOMPARE(box(dlg, "eIP_1")->displayText(), QStringLiteral("1"));
         QStringList buddies;
-        for (int i = 0; i < 3; ++i)
-            buddies << dlg->findChild<QLabel *>(QStringLiteral("lblLabels_%1").arg(i))->buddy()->objectName();
-        QCOMPARE(buddies, QStringList({"txtUserName", "txtPassword", "eIP_0"}));
+        for (int i = 0; i < 3; ++i) {
+            auto *caption = dlg->findChild<QLabel *>(QStringLiteral("lblLabels_%1").arg(i));
+            QTest::keyClick(dlg, caption->text().at(caption->text().indexOf('&') + 1).toLatin1(), Qt::AltModifier);
+            buddies << caption->text() + " " + dlg->focusWidget()->objectName();
+        }
+        QCOMPARE(buddies, QStringList({"&User Name: txtUserName", "&Password: txtPassword", "&IP Address: eIP_0"}));
     }
 
     void addressCheckAtItsEdges()
@@ -158,7 +163,7 @@ private slots:
             if (!valid)
                 QVERIFY(rig.fake->calls.isEmpty() && dlg->isVisible() && fields(dlg) == typed);
         }
-        for (const char *bad : {"", " ", "-1", "1 2"}) // text the mask cannot produce
+        for (const char *bad : {"", " ", "-1", "1 2"}) // text the boxes do not take
             QVERIFY(!frmLogin::isValidAddress({"1", "2", "3", QString::fromLatin1(bad)}));
     }
 

@@ -10,11 +10,15 @@
 #include "lib.h"
 #include "msgboxcatcher.h"
 #include "palettes.h"
+#include "screenfit.h"
+#include "screenreader.h"
 #include "twoposswitch.h"
 #include "windowtag.h"
 
 #include <QComboBox>
 #include <QMenuBar>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -65,9 +69,11 @@ private slots:
         ShellRig rig;
         QCOMPARE(rig.main->windowTitle(), QStringLiteral("Norvane Pylonet"));
         QCOMPARE(Lib::paletteColor(0), Lib::Green); // the trace palette is filled on load
-        QCOMPARE(texts(rig.main->menuBar()->actions()), QStringList({"&Connection", "&Graph (off)", "&Events", "&?"}));
+        QCOMPARE(texts(rig.main->menuBar()->actions()),
+                 QStringList({"&Connection", "&Graph (off)", "&Events", "&Window", "&?"}));
         QCOMPARE(texts(rig.find<QMenu>("mConnection")->actions()), QStringList({"&Connect", "&Disconnect (off)", "-", "&Exit"}));
-        QCOMPARE(texts(rig.find<QMenu>("Help")->actions()), QStringList{"&About..."});
+        QCOMPARE(texts(rig.find<QMenu>("mWindow")->actions()), QStringList({"&Main window", "&Events", "&Graph (off)"}));
+        QCOMPARE(texts(rig.find<QMenu>("Help")->actions()), QStringList({"&Help", "&About..."}));
         QCOMPARE(rig.disconnectedFaults(), QString());
         QVERIFY(rig.fake->calls.isEmpty()); // loading talks to nobody
     }
@@ -120,6 +126,7 @@ private slots:
             QCOMPARE(show(in, out), lamp + " NIM");
         }
         QCOMPARE(show(64, 0), QStringLiteral(" TTL"));
+        QCOMPARE(said(rig.find("ledKill")), QStringLiteral("Kill | CheckBox | read-only | off")); // shows, never switches
         QCOMPARE(show(0, 1031), QStringLiteral("ledChkPass ledOVC ledOVV ledUNV NIM"));
         QCOMPARE(show(128, 16 | 32 | 64 | 128 | 2048 | 0x8000), QStringLiteral(" NIM")); // bits that drive nothing
     }
@@ -297,8 +304,10 @@ private slots:
         QCOMPARE(log.at(0).detail + ' ' + log.atRow(0).detail, QStringLiteral("0 9999"));
     }
 
-    // Enter on a slot button opens its panel; F1 is About, Ctrl+Q is Exit, from any window. Exit,
-    // as closing Main, ends the run without logging out, and no panel outlives Main.
+    // Enter on a slot button opens its panel. From any window: F1 the help, Ctrl+E the Events
+    // window, Ctrl+G a new graph, Ctrl+Shift+M the main window, whose Window menu lists every
+    // open window; Ctrl+Q is Exit. Exit, as closing Main, ends the run without logging out, and
+    // no panel outlives Main.
     void keysReachTheirActions()
     {
         ShellRig rig;
@@ -313,11 +322,21 @@ private slots:
         QWidget *panel = findWindowByTag("Mon0");
         QVERIFY(panel);
         panel->findChild<QTimer *>("ChMon")->stop();
-        QApplication::setActiveWindow(panel);
-        QTest::keyClick(panel, Qt::Key_F1);
-        QPointer<frmAbout> about = rig.main->findChild<frmAbout *>();
-        QVERIFY(about && about->isVisible());
-        about->close();
+        const QList<std::pair<QKeyCombination, QString>> keys{{Qt::Key_F1, "frmHelp"},
+            {Qt::CTRL | Qt::Key_E, "frmEvents"}, {Qt::CTRL | Qt::Key_G, "frmGraph"}, {Qt::CTRL | Qt::SHIFT | Qt::Key_M, "Main"}};
+        for (const auto &[key, window] : keys) {
+            QApplication::setActiveWindow(panel);
+            QTest::keyClick(panel->findChild<QLineEdit *>("txtChName_0"), key.key(), key.keyboardModifiers());
+            QTRY_VERIFY2(QApplication::activeWindow() && QApplication::activeWindow()->objectName() == window,
+                         qPrintable(window));
+        }
+        auto *windows = rig.find<QMenu>("mWindow");
+        emit windows->aboutToShow();
+        QCOMPARE(texts(windows->actions()).mid(3), QStringList({"-", "&1 Events", "&2 Graphical representation",
+                                                                "&3 Pylonet Help", "&4 Q205 - Channels monitor - Slot 0"}));
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->inherits("frmGraph"))
+                w->close();
         QTest::keyClick(panel, Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!rig.main->isVisible() && !panel->isVisible());
         QVERIFY(rig.fake->callsStartingWith("Logout").isEmpty());
@@ -326,6 +345,63 @@ private slots:
         QVERIFY(open);
         rig.main.reset();
         QVERIFY(!open);
+    }
+
+    // Tab goes through the Events window in reading order and out of its table again, each stop
+    // named; Enter presses "Save as CSV..." as Space does.
+    void eventsWindowIsTabbedInReadingOrder()
+    {
+        ShellRig rig;
+        rig.action("mEvents")->trigger();
+        frmEvents *events = rig.main->eventsWindow();
+        QVERIFY(QTest::qWaitForWindowActive(events));
+        events->findChild<QWidget *>("cboSlot")->setFocus(Qt::TabFocusReason);
+        QStringList heard;
+        for (int stop = 0; stop < 5; ++stop) {
+            heard << said(events->focusWidget());
+            QTest::keyClick(events->focusWidget(), Qt::Key_Tab);
+        }
+        QCOMPARE(heard, QStringList({"Slot filter | ComboBox |  | All slots", "Kind filter | ComboBox |  | All kinds",
+                                     "Save as CSV... | Button |  | ", "Events | Table |  | Events",
+                                     "Slot filter | ComboBox |  | All slots"}));
+        auto *save = events->findChild<QPushButton *>("cmdSaveCsv");
+        QSignalSpy pressed(save, &QPushButton::clicked);
+        QTimer::singleShot(100, [] { QApplication::activeModalWidget()->close(); }); // the file dialog
+        save->setFocus();
+        QTest::keyClick(save, Qt::Key_Return);
+        QCOMPARE(pressed.count(), 1);
+    }
+
+    // The crate's model, release and board models holding markup read as they were sent.
+    void crateTextIsShownAsSent()
+    {
+        ShellRig rig;
+        const QString model = QStringLiteral("<u>PY</u>-8&amp;");
+        rig.fake->crateProperties["ModelName"] = model;
+        rig.fake->crateProperties["SwRelease"] = QStringLiteral("<i>2</i>");
+        rig.fake->setBoard(2, "<b>Q</b>&X", 12);
+        rig.connect();
+        rig.main->Timer1Tick();
+        QCOMPARE(QStringList({rendered(rig.find<QLabel>("lblSysModel")), rendered(rig.find<QLabel>("lblFWRel")),
+                              rendered(rig.find<QLabel>("lblLinkStatus")), said(rig.slot(2))}),
+                 QStringList({model, "FW Rel. <i>2</i>", "Connected to 127.0.0.1 \u2014 " + model,
+                              "Slot 2 - <b>Q</b>&X | Button |  | "}));
+    }
+
+    // On a screen smaller than the overview (1600 x 1000 at scale 2, 1366 x 768 at 1.5) the
+    // main window opens within the room and keeps its status line; the overview scrolls.
+    void theMainWindowFitsASmallScreen()
+    {
+        for (const QRect available : {QRect(0, 27, 800, 473), QRect(0, 27, 911, 485)}) {
+            ScreenFit::setAreaSource([available](const QWidget *) { return available; });
+            const auto restore = qScopeGuard([] { ScreenFit::setAreaSource({}); });
+            ShellRig rig;
+            rig.main->show();
+            const QSize room = ScreenFit::room(available);
+            QVERIFY(rig.main->width() <= room.width() && rig.main->height() <= room.height());
+            QVERIFY(rig.main->minimumSizeHint().height() <= room.height());
+            QVERIFY(rig.main->statusBar()->isVisible() && rig.main->statusBar()->geometry().bottom() < rig.main->height());
+        }
     }
 
     // The colours of the rack and the front plate read in a light and a dark palette.
