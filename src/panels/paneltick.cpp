@@ -185,14 +185,12 @@ void BoardPanel::planStatus(ReadPlan &plan, QLabel *label, qint16 ch)
 
 void BoardPanel::showStatus(QLabel *label, qint16 ch, qint32 status)
 {
+    // Changes of status are logged by the main window's watch of the whole crate, once for
+    // every channel whether its panel is open or not.
+    Q_UNUSED(ch);
     const QString text = Lib::ChStatusText(status);
-    const QString before = label->text();
-    if (text == before)
-        return;
-    label->setText(text);
-    // The first text a label gets is no change the operator has seen happen.
-    if (m_log && !before.isEmpty())
-        m_log->statusChanged(Slot, ch, m_channelNames.value(ch), before, text);
+    if (text != label->text())
+        label->setText(text);
 }
 
 void BoardPanel::describeStatus(QLabel *label, qint32 status)
