@@ -17,14 +17,7 @@ ArchiveWorker::ArchiveWorker(Archive &archive, std::vector<ArchiveTable *> table
 {
 }
 
-ArchiveWorker::~ArchiveWorker()
-{
-    if (m_db.isValid()) {
-        m_db.close();
-        m_db = QSqlDatabase();
-    }
-    QSqlDatabase::removeDatabase(m_connection);
-}
+ArchiveWorker::~ArchiveWorker() = default; // close() has let the connection go, on its own thread
 
 void ArchiveWorker::start()
 {
@@ -219,4 +212,6 @@ void ArchiveWorker::close()
     m_retryTimer->stop();
     if (m_db.isValid())
         m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connection);
 }

@@ -13,6 +13,21 @@ QString number(int n)
 {
     return n < 0 ? QString() : QString::number(n);
 }
+
+// An entry of a channel's parameter going from one value to another.
+EventLog::Entry change(EventLog::Kind kind, int slot, int channel, const QString &channelName,
+                       const QString &parameter, const QString &from, const QString &to)
+{
+    EventLog::Entry e;
+    e.kind = kind;
+    e.slot = slot;
+    e.channel = channel;
+    e.channelName = channelName;
+    e.parameter = parameter;
+    e.oldValue = from;
+    e.newValue = to;
+    return e;
+}
 } // namespace
 
 QString EventLog::heading(int column)
@@ -51,14 +66,7 @@ void EventLog::link(Kind kind, const QString &detail)
 qint64 EventLog::writeMade(int slot, int channel, const QString &channelName, const QString &parameter,
                            const QString &oldValue, const QString &newValue)
 {
-    Entry e;
-    e.kind = Kind::Write;
-    e.slot = slot;
-    e.channel = channel;
-    e.channelName = channelName;
-    e.parameter = parameter;
-    e.oldValue = oldValue;
-    e.newValue = newValue;
+    Entry e = change(Kind::Write, slot, channel, channelName, parameter, oldValue, newValue);
     e.outcome = Outcome::Pending;
     return add(std::move(e));
 }
@@ -100,24 +108,8 @@ bool EventLog::wroteSince(int slot, int channel, const QString &parameter, qint6
 void EventLog::changedElsewhere(int slot, int channel, const QString &channelName, const QString &parameter,
                                 const QString &from, const QString &to)
 {
-    Entry e;
-    e.kind = Kind::ChangedElsewhere;
-    e.slot = slot;
-    e.channel = channel;
-    e.channelName = channelName;
-    e.parameter = parameter;
-    e.oldValue = from;
-    e.newValue = to;
+    Entry e = change(Kind::ChangedElsewhere, slot, channel, channelName, parameter, from, to);
     e.detail = QStringLiteral("%1 changed elsewhere: %2 \u2192 %3").arg(parameter, from, to);
-    add(std::move(e));
-}
-
-void EventLog::boardRemoved(int slot)
-{
-    Entry e;
-    e.kind = Kind::BoardRemoved;
-    e.slot = slot;
-    e.detail = QStringLiteral("Board removed");
     add(std::move(e));
 }
 
@@ -133,14 +125,7 @@ void EventLog::windowClosed(int slot, const QString &detail)
 void EventLog::statusChanged(int slot, int channel, const QString &channelName, const QString &from,
                              const QString &to)
 {
-    Entry e;
-    e.kind = Kind::Status;
-    e.slot = slot;
-    e.channel = channel;
-    e.channelName = channelName;
-    e.parameter = QStringLiteral("Status");
-    e.oldValue = from;
-    e.newValue = to;
+    Entry e = change(Kind::Status, slot, channel, channelName, QStringLiteral("Status"), from, to);
     e.detail = QStringLiteral("%1 \u2192 %2").arg(from, to);
     add(std::move(e));
 }

@@ -66,7 +66,6 @@ public:
     qint64 writeMade(int slot, int channel, const QString &channelName, const QString &parameter,
                      const QString &oldValue, const QString &newValue);
     void writeOutcome(qint64 id, Outcome outcome, const QString &detail = QString());
-    void boardRemoved(int slot);
     void windowClosed(int slot, const QString &detail); // slot -1: a window of several slots
     void statusChanged(int slot, int channel, const QString &channelName, const QString &from, const QString &to);
     // A value that changed without a write from this program (old and new in real units).

@@ -53,8 +53,6 @@ qint64 AlarmBook::raise(What what, int slot, int channel, const QString &channel
     entry.slot = slot;
     entry.channel = channel;
     entry.channelName = channelName;
-    if (entry.kind == EventLog::Kind::Connect) // not set by the caller
-        entry.kind = EventLog::Kind::Alarm;
     entry.detail = tr("Alarm: %1").arg(text);
     for (size_t i = 0; i < m_alarms.size(); ++i) {
         Alarm &a = m_alarms[i];

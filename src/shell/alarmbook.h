@@ -41,9 +41,10 @@ public:
 
     // The condition is there. A new alarm is listed and `entry` logged (its kind,
     // parameter and values as the caller has them; slot, channel, name and detail
-    // filled in here); a listed one that had cleared is active again. Returns its id.
+    // filled in here); a listed one that had cleared is active again, and logged
+    // so. Returns its id.
     qint64 raise(What what, int slot, int channel, const QString &channelName, const QString &text,
-                 EventLog::Entry entry = {});
+                 EventLog::Entry entry);
     // The condition is gone: logged, and the alarm stays until acknowledged.
     void clear(What what, int slot, int channel);
     // New words for an alarm (a crate-wide one naming more channels); its log entry follows.

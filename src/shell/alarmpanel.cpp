@@ -39,14 +39,14 @@ AlarmPanel::AlarmPanel(AlarmBook &alarms, QWidget *parent)
     tblAlarms->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tblAlarms->setWordWrap(false);
     tblAlarms->verticalHeader()->hide();
-    tblAlarms->horizontalHeader()->setStretchLastSection(true);
     tblAlarms->setAccessibleName(tr("Alarms"));
+    // What happened takes the room that is left; the other columns fit their words
+    // (a short list: measuring it costs nothing). A long text is whole in its tooltip.
+    QHeaderView *header = tblAlarms->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(AlarmBook::WhatColumn, QHeaderView::Stretch);
+    header->setMinimumSectionSize(header->fontMetrics().horizontalAdvance(QStringLiteral("Channel")) + 12);
     const QFontMetrics fm(tblAlarms->font());
-    const int pad = 2 * fm.horizontalAdvance(QLatin1Char('M'));
-    const char *const widest[] = {"crate", "Channel", "Channel name", "Trip (I-Trp-Down) and more",
-                                  "2026-03-14 12:00:00"};
-    for (int c = 0; c < int(std::size(widest)); ++c)
-        tblAlarms->setColumnWidth(c, fm.horizontalAdvance(QString::fromLatin1(widest[c])) + pad);
     tblAlarms->setMinimumHeight(5 * (fm.height() + 8));
 
     cmdAcknowledge->setObjectName(QStringLiteral("cmdAcknowledge"));

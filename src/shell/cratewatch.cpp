@@ -336,7 +336,7 @@ void CrateWatch::evaluateBoard(int slot, bool crateEvent)
             e.parameter = QStringLiteral("BdStatus");
             e.oldValue = b.bdStatus ? Lib::BdStatusText(*b.bdStatus) : QString();
             e.newValue = Lib::BdStatusText(*bd);
-            m_alarms.raise(what, slot, -1, QString(), tr("%1 on the %2 board").arg(AlarmBook::whatText(what), b.model), e);
+            m_alarms.raise(what, slot, -1, QString(), tr("%1 (%2)").arg(AlarmBook::whatText(what), b.model), e);
         }
         b.bdStatus = bd;
     }
