@@ -37,6 +37,8 @@ constexpr struct
 constexpr int MostChannels = 64;
 // The sweep reads every channel at most once in this many ticks.
 constexpr int SweepTicksAtLeast = 5;
+// After a Kill or Interlock is released, the ticks whose changes of status are still its own.
+constexpr int SettlingTicks = 2;
 
 QString onOff(bool on)
 {
@@ -220,10 +222,15 @@ void CrateWatch::evaluate()
         evaluateInputs(m_interlock, *m_tick.inputs & InterlockInput, What::Interlock);
     }
     // While a crate-wide switch-off is in force (and at the tick it ends), what it does to
-    // every channel is its own alarm's, not a change of each channel.
-    const bool crateEvent = m_kill.on || m_kill.onBefore || m_interlock.on || m_interlock.onBefore;
+    // every channel is its own alarm's, not a change of each channel; a status may take a
+    // tick longer to settle after the release.
+    Folding folding;
+    for (const CrateEvent *event : {&m_kill, &m_interlock}) {
+        folding.switchOffs = folding.switchOffs || event->on || event->onBefore;
+        folding.statuses = folding.statuses || event->on || event->onBefore || event->settling > 0;
+    }
     for (int s = 0; s < MaxSlots; ++s)
-        evaluateBoard(s, crateEvent);
+        evaluateBoard(s, folding);
     for (auto [event, what] : {std::pair{&m_kill, What::Kill}, {&m_interlock, What::Interlock}})
         if (event->on || event->onBefore)
             m_alarms.setText(event->alarmId, eventText(what, *event));
@@ -233,6 +240,7 @@ void CrateWatch::evaluateInputs(CrateEvent &event, bool on, What what)
 {
     event.onBefore = event.on;
     event.on = on;
+    event.settling = on ? 0 : event.onBefore ? SettlingTicks : std::max(0, event.settling - 1);
     if (on && !event.onBefore) {
         event.switchedOff.clear();
         EventLog::Entry e;
@@ -275,7 +283,7 @@ void CrateWatch::switchedOffByCrate(int slot, int ch, const Channel &c)
     event.switchedOff.insert(at, {slot, channel});
 }
 
-void CrateWatch::evaluateBoard(int slot, bool crateEvent)
+void CrateWatch::evaluateBoard(int slot, Folding folding)
 {
     const QString model = m_tick.models.value(slot).toString();
     const int count = std::clamp(m_tick.counts.value(slot).toInt(), 0, MostChannels);
@@ -341,10 +349,10 @@ void CrateWatch::evaluateBoard(int slot, bool crateEvent)
         b.bdStatus = bd;
     }
     for (size_t ch = 0; ch < reads.size(); ++ch)
-        evaluateChannel(slot, int(ch), b.channels[ch], reads[ch], crateEvent);
+        evaluateChannel(slot, int(ch), b.channels[ch], reads[ch], folding);
 }
 
-void CrateWatch::evaluateChannel(int slot, int ch, Channel &c, Read &r, bool crateEvent)
+void CrateWatch::evaluateChannel(int slot, int ch, Channel &c, Read &r, Folding folding)
 {
     if (r.status) {
         const qint32 status = *r.status;
@@ -368,7 +376,7 @@ void CrateWatch::evaluateChannel(int slot, int ch, Channel &c, Read &r, bool cra
             alarmed = true;
         }
         // The alarm's entry tells the change that raised it; a crate-wide switch-off tells its own.
-        if (c.status && text != before && !alarmed && !crateEvent)
+        if (c.status && text != before && !alarmed && !folding.statuses)
             m_log.statusChanged(slot, ch, c.name, before, text);
         c.status = status;
     }
@@ -376,7 +384,7 @@ void CrateWatch::evaluateChannel(int slot, int ch, Channel &c, Read &r, bool cra
         const bool on = *r.pw;
         if (c.pw && *c.pw != on) {
             const bool tripped = c.status && (*c.status & TripBits);
-            if (!on && crateEvent)
+            if (!on && folding.switchOffs)
                 switchedOffByCrate(slot, ch, c);
             else if (!(tripped && !on) && !m_log.wroteSince(slot, ch, QStringLiteral("Pw"), c.pwReadMs))
                 m_log.changedElsewhere(slot, ch, c.name, QStringLiteral("Pw"), onOff(*c.pw), onOff(on));

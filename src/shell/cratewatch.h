@@ -69,41 +69,47 @@ private:
         std::optional<double> raw; // in the board's scale
         int exp = 0;               // its "Exp"
     };
+    // A channel as the last ticks saw it.
     struct Channel
     {
-        bool offersStatus = false, offersPw = false, offersV0 = false, offersI0 = false;
-        QString name;
-        bool nameKnown = false;
-        std::optional<qint32> status;
-        std::optional<bool> pw;
-        Setpoint v0, i0;
-        qint64 pwReadMs = 0;    // when the plan that read them last was made
-        qint64 sweptMs = 0;
+        bool offersStatus = false; // "Status" is among its parameters
+        bool offersPw = false;     // "Pw"
+        bool offersV0 = false;     // "V0Set"
+        bool offersI0 = false;     // "I0Set"
+        QString name;              // as read last
+        bool nameKnown = false;    // a name was read
+        std::optional<qint32> status; // "Status" at the last tick
+        std::optional<bool> pw;       // "Pw" at the last tick
+        Setpoint v0, i0;              // at the last sweep
+        qint64 pwReadMs = 0;          // when the plan that read "Pw" last was made
+        qint64 sweptMs = 0;           // when the plan that swept it last was made
     };
+    // A board as the last ticks saw it.
     struct Board
     {
-        QString model;
-        bool learned = false; // what each channel offers is known
-        std::optional<qint32> bdStatus;
-        std::vector<Channel> channels;
+        QString model;                  // "" for an empty slot
+        bool learned = false;           // what each channel offers is known
+        std::optional<qint32> bdStatus; // "BdStatus" at the last tick
+        std::vector<Channel> channels;  // by channel number
     };
-    // This tick's answers.
+    // What this tick read of a channel.
     struct Read
     {
-        std::optional<qint32> status;
-        std::optional<bool> pw;
-        std::optional<QString> name;
-        std::optional<QStringList> params;
-        Setpoint v0, i0;
+        std::optional<qint32> status;      // "Status"
+        std::optional<bool> pw;            // "Pw"
+        std::optional<QString> name;       // learning or sweep
+        std::optional<QStringList> params; // learning
+        Setpoint v0, i0;                   // sweep
     };
+    // The answers of the tick in flight.
     struct Tick
     {
-        qint64 plannedMs = 0;
-        bool mapRead = false;
-        QVariantList models, counts;
-        std::optional<quint8> inputs;
-        std::array<std::optional<qint32>, MaxSlots> bdStatus{};
-        std::array<std::vector<Read>, MaxSlots> reads{};
+        qint64 plannedMs = 0;        // when its plan was made
+        bool mapRead = false;        // the watch's crate map came: the watch's part began
+        QVariantList models, counts; // that map
+        std::optional<quint8> inputs; // "FrontPanIn"
+        std::array<std::optional<qint32>, MaxSlots> bdStatus{}; // "BdStatus" by slot
+        std::array<std::vector<Read>, MaxSlots> reads{};       // by slot and channel
     };
     // A Kill or Interlock input, and the channels it switched off while in force.
     struct CrateEvent
@@ -112,14 +118,21 @@ private:
         QList<std::pair<int, QString>> switchedOff; // (slot, "3 Anode")
         bool on = false;       // at this tick
         bool onBefore = false; // at the tick before
+        int settling = 0;      // ticks after the release whose changes of status are still its own
+    };
+    // What of a tick's channel changes a crate-wide switch-off tells instead of each channel.
+    struct Folding
+    {
+        bool switchOffs = false; // a channel's power going off: named in its alarm
+        bool statuses = false;   // a channel's status changing ("Ext-Dis", "HVMax" gone): not logged
     };
 
     void planBoard(ReadPlan &plan, int map, qint16 slot);
     void planSweep(ReadPlan &plan, int map, int budget);
     Read *read(int slot, int ch);
     void evaluateInputs(CrateEvent &event, bool on, AlarmBook::What what);
-    void evaluateBoard(int slot, bool crateEvent);
-    void evaluateChannel(int slot, int ch, Channel &c, Read &r, bool crateEvent);
+    void evaluateBoard(int slot, Folding folding);
+    void evaluateChannel(int slot, int ch, Channel &c, Read &r, Folding folding);
     void evaluateSetpoint(int slot, int ch, Channel &c, const QString &par, Setpoint &old, const Setpoint &now,
                           const QString &unit);
     void switchedOffByCrate(int slot, int ch, const Channel &c);

@@ -193,6 +193,29 @@ private slots:
         QCOMPARE(rig.logSince(rig.main.eventLog().size() - 1), QStringList{"Changed elsewhere|3|5|Pw|off|on"});
     }
 
+    // A Q510's board status raises its alarms: a power fail lights "Power Failure", a firmware
+    // checksum error marks its slot only.
+    void boardFaultsAreAlarms_data()
+    {
+        QTest::addColumn<int>("bits");
+        QTest::addColumn<QString>("alarm");
+        QTest::addColumn<bool>("powerFailLamp");
+        QTest::newRow("power fail") << 1 << "3|||Power fail (Q510)|active, not acknowledged|PWR FAIL" << true;
+        QTest::newRow("checksum") << 2 << "3|||Firmware checksum error (Q510)|active, not acknowledged|CHKSUM" << false;
+    }
+    void boardFaultsAreAlarms()
+    {
+        QFETCH(int, bits);
+        QFETCH(QString, alarm);
+        QFETCH(bool, powerFailLamp);
+        WatchRig rig;
+        rig.crate.setBoardFaults(3, quint32(bits));
+        rig.poll(1000);
+        QCOMPARE(rig.alarms().join(';') + '|' + rig.mark(3), alarm);
+        QCOMPARE(rig.lit("ledPwrFail"), powerFailLamp);
+        QVERIFY(!rig.lit("ledTrip"));
+    }
+
     // Another client's power switch, setpoint and name are logged as changed elsewhere, in
     // real units; this program's own write is not.
     void changesElsewhereAreLoggedOursAreNot()
