@@ -10,14 +10,19 @@
 void ArchiveTable::exec(QSqlQuery &query)
 {
     if (!query.exec())
-        throw ArchiveError(query.lastError().text());
+        throw ArchiveError(query.lastError().text(), query.lastError().nativeErrorCode().toInt() & 0xff);
+}
+
+void ArchiveTable::exec(QSqlQuery &query, const QString &sql)
+{
+    if (!query.exec(sql))
+        throw ArchiveError(query.lastError().text(), query.lastError().nativeErrorCode().toInt() & 0xff);
 }
 
 void ArchiveTable::exec(QSqlDatabase &db, const QString &sql)
 {
     QSqlQuery q(db);
-    if (!q.exec(sql))
-        throw ArchiveError(q.lastError().text());
+    exec(q, sql);
 }
 
 QString Archive::defaultPath()

@@ -23,6 +23,8 @@ class ArchiveWorker;
 // (a full disk) stops nothing: the rows wait in memory, the worker tries again
 // every `retryMs`, and trouble() says why, once per spell of trouble
 // (troubleChanged with the reason, then with "" when writing works again).
+// A file that is no database or a damaged one is kept beside, renamed
+// "<name>.damaged-<time>", and a new one begun (notice says so).
 // Several programs may use one file at once: each has its own connection and
 // SQLite takes turns between them (`busyMs` is how long one waits for another).
 class Archive : public QObject
@@ -110,6 +112,8 @@ public:
 signals:
     // The file stopped being written (why), or is written again ("").
     void troubleChanged(const QString &trouble);
+    // Something the user should hear of once (a damaged file set aside and a new one begun).
+    void notice(const QString &what);
 
 private:
     friend class ArchiveWorker;

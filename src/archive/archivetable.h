@@ -7,15 +7,19 @@ class Archive;
 class QSqlDatabase;
 class QSqlQuery;
 
-// A failed statement of the archive, with SQLite's reason in words.
+// A failed statement of the archive, with SQLite's reason in words and its result code.
 class ArchiveError : public std::runtime_error
 {
 public:
-    explicit ArchiveError(const QString &message) : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit ArchiveError(const QString &message, int code = 0)
+        : std::runtime_error(message.toStdString()), m_message(message), m_code(code) {}
     QString message() const { return m_message; }
+    // The file is no database, or a damaged one (SQLITE_NOTADB, SQLITE_CORRUPT).
+    bool isDamage() const { return m_code == 26 || m_code == 11; }
 
 private:
     QString m_message; // kept as QString, as it is shown
+    int m_code;        // SQLite's primary result code, 0 when there is none
 };
 
 // One part of the archive: its own tables, its own schema version and its own
@@ -51,8 +55,9 @@ public:
     // The archive the part belongs to; set when it is added.
     Archive *archive() const { return m_archive; }
 
-    // Runs a prepared query; throws ArchiveError with SQLite's reason.
+    // Runs a prepared query (or `sql` on it); throws ArchiveError with SQLite's reason.
     static void exec(QSqlQuery &query);
+    static void exec(QSqlQuery &query, const QString &sql);
     // Prepares and runs one statement without values.
     static void exec(QSqlDatabase &db, const QString &sql);
 

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -64,24 +65,46 @@ bool ArchiveWorker::open()
         return false;
     }
     try {
-        // Write-ahead log: readers never wait for the writer, and another program can share the file.
-        QSqlQuery mode(m_db);
-        if (!mode.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !mode.next())
-            throw ArchiveError(mode.lastError().text());
-        const QString journal = mode.value(0).toString();
-        mode.finish(); // a statement left open would keep every later COMMIT from going through
-        if (journal.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
-            throw ArchiveError(tr("the file cannot keep a write-ahead log (journal mode %1)").arg(journal));
-        // A commit is on the disk when it returns: a power cut loses nothing committed.
-        ArchiveTable::exec(m_db, QStringLiteral("PRAGMA synchronous=FULL"));
-        migrate();
-        prune();
+        openSettings();
+        return true;
     } catch (const ArchiveError &e) {
-        m_why = tr("%1: %2").arg(o.path, e.message());
         m_db.close();
+        if (e.isDamage() && setAside(e))
+            return open();
+        m_why = tr("%1: %2").arg(o.path, e.message());
         return false;
     }
+}
+
+bool ArchiveWorker::setAside(const ArchiveError &damage)
+{
+    const QString path = m_archive.options().path;
+    const QString aside =
+        path + QStringLiteral(".damaged-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
+    if (!QFile::rename(path, aside))
+        return false;
+    for (const QString &companion : {QStringLiteral("-wal"), QStringLiteral("-shm")})
+        if (QFile::exists(path + companion))
+            QFile::rename(path + companion, aside + companion);
+    const QString said = tr("%1 was damaged (%2): it is kept as %3, and a new file is begun")
+                             .arg(path, damage.message(), QFileInfo(aside).fileName());
+    QMetaObject::invokeMethod(&m_archive, [a = &m_archive, said] { emit a->notice(said); }, Qt::QueuedConnection);
     return true;
+}
+
+void ArchiveWorker::openSettings()
+{
+    // Write-ahead log: readers never wait for the writer, and another program can share the file.
+    QSqlQuery mode(m_db);
+    ArchiveTable::exec(mode, QStringLiteral("PRAGMA journal_mode=WAL"));
+    const QString journal = mode.next() ? mode.value(0).toString() : QString();
+    mode.finish(); // a statement left open would keep every later COMMIT from going through
+    if (journal.compare(QLatin1String("wal"), Qt::CaseInsensitive) != 0)
+        throw ArchiveError(tr("the file cannot keep a write-ahead log (journal mode %1)").arg(journal));
+    // A commit is on the disk when it returns: a power cut loses nothing committed.
+    ArchiveTable::exec(m_db, QStringLiteral("PRAGMA synchronous=FULL"));
+    migrate();
+    prune();
 }
 
 void ArchiveWorker::migrate()

@@ -29,6 +29,8 @@ public:
 
 private:
     bool open();                     // the connection, its settings and the schema; false: trouble() says why
+    void openSettings();             // what open() does once connected; throws ArchiveError
+    bool setAside(const ArchiveError &damage); // a damaged file renamed out of the way
     void migrate();                  // every part to its version; throws ArchiveError
     void prune();                    // rows beyond the retention
     void failed(const QString &why); // says so once, closes a broken connection, retries later

@@ -27,6 +27,12 @@ ShiftLog::ShiftLog(EventLog &log, Archive *archive, QObject *parent)
         m_table->update(m_run, e.id, EventLog::outcomeText(e.outcome), e.detail);
     });
     connect(archive, &Archive::troubleChanged, this, &ShiftLog::troubled);
+    connect(archive, &Archive::notice, this, [this](const QString &what) {
+        EventLog::Entry e;
+        e.kind = EventLog::Kind::ShiftLog;
+        e.detail = what;
+        m_log.add(std::move(e));
+    });
     if (!archive->trouble().isEmpty())
         troubled(archive->trouble());
 }

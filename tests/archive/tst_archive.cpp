@@ -211,6 +211,27 @@ private slots:
         QCOMPARE(keys(shelf.rows()).filter("run:").size(), 5);
     }
 
+    // A file that is no database is kept beside, said once, and a new one begun.
+    void aDamagedFileIsSetAsideAndANewOneBegun()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("shiftlog.sqlite");
+        QFile junk(path);
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(8192, 'x'));
+        junk.close();
+        Shelf shelf(path);
+        QSignalSpy said(&shelf.archive, &Archive::notice);
+        shelf.events.add(eventRow("run", 1));
+        QVERIFY(shelf.archive.writeNow());
+        QCOMPARE(keys(shelf.rows()), QStringList{"run:1:pending"});
+        QTRY_COMPARE(said.size(), 1);
+        const QStringList aside = QDir(dir.path()).entryList({"shiftlog.sqlite.damaged-*"});
+        QCOMPARE(aside.size(), 1);
+        QVERIFY(said.first().first().toString().contains(aside.first()));
+        QCOMPARE(QFileInfo(dir.filePath(aside.first())).size(), 8192);
+    }
+
     // Rows older than the retention are deleted when the file is opened.
     void oldRowsGoAfterTheRetention()
     {
