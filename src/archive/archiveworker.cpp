@@ -159,8 +159,12 @@ bool ArchiveWorker::flush()
     bool pending = false;
     for (ArchiveTable *t : m_tables)
         pending = pending || t->hasPending();
-    if (!pending)
+    if (!pending) {
+        // Nothing to write: in trouble, a file that opens again is news all the same.
+        if (m_troubled && open())
+            recovered();
         return !m_troubled;
+    }
     if (!open()) {
         failed(m_why);
         return false;
