@@ -192,8 +192,8 @@ void Main::showAlarms()
             waiting = waiting || !a->acknowledged;
             said << tr("%1%2, %3").arg(a->text,
                                         a->channel < 0 ? QString() : tr(" on channel %1").arg(a->channel),
-                                        a->isActive() ? (a->acknowledged ? tr("active, acknowledged") : tr("active"))
-                                                      : tr("cleared"));
+                                        a->isActive() ? (a->acknowledged ? tr("active, acknowledged") : tr("active, not acknowledged"))
+                                                      : tr("cleared, not acknowledged"));
         }
         const QString words = listed.isEmpty() ? QString()
                               : AlarmBook::shortText(listed.first()->what)
