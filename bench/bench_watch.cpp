@@ -141,6 +141,7 @@ void run(bool full, int polls, const std::vector<double> &latencies)
         auto *client = new NetClient(server.port());
         Rig rig(client, server.address());
         std::vector<double> times, trips;
+        const int plansBefore = rig.counted->plans;
         for (int i = 0; i < polls; ++i) {
             const int plans = rig.counted->plans;
             times.push_back(rig.poll());
@@ -159,9 +160,10 @@ void run(bool full, int polls, const std::vector<double> &latencies)
             trips.push_back(double(t.nsecsElapsed()) / 1e6);
         }
         const double poll = median(times), trip = median(trips);
-        std::printf("  latency %4.0f ms: poll median %.2f ms, worst %.2f ms; one round trip %.2f ms; "
-                    "goal one round trip: ratio %.2f\n",
-                    latency, poll, *std::max_element(times.begin(), times.end()), trip, poll / trip);
+        std::printf("  latency %4.0f ms: %.2f round trips a poll; poll median %.2f ms, worst %.2f ms; one bare round "
+                    "trip %.2f ms; goal one round trip: ratio %.2f\n",
+                    latency, double(rig.counted->plans - plansBefore) / polls, poll,
+                    *std::max_element(times.begin(), times.end()), trip, poll / trip);
     }
 }
 
