@@ -41,7 +41,7 @@ fi
 
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "Depends: $depends"
-for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqcustomplot2.1-qt6 fonts-dejavu-core; do
+for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6sql6 libqt6sql6-sqlite libqcustomplot2.1-qt6 fonts-dejavu-core; do
   grep -qw "$p" <<<"$depends" || { echo "missing dependency $p"; exit 1; }
 done
 if grep -q -- '-dev' <<<"$depends"; then

@@ -8,6 +8,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+  libqt6sql6-sqlite
   libqcustomplot-dev libqcustomplot2.1-qt6
   fonts-dejavu-core
   "$@"

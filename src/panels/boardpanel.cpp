@@ -211,8 +211,9 @@ void BoardPanel::boardRemoved()
 {
     if (m_removed)
         return;
+    // The removal itself is the main window's watch to log (a dead link is not a removal).
     if (m_log)
-        m_log->boardRemoved(Slot); // a dead link is the main window's to log, not a removal
+        m_log->windowClosed(Slot, tr("%1 closed: Board removed.").arg(windowTitle()));
     stopForRemoval();
     announceRemoval();
 }

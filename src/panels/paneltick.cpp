@@ -190,14 +190,12 @@ void BoardPanel::planStatus(ReadPlan &plan, ReadoutLabel *label, qint16 ch)
 
 void BoardPanel::showStatus(ReadoutLabel *label, qint16 ch, qint32 status)
 {
+    // Changes of status are logged by the main window's watch of the whole crate, once for
+    // every channel whether its panel is open or not.
+    Q_UNUSED(ch);
     const QString text = Lib::ChStatusText(status);
-    const QString before = label->text();
-    if (text == before)
-        return;
-    label->setReading(text, label->alarm());
-    // The first text a label gets is no change the operator has seen happen.
-    if (m_log && !before.isEmpty())
-        m_log->statusChanged(Slot, ch, m_channelNames.value(ch), before, text);
+    if (text != label->text())
+        label->setReading(text, label->alarm());
 }
 
 void BoardPanel::planTemp(ReadPlan &plan)

@@ -1,5 +1,6 @@
 #include "shelltest.h"
 
+#include "alarmbook.h"
 #include "appinfo.h"
 #include "boardpanel.h"
 #include "eventlog.h"
@@ -88,8 +89,10 @@ private slots:
         rig.connect();
         rig.fake->clear();
         rig.main->Timer1Tick();
-        QCOMPARE(rig.fake->calls, QStringList({"QuerySlots(SlotCount,SlotModels)", "CrateProperty(FrontPanIn)",
-                                               "CrateProperty(FrontPanOut)", "CrateProperty(SwRelease)"}));
+        // Then the watch's reads (tst_watch.cpp).
+        QCOMPARE(rig.fake->calls.mid(0, 5), QStringList({"QuerySlots(SlotCount,SlotModels)", "CrateProperty(FrontPanIn)",
+                                                         "CrateProperty(FrontPanOut)", "CrateProperty(SwRelease)",
+                                                         "QuerySlots(ChannelCounts,SlotModels)"}));
         QCOMPARE(rig.find<QLabel>("lblFWRel")->text(), QStringLiteral("FW Rel. 2.07"));
         QStringList seen;
         for (int i = 0; i < 16; ++i)
@@ -114,11 +117,12 @@ private slots:
             rig.fake->crateProperties["FrontPanIn"] = in;
             rig.fake->crateProperties["FrontPanOut"] = double(out); // a number of any type will do
             rig.main->Timer1Tick();
+            rig.main->alarms().acknowledgeAll(); // Kill and Interlock latch "Trip" while they are set
             return lit(*rig.main);
         };
         // Each lamp alone, after everything lit, so a lamp the refresh forgets to clear shows up.
         const QList<std::tuple<int, int, QString>> single{
-            {1, 0, "ledVSel"}, {2, 0, "ledISel"}, {4, 0, "ledKill"}, {8, 0, "ledIlock"}, {16, 0, "ledRemEna"},
+            {1, 0, "ledVSel"}, {2, 0, "ledISel"}, {4, 0, "ledKill ledTrip"}, {8, 0, "ledIlock ledTrip"}, {16, 0, "ledRemEna"},
             {32, 0, "ledLocEna"}, {0, 1, "ledOVC"}, {0, 2, "ledUNV"}, {0, 4, "ledOVV"}, {0, 8, "ledChOn"},
             {0, 256, "ledFanFail"}, {0, 512, "ledTemp"}, {0, 1024, "ledChkPass"}};
         for (const auto &[in, out, lamp] : single) {
@@ -224,7 +228,7 @@ private slots:
                                       "Not connected"}));
     }
 
-    // A write, a refused write, a trip seen by a panel and a lost link are logged in order;
+    // A write, a refused write, a trip seen by the watch and a lost link are logged in order;
     // the Events window lists them newest first, filters them and saves them, all without the crate.
     void eventLogRecordsTheRun()
     {
@@ -236,7 +240,10 @@ private slots:
         rig.fake->paramValue = [&status](qint16, const QString &par, std::optional<qint16> ch) -> QVariant {
             return par == QLatin1String("Status") && ch == 1 ? status : 0;
         };
+        rig.fake->channelParams = [](qint16, qint16) { return QStringList{"Status", "Pw"}; };
         rig.connect();
+        for (int i = 0; i < 3; ++i) // the watch's map, what the board offers, its first look
+            rig.main->Timer1Tick();
         rig.main->bSlotClick(2);
         auto *panel = qobject_cast<BoardPanel *>(findWindowByTag("Mon2"));
         panel->findChild<QTimer *>("ChMon")->stop();
@@ -248,6 +255,7 @@ private slots:
         QCOMPARE(panel->statusText(), QStringLiteral("Pw of channel 3 was not written: fake failure in SetParamValue(2,Pw,3,1:short)"));
         status = 512;
         panel->ChMonTick();
+        rig.main->Timer1Tick();
         rig.fake->failOn = QStringList{"CrateProperty(FrontPanIn)"};
         rig.main->Timer1Tick();
         EventLog &log = rig.main->eventLog();
@@ -257,7 +265,7 @@ private slots:
         QCOMPARE(lines, QStringList({"Connect|-1|-1||||||Connected to 127.0.0.1 \u2014 PY-1600",
                                      "Write|2|1|CH1|Pw|off|on|written|",
                                      "Write|2|3|CH3|Pw|off|on|refused|fake failure in SetParamValue(2,Pw,3,1:short)",
-                                     "Status|2|1|CH1|Status|Good|I-Tripped||Good \u2192 I-Tripped",
+                                     "Alarm|2|1|CH1|Status|Good|I-Tripped||Alarm: Trip (I-Tripped)",
                                      "Link lost|-1|-1||||||fake failure in CrateProperty(FrontPanIn)"}));
         rig.fake->clear();
         rig.action("mEvents")->trigger();
@@ -270,9 +278,9 @@ private slots:
                 cells << listed->index(r, c).data().toString();
             return cells;
         };
-        QCOMPARE(column(EventLog::KindColumn), QStringList({"Link lost", "Status", "Write", "Write", "Connect"}));
+        QCOMPARE(column(EventLog::KindColumn), QStringList({"Link lost", "Alarm", "Write", "Write", "Connect"}));
         events->findChild<QComboBox *>("cboSlot")->setCurrentIndex(3); // slot 2
-        QCOMPARE(column(EventLog::KindColumn), QStringList({"Status", "Write", "Write"}));
+        QCOMPARE(column(EventLog::KindColumn), QStringList({"Alarm", "Write", "Write"}));
         events->findChild<QComboBox *>("cboKind")->setCurrentIndex(1 + int(EventLog::Kind::Write));
         QCOMPARE(column(EventLog::ChannelColumn), QStringList({"3", "1"}));
         events->findChild<QComboBox *>("cboKind")->setCurrentIndex(0);
@@ -282,7 +290,9 @@ private slots:
         QVERIFY(events->saveCsv(path));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QStringList rows = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF")); // so spreadsheets read it as UTF-8
+        QStringList rows = QString::fromUtf8(bytes.mid(3)).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(rows.takeFirst(),
                  QStringLiteral("crate,time,kind,slot,channel,name,parameter,old_value,new_value,outcome,detail"));
         QList<qint64> times;
@@ -293,7 +303,7 @@ private slots:
             row = row.section(',', 0, 0) + ',' + row.section(',', 2);
         QCOMPARE(rows, QStringList({"127.0.0.1,Write,2,1,CH1,Pw,off,on,written,",
                                     "127.0.0.1,Write,2,3,CH3,Pw,off,on,refused,\"fake failure in SetParamValue(2,Pw,3,1:short)\"",
-                                    "127.0.0.1,Status,2,1,CH1,Status,Good,I-Tripped,,Good \u2192 I-Tripped"}));
+                                    "127.0.0.1,Alarm,2,1,CH1,Status,Good,I-Tripped,,Alarm: Trip (I-Tripped)"}));
         QVERIFY(!events->saveCsv(dir.filePath("no/such/folder/events.csv")));
         QCOMPARE(boxes.shown.size(), 2); // the lost link, the failed save
         // Bounded: beyond its capacity the oldest go.
