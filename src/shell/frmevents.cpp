@@ -140,7 +140,10 @@ frmEvents::frmEvents(EventLog &log, ShiftLog &shift, QWidget *parent)
     layout->addWidget(tblEvents, 1);
     showPeriod(0);
 
-    // Tab in reading order: the filters and the button above the table, then the table.
+    // Tab in reading order: the days, the filters and the button above the table, then the table.
+    setTabOrder(cmdEarlier, cmdLater);
+    setTabOrder(cmdLater, cmdThisShift);
+    setTabOrder(cmdThisShift, cboSlot);
     setTabOrder(cboSlot, cboKind);
     setTabOrder(cboKind, cmdSaveCsv);
     setTabOrder(cmdSaveCsv, tblEvents);
