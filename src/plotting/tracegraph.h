@@ -45,6 +45,7 @@ class TraceGraph : public QWidget
     Q_OBJECT
 public:
     static constexpr int DefaultHistoryLimit = 24 * 60 * 60;
+    static inline const QColor AxisColor{200, 200, 200}; // axes and their labels, on black
 
     explicit TraceGraph(QWidget *parent = nullptr);
     ~TraceGraph() override;
