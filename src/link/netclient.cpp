@@ -72,6 +72,8 @@ NetClient::NetClient(quint16 port, int connectTimeoutMs, int replyTimeoutMs)
     m_timeout.setSingleShot(true);
     connect(&m_timeout, &QTimer::timeout, this, &NetClient::onTimeout);
     m_clock.start();
+    // Loading the TLS library takes some 20 ms: better here, at start, than after the operator's OK.
+    QSslSocket::supportsSsl();
 }
 
 NetClient::~NetClient()
