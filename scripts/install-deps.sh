@@ -4,9 +4,11 @@
 # when they are all present; as a non-root user it prints the command to run.
 set -euo pipefail
 
+# Qt SVG only for the build-time icon tool, which writes the scalable icon.
 packages=(
   g++ cmake ninja-build
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
+  libqt6sql6-sqlite
   libqcustomplot-dev libqcustomplot2.1-qt6
   fonts-dejavu-core
   "$@"

@@ -1,6 +1,7 @@
 #include "eventlog.h"
 
 #include "csvtext.h"
+#include "plaintext.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -14,7 +15,28 @@ QString number(int n)
     return n < 0 ? QString() : QString::number(n);
 }
 
-QString cellText(const EventLog::Entry &e, int column)
+// An entry of a channel's parameter going from one value to another.
+EventLog::Entry change(EventLog::Kind kind, int slot, int channel, const QString &channelName,
+                       const QString &parameter, const QString &from, const QString &to)
+{
+    EventLog::Entry e;
+    e.kind = kind;
+    e.slot = slot;
+    e.channel = channel;
+    e.channelName = channelName;
+    e.parameter = parameter;
+    e.oldValue = from;
+    e.newValue = to;
+    return e;
+}
+} // namespace
+
+QString EventLog::heading(int column)
+{
+    return column >= 0 && column < ColumnCount ? QString::fromLatin1(Headers[column]) : QString();
+}
+
+QString EventLog::cellText(const Entry &e, int column)
 {
     switch (column) {
     case EventLog::TimeColumn:
@@ -31,7 +53,6 @@ QString cellText(const EventLog::Entry &e, int column)
     default: return QString();
     }
 }
-} // namespace
 
 EventLog::EventLog(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -46,14 +67,7 @@ void EventLog::link(Kind kind, const QString &detail)
 qint64 EventLog::writeMade(int slot, int channel, const QString &channelName, const QString &parameter,
                            const QString &oldValue, const QString &newValue)
 {
-    Entry e;
-    e.kind = Kind::Write;
-    e.slot = slot;
-    e.channel = channel;
-    e.channelName = channelName;
-    e.parameter = parameter;
-    e.oldValue = oldValue;
-    e.newValue = newValue;
+    Entry e = change(Kind::Write, slot, channel, channelName, parameter, oldValue, newValue);
     e.outcome = Outcome::Pending;
     return add(std::move(e));
 }
@@ -68,14 +82,35 @@ void EventLog::writeOutcome(qint64 id, Outcome outcome, const QString &detail)
     e.detail = detail;
     const int row = size() - 1 - i;
     emit dataChanged(index(row, OutcomeColumn), index(row, DetailColumn));
+    emit revised(e);
 }
 
-void EventLog::boardRemoved(int slot)
+void EventLog::revise(qint64 id, const QString &detail)
 {
-    Entry e;
-    e.kind = Kind::BoardRemoved;
-    e.slot = slot;
-    e.detail = QStringLiteral("Board removed");
+    const int i = indexOf(id);
+    if (i < 0)
+        return;
+    Entry &e = m_entries[size_t(i)];
+    e.detail = detail;
+    const int row = size() - 1 - i;
+    emit dataChanged(index(row, DetailColumn), index(row, DetailColumn));
+    emit revised(e);
+}
+
+bool EventLog::wroteSince(int slot, int channel, const QString &parameter, qint64 sinceMs) const
+{
+    for (auto it = m_entries.crbegin(); it != m_entries.crend() && it->timeMs >= sinceMs; ++it)
+        if (it->kind == Kind::Write && it->slot == slot && it->channel == channel && it->parameter == parameter
+            && it->outcome != Outcome::Refused)
+            return true;
+    return false;
+}
+
+void EventLog::changedElsewhere(int slot, int channel, const QString &channelName, const QString &parameter,
+                                const QString &from, const QString &to)
+{
+    Entry e = change(Kind::ChangedElsewhere, slot, channel, channelName, parameter, from, to);
+    e.detail = QStringLiteral("%1 changed elsewhere: %2 \u2192 %3").arg(parameter, from, to);
     add(std::move(e));
 }
 
@@ -91,14 +126,7 @@ void EventLog::windowClosed(int slot, const QString &detail)
 void EventLog::statusChanged(int slot, int channel, const QString &channelName, const QString &from,
                              const QString &to)
 {
-    Entry e;
-    e.kind = Kind::Status;
-    e.slot = slot;
-    e.channel = channel;
-    e.channelName = channelName;
-    e.parameter = QStringLiteral("Status");
-    e.oldValue = from;
-    e.newValue = to;
+    Entry e = change(Kind::Status, slot, channel, channelName, QStringLiteral("Status"), from, to);
     e.detail = QStringLiteral("%1 \u2192 %2").arg(from, to);
     add(std::move(e));
 }
@@ -118,6 +146,7 @@ qint64 EventLog::add(Entry entry)
     beginInsertRows({}, 0, 0);
     m_entries.push_back(std::move(entry));
     endInsertRows();
+    emit recorded(m_entries.back());
     return m_lastId;
 }
 
@@ -144,8 +173,29 @@ QString EventLog::kindText(Kind kind)
     case Kind::BoardRemoved: return QStringLiteral("Board removed");
     case Kind::Status: return QStringLiteral("Status");
     case Kind::WindowClosed: return QStringLiteral("Window closed");
+    case Kind::ChangedElsewhere: return QStringLiteral("Changed elsewhere");
+    case Kind::Alarm: return QStringLiteral("Alarm");
+    case Kind::AlarmCleared: return QStringLiteral("Alarm cleared");
+    case Kind::Acknowledged: return QStringLiteral("Acknowledged");
+    case Kind::ShiftLog: return QStringLiteral("Shift log");
     }
     return QString();
+}
+
+std::optional<EventLog::Kind> EventLog::kindOf(const QString &text)
+{
+    for (int k = 0; k < KindCount; ++k)
+        if (kindText(Kind(k)) == text)
+            return Kind(k);
+    return std::nullopt;
+}
+
+EventLog::Outcome EventLog::outcomeOf(const QString &text)
+{
+    for (Outcome o : {Outcome::Pending, Outcome::Written, Outcome::Refused, Outcome::Unknown})
+        if (outcomeText(o) == text)
+            return o;
+    return Outcome::None;
 }
 
 QString EventLog::outcomeText(Outcome outcome)
@@ -162,7 +212,7 @@ QString EventLog::outcomeText(Outcome outcome)
 
 QByteArray EventLog::csv(const QList<Entry> &entries)
 {
-    QByteArray out = "crate";
+    QByteArray out = QByteArray(CsvText::Bom) + "crate";
     for (int c = 0; c < ColumnCount; ++c)
         out += ',' + QByteArray(Headers[c]).toLower().replace(' ', '_');
     out += '\n';
@@ -191,12 +241,13 @@ QVariant EventLog::data(const QModelIndex &index, int role) const
     const bool tip = role == Qt::ToolTipRole && index.column() == DetailColumn;
     if (!index.isValid() || index.row() >= size() || (role != Qt::DisplayRole && !tip))
         return {};
-    return cellText(atRow(index.row()), index.column());
+    const QString text = cellText(atRow(index.row()), index.column());
+    return tip ? PlainText::tip(text) : text; // the crate's reason as sent, never as markup
 }
 
 QVariant EventLog::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
-    return QString::fromLatin1(Headers[section]);
+    return heading(section);
 }

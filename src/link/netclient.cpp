@@ -15,13 +15,6 @@ using namespace Protocol;
 
 namespace {
 
-QString lowerFirst(QString s)
-{
-    if (!s.isEmpty())
-        s[0] = s[0].toLower();
-    return s;
-}
-
 QCborMap writeRequest(qint16 slot, const QString &parName, qint16 ch, const QVariant &value)
 {
     QCborMap request;
@@ -43,26 +36,7 @@ QCborMap nameRequest(qint16 slot, qint16 ch, const QString &name)
     return request;
 }
 
-// Bytes taken off the socket at a time: a waiting call looks at its deadline between them.
-constexpr qint64 ReadChunk = 256 * 1024;
 
-// A crate's certificate is its own, signed by no authority the client knows,
-// and it is reached by address: these are what that looks like, and nothing else.
-bool isSelfSignedCrate(const QSslError &error)
-{
-    switch (error.error()) {
-    case QSslError::SelfSignedCertificate:
-    case QSslError::SelfSignedCertificateInChain:
-    case QSslError::UnableToGetLocalIssuerCertificate:
-    case QSslError::UnableToGetIssuerCertificate:
-    case QSslError::UnableToVerifyFirstCertificate:
-    case QSslError::CertificateUntrusted:
-    case QSslError::HostNameMismatch:
-        return true;
-    default:
-        return false;
-    }
-}
 
 } // namespace
 
@@ -71,6 +45,9 @@ NetClient::NetClient(quint16 port, int connectTimeoutMs, int replyTimeoutMs)
 {
     m_timeout.setSingleShot(true);
     connect(&m_timeout, &QTimer::timeout, this, &NetClient::onTimeout);
+    m_clock.start();
+    // Loading the TLS library takes some 20 ms: better here, at start, than after the operator's OK.
+    QSslSocket::supportsSsl();
 }
 
 NetClient::~NetClient()
@@ -87,142 +64,6 @@ NetClient::~NetClient()
 bool NetClient::isConnected() const
 {
     return m_state == State::Open && m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
-}
-
-void NetClient::Login(const QString &userName, const QString &password, qint32 /*reserved*/, const QString &address)
-{
-    closeSocket();
-    m_state = State::Closed;
-    failAllPending(notOpenError());
-
-    const std::optional<quint32> ip = parseAddress(address);
-    if (!ip)
-        throw HVError::link(QStringLiteral("Not a valid IP address: \"%1\"").arg(address));
-    const QString where = QStringLiteral("%1:%2").arg(QHostAddress(*ip).toString()).arg(m_port);
-    bool accepted = false;
-    try {
-        logIn(userName, password, where, *ip, &accepted);
-    } catch (const HVError &e) {
-        // The crate does not wait while the operator reads about its certificate: once
-        // they accepted it, a link that the crate gave up meanwhile is opened once more.
-        if (!accepted || !e.isLinkFailure())
-            throw;
-        logIn(userName, password, where, *ip, &accepted);
-    }
-}
-
-void NetClient::logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *accepted)
-{
-    *accepted = false;
-    m_socket = new QSslSocket;
-    m_socket->setReadBufferSize(ReadChunk);
-    m_socket->connectToHost(QHostAddress(ip), m_port);
-    if (!m_socket->waitForConnected(m_connectTimeoutMs)) {
-        const QAbstractSocket::SocketError error = m_socket->error();
-        const QString reason = m_socket->errorString();
-        closeSocket();
-        if (error == QAbstractSocket::ConnectionRefusedError)
-            throw HVError::link(QStringLiteral("Cannot connect to %1: connection refused").arg(where));
-        if (error == QAbstractSocket::SocketTimeoutError)
-            throw HVError::link(
-                QStringLiteral("Cannot connect to %1: no answer within %2").arg(where, seconds(m_connectTimeoutMs)));
-        throw HVError::link(QStringLiteral("Cannot connect to %1: %2").arg(where, lowerFirst(reason)));
-    }
-    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    connect(m_socket, &QSslSocket::readyRead, this, [this] {
-        // All the socket holds: it reads no more from the network until it is empty.
-        while (m_state == State::Open && m_socket && m_socket->bytesAvailable() > 0)
-            onReadyRead();
-    });
-    connect(m_socket, &QSslSocket::disconnected, this, [this] { dropLink(QString()); });
-    connect(m_socket, &QSslSocket::sslErrors, this, &NetClient::onSslErrors);
-
-    m_state = State::Open;
-    m_lostReason.clear();
-    ++m_outage; // a new link: its failures are news
-    try {
-        const QCborMap opening = call({{Key::Op, Op::Login}, {Key::Version, Version}});
-        const QCborValue version = opening.value(Key::Version);
-        if (!version.isInteger() || version.toInteger() != Version)
-            throw HVError::link(QStringLiteral("The crate speaks protocol version %1; this client speaks version %2")
-                                    .arg(version.isInteger() ? QString::number(version.toInteger()) : QStringLiteral("(none)"))
-                                    .arg(Version));
-        if (opening.value(Key::Tls).toBool()) {
-            encrypt();
-            m_trust->admitCertificate(where, m_certificateDigest, [this, accepted](const CrateTrust::Question &q) {
-                *accepted = m_askTrust && m_askTrust(q);
-                return *accepted;
-            });
-        } else {
-            m_trust->admitPlain(where);
-        }
-        authenticate(userName, password);
-    } catch (const HVError &) {
-        closeSocket();
-        m_state = State::Closed;
-        throw;
-    }
-}
-
-void NetClient::encrypt()
-{
-    QSslSocket *socket = m_socket;
-    QSslConfiguration tls = socket->sslConfiguration();
-    tls.setProtocol(QSsl::TlsV1_2OrLater);
-    tls.setPeerVerifyMode(QSslSocket::VerifyPeer); // errors are sorted in onSslErrors
-    socket->setSslConfiguration(tls);
-    m_certificateRefusal.clear();
-    socket->startClientEncryption();
-    const QDeadlineTimer deadline(m_replyTimeoutMs);
-    while (!socket->isEncrypted()) {
-        if (!m_certificateRefusal.isEmpty())
-            throw HVError::link(QStringLiteral("The crate's certificate is refused: %1").arg(m_certificateRefusal));
-        if (m_socket != socket || socket->state() != QAbstractSocket::ConnectedState)
-            throw HVError::link(QStringLiteral("The encrypted link to the crate failed: %1").arg(lowerFirst(socket->errorString())));
-        if (deadline.hasExpired())
-            throw HVError::link(QStringLiteral("The crate offered an encrypted link but did not set it up within %1")
-                                    .arg(seconds(m_replyTimeoutMs)));
-        if (!socket->waitForEncrypted(int(std::max<qint64>(0, deadline.remainingTime())))
-            && socket->error() != QAbstractSocket::SocketTimeoutError && socket->error() != QAbstractSocket::UnknownSocketError) {
-            if (!m_certificateRefusal.isEmpty())
-                continue;
-            throw HVError::link(QStringLiteral("The encrypted link to the crate failed: %1").arg(lowerFirst(socket->errorString())));
-        }
-    }
-    m_certificateDigest = socket->peerCertificate().digest(QCryptographicHash::Sha256);
-}
-
-void NetClient::onSslErrors(const QList<QSslError> &errors)
-{
-    for (const QSslError &e : errors) {
-        if (!isSelfSignedCrate(e)) {
-            m_certificateRefusal = lowerFirst(e.errorString());
-            return;
-        }
-    }
-    if (m_socket)
-        m_socket->ignoreSslErrors();
-}
-
-void NetClient::authenticate(const QString &user, const QString &password)
-{
-    const QByteArray clientNonce = Scram::newNonce();
-    const Challenge challenge =
-        decodeChallenge(call({{Key::Op, Op::Auth}, {Key::User, user}, {Key::Nonce, QString::fromLatin1(clientNonce)}}),
-                        clientNonce);
-    const QByteArray binding = Scram::channelBinding(m_certificateDigest);
-    const QByteArray salted = Scram::saltedPassword(password, challenge.salt, challenge.iterations);
-    const QByteArray message =
-        Scram::authMessage(user, clientNonce, challenge.nonce, challenge.salt, challenge.iterations, binding);
-    const QCborMap accepted = call({{Key::Op, Op::Proof},
-                                    {Key::Nonce, QString::fromLatin1(challenge.nonce)},
-                                    {Key::Binding, binding},
-                                    {Key::Proof, Scram::clientProof(salted, message)}});
-    // The crate proves in turn that it holds the account's keys: a stand-in that only relays cannot.
-    const QByteArray expected =
-        Scram::serverSignature(Scram::keysFromSalted(salted, challenge.salt, challenge.iterations).serverKey, message);
-    if (!Scram::sameBytes(accepted.value(Key::Signature).toByteArray(), expected))
-        throw HVError::link(QStringLiteral("The crate could not prove that it holds the account; not logged in"));
 }
 
 void NetClient::Logout()
@@ -301,9 +142,44 @@ void NetClient::runPlan(const std::shared_ptr<ReadPlan> &plan)
         plan->finish();
         return;
     }
-    Pending pending;
-    pending.plan = plan;
-    sendPending(std::move(pending), [&plan](qint64 id) { return encodePlanFrame(id, plan->steps()); });
+    // Plans wait their turn here while the crate has enough on its hands (PlanGate).
+    m_waiting.push_back(plan);
+    releasePlans();
+}
+
+void NetClient::releasePlans()
+{
+    while (!m_waiting.empty() && m_gate.mayRelease(m_waiting.front()->size())) {
+        std::shared_ptr<ReadPlan> plan = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        if (!plan->contextAlive())
+            continue; // its window closed while it waited
+        Pending pending;
+        pending.plan = plan;
+        const QByteArray &steps = encodedSteps(*plan);
+        const qint64 id = sendPending(std::move(pending), [&steps](qint64 id) { return encodePlanFrame(id, steps); });
+        if (id > 0)
+            m_gate.released(id, plan->size(), plan->context(), m_clock.nsecsElapsed() / 1000);
+    }
+    // The pace the windows get, for the status line: said while plans have to wait.
+    session().notePace(m_waiting.empty() ? 0 : m_gate.periodMs());
+}
+
+const QByteArray &NetClient::encodedSteps(const ReadPlan &plan)
+{
+    // A window asks for the same reads tick after tick: they are encoded again only when they change.
+    QObject *window = plan.context();
+    if (!window)
+        return m_scratchSteps = encodePlanSteps(plan.steps());
+    EncodedPlan &cached = m_encoded[window];
+    if (cached.window != window || cached.steps != plan.steps()) {
+        if (!cached.window)
+            connect(window, &QObject::destroyed, this, [this, window] { m_encoded.remove(window); });
+        cached.window = window;
+        cached.steps = plan.steps();
+        cached.encoded = encodePlanSteps(cached.steps);
+    }
+    return cached.encoded;
 }
 
 void NetClient::postParamValue(qint16 slot, const QString &parName, qint16 ch, const QVariant &value,
@@ -385,7 +261,11 @@ QCborMap NetClient::call(QCborMap request)
 
 QCborMap NetClient::call(const Encoder &encode)
 {
-    const qint64 id = send(encode);
+    return awaitReply(send(encode));
+}
+
+QCborMap NetClient::awaitReply(qint64 id)
+{
     m_book.waitFor(id);
     const auto done = qScopeGuard([this] { m_book.stopWaiting(); });
     // The deadline holds whatever arrives meanwhile: answers to other requests
@@ -421,17 +301,20 @@ QVariant NetClient::read(const PlanStep &step)
     return decodeReply(step, call([&step](qint64 id) { return encodeReadFrame(id, step); }));
 }
 
-void NetClient::sendPending(Pending pending, const Encoder &encode)
+qint64 NetClient::sendPending(Pending pending, const Encoder &encode)
 {
     try {
         pending.id = send(encode);
     } catch (const HVError &e) {
         ReplyBook::fail(std::move(pending), e);
-        return;
+        return 0;
     }
+    const qint64 id = pending.id;
     pending.deadline = QDeadlineTimer(m_replyTimeoutMs);
+    pending.sentUs = m_clock.nsecsElapsed() / 1000;
     m_book.add(std::move(pending));
     armTimeout();
+    return id;
 }
 
 void NetClient::onReadyRead()
@@ -465,7 +348,14 @@ void NetClient::takeFrame(const QCborMap &frame)
     case ReplyBook::Taken::Kind::Lost:
         dropLink(taken.reason);
         return;
-    case ReplyBook::Taken::Kind::Answer:
+    case ReplyBook::Taken::Kind::Answer: {
+        const qint64 now = m_clock.nsecsElapsed() / 1000;
+        if (taken.pending.plan) {
+            m_gate.answered(taken.pending.id, now);
+            releasePlans();
+        } else {
+            m_gate.singleAnswered(now - taken.pending.sentUs);
+        }
         armTimeout();
         // Handed on from the event loop, never from inside the socket's own signal
         // or a waiting call: what a window does with it may well call us again.
@@ -474,10 +364,15 @@ void NetClient::takeFrame(const QCborMap &frame)
         });
         return;
     }
+    }
 }
 
 void NetClient::later(std::function<void()> f)
 {
+    if (m_proving) {
+        m_held.push_back(std::move(f));
+        return;
+    }
     ++m_undelivered;
     QMetaObject::invokeMethod(
         this,
@@ -503,9 +398,12 @@ void NetClient::onTimeout()
         HVError::link(QStringLiteral("No answer from the crate within %1").arg(seconds(m_replyTimeoutMs)), m_outage)
             .unanswered();
     // The link stays open: a late answer is recognised by its id and dropped.
-    for (Pending &p : m_book.takeOverdue())
+    for (Pending &p : m_book.takeOverdue()) {
+        m_gate.answered(p.id, m_clock.nsecsElapsed() / 1000, false);
         later([p = std::move(p), overdue]() mutable { ReplyBook::fail(std::move(p), overdue); });
+    }
     armTimeout();
+    releasePlans();
 }
 
 void NetClient::dropLink(const QString &reason)
@@ -523,6 +421,10 @@ void NetClient::failAllPending(const HVError &error)
 {
     std::deque<Pending> pending = m_book.takeAll();
     m_timeout.stop();
+    m_gate.forgetAll();
+    // Plans that never left fail as they are: nothing of them reached the crate.
+    for (std::shared_ptr<ReadPlan> &plan : std::exchange(m_waiting, {}))
+        later([plan, error] { plan->fail(error); });
     // They had all left: what became of them at the crate is not known.
     const HVError unanswered = error.unanswered();
     for (Pending &p : pending)
@@ -550,4 +452,11 @@ void NetClient::closeSocket(bool graceful)
     socket->abort();
     // We may be inside one of its signals or waits: it goes once they are over.
     socket->deleteLater();
+}
+
+QString NetClient::lowerFirst(QString s)
+{
+    if (!s.isEmpty())
+        s[0] = s[0].toLower();
+    return s;
 }

@@ -2,14 +2,21 @@
 
 #include "cratetrust.h"
 #include "hvpowersupply.h"
+#include "plangate.h"
 #include "protocol.h"
 #include "replybook.h"
 
 #include <QCborMap>
+#include <QElapsedTimer>
+#include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QSslError;
 class QSslSocket;
@@ -52,8 +59,8 @@ public:
     int replyTimeoutMs() const { return m_replyTimeoutMs; }
     void setReplyTimeoutMs(int ms) { m_replyTimeoutMs = ms; }
     bool isConnected() const;
-    // Plans and writes sent whose answers have not been applied yet.
-    int pendingCount() const { return m_book.size() + m_undelivered; }
+    // Plans and writes sent (or waiting to be) whose answers have not been applied yet.
+    int pendingCount() const { return m_book.size() + m_undelivered + int(m_waiting.size()); }
     // The crate certificate's SHA-256 fingerprint ("AB:12:..."), "" on a plain link.
     QString linkFingerprint() const override { return Protocol::fingerprint(m_certificateDigest); }
     // What the client trusts of the crates it meets (kept in memory unless given a store).
@@ -67,6 +74,8 @@ public:
     // the port is the one given at construction.
     void Login(const QString &userName, const QString &password, qint32 reserved,
                const QString &address) override;
+    void loginThen(const QString &userName, const QString &password, const QString &address,
+                   const std::shared_ptr<ReadPlan> &then) override;
     // Never throws and never waits: the logout is sent and the connection closes
     // behind it; on a link that is already gone it only forgets it.
     void Logout() override;
@@ -89,13 +98,19 @@ public:
 private:
     enum class State { Closed, Open, Lost };
     using Pending = ReplyBook::Pending;
+    // Bytes taken off the socket at a time: a waiting call looks at its deadline between them.
+    static constexpr qint64 ReadChunk = 256 * 1024;
+    // A socket's error text to go after a colon.
+    static QString lowerFirst(QString s);
 
     HVError notOpenError() const;
-    // One attempt of Login; *accepted tells whether the operator accepted the crate's certificate meanwhile.
-    void logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *accepted);
+    // One attempt of the login, `then` behind its proof; *accepted tells whether the operator accepted the crate's certificate meanwhile.
+    void logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *accepted,
+               const std::shared_ptr<ReadPlan> &then);
     // Encrypts the open connection after the crate offered it; throws HVError::link on any failure.
     void encrypt();
-    void authenticate(const QString &user, const QString &password);
+    // The login's last step goes out with `then` right behind it (when given).
+    void authenticate(const QString &user, const QString &password, const std::shared_ptr<ReadPlan> &then);
     void onSslErrors(const QList<QSslError> &errors);
     // Sends one request frame and returns its id; throws HVError (and drops the link) when it cannot.
     // A request's whole frame, given the id it goes with.
@@ -106,8 +121,15 @@ private:
     // crate's error, a time-out or a lost link as HVError.
     QCborMap call(QCborMap request);
     QCborMap call(const Encoder &encode);
+    // Waits for the reply to the request sent as `id`; a refusal throws.
+    QCborMap awaitReply(qint64 id);
     QVariant read(const PlanStep &step);
-    void sendPending(Pending pending, const Encoder &encode);
+    // Returns the request's id, or 0 when it could not be sent (then it has failed already).
+    qint64 sendPending(Pending pending, const Encoder &encode);
+    // Sends the waiting plans the gate lets out now.
+    void releasePlans();
+    // The plan's steps as CBOR, kept per window while they stay the same.
+    const QByteArray &encodedSteps(const ReadPlan &plan);
     void onReadyRead();
     void takeFrame(const QCborMap &frame);
     void later(std::function<void()> f);
@@ -130,9 +152,22 @@ private:
     int m_outage = 0;                  // counts logins and losses: the link failures of one share it
     int m_reportedOutage = -1;         // the outage the operator has been told of
     int m_undelivered = 0;             // answers taken in but not yet handed to their windows
+    bool m_proving = false;            // the login's proof is out: what the windows would hear is held
+    std::vector<std::function<void()>> m_held; // held until the crate has proved itself, dropped if the login fails
     QTimer m_timeout;                  // fires when the oldest waiting request is overdue
     QByteArray m_certificateDigest;    // SHA-256 of the crate's certificate, which the login is bound to; empty on a plain link
     QString m_certificateRefusal;      // why the crate's certificate was refused, during a handshake
     std::unique_ptr<CrateTrust> m_trust = std::make_unique<CrateTrust>(); // certificates trusted, per crate
     CrateTrust::Asker m_askTrust;      // asks the operator about a certificate
+    struct EncodedPlan
+    {
+        QPointer<QObject> window;      // whose plan it is
+        QVector<PlanStep> steps;       // its steps
+        QByteArray encoded;            // and their encoding
+    };
+    QHash<const QObject *, EncodedPlan> m_encoded; // each window's last plan, encoded
+    QByteArray m_scratchSteps;         // the encoding of a plan no window owns
+    PlanGate m_gate;                   // how much crate work may be on its way
+    std::deque<std::shared_ptr<ReadPlan>> m_waiting; // plans waiting for their turn, oldest first
+    QElapsedTimer m_clock;             // times plans and answers for the gate
 };

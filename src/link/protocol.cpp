@@ -316,10 +316,22 @@ QByteArray encodeReadFrame(qint64 id, const PlanStep &step)
     return framed(payload);
 }
 
-QByteArray encodePlanFrame(qint64 id, const QVector<PlanStep> &steps)
+QByteArray encodePlanSteps(const QVector<PlanStep> &steps)
+{
+    QByteArray out;
+    QCborStreamWriter w(&out);
+    w.startArray(quint64(steps.size()));
+    for (const PlanStep &s : steps)
+        writeStep(w, s);
+    w.endArray();
+    return out;
+}
+
+QByteArray encodePlanFrame(qint64 id, const QByteArray &encodedSteps)
 {
     QByteArray payload;
     {
+        // The map's last value is the steps' array, already encoded: it follows the key as it is.
         QCborStreamWriter w(&payload);
         w.startMap(3);
         w.append(Key::Op);
@@ -327,13 +339,14 @@ QByteArray encodePlanFrame(qint64 id, const QVector<PlanStep> &steps)
         w.append(Key::Id);
         w.append(id);
         w.append(Key::Steps);
-        w.startArray(quint64(steps.size()));
-        for (const PlanStep &s : steps)
-            writeStep(w, s);
-        w.endArray();
-        w.endMap();
     }
+    payload += encodedSteps;
     return framed(payload);
+}
+
+QByteArray encodePlanFrame(qint64 id, const QVector<PlanStep> &steps)
+{
+    return encodePlanFrame(id, encodePlanSteps(steps));
 }
 
 PlanStep decodeStep(const QCborMap &request, int index)

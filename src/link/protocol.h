@@ -125,6 +125,10 @@ PlanStep decodeStep(const QCborMap &request, int index = 0);
 bool isReadOp(const QString &op);
 // The whole frame of a plan request, ready for a single write.
 QByteArray encodePlanFrame(qint64 id, const QVector<PlanStep> &steps);
+// The same in two parts, so that a window's steps, the same tick after tick,
+// are encoded once: the steps as a CBOR array, and the frame around them.
+QByteArray encodePlanSteps(const QVector<PlanStep> &steps);
+QByteArray encodePlanFrame(qint64 id, const QByteArray &encodedSteps);
 // Also refuses an empty plan, one of more than MaxPlanSteps, and a guard or
 // list pointing at a step of the wrong kind.
 QVector<PlanStep> decodePlan(const QCborValue &steps);

@@ -26,6 +26,7 @@ public:
         std::shared_ptr<ReadPlan> plan;    // a plan's answers go here
         HVPowerSupply::WriteDone done;     // a write's outcome goes here (dropped once its window is gone)
         QDeadlineTimer deadline;           // when its answer is overdue
+        qint64 sentUs = 0;                 // when it left, on the client's clock
     };
 
     // What one frame from the crate means.

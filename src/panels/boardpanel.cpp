@@ -8,6 +8,7 @@
 #include "linkfailure.h"
 #include "msgbox.h"
 #include "panelkit.h"
+#include "parameterinfo.h"
 #include "readplan.h"
 #include "staleshade.h"
 #include "thermometer.h"
@@ -45,26 +46,6 @@ qint16 slotFromTag(const QString &tag)
     return static_cast<qint16>(std::lround(v));
 }
 
-// The controls a panel places itself, in and below its frames, with their places as drawn.
-void collectPlaces(QWidget *parent, std::vector<std::pair<QPointer<QWidget>, QRect>> &places)
-{
-    for (QObject *o : parent->children()) {
-        auto *w = qobject_cast<QWidget *>(o);
-        if (!w || w->isWindow())
-            continue;
-        places.emplace_back(w, w->geometry());
-        // Frames hold more controls; every other widget lays out its own insides.
-        const QMetaObject *kind = w->metaObject();
-        if (kind == &QFrame::staticMetaObject || kind == &QWidget::staticMetaObject || qobject_cast<QGroupBox *>(w))
-            collectPlaces(w, places);
-    }
-}
-
-QRect scaled(const QRect &r, double s)
-{
-    return QRect(qRound(r.x() * s), qRound(r.y() * s), qRound(r.width() * s), qRound(r.height() * s));
-}
-
 } // namespace
 
 BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
@@ -82,11 +63,15 @@ BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
     // no field is spared by the tick for having been focused by the window alone.
     setFocusPolicy(Qt::ClickFocus);
 
-    // The content scrolls when the window is made smaller than its layout.
+    // The content scrolls when the window is smaller than its controls need. The
+    // scroll area itself is no Tab stop: Tab goes to the controls, and the area
+    // follows the focus.
     auto *scroll = new QScrollArea(this);
     m_content->setObjectName(QStringLiteral("content"));
     scroll->setObjectName(QStringLiteral("scroll"));
     scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidgetResizable(true); // the content fills a larger window; scroll bars come only when a control is cut
     scroll->setWidget(m_content);
     m_shade = new StaleShade(scroll->viewport());
     // Write outcomes on the left; whether the values are fresh on the right.
@@ -104,6 +89,17 @@ BoardPanel::BoardPanel(HVPowerSupply &hv, QWidget *parent)
     connect(m_edits, &EditBook::told, this, &BoardPanel::say);
     connect(&h.session(), &CrateSession::wentDown, this, &BoardPanel::wentDown);
     connect(&h.session(), &CrateSession::wentUp, this, &BoardPanel::wentUp);
+    connect(&h.session(), &CrateSession::modelsChanged, this, [this](const QVariantList &models) {
+        // Another window's answer shows the slot empty: the board is gone, whoever read it first.
+        // Told from the event loop: it may come from inside another window's answers.
+        if (!m_offline && !m_resuming && m_activatedOnce && Slot < models.size() && models.value(Slot).toString().isEmpty())
+            QMetaObject::invokeMethod(this, [this] {
+                if (m_offline || m_resuming || m_removed || m_closing)
+                    return;
+                m_tickInFlight = false;
+                boardRemoved();
+            }, Qt::QueuedConnection);
+    });
 
     addCloseKeys(this);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_PageUp), this), &QShortcut::activated, this,
@@ -122,33 +118,7 @@ void BoardPanel::setThermometer(Thermometer *t)
     Temp = t;
     Temp->setObjectName(QStringLiteral("Temp"));
     Temp->setCaption(QStringLiteral("Board Temperature (C°)"));
-}
-
-QTabBar *BoardPanel::addTabStrip(const QRect &r)
-{
-    auto *tabs = new QTabBar(m_content);
-    m_tabs = tabs;
-    tabs->setObjectName(QStringLiteral("TabStrip1"));
-    tabs->addTab(QStringLiteral("Page 1"));
-    tabs->addTab(QStringLiteral("Page 2"));
-    tabs->setExpanding(true);
-    tabs->setUsesScrollButtons(false);
-    tabs->setDrawBase(false);
-    // Two tabs in a strip 100 pixels wide: keep the padding small so both captions show.
-    tabs->setStyleSheet(QStringLiteral(
-        "QTabBar::tab { padding: 1px 4px; min-width: 0px; border: 1px solid palette(dark);"
-        " border-top-left-radius: 3px; border-top-right-radius: 3px; background: palette(button); }"
-        "QTabBar::tab:selected { background: palette(base); border-bottom-color: palette(base); }"));
-    tabs->setGeometry(r);
-    connect(tabs, &QTabBar::currentChanged, this, &BoardPanel::tabClicked);
-    return tabs;
-}
-
-void BoardPanel::addPagePair(QWidget *pageOne, QWidget *pageTwo)
-{
-    m_pages.append(qMakePair(pageOne, pageTwo));
-    pageOne->show();
-    pageTwo->hide();
+    Temp->setToolTip(ParameterInfo::describe(QStringLiteral("Temp"), QStringLiteral("Board Temperature")));
 }
 
 void BoardPanel::setEventLog(EventLog *log)
@@ -161,52 +131,6 @@ QString BoardPanel::channelLabel(qint16 ch) const
 {
     const QString name = m_channelNames.value(ch);
     return name.isEmpty() ? QString::number(ch) : name;
-}
-
-void BoardPanel::setContentSize(const QSize &size, bool fixedWindow)
-{
-    m_designSize = size;
-    m_fixedWindow = fixedWindow;
-    m_content->resize(size);
-    if (fixedWindow)
-        setFixedSize(windowSizeFor(size));
-    else
-        resize(windowSizeFor(size));
-}
-
-QSize BoardPanel::windowSizeFor(const QSize &content) const
-{
-    return content + QSize(0, m_statusLine->sizeHint().height());
-}
-
-void BoardPanel::fitToFont()
-{
-    if (m_designSize.isEmpty())
-        return;
-    if (m_design.empty())
-        collectPlaces(m_content, m_design);
-    const double s = PanelKit::fontScale(font());
-    if (s == m_scale)
-        return;
-    for (const auto &[w, place] : m_design)
-        if (w)
-            w->setGeometry(scaled(place, s));
-    const QSize content = scaled(QRect(QPoint(), m_designSize), s).size();
-    m_content->resize(content);
-    if (m_fixedWindow) {
-        setFixedSize(windowSizeFor(content));
-    } else {
-        // The operator's own size grows with the layout; the status line keeps its height.
-        const int line = m_statusLine->sizeHint().height();
-        resize(qRound(width() * s / m_scale), qRound((height() - line) * s / m_scale) + line);
-    }
-    m_scale = s;
-}
-
-void BoardPanel::turnPage(int step)
-{
-    if (m_tabs)
-        m_tabs->setCurrentIndex(qBound(0, m_tabs->currentIndex() + step, m_tabs->count() - 1));
 }
 
 bool BoardPanel::event(QEvent *e)
@@ -287,8 +211,9 @@ void BoardPanel::boardRemoved()
 {
     if (m_removed)
         return;
+    // The removal itself is the main window's watch to log (a dead link is not a removal).
     if (m_log)
-        m_log->boardRemoved(Slot); // a dead link is the main window's to log, not a removal
+        m_log->windowClosed(Slot, tr("%1 closed: Board removed.").arg(windowTitle()));
     stopForRemoval();
     announceRemoval();
 }
@@ -306,27 +231,6 @@ void BoardPanel::announceRemoval()
     if (self)
         close();
 }
-
-void BoardPanel::tabClicked(int index)
-{
-    const auto p = static_cast<qint16>(index + 1);
-    if (p == CurrentPage)
-        return;
-    // Leaving the page is leaving its field: what is being typed is committed as
-    // on any other move, and the focus rests on no field of either page.
-    setFocus(Qt::OtherFocusReason);
-    CurrentPage = p;
-    for (const auto &[pageOne, pageTwo] : std::as_const(m_pages)) {
-        if (p == 2) {
-            pageTwo->show();
-            pageOne->hide();
-        } else {
-            pageTwo->hide();
-            pageOne->show();
-        }
-    }
-}
-
 
 void BoardPanel::ticked()
 {

@@ -5,6 +5,7 @@
 #include <QPair>
 #include <QPointer>
 #include <QSet>
+#include <QSizeF>
 #include <QVariant>
 #include <QWidget>
 #include <functional>
@@ -23,6 +24,7 @@ class QStatusBar;
 class QTabBar;
 class QTimer;
 class ReadPlan;
+class ReadoutLabel;
 class StaleShade;
 class Thermometer;
 class TwoPosSwitch;
@@ -52,9 +54,12 @@ class TwoPosSwitch;
 //    resumes it if its slot still holds the same model, and otherwise it closes
 //    without a box, noting why in the event log.
 //  - The controls stand on content(), inside a scroll area, so a panel made
-//    smaller than its layout scrolls. The layout grows with the font
-//    (PanelKit::fontScale), when the panel is first shown and when the font changes.
-//  - Keys: Ctrl+PgUp / Ctrl+PgDn turn the page, Esc and Ctrl+W close the panel.
+//    smaller than its controls scrolls. The layout grows with the font
+//    (PanelKit::fontScale), and wider where a four-digit value would not fit
+//    its field, when the panel is first shown and when the font changes; the
+//    window never opens larger than the room on its screen (ScreenFit).
+//  - Keys: Tab goes along each row; Ctrl+PgUp / Ctrl+PgDn turn the page and go on in
+//    the same row of the new page; Esc and Ctrl+W close the panel.
 //  - With an event log given, every write and its outcome, every change of a
 //    status text the panel shows, and the board's removal are recorded there.
 class BoardPanel : public QWidget
@@ -76,8 +81,9 @@ public:
 
     // Where writes, status changes and the board's removal are recorded; none by default.
     void setEventLog(EventLog *log);
-    // The factor the layout is drawn at for the current font (1 at the font it was designed for).
-    double layoutScale() const { return m_scale; }
+    // The factors the layout is drawn at, across and down, for the current font
+    // and screen (1 at the font it was designed for, where every value fits).
+    QSizeF layoutScale() const { return m_scale; }
     // The clock staleness is judged by, in ms since the epoch (tests give their own).
     void setClock(std::function<qint64()> now) { m_now = std::move(now); }
     // Values older than this many milliseconds are shown as stale.
@@ -120,7 +126,7 @@ protected:
     void planSetpoint(ReadPlan &plan, NumField *field, const QString &par, const QString &unit, qint16 ch);
     void planPlain(ReadPlan &plan, NumField *field, const QString &par, qint16 ch);
     void planScaledValue(ReadPlan &plan, NumField *field, const QString &par, qint16 ch);
-    void planStatus(ReadPlan &plan, QLabel *label, qint16 ch);
+    void planStatus(ReadPlan &plan, ReadoutLabel *label, qint16 ch);
     void planTemp(ReadPlan &plan);
 
     // Editing: wire an operator's change of a control to a write of its parameter.
@@ -166,10 +172,12 @@ private:
     void writeName(NameField *field, qint16 ch, const QString &name);
     void say(const QString &line);
     void typingDropped(const QString &what, qint16 ch, const QString &typed);
-    void showStatus(QLabel *label, qint16 ch, qint32 status);
-    void describeStatus(QLabel *label, qint32 status);
+    void showStatus(ReadoutLabel *label, qint16 ch, qint32 status);
     void turnPage(int step);
+    // The Tab stop of the page shown nearest to the row at `row` (content y; -1: the first row).
+    QWidget *pageStop(int row) const;
     void fitToFont();
+    double valueScale() const;
     QSize windowSizeFor(const QSize &content) const;
 
     bool m_activatedOnce = false;            // the first show counts as an activation
@@ -195,6 +203,7 @@ private:
     QTabBar *m_tabs = nullptr;                             // the page strip, where the panel has one
     QSize m_designSize;                                    // content size as drawn, at scale 1
     bool m_fixedWindow = false;                            // the window keeps the content's size
-    double m_scale = 1.0;                                  // the layout's present scale
+    QSizeF m_scale;                                        // the layout's present scale, across and down; none before the first fit
+    bool m_turningByKey = false;                           // the page is turned by Ctrl+PgUp / Ctrl+PgDn
     std::vector<std::pair<QPointer<QWidget>, QRect>> m_design; // each control's place as drawn
 };

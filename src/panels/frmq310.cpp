@@ -58,6 +58,7 @@ void frmQ310::buildGroup(int macro)
     for (QLabel *l : headings(main)) {
         if (auto *c = qobject_cast<ClickLabel *>(l)) {
             c->setObjectName(QStringLiteral("lbl") + c->text() + m);
+            c->setAccessibleName(tr("Plot %1 of Macro Channel %2").arg(c->text(), m));
             connect(c, &ClickLabel::clicked, this, [this, par = c->text(), mc] { OpenBoardGraph(par, mc); });
         }
     }

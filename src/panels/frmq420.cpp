@@ -3,9 +3,11 @@
 #include "cratevalue.h"
 #include "readplan.h"
 #include "numfield.h"
+#include "parameterinfo.h"
 #include "thermometer.h"
 
 #include <QFrame>
+#include <QLabel>
 
 using namespace PanelKit;
 
@@ -37,7 +39,8 @@ frmQ420::frmQ420(HVPowerSupply &h, QWidget *parent)
 
     plate(content(), twips(60, 4080, 2835, 435), Lib::LightOrange);
     plateLabel(content(), QStringLiteral("lblHVMax"), QStringLiteral("Board HVMax"), twips(180, 4200, 1275, 255),
-               Lib::PlateColours);
+               Lib::PlateColours)
+        ->setToolTip(ParameterInfo::describe(QStringLiteral("HVMax"), QStringLiteral("Board HVMax")));
     HVMax = numField(content(), QStringLiteral("HVMax"), 0, twips(1560, 4140, 1215, 315), QStringLiteral(" k\"V\""), true);
     HVMax->setObjectName(QStringLiteral("HVMax"));
     HVMax->setAccessibleName(QStringLiteral("Board HVMax"));

@@ -3,6 +3,7 @@
 #include "cratevalue.h"
 #include "readplan.h"
 #include "lib.h"
+#include "parameterinfo.h"
 #include "thermometer.h"
 
 #include <QFrame>
@@ -63,6 +64,7 @@ frmQ510::frmQ510(HVPowerSupply &h, int rows, QWidget *parent)
                           Lib::BoardStatusColours);
     BdStatus->setAlignment(Qt::AlignCenter);
     caption->setBuddy(BdStatus); // assistive technology reads the status as labelled by the caption
+    caption->setToolTip(ParameterInfo::describe(QStringLiteral("BdStatus"), caption->text()));
 
     addTabStrip(twips(7440, 4200 - up, 1515, 315));
 }

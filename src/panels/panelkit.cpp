@@ -5,6 +5,8 @@
 #include "lamp.h"
 #include "namefield.h"
 #include "numfield.h"
+#include "parameterinfo.h"
+#include "readoutlabel.h"
 #include "twoposswitch.h"
 
 #include <QFontMetricsF>
@@ -67,7 +69,8 @@ ClickLabel *clickHeading(QWidget *parent, const QString &name, const QString &te
     l->setGeometry(r);
     l->setAlignment(Qt::AlignCenter);
     paint(l, Lib::ClickHeadingColours);
-    l->setToolTip(QObject::tr("Click to plot %1 of every channel of this group").arg(text));
+    l->setToolTip(ParameterInfo::describe(text)
+                  + QObject::tr("\nClick it, or press Enter on it, to plot %1 of every channel of this group.").arg(text));
     return l;
 }
 
@@ -117,7 +120,7 @@ NameField *nameField(QWidget *parent, int index, const QRect &r)
 
 QLabel *statusLabel(QWidget *parent, int index, const QRect &r)
 {
-    auto *l = new QLabel(parent);
+    auto *l = new ReadoutLabel(parent);
     l->setObjectName(element(QStringLiteral("lblStatus"), index));
     l->setGeometry(r);
     l->setAlignment(Qt::AlignCenter);
@@ -165,7 +168,10 @@ QList<QLabel *> headings(const Table &t)
     for (const Column &c : t.columns) {
         const QRect r = twips(c.left, t.top, c.width, HeadingHeight);
         const QString text = QString::fromLatin1(c.heading);
-        out << (c.click ? clickHeading(t.parent, QString(), text, r) : heading(t.parent, text, r));
+        QLabel *l = c.click ? clickHeading(t.parent, QString(), text, r) : heading(t.parent, text, r);
+        if (!c.click) // what the column is and its unit
+            l->setToolTip(ParameterInfo::describe(*c.par ? QString::fromLatin1(c.par) : text, text));
+        out << l;
     }
     return out;
 }

@@ -125,7 +125,8 @@ inline constexpr Column LimitPage[] = {
     switchColumn("PDwn", 5400, 735, "Rmp", "Kill"),
 };
 
-// The table's headings in column order; a clickable column's is a ClickLabel without a name.
+// The table's headings in column order, each with a tooltip saying what its
+// parameter is and its unit; a clickable column's is a ClickLabel without a name.
 QList<QLabel *> headings(const Table &t);
 
 // objectName of element index of a control array: "V0Set_9".
@@ -147,7 +148,7 @@ QGroupBox *groupFrame(QWidget *parent, const QString &name, const QString &capti
 QFrame *subFrame(QWidget *parent, const QString &name, const QRect &r);
 
 NameField *nameField(QWidget *parent, int index, const QRect &r);   // txtChName_<index>, "Text1"
-QLabel *statusLabel(QWidget *parent, int index, const QRect &r);    // lblStatus_<index>, empty
+QLabel *statusLabel(QWidget *parent, int index, const QRect &r);    // lblStatus_<index>, empty ReadoutLabel
 // A status label's colours, which the status word sets (the Window roles); no repaint when unchanged.
 void setStatusColours(QLabel *label, const QColor &back, const QColor &fore);
 Lamp *powerLamp(QWidget *parent, int index, const QRect &r);        // ledPw_<index>, red, switchable

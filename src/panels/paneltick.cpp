@@ -13,6 +13,7 @@
 #include "namefield.h"
 #include "numfield.h"
 #include "panelkit.h"
+#include "readoutlabel.h"
 #include "readplan.h"
 #include "thermometer.h"
 #include "twoposswitch.h"
@@ -69,6 +70,9 @@ void BoardPanel::ChMonTick()
 
 bool BoardPanel::takeMap(const QVariant &counts, const QVariant &models)
 {
+    h.session().noteModels(models.toList()); // every other window hears of a change from this answer
+    if (m_removed || m_closing)
+        return false;
     const QString model = models.toList().value(Slot).toString();
     if (m_resuming) {
         // Back after a Disconnect: the panel goes on only for the board it was made for
@@ -168,7 +172,7 @@ void BoardPanel::planScaledValue(ReadPlan &plan, NumField *field, const QString 
     planScaled(plan, Slot, par, ch, [field](double v) { field->setValue(v); });
 }
 
-void BoardPanel::planStatus(ReadPlan &plan, QLabel *label, qint16 ch)
+void BoardPanel::planStatus(ReadPlan &plan, ReadoutLabel *label, qint16 ch)
 {
     // Read once for the text and once for each colour, as the board's status may change in between.
     const QString status = QStringLiteral("Status");
@@ -179,28 +183,19 @@ void BoardPanel::planStatus(ReadPlan &plan, QLabel *label, qint16 ch)
                     [back](const QVariant &v) { *back = Lib::toQColor(Lib::StatusBackColor(crateInt32(v))); });
     plan.paramValue(Slot, status, ch, [this, label, back](const QVariant &v) {
         PanelKit::setStatusColours(label, *back, Lib::toQColor(Lib::StatusForeColor(crateInt32(v))));
-        describeStatus(label, crateInt32(v));
+        // The alarm colours say something the text may not ("Up" with over-current): say it in words too.
+        label->setReading(label->text(), Lib::StatusIsAlarm(crateInt32(v)));
     });
 }
 
-void BoardPanel::showStatus(QLabel *label, qint16 ch, qint32 status)
+void BoardPanel::showStatus(ReadoutLabel *label, qint16 ch, qint32 status)
 {
+    // Changes of status are logged by the main window's watch of the whole crate, once for
+    // every channel whether its panel is open or not.
+    Q_UNUSED(ch);
     const QString text = Lib::ChStatusText(status);
-    const QString before = label->text();
-    if (text == before)
-        return;
-    label->setText(text);
-    // The first text a label gets is no change the operator has seen happen.
-    if (m_log && !before.isEmpty())
-        m_log->statusChanged(Slot, ch, m_channelNames.value(ch), before, text);
-}
-
-void BoardPanel::describeStatus(QLabel *label, qint32 status)
-{
-    // The alarm colours say something the text may not ("Up" with over-current): say it in words too.
-    const QString said = Lib::StatusIsAlarm(status) ? label->text() + QStringLiteral(", alarm") : label->text();
-    if (label->accessibleDescription() != said)
-        label->setAccessibleDescription(said);
+    if (text != label->text())
+        label->setReading(text, label->alarm());
 }
 
 void BoardPanel::planTemp(ReadPlan &plan)

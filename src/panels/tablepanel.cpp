@@ -3,6 +3,7 @@
 #include "lamp.h"
 #include "namefield.h"
 #include "numfield.h"
+#include "readoutlabel.h"
 #include "twoposswitch.h"
 
 #include <QLabel>
@@ -12,17 +13,30 @@ using namespace PanelKit;
 
 void TablePanel::addRows(std::initializer_list<Table> tables, qint16 first, int count)
 {
+    QWidget *previous = nullptr; // the last Tab stop of the row before
     for (int row = 0; row < count; ++row) {
         const auto ch = static_cast<qint16>(first + row);
+        QList<QWidget *> stops;
         for (const Table &t : tables) {
             for (const Column &c : t.columns) {
                 QVector<QWidget *> &controls = cellOf(c).controls;
                 if (controls.size() <= ch)
                     controls.resize(ch + 1);
                 controls[ch] = addControl(t, c, row, ch);
+                stops << controls[ch];
             }
         }
         nameRow(ch);
+        // Tab goes along the row as it reads, left to right, whatever table a cell is in
+        // (the other page's cells are hidden, so Tab passes them by), then to the next row.
+        std::stable_sort(stops.begin(), stops.end(), [this](const QWidget *a, const QWidget *b) {
+            return a->mapTo(content(), QPoint()).x() < b->mapTo(content(), QPoint()).x();
+        });
+        for (QWidget *w : std::as_const(stops)) {
+            if (previous)
+                setTabOrder(previous, w);
+            previous = w;
+        }
     }
     m_rows = std::max(m_rows, first + count);
 }
@@ -34,14 +48,18 @@ void TablePanel::showChannelName(qint16 ch)
 
 void TablePanel::nameRow(qint16 ch)
 {
-    const QString label = channelLabel(ch);
+    // Every control of the row tells the channel's number, and its name once read;
+    // the name field's own value is the name, so it tells the number only.
+    const QString number = QStringLiteral("channel %1").arg(ch);
+    const QString name = channelLabel(ch);
+    const QString named = name == QString::number(ch) ? number : number + QStringLiteral(", ") + name;
     for (const Cell &cell : m_cells) {
         QWidget *w = cell.controls.value(ch);
         if (!w)
             continue;
-        // The name field's own text is the channel's name: it goes by the number.
-        const QString channel = cell.kind == Kind::Name ? QString::number(ch) : label;
-        w->setAccessibleName(QStringLiteral("%1, channel %2").arg(cell.heading, channel));
+        const QString said = cell.heading + QStringLiteral(", ") + (cell.kind == Kind::Name ? number : named);
+        if (w->accessibleName() != said)
+            w->setAccessibleName(said);
     }
 }
 
@@ -66,7 +84,7 @@ void TablePanel::planChannel(ReadPlan &plan, qint16 ch)
             continue;
         switch (cell.kind) {
         case Kind::Name: planName(plan, static_cast<NameField *>(w), ch); break;
-        case Kind::Status: planStatus(plan, static_cast<QLabel *>(w), ch); break;
+        case Kind::Status: planStatus(plan, static_cast<ReadoutLabel *>(w), ch); break;
         case Kind::Power: planLamp(plan, static_cast<Lamp *>(w), cell.par, ch); break;
         case Kind::Switch: planSwitch(plan, static_cast<TwoPosSwitch *>(w), cell.par, ch); break;
         case Kind::Setpoint: planSetpoint(plan, static_cast<NumField *>(w), cell.par, cell.unit, ch); break;

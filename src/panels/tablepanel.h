@@ -11,8 +11,9 @@
 // (PanelKit::Column). The tables say where each control stands, how it is
 // named and which parameter it shows and writes; this class builds the
 // controls, binds them, and refreshes a channel's controls in the panel's
-// own tick order. Each control's accessible name is its column's heading and
-// its channel ("V0Set, channel CH05"), the channel by its name once read.
+// own tick order. Tab moves along a row from left to right, then to the next
+// row; each control's accessible name is its column's heading and its channel
+// ("V0Set, channel 5, Anode"), the channel by its number and its name once read.
 class TablePanel : public BoardPanel
 {
     Q_OBJECT

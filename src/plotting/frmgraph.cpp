@@ -6,6 +6,7 @@
 #include "hvpowersupply.h"
 #include "msgbox.h"
 #include "plotdrag.h"
+#include "readplan.h"
 #include "tracegraph.h"
 #include "windowkeys.h"
 
@@ -62,6 +63,7 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
 
     m_legend = new QTreeWidget(client);
     m_legend->setObjectName(QStringLiteral("ListView1"));
+    m_legend->setAccessibleName(QStringLiteral("Legend"));
     m_legend->setGeometry(0, 16, LegendWidth, 265);
     m_legend->setColumnCount(3);
     m_legend->setHeaderLabels({QStringLiteral("Param."), QStringLiteral("Channel"), QStringLiteral("Bd")});
@@ -95,8 +97,10 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
 
     m_export = std::make_unique<GraphExport>(m_graph, this);
     plotsMenu->addSeparator();
-    plotsMenu->addAction(m_export->saveImageAction());
-    plotsMenu->addAction(m_export->saveCsvAction());
+    m_export->addSaveActions(plotsMenu);
+    QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("mView"));
+    view->addActions(m_export->viewActions());
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     layoutGraph();
@@ -107,7 +111,7 @@ frmGraph::~frmGraph() = default;
 bool frmGraph::canAccept(const QObject *source) const
 {
     return source && source->inherits("QTreeWidget") && source->objectName() == QLatin1String("tvSysTree")
-           && m_plots.Count() < MaxTraces;
+           && m_plots.Count() + m_dropsPending < MaxTraces;
 }
 
 bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
@@ -115,7 +119,7 @@ bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
     if (!canAccept(source)) {
         // A drag passing over a full window is refused with the red disc; a parameter
         // added from the keyboard has no cursor to tell it, so it is said.
-        if (m_plots.Count() >= MaxTraces && PlotDrag::decode(data))
+        if (m_plots.Count() + m_dropsPending >= MaxTraces && PlotDrag::decode(data))
             MsgBox::show(this, QStringLiteral("Attention"),
                          QStringLiteral("The graph already shows %1 traces: remove one before adding another.")
                              .arg(MaxTraces),
@@ -126,30 +130,45 @@ bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
     if (!p)
         return false;
 
-    const Lib::OleColor color = Lib::NextFreeColor(m_plots);
     // Read everything the trace needs before changing anything, so a failing
-    // crate leaves list, graph and legend as they were.
-    QString unit;
-    QString channelName;
-    try {
-        unit = m_h.ParamAttribute(p->slot, p->name, QStringLiteral("Unit"), p->channel).toString();
-        channelName = m_h.ChannelName(p->slot, p->channel);
-    } catch (const HVError &e) {
+    // crate leaves list, graph and legend as they were. The reads are one plan:
+    // the window goes on meanwhile, and the trace is sampled as soon as it is in.
+    const PlotDrag::Parameter dropped = *p;
+    auto plan = std::make_shared<ReadPlan>(this);
+    auto unit = std::make_shared<QString>();
+    plan->paramAttribute(dropped.slot, dropped.name, QStringLiteral("Unit"), dropped.channel,
+                         [unit](const QVariant &v) { *unit = v.toString(); });
+    plan->channelName(dropped.slot, dropped.channel, [this, unit, dropped](const QVariant &name) {
+        --m_dropsPending;
+        addTrace(dropped, *unit, name.toString());
+    });
+    plan->onFailed([this, dropped](const HVError &e) {
+        --m_dropsPending;
+        if (e.isLinkFailure()) {
+            m_sampler.fail(e); // a dead link is told once for every window, and the window closes
+            return;
+        }
         MsgBox::show(this, QStringLiteral("Attention"),
                      QStringLiteral("%1 of channel %2 in slot %3 cannot be plotted: the crate did not answer.\n%4")
-                         .arg(p->name).arg(p->channel).arg(p->slot).arg(e.message()),
+                         .arg(dropped.name).arg(dropped.channel).arg(dropped.slot).arg(e.message()),
                      QMessageBox::Warning);
-        return false;
-    }
+    });
+    ++m_dropsPending;
+    m_h.runPlan(plan);
+    return true;
+}
 
+void frmGraph::addTrace(const PlotDrag::Parameter &p, const QString &unit, const QString &channelName)
+{
+    const Lib::OleColor color = Lib::NextFreeColor(m_plots);
     const QString format = QStringLiteral("k\"%1\"").arg(unit);
-    HVPlotRef plot = m_plots.Add(p->name, p->channel, p->slot, format, color);
+    HVPlotRef plot = m_plots.Add(p.name, p.channel, p.slot, format, color);
     const int axis = axisForUnit(format, unit);
-    m_graph->addTrace(p->name, axis, Lib::toQColor(color));
-    const QString label = QStringLiteral("Bd %1 Ch %2 %3").arg(p->slot).arg(p->channel).arg(p->name);
+    m_graph->addTrace(p.name, axis, Lib::toQColor(color));
+    const QString label = QStringLiteral("Bd %1 Ch %2 %3").arg(p.slot).arg(p.channel).arg(p.name);
     m_graph->setTraceLabel(m_graph->traceCount() - 1, label, unit);
     addLegendRow(*plot, channelName);
-    return true;
+    tick(); // its first point now, not at the next second
 }
 
 void frmGraph::setClock(const SampleClock &clock)

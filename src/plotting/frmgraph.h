@@ -2,6 +2,7 @@
 
 #include "graphexport.h"
 #include "hvplots.h"
+#include "plotdrag.h"
 #include "sampleclock.h"
 #include "tracesampler.h"
 
@@ -37,8 +38,10 @@ public:
     // True when a drag from `source` may be dropped here: it comes from the
     // picker's tree and the window has room for a trace.
     bool canAccept(const QObject *source) const;
-    // Adds the dragged parameter as a trace. False when the drop is refused or
-    // the crate could not be read (then the operator is told and nothing changes).
+    // Adds the dragged parameter as a trace once its unit and channel name are
+    // read (one plan: in process before returning), and samples it at once.
+    // False when the drop is refused; a crate that cannot be read is told of
+    // when its answer comes, and nothing changes.
     bool acceptDrop(const QObject *source, const QMimeData *data);
 
     // One sampling step: reads every trace's value and appends them in one go,
@@ -61,6 +64,7 @@ protected:
 private:
     int axisForUnit(const QString &format, const QString &unit);
     void addLegendRow(const HVPlot &plot, const QString &channelName);
+    void addTrace(const PlotDrag::Parameter &p, const QString &unit, const QString &channelName);
     void layoutGraph();
 
     HVPowerSupply &m_h;             // the crate, Main's one instance
@@ -70,5 +74,6 @@ private:
     QCheckBox *m_autoscale;         // chkAutoscale
     TraceGraph *m_graph;            // Grafico
     TraceSampler m_sampler;         // Timer1, the sample clock and the board-removed path
+    int m_dropsPending = 0;         // drops whose unit and name are still being read
     std::unique_ptr<GraphExport> m_export; // the save actions
 };

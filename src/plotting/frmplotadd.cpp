@@ -81,6 +81,7 @@ frmPlotAdd::frmPlotAdd(HVPowerSupply &h, QWidget *parent)
     setObjectName(QStringLiteral("frmPlotAdd"));
     setWindowTitle(Title);
     m_tree->setObjectName(QStringLiteral("tvSysTree"));
+    m_tree->setAccessibleName(QStringLiteral("Parameters to plot"));
     m_tree->setHeaderHidden(true);
     m_tree->setColumnCount(1);
     m_tree->setIconSize(QSize(16, 16));

@@ -11,6 +11,8 @@
 
 #include <QCheckBox>
 #include <QEvent>
+#include <QMenuBar>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
@@ -60,14 +62,29 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     setObjectName(QStringLiteral("frmQ310Graph"));
     setWindowTitle(QStringLiteral("Graph"));
 
-    m_graph = new TraceGraph(this);
+    // A menu bar over the drawn layout: the saves and the view keys, as the graph window has them.
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *bar = new QMenuBar(this);
+    layout->setMenuBar(bar);
+    m_content = new QWidget(this);
+    layout->addWidget(m_content);
+    m_content->installEventFilter(this);
+
+    m_graph = new TraceGraph(m_content);
     m_graph->setObjectName(QStringLiteral("Grafico"));
     m_graph->setGeometry(GraphLeft, GraphTop, 525, 325);
     m_graph->setAxisAutoscale(0, true);
     m_export = std::make_unique<GraphExport>(m_graph, this);
+    QMenu *graphMenu = bar->addMenu(QStringLiteral("&Graph"));
+    graphMenu->setObjectName(QStringLiteral("mGraph"));
+    m_export->addSaveActions(graphMenu);
+    QMenu *view = bar->addMenu(QStringLiteral("&View"));
+    view->setObjectName(QStringLiteral("mView"));
+    view->addActions(m_export->viewActions());
 
     for (int i = 0; i < Channels; ++i) {
-        auto *box = new QCheckBox(QString::fromLatin1(Labels[i]), this);
+        auto *box = new QCheckBox(QString::fromLatin1(Labels[i]), m_content);
         box->setObjectName(QStringLiteral("chkCh_%1").arg(i));
         box->setGeometry(4, 12 + 24 * i, CheckWidth, 17);
         QFont bold = box->font();
@@ -86,7 +103,7 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
         m_graph->addTrace(QString::number(i), 0, color);
     }
 
-    m_autoScale = new QCheckBox(QStringLiteral("Auto Scale"), this);
+    m_autoScale = new QCheckBox(QStringLiteral("Auto Scale"), m_content);
     m_autoScale->setObjectName(QStringLiteral("chkAutoScale"));
     // The caption must fit in the column left of the graph, whatever the font.
     const int room = GraphLeft - 4 - 2;
@@ -100,7 +117,7 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     connect(m_autoScale, &QCheckBox::clicked, this, [this](bool on) { m_graph->setAxisAutoscale(0, on); });
     addCloseKeys(this);
 
-    resize(596, 333);
+    resize(596, 333 + bar->sizeHint().height());
 }
 
 frmQ310Graph::~frmQ310Graph() = default;
@@ -184,13 +201,13 @@ bool frmQ310Graph::event(QEvent *event)
     return QWidget::event(event);
 }
 
-void frmQ310Graph::resizeEvent(QResizeEvent *event)
+bool frmQ310Graph::eventFilter(QObject *watched, QEvent *event)
 {
-    QWidget::resizeEvent(event);
-    if (isMinimized())
-        return;
-    const int w = width() - GraphLeft - RightMargin;
-    const int h = height() - GraphTop - BottomMargin;
-    if (w >= 0 && h >= 0)
-        m_graph->setGeometry(GraphLeft, GraphTop, w, h);
+    if (watched == m_content && event->type() == QEvent::Resize && !isMinimized()) {
+        const int w = m_content->width() - GraphLeft - RightMargin;
+        const int h = m_content->height() - GraphTop - BottomMargin;
+        if (w >= 0 && h >= 0)
+            m_graph->setGeometry(GraphLeft, GraphTop, w, h);
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -16,7 +16,8 @@ class TraceGraph;
 // The board graph of a Q310: "VMon" or "IMon" of the seven channels of one
 // macro channel, one trace per channel on one value axis, each switched by a
 // check box in its colour, against clock time. The plot's context menu saves
-// the graph as an image or its data as CSV. The window's tag
+// the graph as an image or its data as CSV; so does the window's menu bar,
+// with the view keys. The window's tag
 // "Graph#<slot>#<macro>#<par>" is where it reads its slot, macro channel and
 // parameter from.
 class frmQ310Graph : public QWidget
@@ -54,7 +55,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void readTag();
@@ -63,6 +64,7 @@ private:
     HVPowerSupply &m_h;                             // the crate, Main's one instance
     std::array<QCheckBox *, Channels> m_chkCh{};    // chkCh_0..6
     QCheckBox *m_autoScale;                         // chkAutoScale
+    QWidget *m_content;                             // the drawn layout, under the menu bar
     TraceGraph *m_graph;                            // Grafico
     TraceSampler m_sampler;                         // Timer1, the sample clock and the board-removed path
     std::unique_ptr<GraphExport> m_export;          // the save actions of the context menu

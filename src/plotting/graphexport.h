@@ -1,34 +1,48 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class QAction;
+class QMenu;
 class QWidget;
 class TraceGraph;
 
-// What both graph windows offer for keeping a graph, in the plot's context
-// menu: "Save as image..." (PNG or PDF, drawn by the plot itself) and "Save data
-// as CSV..." (TraceCsv). Each action asks for a file and writes only that one; a
-// write that fails tells the operator which file and why, and leaves the window
-// as it was.
+// What both graph windows offer for a graph, in the plot's context menu and in
+// the window's menus:
+//  - keeping it: "Save as image..." (PNG or PDF with title, legend and time
+//    range, GraphSheet), "Save data as CSV..." (TraceCsv, written on a thread
+//    of its own behind a progress dialog that can cancel), and whether images
+//    are saved in print colours (dark on white; on by default);
+//  - viewing it from the keyboard: zoom in and out, pan left and right, and
+//    follow the newest samples (what a double-click on the plot does).
+// Each save asks for a file and writes only that one; a write that fails tells
+// the operator which file and why, and leaves the window as it was.
 class GraphExport
 {
 public:
-    // The actions are children of window and make up the graph's context menu;
-    // a window may add them to its own menus as well.
+    // The actions are children of window and make up the graph's context menu.
     GraphExport(TraceGraph *graph, QWidget *window);
     Q_DISABLE_COPY_MOVE(GraphExport)
 
     QAction *saveImageAction() const { return m_saveImage; }
     QAction *saveCsvAction() const { return m_saveCsv; }
+    QAction *printColoursAction() const { return m_printColours; }
+    // Zoom in, zoom out, pan left, pan right, follow the newest.
+    QList<QAction *> viewActions() const { return m_view; }
+    // Puts the save actions (and a separator) in a window's menu.
+    void addSaveActions(QMenu *menu) const;
 
-    // Writes the file without asking; false (after telling the operator) when it failed.
+    // Writes the file without asking; false (after telling the operator) when
+    // it failed or, for the data, was cancelled.
     bool saveImage(const QString &path);
     bool saveCsv(const QString &path);
 
 private:
-    TraceGraph *m_graph;    // what is saved
-    QWidget *m_window;      // parent of the dialogs and messages
-    QAction *m_saveImage;   // "Save as image..."
-    QAction *m_saveCsv;     // "Save data as CSV..."
+    TraceGraph *m_graph;      // what is saved
+    QWidget *m_window;        // parent of the dialogs and messages; its caption titles images
+    QAction *m_saveImage;     // "Save as image..."
+    QAction *m_saveCsv;       // "Save data as CSV..."
+    QAction *m_printColours;  // images dark on white
+    QList<QAction *> m_view;  // the view keys
 };

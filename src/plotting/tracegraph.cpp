@@ -16,7 +16,6 @@
 namespace {
 constexpr double InitialSpan = 60;           // seconds in view before the history is longer
 constexpr int ReadoutSignificant = 6;        // digits of a value in the readout
-const QColor AxisColor(200, 200, 200);       // axes and labels on black
 const QColor GridColor(70, 70, 70);          // grid lines, dim enough not to compete with traces
 const QColor ReadoutTimeColor(230, 230, 230);
 } // namespace
@@ -35,7 +34,16 @@ TraceGraph::TraceGraph(QWidget *parent)
     m_plot->setBackground(Qt::black);
     m_plot->axisRect()->setBackground(Qt::black);
 
-    m_plot->xAxis->setTicker(QSharedPointer<TimeAxisTicker>::create());
+    auto timeTicker = QSharedPointer<TimeAxisTicker>::create();
+    m_timeTicker = timeTicker.data();
+    m_plot->xAxis->setTicker(timeTicker);
+    // Before each layout: the axis's length and font, so that time labels never overlap.
+    connect(m_plot, &QCustomPlot::beforeReplot, this, [this] {
+        // The plot fills this widget, laid out or not yet (hidden, it keeps its first size).
+        QCPAxisRect *rect = m_plot->axisRect();
+        const int margins = std::max(0, rect->outerRect().width() - rect->width());
+        m_timeTicker->setRoom(std::max(1, width() - margins), m_plot->xAxis->tickLabelFont());
+    });
     styleAxis(m_plot->xAxis, AxisColor, true);
 
     auto ticker = QSharedPointer<SiAxisTicker>::create();
@@ -50,6 +58,8 @@ TraceGraph::TraceGraph(QWidget *parent)
     m_plot->axisRect()->setRangeDragAxes(m_plot->xAxis, nullptr);
     m_plot->axisRect()->setRangeZoomAxes(m_plot->xAxis, nullptr);
 
+    // The plot's right-click belongs to this widget's menu (the owner's actions).
+    m_plot->setContextMenuPolicy(Qt::NoContextMenu);
     m_readout = std::make_unique<TraceReadout>(m_plot);
     m_plot->setMouseTracking(true);
     m_plot->installEventFilter(this);
@@ -57,6 +67,7 @@ TraceGraph::TraceGraph(QWidget *parent)
     connect(m_plot->xAxis, qOverload<const QCPRange &>(&QCPAxis::rangeChanged), this, [this] {
         if (!m_settingRange)
             m_following = false;
+        chooseDetail();
     });
     connect(m_plot, &QCustomPlot::mouseDoubleClick, this, [this] { followNewest(); });
     connect(m_plot, &QCustomPlot::mouseMove, this, [this](QMouseEvent *e) {
@@ -224,7 +235,9 @@ void TraceGraph::addTrace(const QString &name, int axisIndex, const QColor &colo
     graph->setAntialiased(false);
     graph->setAdaptiveSampling(true);
     graph->data()->setAutoSqueeze(false); // compacted in trim, at a bounded rate
-    m_traces.push_back({graph, name, QString(), QString(), SeriesExtrema()});
+    auto coarse = QSharedPointer<QCPGraphDataContainer>::create();
+    coarse->setAutoSqueeze(false);
+    m_traces.push_back({graph, name, QString(), QString(), SeriesExtrema(), graph->data(), coarse});
     colourAxes();
     followNewest();
 }
@@ -286,18 +299,22 @@ void TraceGraph::appendPoints(const QVector<double> &values, qint64 timestampMs)
     const int n = std::min(traceCount(), static_cast<int>(values.size()));
     for (int k = 0; k < n; ++k) {
         Trace &t = m_traces[static_cast<size_t>(k)];
-        t.graph->addData(x, values[k]);
+        t.full->add(QCPGraphData(x, values[k]));
+        addCoarse(t, x, values[k]);
         t.extrema.append(values[k]);
         trim(t);
     }
     // Dropping from the front only moves a start marker; move the kept points
     // back to the front now and then so memory stays flat.
     if (m_trimmed >= m_historyLimit / 8 + 1) {
-        for (const Trace &t : m_traces)
-            t.graph->data()->squeeze(true, false);
+        for (const Trace &t : m_traces) {
+            t.full->squeeze(true, false);
+            t.coarse->squeeze(true, false);
+        }
         m_trimmed = 0;
     }
     updateView();
+    chooseDetail();
     if (m_readout->isShown())
         showReadout(toMs(m_readout->key())); // the box moves with its time
     m_plot->replot(QCustomPlot::rpQueuedReplot);
@@ -305,19 +322,22 @@ void TraceGraph::appendPoints(const QVector<double> &values, qint64 timestampMs)
 
 void TraceGraph::trim(Trace &trace)
 {
-    const auto data = trace.graph->data();
+    const auto &data = trace.full;
     const int excess = data->size() - m_historyLimit;
     if (excess <= 0)
         return;
-    data->removeBefore((data->constBegin() + excess)->key);
+    const double oldest = (data->constBegin() + excess)->key;
+    data->removeBefore(oldest);
+    trace.coarse->removeBefore(oldest);
     trace.extrema.dropFront(excess);
     m_trimmed += excess;
 }
 
+
 QVector<double> TraceGraph::traceValues(int index) const
 {
     QVector<double> out;
-    const auto data = graphAt(index)->data();
+    const auto &data = traceAt(index).full;
     out.reserve(data->size());
     for (auto it = data->constBegin(); it != data->constEnd(); ++it)
         out << it->value;
@@ -327,7 +347,7 @@ QVector<double> TraceGraph::traceValues(int index) const
 QVector<qint64> TraceGraph::traceTimes(int index) const
 {
     QVector<qint64> out;
-    const auto data = graphAt(index)->data();
+    const auto &data = traceAt(index).full;
     out.reserve(data->size());
     for (auto it = data->constBegin(); it != data->constEnd(); ++it)
         out << toMs(it->key);
@@ -364,6 +384,22 @@ void TraceGraph::showTimeRange(qint64 fromMs, qint64 toMs)
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
+QVector<QPair<double, QString>> TraceGraph::timeTicks() const
+{
+    QVector<QPair<double, QString>> out;
+    const QVector<double> ticks = m_plot->xAxis->tickVector();
+    const QVector<QString> labels = m_plot->xAxis->tickVectorLabels();
+    for (int i = 0; i < ticks.size() && i < labels.size(); ++i)
+        if (m_plot->xAxis->range().contains(ticks[i]))
+            out.append({m_plot->xAxis->coordToPixel(ticks[i]), labels[i]});
+    return out;
+}
+
+QFont TraceGraph::timeTickFont() const
+{
+    return m_plot->xAxis->tickLabelFont();
+}
+
 QStringList TraceGraph::timeTickLabels() const
 {
     const QVector<QString> labels = m_plot->xAxis->tickVectorLabels();
@@ -388,8 +424,8 @@ void TraceGraph::updateView()
         // From the oldest kept sample, or from now while nothing is kept.
         double oldest = std::numeric_limits<double>::infinity();
         for (const Trace &t : m_traces)
-            if (!t.graph->data()->isEmpty())
-                oldest = std::min(oldest, t.graph->data()->constBegin()->key);
+            if (!t.full->isEmpty())
+                oldest = std::min(oldest, t.full->constBegin()->key);
         if (!std::isfinite(oldest))
             oldest = toKey(m_clock());
         setTimeRange(oldest, std::max(m_newest, oldest + InitialSpan));
@@ -407,7 +443,7 @@ void TraceGraph::rescaleValueAxis(const Axis &a)
     for (const Trace &t : m_traces) {
         if (t.graph->valueAxis() != a.axis)
             continue;
-        const auto data = t.graph->data();
+        const auto &data = t.full;
         const auto begin = data->constBegin();
         const auto r = t.extrema.range(data->findBegin(shown.lower, false) - begin,
                                        data->findEnd(shown.upper, false) - begin,
@@ -442,7 +478,7 @@ void TraceGraph::showReadout(qint64 atMs)
     for (const Trace &t : m_traces) {
         if (!t.graph->visible())
             continue;
-        const auto data = t.graph->data();
+        const auto &data = t.full;
         const auto after = data->findEnd(key, false); // the first sample later than the time
         const QString format = axisAt(axisIndexOf(t.graph->valueAxis())).ticker->format();
         const QString value = after == data->constBegin()
@@ -469,9 +505,22 @@ QStringList TraceGraph::readoutLines() const
     return m_readout->isShown() ? m_readout->texts() : QStringList();
 }
 
-bool TraceGraph::saveImage(const QString &path) const
+QSize TraceGraph::plotSize() const
 {
-    if (path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
-        return m_plot->savePdf(path);
-    return m_plot->savePng(path);
+    return m_plot->size();
+}
+
+
+void TraceGraph::zoomTime(double factor)
+{
+    const QCPRange r = m_plot->xAxis->range();
+    const double mid = r.center(), half = r.size() / 2 * factor;
+    showTimeRange(toMs(mid - half), toMs(mid + half));
+}
+
+void TraceGraph::panTime(double fraction)
+{
+    const QCPRange r = m_plot->xAxis->range();
+    const double by = r.size() * fraction;
+    showTimeRange(toMs(r.lower + by), toMs(r.upper + by));
 }

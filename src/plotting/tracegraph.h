@@ -4,6 +4,8 @@
 #include "seriesextrema.h"
 
 #include <QColor>
+#include <QSharedPointer>
+#include <limits>
 #include <QString>
 #include <QVector>
 #include <QWidget>
@@ -13,7 +15,11 @@
 class QCustomPlot;
 class QCPAxis;
 class QCPGraph;
+class QCPPainter;
+class QCPGraphData;
+template <class DataType> class QCPDataContainer;
 class SiAxisTicker;
+class TimeAxisTicker;
 class TraceReadout;
 
 // A strip-chart of sampled traces against clock time on a black plot area: a
@@ -39,6 +45,7 @@ class TraceGraph : public QWidget
     Q_OBJECT
 public:
     static constexpr int DefaultHistoryLimit = 24 * 60 * 60;
+    static inline const QColor AxisColor{200, 200, 200}; // axes and their labels, on black
 
     explicit TraceGraph(QWidget *parent = nullptr);
     ~TraceGraph() override;
@@ -95,6 +102,9 @@ public:
     void followNewest();
     void showTimeRange(qint64 fromMs, qint64 toMs); // as the operator's zoom: stops following
     QStringList timeTickLabels() const;             // after a layout of the plot
+    // The time labels in view: where each is centred (pixels) and what it says; and their font.
+    QVector<QPair<double, QString>> timeTicks() const;
+    QFont timeTickFont() const;
     void replotNow(); // draws at once (benchmarks, screenshots)
 
     // The readout at a time, as the mouse shows it; its lines, the time first.
@@ -103,8 +113,17 @@ public:
     bool isReadoutShown() const;
     QStringList readoutLines() const;
 
-    // Writes the plot as it is shown: PDF for a ".pdf" file, PNG otherwise.
-    bool saveImage(const QString &path) const;
+    // Draws the plot on the painter at this size, as on screen or, in print
+    // colours, dark on white (traces darkened where they would not read on white).
+    void renderPlot(QCPPainter &painter, const QSize &size, bool printColours) const;
+    // The plot's size on screen.
+    QSize plotSize() const;
+
+    // View keys: zoom the time axis by a factor about the middle of the view
+    // (below 1 zooms in), move it by a fraction of its span; both as the
+    // operator's zoom and pan, so following stops.
+    void zoomTime(double factor);
+    void panTime(double fraction);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -117,6 +136,9 @@ private:
         QString name;                   // identifier, not shown
         bool autoscale;                 // follows its traces' values
     };
+    // The lowest and the highest sample of each block of this many: what a
+    // plot of many samples per pixel draws anyway, at a fraction of the points.
+    static constexpr int CoarseBlock = 8;
     struct Trace
     {
         QCPGraph *graph;                // the plot's graph
@@ -124,6 +146,12 @@ private:
         QString label;                  // board, channel and parameter, for readout and export
         QString unit;                   // its values' unit
         SeriesExtrema extrema;          // value extremes of its kept points, for autoscale
+        QSharedPointer<QCPDataContainer<QCPGraphData>> full;   // every kept sample
+        QSharedPointer<QCPDataContainer<QCPGraphData>> coarse; // each block's lowest and highest sample
+        int blockCount = 0;             // samples in the open block
+        double lowKey = 0, lowValue = 0, highKey = 0, highValue = 0; // the open block's lowest and highest sample
+        double sealed = -std::numeric_limits<double>::infinity(); // coarse holds closed blocks up to this key
+        bool drawsCoarse = false;       // the graph draws coarse
     };
 
     void styleAxis(QCPAxis *axis, const QColor &color, bool withGrid) const;
@@ -131,6 +159,8 @@ private:
     void updateView();                  // time range while following, autoscaled value axes
     void rescaleValueAxis(const Axis &axis);
     void trim(Trace &trace);            // drops what is beyond the history limit
+    void addCoarse(Trace &trace, double key, double value); // the sample's share of the coarse points
+    void chooseDetail();                // coarse where the view holds many samples per pixel
     int axisIndexOf(const QCPAxis *axis) const;
     Axis &axisAt(int index) { return m_axes.at(static_cast<size_t>(index)); }
     const Axis &axisAt(int index) const { return m_axes.at(static_cast<size_t>(index)); }
@@ -139,6 +169,7 @@ private:
     void setTimeRange(double lower, double upper); // our own change, not the operator's
 
     QCustomPlot *m_plot;                // the drawing widget
+    TimeAxisTicker *m_timeTicker;       // the time axis's labeller, owned by the axis
     std::unique_ptr<TraceReadout> m_readout; // cursor line and value box
     SampleClock m_clock = wallClock();  // times the samples; places the view of an empty graph
     int m_traceChanges = 0;             // traces added and removed so far

@@ -28,6 +28,15 @@ TraceSampler::TraceSampler(HVPowerSupply &h, QWidget *window, const std::functio
     QObject::connect(&h.session(), &CrateSession::wentDown, window,
                      [this](const QString &, bool deliberate) { wentDown(deliberate); });
     QObject::connect(&h.session(), &CrateSession::wentUp, window, [this](const QString &a) { wentUp(a); });
+    // Another window's answer shows a traced slot empty: the board is gone, whoever read it first.
+    QObject::connect(&h.session(), &CrateSession::modelsChanged, window, [this](const QVariantList &models) {
+        for (const qint16 slot : std::as_const(m_slots))
+            if (slot < models.size() && models.value(slot).toString().isEmpty()) {
+                QMetaObject::invokeMethod(m_window, [this] { fail(HVError(QStringLiteral("Board removed"))); },
+                                          Qt::QueuedConnection);
+                return;
+            }
+    });
 }
 
 void TraceSampler::wentDown(bool deliberate)
@@ -59,8 +68,14 @@ void TraceSampler::wentUp(const QString &address)
 
 void TraceSampler::sample(const QVector<TraceSource> &sources, TraceGraph &graph)
 {
+    if (m_inFlight)
+        m_again = true; // the traces changed meanwhile: sample them as soon as this one is in
     if (m_failed || m_inFlight || m_offline)
         return;
+    m_slots.clear();
+    for (const TraceSource &s : sources)
+        if (!m_slots.contains(s.slot))
+            m_slots.append(s.slot);
     // The sample is timed when it is asked for, not when the answers come.
     const qint64 at = graph.now();
     const int traces = graph.traceChanges();
@@ -74,6 +89,8 @@ void TraceSampler::sample(const QVector<TraceSource> &sources, TraceGraph &graph
         m_inFlight = false;
         if (graph.traceChanges() == traces)
             graph.appendPoints(*values, at);
+        if (std::exchange(m_again, false))
+            m_tick();
     });
     plan->onFailed([this](const HVError &e) {
         m_inFlight = false;

@@ -69,4 +69,6 @@ private:
     bool m_failed = false;  // the failure message has been shown
     bool m_inFlight = false; // a sample's reads are on their way
     bool m_offline = false; // disconnected on purpose: nothing is read until the next Connect
+    bool m_again = false;   // a sample was asked for while one was on its way
+    QVector<qint16> m_slots; // the slots the last sample read
 };

@@ -4,7 +4,16 @@ void CrateSession::up(const QString &address)
 {
     m_up = true;
     m_address = address;
+    m_models.clear(); // another crate, or the same after a while: its map is read again
     emit wentUp(address);
+}
+
+void CrateSession::noteModels(const QVariantList &models)
+{
+    if (models == m_models)
+        return;
+    m_models = models;
+    emit modelsChanged(models);
 }
 
 void CrateSession::down(const QString &reason, bool deliberate)
@@ -13,4 +22,14 @@ void CrateSession::down(const QString &reason, bool deliberate)
         return;
     m_up = false;
     emit wentDown(reason, deliberate);
+}
+
+void CrateSession::notePace(double periodMs)
+{
+    // Told in whole tenths of a second: the status line need not change at every plan.
+    const double rounded = qRound(periodMs / 100) * 100.0;
+    if (rounded == m_paceMs)
+        return;
+    m_paceMs = rounded;
+    emit paceChanged(rounded);
 }

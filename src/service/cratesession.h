@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariantList>
 
 // The connection as every window reading from the crate shares it: whether it
 // is up, to which crate, and why it went down. The main window, which connects
@@ -23,11 +24,26 @@ public:
     // deliberate: the operator disconnected; otherwise the link was lost.
     void down(const QString &reason, bool deliberate);
 
+    // The crate map, shared: whichever window reads the models of the slots
+    // tells them here, and every window hears of a change from the first answer
+    // that shows it (a pulled board, within one round trip).
+    void noteModels(const QVariantList &models);
+    QVariantList models() const { return m_models; }
+
+    // The refresh period the windows get while the crate cannot keep up with
+    // their reads (ms), or 0 while it can; the access layer says so.
+    void notePace(double periodMs);
+    double pace() const { return m_paceMs; }
+
 signals:
     void wentUp(const QString &address);
     void wentDown(const QString &reason, bool deliberate);
+    void modelsChanged(const QVariantList &models);
+    void paceChanged(double periodMs);
 
 private:
-    bool m_up = false;   // between up() and down()
-    QString m_address;   // the crate of the last up()
+    bool m_up = false;     // between up() and down()
+    QString m_address;     // the crate of the last up()
+    QVariantList m_models; // the models by slot, as last read
+    double m_paceMs = 0;   // the windows' refresh period while the crate is overloaded
 };

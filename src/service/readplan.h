@@ -35,6 +35,8 @@ struct PlanStep
     // one crate call per name, in list order (par is then unused).
     int eachOf = -1;
 
+    bool operator==(const PlanStep &other) const = default;
+
     // One read of each kind, unguarded: plans and single calls build their steps here.
     static PlanStep querySlots(quint8 outputs);
     static PlanStep crateProperty(const QString &name);
@@ -149,6 +151,8 @@ public:
     bool apply(int index, const PlanAnswer &answer);
     void fail(const HVError &error);
     void finish();
+    // The window the answers are for (nullptr: none, or gone).
+    QObject *context() const { return m_context.data(); }
     bool contextAlive() const { return (!m_hasContext || !m_context.isNull()) && (!m_alive || m_alive()); }
 
 private:

@@ -86,13 +86,18 @@ void paintBadge(QPainter &p, const QRectF &r)
 }
 } // namespace
 
+void paintIcon(QPainter &p, int side)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    paintBadge(p, QRectF(0.5, 0.5, side - 1.0, side - 1.0));
+}
+
 QPixmap iconPixmap(int side)
 {
     QPixmap pm(side, side);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    paintBadge(p, QRectF(0.5, 0.5, side - 1.0, side - 1.0));
+    paintIcon(p, side);
     return pm;
 }
 

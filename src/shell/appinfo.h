@@ -4,6 +4,8 @@
 #include <QPixmap>
 #include <QString>
 
+class QPainter;
+
 // What the About box and the splash tell about this program: texts from the
 // build's version numbers and our own painted icon and logo.
 namespace AppInfo {
@@ -19,7 +21,9 @@ QString organisation();   // "Norvane", also the settings store's organisation
 // that the platform, the settings store and --version see them.
 void registerWithQt();
 
-// The application icon: a high-voltage bolt on a dark panel, painted at any size.
+// The application icon: a high-voltage bolt on a dark panel, painted at any size
+// on any paint device (a pixmap, or an SVG file for the desktop's scalable icon).
+void paintIcon(QPainter &p, int side);
 QPixmap iconPixmap(int side);
 QIcon icon();
 

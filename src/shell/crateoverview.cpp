@@ -2,6 +2,7 @@
 
 #include "lamp.h"
 #include "modeltable.h"
+#include "plaintext.h"
 #include "twoposswitch.h"
 
 #include <QGridLayout>
@@ -36,7 +37,8 @@ struct FrontLamp
 };
 
 // Inputs, outputs and flags in three columns. No bit of either mask drives
-// the flags: they are laid out as on the crate and stay dark.
+// the flags: "Trip" and "Power Failure" are lit by latched alarms (the main
+// window's watch), "Rst Flag" stays dark.
 constexpr FrontLamp FrontLamps[] = {
     {"ledVSel", "VSel", LitGreen, 1, 0, Mask::In, 1},
     {"ledISel", "ISel", LitGreen, 2, 0, Mask::In, 2},
@@ -90,6 +92,11 @@ const QColor FacePressed(0xc4, 0xcb, 0xd2);
 const QColor FacePrint(0x10, 0x14, 0x18);
 const QColor EmptyFace(0x36, 0x3c, 0x42);      // a slot that cannot be opened
 const QColor EmptyPrint(0xaa, 0xb2, 0xba);
+// A slot's alarm mark: white on red until acknowledged, black on amber while still active.
+const QColor AlarmFace(0xb0, 0x1c, 0x1c);
+const QColor AlarmPrint(0xff, 0xff, 0xff);
+const QColor AckedFace(0xff, 0xb0, 0x20);
+const QColor AckedPrint(0x10, 0x14, 0x18);
 
 // The front plate. Its caption stands above it, on the window: in the window's text colour.
 QString frontPanelStyle()
@@ -182,8 +189,10 @@ CrateOverview::CrateOverview(QWidget *parent) : QWidget(parent)
 
     auto *right = new QVBoxLayout;
     right->setSpacing(4);
+    // Both show the crate's own words: as sent, never as markup.
     lblSysModel = new QLabel(this);
     lblSysModel->setObjectName(QStringLiteral("lblSysModel"));
+    lblSysModel->setTextFormat(Qt::PlainText);
     QFont big(QStringLiteral("Verdana"));
     big.setPointSize(18);
     big.setBold(true);
@@ -198,6 +207,7 @@ CrateOverview::CrateOverview(QWidget *parent) : QWidget(parent)
 
     lblFWRel = new QLabel(this);
     lblFWRel->setObjectName(QStringLiteral("lblFWRel"));
+    lblFWRel->setTextFormat(Qt::PlainText);
     lblFWRel->setMinimumHeight(lblFWRel->fontMetrics().height());
     right->addWidget(lblFWRel);
     right->addSpacing(6);
@@ -218,6 +228,8 @@ QList<Contrast::Pair> CrateOverview::colourPairs()
     for (const QColor &face : {FaceTop, FaceBottom, FacePressed})
         out.append({QStringLiteral("slot caption"), face, FacePrint});
     out.append({QStringLiteral("empty slot caption"), EmptyFace, EmptyPrint});
+    out.append({QStringLiteral("slot alarm mark"), AlarmFace, AlarmPrint});
+    out.append({QStringLiteral("slot alarm mark, acknowledged"), AckedFace, AckedPrint});
     return out;
 }
 
@@ -243,6 +255,13 @@ QWidget *CrateOverview::buildSlotColumn()
         connect(b, &QPushButton::clicked, this, [this, i] { emit slotClicked(i); });
         column->addWidget(b);
         bSlot[i] = b;
+        // The alarm mark sits on the button's right end, where no caption reaches.
+        auto *mark = new QLabel(b);
+        mark->setObjectName(QStringLiteral("lblAlarm_%1").arg(i));
+        mark->setAttribute(Qt::WA_TransparentForMouseEvents);
+        mark->setAlignment(Qt::AlignCenter);
+        mark->hide();
+        m_marks[i] = mark;
     }
     return rack;
 }
@@ -303,7 +322,7 @@ void CrateOverview::showSlots(const QVariant &count, const QVariant &models, con
         QPushButton *b = bSlot[i];
         if (!model.isEmpty()) {
             b->setEnabled(table.isSupportedModel(model));
-            b->setText(QStringLiteral("Slot %1 - %2").arg(i).arg(model));
+            b->setText(QStringLiteral("Slot %1 - %2").arg(i).arg(PlainText::buttonText(model)));
         } else {
             b->setEnabled(false);
             b->setText(QStringLiteral("Slot %1 - Empty ").arg(i));
@@ -335,6 +354,40 @@ void CrateOverview::showOutputs(qint16 out)
 void CrateOverview::showRelease(const QString &release)
 {
     lblFWRel->setText(QStringLiteral("FW Rel. ") + release);
+}
+
+void CrateOverview::showAlarmLamps(bool trip, bool powerFail)
+{
+    for (std::size_t i = 0; i < m_lamps.size(); ++i) {
+        const QLatin1String name(FrontLamps[i].name);
+        if (name == QLatin1String("ledTrip"))
+            m_lamps[i]->setValue(trip);
+        else if (name == QLatin1String("ledPwrFail"))
+            m_lamps[i]->setValue(powerFail);
+    }
+}
+
+void CrateOverview::markSlot(int slot, const QString &words, bool unacknowledged, const QString &description)
+{
+    if (slot < 0 || slot >= MaxSlots)
+        return;
+    QLabel *mark = m_marks[slot];
+    QPushButton *b = bSlot[slot];
+    b->setAccessibleDescription(description);
+    b->setToolTip(description);
+    if (words.isEmpty()) {
+        mark->hide();
+        return;
+    }
+    const QColor face = unacknowledged ? AlarmFace : AckedFace;
+    const QColor print = unacknowledged ? AlarmPrint : AckedPrint;
+    mark->setStyleSheet(QStringLiteral("QLabel { background: %1; color: %2; font-family: \"DejaVu Sans\"; "
+                                       "font-size: 7pt; font-weight: bold; border-radius: 2px; padding: 0 3px; }")
+                            .arg(face.name(), print.name()));
+    mark->setText(words);
+    mark->adjustSize();
+    mark->move(b->width() - mark->width() - 3, (b->height() - mark->height()) / 2);
+    mark->show();
 }
 
 void CrateOverview::clear()

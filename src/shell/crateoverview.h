@@ -39,6 +39,13 @@ public:
     // "FrontPanOut": the output lamps.
     void showOutputs(qint16 out);
     void showRelease(const QString &release);
+    // The lamps no mask drives, lit by latched alarms: "Trip" and "Power Failure".
+    void showAlarmLamps(bool trip, bool powerFail);
+    // A slot's alarm mark beside its caption: the words (empty: none), red while any
+    // alarm of the board is not acknowledged, amber while acknowledged ones are still
+    // active; `description` is what a screen reader says of it.
+    void markSlot(int slot, const QString &words, bool unacknowledged, const QString &description);
+    QLabel *slotMark(int slot) const { return m_marks[slot]; }
     // The disconnected look: buttons hidden, lamps and switch off, no model or release.
     void clear();
 
@@ -55,4 +62,5 @@ private:
     QGroupBox *frameFP = nullptr;                 // the front-panel lamps and switch
     TwoPosSwitch *swNIMTTL = nullptr;             // front-panel logic level: on = NIM
     std::array<Lamp *, FrontLampCount> m_lamps{}; // ledVSel .. ledPwrFail, in the order of the lamp table
+    std::array<QLabel *, MaxSlots> m_marks{};     // lblAlarm_<slot>: the alarm mark on a slot button
 };

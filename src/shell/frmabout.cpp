@@ -49,6 +49,7 @@ frmAbout::frmAbout(QWidget *parent, const QString &session) : QDialog(parent)
 
     lblSession = new QLabel(session, this);
     lblSession->setObjectName(QStringLiteral("lblSession"));
+    lblSession->setTextFormat(Qt::PlainText);
     lblSession->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblSession->setVisible(!session.isEmpty());
 

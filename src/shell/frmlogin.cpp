@@ -5,6 +5,7 @@
 #include "hvpowersupply.h"
 #include "main_window.h"
 #include "msgbox.h"
+#include "readplan.h"
 
 #include <QApplication>
 #include <QFocusEvent>
@@ -15,6 +16,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScopeGuard>
 #include <QSettings>
 
@@ -24,10 +26,11 @@ const QString SettingsOrganization = AppInfo::organisation();
 const QString SettingsApplication = QStringLiteral("Pylonet");
 const QString AddressKey = QStringLiteral("Pylonet/IPAddress");
 
-// One part of the address. Its text is selected whenever it is entered, so
-// typing replaces it, and "." (or the "," some keypads type for it) moves on to
-// the next part: "10.1.2.3" is typed as it reads. (Entered by Tab, a masked line edit would only put the cursor at
-// its end, where nothing more can be typed.)
+// One part of the address: up to three digits, nothing else. Its text is
+// selected whenever it is entered, so typing replaces it, and "." (or the ","
+// some keypads type for it) moves on to the next part: "10.1.2.3" is typed as
+// it reads. (A validator rather than an input mask: a mask shows its unfilled
+// places, "0__", and puts the cursor where nothing more can be typed.)
 class AddressBox : public QLineEdit
 {
 public:
@@ -64,7 +67,8 @@ frmLogin::frmLogin(Main &main) : QDialog(&main), m_main(main)
     auto *grid = new QGridLayout(this);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(8);
-    const QStringList captions{QStringLiteral("User Name:"), QStringLiteral("Password:"), QStringLiteral("IP Address:")};
+    // Alt+U, Alt+P and Alt+I go to the box each caption names.
+    const QStringList captions{QStringLiteral("&User Name:"), QStringLiteral("&Password:"), QStringLiteral("&IP Address:")};
     std::array<QLabel *, 3> labels{};
     for (int i = 0; i < 3; ++i) {
         auto *l = new QLabel(captions[i], this);
@@ -81,7 +85,8 @@ frmLogin::frmLogin(Main &main) : QDialog(&main), m_main(main)
             static_cast<AddressBox *>(eIP[i - 1])->next = e;
         e->setObjectName(QStringLiteral("eIP_%1").arg(i));
         e->setAccessibleName(QStringLiteral("IP Address, part %1 of 4").arg(i + 1));
-        e->setInputMask(QStringLiteral("000;_"));
+        e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,3}")), e));
+        e->setMaxLength(3);
         e->setAlignment(Qt::AlignCenter);
         e->setFixedWidth(e->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 14);
         ipRow->addWidget(e);
@@ -173,39 +178,42 @@ void frmLogin::cmdOKClick()
         return;
     }
 
+    // After the login, one exchange (sent with the login's last step) so the screen goes
+    // on meanwhile: the crate's slot count and model, then the first poll's reads, whose
+    // answers caption the slots.
+    auto plan = std::make_shared<ReadPlan>(this);
+    auto slotCount = std::make_shared<int>(0);
+    plan->querySlots(PlanStep::SlotCount,
+                     [slotCount](const QVariant &count, const QVariant &, const QVariant &) { *slotCount = count.toInt(); });
+    plan->crateProperty(QStringLiteral("ModelName"), [this, slotCount, addr](const QVariant &model) {
+        m_main.enterConnected(*slotCount, model.toString(), addr);
+        hide();
+    });
+    m_main.planPoll(*plan);
+    plan->onDone([this] { cmdOK->setEnabled(true); });
+    plan->onFailed([this](const HVError &e) {
+        // Logged in, but the crate cannot be read: end that session and stay here to retry.
+        cmdOK->setEnabled(true);
+        m_main.connectionLost(e);
+    });
+
+    cmdOK->setEnabled(false); // one connection at a time, until the crate has answered
     HVPowerSupply &h = m_main.hv();
     try {
         // Connecting may take up to the connect time-out: say so with the cursor.
         QApplication::setOverrideCursor(Qt::WaitCursor);
         const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        h.Login(txtUserName->text(), txtPassword->text(), 0, addr);
+        h.loginThen(txtUserName->text(), txtPassword->text(), addr, plan);
     } catch (const HVError &e) {
         MsgBox::show(this, QStringLiteral("Connect ..."), QStringLiteral("Login failed."), QMessageBox::Warning,
                      e.message());
+        cmdOK->setEnabled(true);
         txtUserName->setFocus(Qt::OtherFocusReason);
         txtUserName->selectAll();
         return;
     }
-
-    {
-        QSettings settings(SettingsOrganization, SettingsApplication);
-        settings.setValue(AddressKey, addr);
-    }
-
-    int slotCount = 0;
-    QString model;
-    try {
-        QVariant count;
-        h.QuerySlots(&count, nullptr, nullptr);
-        slotCount = count.toInt();
-        model = h.CrateProperty(QStringLiteral("ModelName")).toString();
-    } catch (const HVError &e) {
-        // Logged in, but the crate cannot be read: end that session and stay here to retry.
-        m_main.connectionLost(e);
-        return;
-    }
-    m_main.enterConnected(slotCount, model, addr);
-    hide();
+    QSettings settings(SettingsOrganization, SettingsApplication);
+    settings.setValue(AddressKey, addr);
 }
 
 bool frmLogin::confirmCertificate(QWidget *parent, const QString &crate, const QString &fingerprint,

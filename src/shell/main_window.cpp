@@ -1,21 +1,29 @@
 #include "main_window.h"
 
 #include "crateoverview.h"
+#include "alarmbook.h"
+#include "alarmpanel.h"
 #include "appinfo.h"
+#include "cratewatch.h"
 #include "boardpanel.h"
 #include "eventlog.h"
 #include "frmabout.h"
 #include "frmevents.h"
 #include "frmgraph.h"
+#include "frmhelp.h"
 #include "frmlogin.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "lib.h"
 #include "linkfailure.h"
 #include "msgbox.h"
+#include "plaintext.h"
 #include "readplan.h"
+#include "shiftlog.h"
 #include "staleshade.h"
 #include "tickphase.h"
+#include "screenfit.h"
+#include "windowmenu.h"
 #include "windowtag.h"
 
 #include <QApplication>
@@ -23,16 +31,20 @@
 #include <QDateTime>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTimer>
+#include <QVBoxLayout>
 
 namespace {
 const QString Disconnected = QStringLiteral("Pylonet is now disconnected.");
 const QString NotConnected = QStringLiteral("Not connected");
 } // namespace
 
-Main::Main(std::unique_ptr<HVPowerSupply> hv, QWidget *parent)
-    : QMainWindow(parent), h(std::move(hv)), m_models(ModelTable::standard()), m_log(new EventLog(this))
+Main::Main(std::unique_ptr<HVPowerSupply> hv, Archive *archive, QWidget *parent)
+    : QMainWindow(parent), h(std::move(hv)), m_models(ModelTable::standard()), m_log(new EventLog(this)),
+      m_shift(new ShiftLog(*m_log, archive, this)), m_alarms(new AlarmBook(*m_log, this)),
+      m_watch(new CrateWatch(*m_log, *m_alarms, this))
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Norvane Pylonet"));
@@ -46,16 +58,61 @@ Main::Main(std::unique_ptr<HVPowerSupply> hv, QWidget *parent)
 
     buildMenus();
 
-    m_overview = new CrateOverview(this);
+    auto *central = new QWidget(this);
+    m_overview = new CrateOverview(central);
     connect(m_overview, &CrateOverview::slotClicked, this, &Main::bSlotClick);
-    setCentralWidget(m_overview);
+    m_alarmPanel = new AlarmPanel(*m_alarms, central);
+    connect(m_alarms, &AlarmBook::changed, this, &Main::showAlarms);
+    auto *column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 6);
+    column->addWidget(m_overview);
+    column->addWidget(m_alarmPanel, 1);
+    setCentralWidget(central);
     m_shade = new StaleShade(m_overview);
     setWindowIcon(AppInfo::icon());
 
     lblLinkStatus = new QLabel(NotConnected);
     lblLinkStatus->setObjectName(QStringLiteral("lblLinkStatus"));
+    lblLinkStatus->setTextFormat(Qt::PlainText); // the crate's model and the link's reasons, as sent
     lblLinkStatus->setTextInteractionFlags(Qt::TextSelectableByMouse); // a fingerprint can be copied
     statusBar()->addWidget(lblLinkStatus, 1);
+    lblPace = new QLabel(this);
+    lblPace->setObjectName(QStringLiteral("lblPace"));
+    statusBar()->addPermanentWidget(lblPace);
+    connect(&h->session(), &CrateSession::paceChanged, this, [this](double periodMs) {
+        // Under about a second and a half every window still refreshes about once a second.
+        lblPace->setText(periodMs > 1500 ? tr("The crate cannot keep up: each window refreshes every %1 s")
+                                               .arg(periodMs / 1000, 0, 'f', 1)
+                                         : QString());
+    });
+    // Said once when the shift log's file cannot be written, gone when it can again.
+    lblShiftLog = new QLabel(this);
+    lblShiftLog->setObjectName(QStringLiteral("lblShiftLog"));
+    lblShiftLog->setWordWrap(true);
+    statusBar()->addPermanentWidget(lblShiftLog);
+    const auto shiftLogTrouble = [this](const QString &why) {
+        lblShiftLog->setText(why.isEmpty() ? QString() : tr("Shift log not written: %1").arg(why));
+        lblShiftLog->setToolTip(why.isEmpty() ? QString() : tr("Events are kept in memory until the file can be written."));
+        lblShiftLog->setVisible(!why.isEmpty());
+    };
+    connect(m_shift, &ShiftLog::troubleChanged, this, shiftLogTrouble);
+    shiftLogTrouble(m_shift->trouble());
+    fitToScreen();
+}
+
+void Main::fitToScreen()
+{
+    QWidget *content = takeCentralWidget();
+    const QSize wanted(content->sizeHint().width(),
+                       menuBar()->sizeHint().height() + content->sizeHint().height() + statusBar()->sizeHint().height());
+    auto *scroll = new QScrollArea;
+    scroll->setObjectName(QStringLiteral("mainScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus); // Tab goes to the slot buttons; the area follows the focus
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(content);
+    setCentralWidget(scroll);
+    ScreenFit::resize(this, wanted);
 }
 
 Main::~Main()
@@ -82,7 +139,9 @@ void Main::setModelTable(ModelTable table) { m_models = std::move(table); }
 const ModelTable &Main::modelTable() const { return m_models; }
 bool Main::isConnected() const { return m_connected; }
 QString Main::linkStatus() const { return lblLinkStatus->text(); }
+QString Main::paceStatus() const { return lblPace->text(); }
 frmEvents *Main::eventsWindow() const { return m_events; }
+frmHelp *Main::helpWindow() const { return m_help; }
 frmLogin *Main::loginDialog() const { return m_login; }
 
 void Main::buildMenus()
@@ -107,14 +166,24 @@ void Main::buildMenus()
 
     mGraph = item(menuBar(), QStringLiteral("&Graph"), QStringLiteral("mGraph"), &Main::mGraphClick);
     mGraph->setEnabled(false);
+    mGraph->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     mEvents = item(menuBar(), QStringLiteral("&Events"), QStringLiteral("mEvents"), &Main::mEventsClick);
+    mEvents->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+
+    mMainWindow = new QAction(QStringLiteral("&Main window"), this);
+    mMainWindow->setObjectName(QStringLiteral("mMainWindow"));
+    mMainWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M));
+    connect(mMainWindow, &QAction::triggered, this, [this] { WindowMenu::bringForward(this); });
+    // The same actions as the menu bar's, so each shows its key where a menu lists windows.
+    menuBar()->addMenu(new WindowMenu({mMainWindow, mEvents, mGraph}, this));
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&?"));
     help->setObjectName(QStringLiteral("Help"));
+    mHelp = item(help, QStringLiteral("&Help"), QStringLiteral("mHelp"), &Main::mHelpClick);
+    mHelp->setShortcut(QKeySequence(Qt::Key_F1));
     mAbout = item(help, QStringLiteral("&About..."), QStringLiteral("mAbout"), &Main::mAboutClick);
-    mAbout->setShortcut(QKeySequence(Qt::Key_F1));
-    // From any window of the program, not only from this one.
-    for (QAction *a : {mExit, mAbout}) {
+    // From any window of the program, not only from this one: no window is a dead end.
+    for (QAction *a : {mExit, mGraph, mEvents, mMainWindow, mHelp}) {
         a->setShortcutContext(Qt::ApplicationShortcut);
         addAction(a);
     }
@@ -126,18 +195,61 @@ void Main::Timer1Tick()
     if (!m_connected || m_pollInFlight)
         return;
     auto plan = std::make_shared<ReadPlan>(this);
-    plan->querySlots(PlanStep::SlotCount | PlanStep::SlotModels,
-                     [this](const QVariant &count, const QVariant &, const QVariant &models) {
-                         m_overview->showSlots(count, models, m_models);
-                     });
-    planFrontPanel(*plan);
+    planPoll(*plan);
+    m_watch->plan(*plan); // after the poll's own reads, in the same exchange
     plan->onDone([this] {
-        m_pollInFlight = false;
-        m_freshAtMs = QDateTime::currentMSecsSinceEpoch();
-        m_shade->lift();
+        polled();
+        m_watch->evaluate();
     });
     m_pollInFlight = true;
-    runForSession(plan);
+    // A watch read the crate refuses (a board changed under it) is the watch's to mend.
+    runForSession(plan, [this](const HVError &e) {
+        if (!m_watch->refused(e))
+            return false;
+        polled();
+        return true;
+    });
+}
+
+void Main::polled()
+{
+    m_pollInFlight = false;
+    m_freshAtMs = QDateTime::currentMSecsSinceEpoch();
+    m_shade->lift();
+}
+
+void Main::showAlarms()
+{
+    if (!m_connected)
+        return; // the disconnected overview shows nothing lit
+    m_overview->showAlarmLamps(m_alarms->tripLamp(), m_alarms->powerFailLamp());
+    for (int slot = 0; slot < MaxSlots; ++slot) {
+        const QList<const AlarmBook::Alarm *> listed = m_alarms->ofSlot(slot);
+        QStringList said;
+        bool waiting = false;
+        for (const AlarmBook::Alarm *a : listed) {
+            waiting = waiting || !a->acknowledged;
+            said << tr("%1%2, %3").arg(a->text,
+                                        a->channel < 0 ? QString() : tr(" on channel %1").arg(a->channel),
+                                        a->isActive() ? (a->acknowledged ? tr("active, acknowledged") : tr("active, not acknowledged"))
+                                                      : tr("cleared, not acknowledged"));
+        }
+        const QString words = listed.isEmpty() ? QString()
+                              : AlarmBook::shortText(listed.first()->what)
+                                    + (listed.size() > 1 ? QStringLiteral(" +%1").arg(listed.size() - 1) : QString());
+        m_overview->markSlot(slot, words, waiting,
+                             listed.isEmpty() ? QString() : tr("Alarm: %1").arg(said.join(QStringLiteral("; "))));
+    }
+}
+
+void Main::planPoll(ReadPlan &plan)
+{
+    plan.querySlots(PlanStep::SlotCount | PlanStep::SlotModels,
+                    [this](const QVariant &count, const QVariant &, const QVariant &models) {
+                        m_overview->showSlots(count, models, m_models);
+                        h->session().noteModels(models.toList());
+                    });
+    planFrontPanel(plan);
 }
 
 void Main::RefreshFrontPanel()
@@ -149,7 +261,10 @@ void Main::RefreshFrontPanel()
 
 void Main::planFrontPanel(ReadPlan &plan)
 {
-    plan.crateProperty(QStringLiteral("FrontPanIn"), [this](const QVariant &v) { m_overview->showInputs(quint8(v.toUInt())); });
+    plan.crateProperty(QStringLiteral("FrontPanIn"), [this](const QVariant &v) {
+        m_overview->showInputs(quint8(v.toUInt()));
+        m_watch->takeInputs(quint8(v.toUInt()));
+    });
     plan.crateProperty(QStringLiteral("FrontPanOut"), [this](const QVariant &v) { m_overview->showOutputs(qint16(v.toInt())); });
     plan.crateProperty(QStringLiteral("SwRelease"), [this](const QVariant &v) { m_overview->showRelease(v.toString()); });
 }
@@ -178,18 +293,20 @@ void Main::openSlot(int slot, const QVariant &models)
         return;
     if (auto *panel = qobject_cast<BoardPanel *>(w))
         panel->setEventLog(m_log);
-    w->setWindowTitle(model + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
+    w->setWindowTitle(PlainText::windowTitle(model) + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
     setWindowTag(w, tag);
     w->setAttribute(Qt::WA_DeleteOnClose);
     trackWindow(w);
     w->show();
 }
 
-void Main::runForSession(const std::shared_ptr<ReadPlan> &plan)
+void Main::runForSession(const std::shared_ptr<ReadPlan> &plan, std::function<bool(const HVError &)> handled)
 {
     const int session = m_session;
     plan->whileTrue([this, session] { return session == m_session; });
-    plan->onFailed([this](const HVError &e) {
+    plan->onFailed([this, handled = std::move(handled)](const HVError &e) {
+        if (handled && handled(e))
+            return;
         m_pollInFlight = false;
         connectionLost(e);
     });
@@ -208,7 +325,9 @@ void Main::enterConnected(int slotCount, const QString &modelName, const QString
 
     m_overview->showSlotButtons(slotCount);
     m_overview->showModel(modelName);
+    m_watch->reset();
     m_connected = true;
+    showAlarms();
     ++m_session;
     m_pollInFlight = false;
     startSpread(Timer1, 1000);
@@ -231,6 +350,7 @@ bool Main::disconnectSteps(QString *logoutFailure)
     m_shade->lift();
     Timer1->stop();
     m_connected = false;
+    m_watch->reset(); // latched alarms stay listed; the next connection is compared with nothing
     ++m_session;
     m_pollInFlight = false;
     bool loggedOut = true;
@@ -318,12 +438,22 @@ void Main::mEventsClick()
 {
     // One window over the log; it reads only the log, never the crate.
     if (!m_events) {
-        m_events = new frmEvents(*m_log, this);
+        m_events = new frmEvents(*m_log, *m_shift, this);
         m_events->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_events->show();
     m_events->raise();
     m_events->activateWindow();
+}
+
+void Main::mHelpClick()
+{
+    // One window, reading no crate; brought forward when it is open.
+    if (!m_help) {
+        m_help = new frmHelp(this);
+        m_help->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    WindowMenu::bringForward(m_help);
 }
 
 void Main::mAboutClick()

@@ -5,10 +5,16 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
+class AlarmBook;
+class AlarmPanel;
+class Archive;
+class CrateWatch;
 class EventLog;
 class HVError;
+class ShiftLog;
 class HVPowerSupply;
 class CrateOverview;
 class QAction;
@@ -18,23 +24,31 @@ class QTimer;
 class ReadPlan;
 class StaleShade;
 class frmEvents;
+class frmHelp;
 class frmLogin;
 
 // The main window: the crate overview (one button per slot, the front-panel
 // lamps, crate model and firmware), the menus, a status line saying which crate
 // the link is up to (or that it is down, and why), and the one crate connection
 // `h` through which every window of the program reaches the crate. It owns the
-// event log that the panels record into and the "&Events" window lists.
+// event log that the panels record into and the "&Events" window lists, kept
+// in the archive's file when it is given one (ShiftLog); the poll also runs the
+// watch over the whole crate (CrateWatch), whose latched alarms light "Trip"
+// and "Power Failure", mark the slot buttons and fill the alarm list below the
+// overview (AlarmPanel).
 //
-// Keys: Enter or Space on a slot button opens its panel, Ctrl+Q is "&Exit",
-// F1 is "&About...".
+// Keys: Enter or Space on a slot button opens its panel. From every window of
+// the program: F1 the help, Ctrl+Shift+M this window, Ctrl+E the Events
+// window, Ctrl+G a new graph (while connected), Ctrl+Q "&Exit". "&Window"
+// lists every open window. Ctrl+K acknowledges an alarm, Ctrl+Shift+K all.
 class Main : public QMainWindow
 {
     Q_OBJECT
 public:
     static constexpr int MaxSlots = 16; // slot buttons on the window (CrateOverview::MaxSlots)
 
-    explicit Main(std::unique_ptr<HVPowerSupply> h, QWidget *parent = nullptr);
+    // Without an archive the event log is kept in memory only.
+    explicit Main(std::unique_ptr<HVPowerSupply> h, Archive *archive = nullptr, QWidget *parent = nullptr);
     ~Main() override;
 
     HVPowerSupply &hv();
@@ -47,9 +61,14 @@ public:
     const ModelTable &modelTable() const;
 
     // The once-a-second poll: slot captions and enabled states, then the front
-    // panel, as one read plan applied when its answers are there (in process:
-    // before it returns). A failing link ends the connection with one message.
+    // panel, then the watch's reads, as one read plan applied when its answers
+    // are there (in process: before it returns). A failing link ends the
+    // connection with one message; a watch read the crate refuses does not.
     void Timer1Tick();
+
+    // The poll's reads, and what their answers show (the connection dialog's
+    // reads after a login end with them, so the captions come with the first answer).
+    void planPoll(ReadPlan &plan);
 
     // Reads the front-panel masks and the firmware release into the lamps and
     // labels; the poll makes the same reads at its end.
@@ -60,6 +79,7 @@ public:
     void mDisconnectClick();
     void mGraphClick();
     void mEventsClick();
+    void mHelpClick();
     void mAboutClick();
     void mExitClick();
     void bSlotClick(int slot);
@@ -79,8 +99,14 @@ public:
 
     bool isConnected() const;
     QString linkStatus() const; // the status line's text
+    QString paceStatus() const; // what the status line says of an overloaded crate, "" while it keeps up
     EventLog &eventLog() const { return *m_log; }
+    ShiftLog &shiftLog() const { return *m_shift; }
+    AlarmBook &alarms() const { return *m_alarms; }
+    CrateWatch &watch() const { return *m_watch; }
+    AlarmPanel *alarmPanel() const { return m_alarmPanel; }
     frmEvents *eventsWindow() const; // nullptr until "&Events" opens it
+    frmHelp *helpWindow() const;     // nullptr until "&Help" opens it
     bool pollInFlight() const { return m_pollInFlight; } // the poll's answers are on their way
     frmLogin *loginDialog() const; // nullptr until the first "&Connect"
 
@@ -89,10 +115,15 @@ protected:
 
 private:
     void buildMenus();
+    // The overview scrolls in a window smaller than it, and the window opens no larger than its screen's room.
+    void fitToScreen();
     void planFrontPanel(ReadPlan &plan);
     void openSlot(int slot, const QVariant &models);
     // Runs a plan of this connection: answers that come after a disconnect are dropped.
-    void runForSession(const std::shared_ptr<ReadPlan> &plan);
+    // A failure that `handled` takes (returns true for) does not end the connection.
+    void runForSession(const std::shared_ptr<ReadPlan> &plan, std::function<bool(const HVError &)> handled = {});
+    void polled();      // the poll's answers are shown
+    void showAlarms();  // lamps and slot marks as the alarm list stands
     bool disconnectSteps(QString *logoutFailure); // false when Logout failed
     void linkLost(const QString &reason);          // status line and event log
     void checkFreshness();                         // veils the overview when the poll has not answered for a while
@@ -111,10 +142,19 @@ private:
     QAction *mExit = nullptr;              // "&Exit"
     QAction *mGraph = nullptr;             // "&Graph"
     QAction *mEvents = nullptr;            // "&Events"
+    QAction *mMainWindow = nullptr;        // "&Main window", in "&Window"
+    QAction *mHelp = nullptr;              // "&Help"
     QAction *mAbout = nullptr;             // "&About..."
     frmLogin *m_login = nullptr;           // the one connection dialog, made at first use
     QLabel *lblLinkStatus = nullptr;       // the status line: where the link goes, or why it is down
+    QLabel *lblPace = nullptr;             // in the status line while the crate cannot keep up
     EventLog *m_log;                       // what happened during the run, for the Events window
+    ShiftLog *m_shift;                     // the log kept in the archive's file, if there is one
+    AlarmBook *m_alarms;                   // the latched alarms
+    CrateWatch *m_watch;                   // the poll's watch over the whole crate
+    AlarmPanel *m_alarmPanel = nullptr;    // the alarm list under the overview
+    QLabel *lblShiftLog = nullptr;         // the status line's word on a shift log that cannot be written
     QPointer<frmEvents> m_events;          // the Events window while it is open
+    QPointer<frmHelp> m_help;              // the help window while it is open
     QList<QPointer<QWidget>> m_windows;    // panels and graphs opened on h
 };

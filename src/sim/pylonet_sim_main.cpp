@@ -3,6 +3,7 @@
 
 #include "hverror.h"
 #include "linelog.h"
+#include "pylonet_version.h"
 #include "simcrate.h"
 #include "simserver.h"
 
@@ -94,6 +95,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pylonet-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PYLONET_VERSION_STRING));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -101,6 +103,7 @@ int main(int argc, char **argv)
         "Type \"help\" while it runs for the commands (pull 3, insert 3, drop, latency 200, ...).\n"
         "TIME is like 10s, 500ms or 2m."));
     parser.addHelpOption();
+    parser.addVersionOption();
     const QCommandLineOption address(QStringLiteral("address"), QStringLiteral("Address to listen on (default 127.0.0.1)."),
                                      QStringLiteral("ip"), QStringLiteral("127.0.0.1"));
     const QCommandLineOption port(QStringLiteral("port"), QStringLiteral("TCP port (default %1).").arg(Protocol::DefaultPort),

@@ -2,19 +2,17 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPainter>
 
 ClickLabel::ClickLabel(const QString &text, QWidget *parent)
-    : QLabel(text, parent)
+    : FocusLabel(text, Qt::StrongFocus, parent)
 {
     setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::StrongFocus);
 }
 
 void ClickLabel::mousePressEvent(QMouseEvent *event)
 {
     m_pressed = event->button() == Qt::LeftButton;
-    QLabel::mousePressEvent(event);
+    FocusLabel::mousePressEvent(event);
 }
 
 void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
@@ -22,7 +20,7 @@ void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
     // Like a button: press and release both on the label, so a press dragged away is no click.
     const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
     m_pressed = false;
-    QLabel::mouseReleaseEvent(event);
+    FocusLabel::mouseReleaseEvent(event);
     if (click)
         emit clicked();
 }
@@ -42,15 +40,5 @@ void ClickLabel::keyPressEvent(QKeyEvent *event)
     default:
         break;
     }
-    QLabel::keyPressEvent(event);
-}
-
-void ClickLabel::paintEvent(QPaintEvent *event)
-{
-    QLabel::paintEvent(event);
-    if (!hasFocus())
-        return;
-    QPainter p(this);
-    p.setPen(QPen(palette().color(foregroundRole()), 1, Qt::DotLine));
-    p.drawRect(rect().adjusted(1, 1, -2, -2));
+    FocusLabel::keyPressEvent(event);
 }

@@ -1,5 +1,7 @@
 #include "controlmark.h"
 
+#include "plaintext.h"
+
 #include <QEvent>
 #include <QPainter>
 
@@ -74,7 +76,7 @@ void ControlMark::apply(Kind kind, const QString &text)
 {
     m_kind = kind;
     m_text = text;
-    m_control->setToolTip(text);
+    m_control->setToolTip(PlainText::tip(text)); // a refusal is often the crate's own words
     const QString said = m_ownDescription.isEmpty() ? text : m_ownDescription + QStringLiteral(", ") + text;
     if (m_control->accessibleDescription() != said)
         m_control->setAccessibleDescription(said);

@@ -13,6 +13,7 @@ EditField::EditField(QWidget *parent) : QLineEdit(parent)
         const auto kind = ControlMark::kindOf(this);
         if (kind == ControlMark::Kind::Refused || kind == ControlMark::Kind::Unknown)
             ControlMark::clear(this);
+        m_shown = QVariant();
         applyColours();
     });
 }
@@ -32,8 +33,12 @@ void EditField::takeCrateValue(const QVariant &value, bool evenIfEditing)
 {
     m_crate = value;
     if (!isEditing() || (evenIfEditing && !isModified())) {
+        // The same value shown again costs nothing: most values of most ticks are unchanged.
+        if (m_shown.isValid() && value == m_shown && !isModified())
+            return;
         showText(render(value));
         standFor(value);
+        m_shown = value;
         return;
     }
     const bool changed = value != m_base;
@@ -60,6 +65,7 @@ void EditField::standFor(const QVariant &value)
 
 void EditField::showText(const QString &text)
 {
+    m_shown = QVariant(); // whatever it was rendered from, the caller knows
     if (text != QLineEdit::text())
         setText(text);
     setModified(false);

@@ -64,5 +64,6 @@ private:
 
     QVariant m_crate;            // the crate's value, as last given
     QVariant m_base;             // the crate's value the text stands for
+    QVariant m_shown;            // the crate's value the text was last rendered from, while it still shows it
     bool m_crateChanged = false; // the crate's value moved away from m_base while the operator was in the field
 };

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QGridLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <QSpacerItem>
@@ -31,7 +32,11 @@ void open(QWidget *parent, const QString &title, const QString &text, QMessageBo
         return;
     }
     QMessageBox box(icon, title, text, QMessageBox::Ok, parent);
+    // The reason is often the crate's own words: shown as sent, never as markup.
+    box.setTextFormat(Qt::PlainText);
     box.setInformativeText(detail);
+    if (auto *reason = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel")))
+        reason->setTextFormat(Qt::PlainText);
     // QMessageBox sizes itself to its text only; a short text would cut the title
     // bar's caption. A spacer across its grid keeps it wide enough.
     const int wide = std::max(box.fontMetrics().horizontalAdvance(title) + 160, detail.isEmpty() ? 0 : 380);
@@ -65,6 +70,7 @@ bool ask(QWidget *parent, const QString &title, const QString &text, const QStri
         return interceptedAnswer();
     }
     QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText); // a crate's address and fingerprint, never markup
     QPushButton *yesButton = box.addButton(yes, QMessageBox::AcceptRole);
     QPushButton *noButton = box.addButton(no, QMessageBox::RejectRole);
     box.setDefaultButton(noButton);

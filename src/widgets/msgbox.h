@@ -11,7 +11,8 @@ class QWidget;
 namespace MsgBox {
 
 // Shows a modal message box with only an OK button; returns when it is closed.
-// A detail (the reason behind the text) is shown in full under the text. The
+// A detail (the reason behind the text) is shown in full under the text; both
+// are plain text, so a reason from the crate shows as it was sent. The
 // box is wide enough for its whole title and for a reason to read at a glance.
 void show(QWidget *parent, const QString &title, const QString &text,
           QMessageBox::Icon icon = QMessageBox::NoIcon, const QString &detail = QString());

@@ -1,9 +1,11 @@
 #include "numfield.h"
 
 #include "controlmark.h"
+#include "instrumentaccess.h"
 #include "lib.h"
 #include "numberformat.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QStyle>
@@ -17,6 +19,7 @@ constexpr int InnerMargin = 2;      // the line edit's own gap between frame and
 
 NumField::NumField(QWidget *parent) : EditField(parent), m_fullFont(font())
 {
+    InstrumentAccess::install();
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setFocusPolicy(Qt::StrongFocus);
     applyColours();
@@ -54,7 +57,11 @@ void NumField::setIndicator(bool on)
         return;
     m_indicator = on;
     setReadOnly(on);
-    setFocusPolicy(on ? Qt::NoFocus : Qt::StrongFocus);
+    setFocusPolicy(on ? Qt::TabFocus : Qt::StrongFocus);
+    // An editable field and an indicator are told apart differently: drop the
+    // interface made for the other role (Qt makes one at the first text set).
+    if (QAccessibleInterface *made = QAccessible::queryAccessibleInterface(this))
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(made));
     if (on && hasFocus())
         clearFocus();
     if (on && isModified())
@@ -112,6 +119,11 @@ void NumField::commitTyping()
     m_value = *number;
     committedAs(*number);
     emit committed(*number);
+}
+
+int NumField::chromeWidth() const
+{
+    return width() - textRoom().width();
 }
 
 QRect NumField::textRoom() const

@@ -16,7 +16,8 @@
 // Entering and leaving the field without typing commits nothing, so a rounded
 // display ("1.235 kV") is never sent back.
 //
-// Indicator role: read-only, out of the tab chain, on the button-face colour.
+// Indicator role: read-only, on the button-face colour; Tab stops on it so that
+// it is heard in its row, and assistive technology reads it as a read-only value.
 //
 // A shown value that is wider than the field is drawn in a smaller font (down
 // to 70 %) rather than cut off; the font set on the field is the full size.
@@ -49,6 +50,8 @@ public:
 
     // What is drawn: text(), or its elided form when the value does not fit at the smallest font.
     QString displayedText() const;
+    // The width the frame and margins take: a value needs its own width plus this.
+    int chromeWidth() const;
 
 signals:
     void committed(double v);               // operator typed a number and pressed Enter or left the field

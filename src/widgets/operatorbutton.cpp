@@ -1,9 +1,13 @@
 #include "operatorbutton.h"
 
+#include "instrumentaccess.h"
+
+#include <QAccessible>
 #include <QMouseEvent>
 
 OperatorButton::OperatorButton(QWidget *parent) : QAbstractButton(parent)
 {
+    InstrumentAccess::install();
     setCheckable(true);
     connect(this, &QAbstractButton::clicked, this, [this](bool on) {
         if (operable() && !m_busy)
@@ -19,6 +23,17 @@ void OperatorButton::setBusy(bool busy)
     if (busy)
         setDown(false); // a press begun before does not complete into a click
     update();
+}
+
+QString OperatorButton::stateText() const
+{
+    return value() ? QStringLiteral("on") : QStringLiteral("off");
+}
+
+void OperatorButton::checkStateSet()
+{
+    QAccessibleValueChangeEvent changed(this, stateText());
+    QAccessible::updateAccessibility(&changed);
 }
 
 void OperatorButton::nextCheckState()

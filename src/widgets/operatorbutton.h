@@ -19,6 +19,10 @@ public:
 
     void setBusy(bool busy);
     bool isBusy() const { return m_busy; }
+    // Whether the operator may switch it at all.
+    bool isOperable() const { return operable(); }
+    // Its state in words, as assistive technology reads it ("on", "off").
+    virtual QString stateText() const;
 
 signals:
     void switchedByOperator(bool on); // only an operator's click or key, when it changed the value
@@ -28,6 +32,7 @@ protected:
     virtual bool operable() const { return true; }
     void nextCheckState() override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void checkStateSet() override;
 
 private:
     bool m_busy = false; // a change is on its way: operator input is ignored

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -18,17 +19,44 @@ QString suffixOf(const QString &filter)
     static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.(\\w+)\\)"));
     return pattern.match(filter).captured(1);
 }
+
+// Images, graph data and events each have their folder; kept for the run only,
+// as the program keeps nothing between runs but the crate's address.
+QHash<QString, QString> &folders()
+{
+    static QHash<QString, QString> byKind;
+    return byKind;
+}
+
+QString kindOf(const QString &stem, const QStringList &filters)
+{
+    return stem + QLatin1Char('.') + suffixOf(filters.value(0));
+}
 } // namespace
+
+QString folderFor(const QString &stem, const QStringList &filters)
+{
+    const QString folder = folders().value(kindOf(stem, filters));
+    return folder.isEmpty() || !QFileInfo(folder).isDir() ? QDir::homePath() : folder;
+}
+
+void remember(const QString &stem, const QStringList &filters, const QString &path)
+{
+    folders().insert(kindOf(stem, filters), QFileInfo(path).absolutePath());
+}
 
 QString ask(QWidget *parent, const QString &caption, const QString &stem, const QStringList &filters)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss"));
     const QString suggested =
-        QDir::home().filePath(QStringLiteral("%1-%2.%3").arg(stem, stamp, suffixOf(filters.value(0))));
+        QDir(folderFor(stem, filters)).filePath(QStringLiteral("%1-%2.%3").arg(stem, stamp, suffixOf(filters.value(0))));
     QString chosen = filters.value(0);
     QString path = QFileDialog::getSaveFileName(parent, caption, suggested, filters.join(QStringLiteral(";;")), &chosen);
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+    if (path.isEmpty())
+        return path;
+    if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + suffixOf(chosen);
+    remember(stem, filters, path);
     return path;
 }
 

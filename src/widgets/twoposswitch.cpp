@@ -1,7 +1,5 @@
 #include "twoposswitch.h"
 
-#include "controlmark.h"
-
 #include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
@@ -20,12 +18,11 @@ TwoPosSwitch::TwoPosSwitch(const QString &onLabel, const QString &offLabel, QWid
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     setCursor(Qt::PointingHandCursor);
     setAccessibleName(onLabel + QLatin1Char('/') + offLabel);
-    checkStateSet();
 }
 
-void TwoPosSwitch::checkStateSet()
+QString TwoPosSwitch::stateText() const
 {
-    ControlMark::describe(this, value() ? m_onLabel : m_offLabel);
+    return value() ? m_onLabel : m_offLabel;
 }
 
 QString TwoPosSwitch::onLabel() const { return m_onLabel; }

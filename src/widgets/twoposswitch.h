@@ -10,7 +10,7 @@ class QPainter;
 // A two-position toggle switch with a label at each end; the lever shows the position at a glance.
 // The on label sits at the left end, the off label at the right; the lever points at the live one.
 // It is a checkable button (OperatorButton), checked when on; assistive technology reads the
-// live label as its description.
+// live label as its value.
 class TwoPosSwitch : public OperatorButton
 {
     Q_OBJECT
@@ -20,13 +20,13 @@ public:
     QString onLabel() const;
     QString offLabel() const;
 
+    QString stateText() const override; // the live label
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     bool hitButton(const QPoint &pos) const override;
-    void checkStateSet() override;
 
     // The lever's metal cap, filled into the path (rounded on the full switch, round on narrow ones).
     static void paintLeverCap(QPainter &p, const QRectF &knob, const QPainterPath &shape);

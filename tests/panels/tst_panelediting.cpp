@@ -206,8 +206,9 @@ private slots:
         QCOMPARE(name->text(), QStringLiteral("CH12")); // the board's name again
     }
 
-    // Ctrl+PgDn / Ctrl+PgUp turn the page; Esc in a field being typed in drops the typing
-    // and no more; Esc or Ctrl+W elsewhere closes the panel.
+    // Ctrl+PgDn / Ctrl+PgUp turn the page and go on in the same row of it, so the new page is
+    // heard; Esc in a field being typed in drops the typing and no more; Esc or Ctrl+W elsewhere
+    // closes the panel.
     void keysTurnPagesAndClose_data()
     {
         QTest::addColumn<int>("key");
@@ -225,9 +226,11 @@ private slots:
         field->setFocus();
         QTest::keyClick(field, Qt::Key_PageDown, Qt::ControlModifier);
         QCOMPARE(r.p->currentPage(), qint16(2));
+        QCOMPARE(r.p->focusWidget()->objectName(), QStringLiteral("V1Set_2"));
         QTest::keyClick(r.p.get(), Qt::Key_PageDown, Qt::ControlModifier); // no page 3
         QTest::keyClick(r.p.get(), Qt::Key_PageUp, Qt::ControlModifier);
         QCOMPARE(r.p->currentPage(), qint16(1));
+        QCOMPARE(r.p->focusWidget()->objectName(), QStringLiteral("ledPw_2"));
         field->setFocus();
         QTest::keyClicks(field, QStringLiteral("7"));
         QTest::keyClick(field, Qt::Key_Escape);

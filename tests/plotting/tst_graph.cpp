@@ -1,5 +1,6 @@
 // The graph windows on the fixture crate: the graph the operator drops
 // parameters on, and the board graph of a Q310's macro channel, also over the network.
+#include "contrast.h"
 #include "fakeserver.h"
 #include "frmgraph.h"
 #include "frmq310graph.h"
@@ -14,6 +15,9 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTimer>
 #include <QTreeWidget>
 
 // One graph window on the fixture crate with the real picker tree as drag source.
@@ -28,16 +32,22 @@ struct GraphRig : PickerRig
     {
         hv.clear();
         window->setClock([this] { return now; });
+        window->findChild<QTimer *>(QStringLiteral("Timer1"))->stop(); // the test ticks
     }
     void ticks(int n)
     {
         for (int i = 0; i < n; ++i, now += 1000)
             window->tick();
     }
+    // A drop samples its trace at once: the clock moves on by a second after it.
     bool drop(const QString &par, qint16 ch = 0, qint16 slot = 1, const QObject *source = nullptr)
     {
         std::unique_ptr<QMimeData> data(PlotDrag::encode({slot, ch, par, QStringLiteral("tvSysTree")}));
-        return window->acceptDrop(source ? source : picker->tree(), data.get());
+        const int traces = graph().traceCount();
+        const bool accepted = window->acceptDrop(source ? source : picker->tree(), data.get());
+        if (graph().traceCount() > traces)
+            now += 1000;
+        return accepted;
     }
     void deleteRow(int row)
     {
@@ -85,7 +95,9 @@ private slots:
         GraphRig r;
         QCOMPARE(r.window->windowTitle(), QStringLiteral("Graphical representation"));
         QVERIFY(r.drop(QStringLiteral("VMon"), 0));
-        QCOMPARE(r.hv.calls, QStringList({"ParamAttribute(1,VMon,Unit,0)", "ChannelName(1,0)"}));
+        // Unit and name, then at once the first sample.
+        QCOMPARE(r.hv.calls, QStringList({"ParamAttribute(1,VMon,Unit,0)", "ChannelName(1,0)",
+                                          "ParamAttribute(1,VMon,Exp,0)", "ParamValue(1,VMon,0)"}));
         QVERIFY(r.graph().axisAutoscale(0));
         QVERIFY(r.drop(QStringLiteral("V0Set"), 1)); // same unit: same axis
         QVERIFY(r.drop(QStringLiteral("IMon"), 1));  // new unit: new axis
@@ -158,7 +170,7 @@ private slots:
         r.drop(QStringLiteral("VMon"));
         r.hv.failOn << QStringLiteral("ChannelName(1,1)");
         MsgBoxCatcher boxes;
-        QVERIFY(!r.drop(QStringLiteral("IMon"), 1));
+        r.drop(QStringLiteral("IMon"), 1);
         QCOMPARE(boxes.shown.size(), 1);
         QCOMPARE(boxes.shown[0].icon, QMessageBox::Warning);
         QVERIFY(boxes.said()[0].startsWith(QStringLiteral("Attention|IMon of channel 1 in slot 1 cannot be plotted")));
@@ -213,21 +225,42 @@ private slots:
         r.drop(QStringLiteral("VMon"), 0);
         r.ticks(100);
         r.graph().showTimeRange(Noon, Noon + 10000); // the operator zooms in on the start
-        r.drop(QStringLiteral("IMon"), 1);
-        QCOMPARE(QList<qsizetype>({r.graph().traceTimes(0).size(), r.graph().traceTimes(1).size()}),
-                 QList<qsizetype>({100, 0}));
-        QCOMPARE(QList<qint64>({r.graph().viewStart(), r.graph().viewEnd()}), QList<qint64>({Noon, Noon + 99000}));
         r.hv.paramValue = [](qint16, const QString &par, std::optional<qint16>) -> QVariant {
             return par == QLatin1String("IMon") ? 150 : 1500.5;
         };
         r.hv.clear();
-        r.window->tick();
-        QCOMPARE(r.hv.calls, QStringList({"ParamAttribute(1,VMon,Exp,0)", "ParamValue(1,VMon,0)",
-                                          "ParamAttribute(1,IMon,Exp,1)", "ParamValue(1,IMon,1)"}));
+        r.drop(QStringLiteral("IMon"), 1); // its first sample at once, with every other trace's
+        QCOMPARE(r.hv.calls.mid(2), QStringList({"ParamAttribute(1,VMon,Exp,0)", "ParamValue(1,VMon,0)",
+                                                 "ParamAttribute(1,IMon,Exp,1)", "ParamValue(1,IMon,1)"}));
+        QCOMPARE(QList<qsizetype>({r.graph().traceTimes(0).size(), r.graph().traceTimes(1).size()}),
+                 QList<qsizetype>({102, 1}));
+        QCOMPARE(QList<qint64>({r.graph().viewStart(), r.graph().viewEnd()}), QList<qint64>({Noon, Noon + 101000}));
         QCOMPARE(r.graph().traceValues(0).last(), 1500.5);
         QCOMPARE(r.graph().traceValues(1), QVector<double>({150 * double(1e-6f)})); // factor in single precision
-        QCOMPARE(r.graph().traceTimes(0).mid(99), QVector<qint64>({Noon + 99000, Noon + 100000}));
-        QCOMPARE(r.graph().traceTimes(1), QVector<qint64>({Noon + 100000}));
+        QCOMPARE(r.graph().traceTimes(0).mid(100), QVector<qint64>({Noon + 100000, Noon + 101000}));
+        QCOMPARE(r.graph().traceTimes(1), QVector<qint64>({Noon + 101000}));
+    }
+
+    // A day of twelve traces is written to CSV off the GUI thread: the windows go on meanwhile.
+    void aDayOfDataIsSavedWithoutHoldingTheScreen()
+    {
+        GraphRig r;
+        for (int k = 0; k < 12; ++k)
+            r.drop(QStringLiteral("VMon"), qint16(k));
+        QVector<double> values(12, 1500.25);
+        for (int i = 0; i < TraceGraph::DefaultHistoryLimit; ++i)
+            r.graph().appendPoints(values, Noon + 20000 + qint64(i) * 1000);
+        QTemporaryDir dir;
+        qint64 longest = 0;
+        QElapsedTimer gap;
+        QTimer probe;
+        probe.setInterval(10);
+        connect(&probe, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
+        gap.start();
+        probe.start();
+        QVERIFY(r.window->exporter().saveCsv(dir.filePath("day.csv")));
+        QVERIFY2(longest < 250, qPrintable(QString::number(longest))); // a gross stall would be seconds
+        QCOMPARE(QFileInfo(dir.filePath("day.csv")).size() > 10'000'000, true); // every row of the day
     }
 
     // CSV of two traces that began at different times, images, and saves that fail.
@@ -247,21 +280,38 @@ private slots:
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
-        QCOMPARE(lines.size(), 7); // header, five samples, the end of the last line
+        QCOMPARE(lines.size(), 9); // header, seven samples (two at the drops), the end of the last line
         QCOMPARE(lines[0], QByteArray("time,Bd 1 Ch 0 VMon [V],Bd 1 Ch 1 IMon [A]"));
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 7; ++i) {
             const QList<QByteArray> cells = lines[i + 1].split(',');
             const QDateTime at = QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs);
             QCOMPARE(at.toMSecsSinceEpoch(), Noon + i * 1000);
             QCOMPARE(cells[1].toDouble(), 1500.5);
-            QCOMPARE(cells[2].isEmpty() ? -1.0 : cells[2].toDouble(), i < 3 ? -1.0 : 150 * double(1e-6f));
+            QCOMPARE(cells[2].isEmpty() ? -1.0 : cells[2].toDouble(), i < 4 ? -1.0 : 150 * double(1e-6f));
         }
         r.window->show();
         for (const QString name : {"graph.png", "graph.pdf"})
             QVERIFY(r.window->exporter().saveImage(dir.filePath(name)));
-        QCOMPARE(QImage(dir.filePath("graph.png")).size(), r.graph().size());
+        // The sheet in print colours: dark on white, under the plot a legend line in each trace's colour.
+        const QImage png(dir.filePath("graph.png"));
+        QVERIFY(png.width() > r.graph().width() && png.height() > r.graph().height());
+        QCOMPARE(png.pixel(1, 1), qRgb(255, 255, 255));
+        const QImage legend = png.copy(0, png.height() - 3 * QFontMetrics(r.graph().font()).height() - 20, png.width(), 200);
+        for (int k = 0; k < 2; ++k) {
+            const QColor ink = Contrast::readableOn(r.graph().traceColor(k), Qt::white);
+            int found = 0;
+            for (int y = 0; y < legend.height(); ++y)
+                for (int x = 0; x < 40; ++x)
+                    found += legend.pixel(x, y) == ink.rgb();
+            QVERIFY2(found > 20, qPrintable(ink.name()));
+        }
+        r.window->exporter().printColoursAction()->setChecked(false); // the screen's colours
+        QVERIFY(r.window->exporter().saveImage(dir.filePath("screen.png")));
+        QCOMPARE(QImage(dir.filePath("screen.png")).pixel(1, 1), qRgb(0, 0, 0));
         QFile pdf(dir.filePath("graph.pdf"));
-        QVERIFY(pdf.open(QIODevice::ReadOnly) && pdf.read(4) == "%PDF");
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        const QByteArray document = pdf.readAll();
+        QVERIFY(document.startsWith("%PDF") && document.contains("/Title") && document.contains("/Creator"));
         // A folder that cannot be written to (a file stands in its place): each save says why, nothing is lost.
         MsgBoxCatcher boxes;
         QVERIFY(!r.window->exporter().saveCsv(csv + "/graph.csv"));
@@ -273,7 +323,7 @@ private slots:
                      qPrintable(box.text));
         QCOMPARE(QList<qsizetype>({r.graph().traceCount(), r.graph().traceValues(0).size(),
                                    r.legend->topLevelItemCount()}),
-                 QList<qsizetype>({2, 5, 2}));
+                 QList<qsizetype>({2, 7, 2}));
         // Offered in the window's "Plots" menu and the plot's context menu.
         const auto *plots = r.window->findChild<QMenu *>(QStringLiteral("mPlots"));
         for (const char *name : {"mSaveImage", "mSaveCsv"}) {
@@ -355,8 +405,11 @@ private slots:
         // The axis reads in milli- or kilo-amps, blank before the unit (the trace graph's tests read the labels).
         QCOMPARE(QStringList({r.graph().axisCaption(0), r.graph().axisFormat(0), r.graph().traceLabel(0), r.graph().traceUnit(0)}),
                  QStringList({"IMon (A)", " k\"A\"", "Bd 3 Ch 7 VDD IMon", "A"}));
-        QCOMPARE(r.graph().contextMenuPolicy(), Qt::ActionsContextMenu); // with the two saves
-        QCOMPARE(r.graph().actions().size(), 2);
+        QCOMPARE(r.graph().contextMenuPolicy(), Qt::ActionsContextMenu); // the view keys, the saves
+        QStringList names;
+        for (const QAction *a : r.graph().actions())
+            names << a->objectName();
+        QCOMPARE(names, QStringList({"mZoomIn", "mZoomOut", "mPanLeft", "mPanRight", "mFollow", "", "mSaveImage", "mSaveCsv", "", "mPrintColours"}));
     }
 
     void checkBoxesShowChannelsInTheirColours()
@@ -460,6 +513,7 @@ private slots:
         frmQ310Graph board(client);
         setWindowTag(&board, frmQ310Graph::tagFor(1, 1, QStringLiteral("IMon")));
         board.show();
+        board.findChild<QTimer *>(QStringLiteral("Timer1"))->stop(); // the test ticks
         board.activate();
         board.tick();
         QVERIFY(board.graph()->traceValues(0).isEmpty());
@@ -469,7 +523,7 @@ private slots:
         server.live()->failOn << QStringLiteral("ParamValue(1,IMon,10)"); // trace "3" of macro channel 1
         board.tick();
         QTRY_COMPARE(boxes.said(), QStringList{"Attention|Board removed"});
-        QVERIFY(!board.isVisible() && !board.findChild<QTimer *>(QStringLiteral("Timer1"))->isActive());
+        QVERIFY(!board.isVisible());
         QCOMPARE(board.graph()->traceValues(0).size(), 1); // nothing of the failed tick
     }
 };

@@ -5,6 +5,7 @@
 #include "plotdrag.h"
 #include "plotimages.h"
 #include "plottingfixture.h"
+#include "screenreader.h"
 #include "simadapter.h"
 #include "simcrate.h"
 
@@ -36,6 +37,9 @@ private slots:
         QVERIFY(picker);
         QCOMPARE(picker->windowTitle(), QStringLiteral("Plot add ..."));
         QTreeWidget *tree = picker->tree();
+        frmGraph graph(hv); // what a screen reader calls the tree and a graph's legend
+        QCOMPARE(QStringList({said(tree), said(graph.findChild<QWidget *>("ListView1"))}),
+                 QStringList({"Parameters to plot | Tree |  | Parameters to plot", "Legend | Tree |  | Legend"}));
         const QTreeWidgetItem *q310 = tree->topLevelItem(0);
         const QTreeWidgetItem *q420 = tree->topLevelItem(1);
         const QTreeWidgetItem *q510 = tree->topLevelItem(2);

@@ -134,6 +134,44 @@ private slots:
         QVERIFY2(night.contains(QStringLiteral("00:00:00\n2026-03-15")), qPrintable(night.join(' ')));
     }
 
+    // However wide the window, long the span or large the font, no two time labels overlap.
+    void timeLabelsNeverOverlap_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<qint64>("span");
+        QTest::addColumn<int>("points");
+        for (int width : {300, 545, 1200})
+            for (qint64 span : {90 * Second, 3600 * Second, 86400 * Second, 3 * 86400 * Second})
+                for (int points : {9, 16})
+                    QTest::newRow(qPrintable(QStringLiteral("%1 px, %2 s, %3 pt").arg(width).arg(span / Second).arg(points)))
+                        << width << span << points;
+    }
+    void timeLabelsNeverOverlap()
+    {
+        QFETCH(int, width);
+        QFETCH(qint64, span);
+        QFETCH(int, points);
+        TraceGraph g;
+        QFont f = g.font();
+        f.setPointSize(points);
+        g.setFont(f);
+        g.resize(width, 300);
+        g.show();
+        g.showTimeRange(Noon - span / 2, Noon + span / 2);
+        g.replotNow();
+        const QFontMetrics fm(g.timeTickFont());
+        const auto ticks = g.timeTicks();
+        QVERIFY2(!ticks.isEmpty(), qPrintable(g.timeTickLabels().join(' ')));
+        double right = -1e9;
+        for (const auto &[x, label] : ticks) {
+            int w = 0;
+            for (const QString &line : label.split('\n'))
+                w = std::max(w, fm.horizontalAdvance(line));
+            QVERIFY2(x - w / 2.0 > right, qPrintable(label));
+            right = x + w / 2.0;
+        }
+    }
+
     void readoutShowsEachTraceAtTheMouseTime()
     {
         TraceGraph g;

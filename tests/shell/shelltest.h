@@ -30,10 +30,12 @@ struct ShellRig
         action(QStringLiteral("mConnect"))->trigger();
         return main->loginDialog();
     }
-    // "&Connect", then OK on the dialog as it stands.
+    // "&Connect", then OK on the dialog as it stands, and the reads after the login answered.
     frmLogin *connect()
     {
-        QTest::mouseClick(openLogin()->findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+        auto *ok = openLogin()->findChild<QPushButton *>(QStringLiteral("cmdOK"));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        (void)QTest::qWaitFor([ok] { return ok->isEnabled(); }, 5000);
         return main->loginDialog();
     }
 

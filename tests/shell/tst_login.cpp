@@ -107,8 +107,11 @@ private slots:
         rig.fake->failOn.clear();
         rig.fake->clear();
         QTest::keyClick(box(dlg, "txtPassword"), Qt::Key_Return); // Enter presses OK, the default button
+        // The reads after the login end with the first poll's, so the slots are captioned at once.
         QCOMPARE(rig.fake->calls, QStringList({"Login(wxqv,wxqv,0,127.0.0.1)", "QuerySlots(SlotCount)",
-                                               "CrateProperty(ModelName)"}));
+                                               "CrateProperty(ModelName)", "QuerySlots(SlotCount,SlotModels)",
+                                               "CrateProperty(FrontPanIn)", "CrateProperty(FrontPanOut)",
+                                               "CrateProperty(SwRelease)"}));
         QVERIFY(!dlg->isVisible());
         QCOMPARE(stored().toString(), QStringLiteral("127.0.0.1"));
         QCOMPARE(rig.find<QLabel>("lblSysModel")->text(), QStringLiteral("HV-CRATE 16"));
@@ -120,7 +123,8 @@ private slots:
     }
 
     // "." moves on to the next box and each box selects its text on entry, so an address is
-    // typed as it reads; each caption is the buddy of its box.
+    // typed as it reads, and a box shows what was typed, no placeholders; each caption is the
+    // buddy of its box, reached by its mnemonic.
     void addressTypedAsItReads()
     {
         ShellRig rig;
@@ -130,10 +134,14 @@ private slots:
         for (const char c : QByteArray("10.1.2.3"))
             QTest::keyClick(QApplication::focusWidget(), c);
         QCOMPARE(fields(dlg), QStringLiteral("10.1.2.3 wxqv/wxqv"));
+        QCOMPARE(box(dlg, "eIP_1")->displayText(), QStringLiteral("1"));
         QStringList buddies;
-        for (int i = 0; i < 3; ++i)
-            buddies << dlg->findChild<QLabel *>(QStringLiteral("lblLabels_%1").arg(i))->buddy()->objectName();
-        QCOMPARE(buddies, QStringList({"txtUserName", "txtPassword", "eIP_0"}));
+        for (int i = 0; i < 3; ++i) {
+            auto *caption = dlg->findChild<QLabel *>(QStringLiteral("lblLabels_%1").arg(i));
+            QTest::keyClick(dlg, caption->text().at(caption->text().indexOf('&') + 1).toLatin1(), Qt::AltModifier);
+            buddies << caption->text() + " " + dlg->focusWidget()->objectName();
+        }
+        QCOMPARE(buddies, QStringList({"&User Name: txtUserName", "&Password: txtPassword", "&IP Address: eIP_0"}));
     }
 
     void addressCheckAtItsEdges()
@@ -156,7 +164,7 @@ private slots:
             if (!valid)
                 QVERIFY(rig.fake->calls.isEmpty() && dlg->isVisible() && fields(dlg) == typed);
         }
-        for (const char *bad : {"", " ", "-1", "1 2"}) // text the mask cannot produce
+        for (const char *bad : {"", " ", "-1", "1 2"}) // text the boxes do not take
             QVERIFY(!frmLogin::isValidAddress({"1", "2", "3", QString::fromLatin1(bad)}));
     }
 
@@ -258,6 +266,7 @@ private slots:
         picker.setObjectName(QStringLiteral("tvSysTree"));
         std::unique_ptr<QMimeData> drag(PlotDrag::encode({0, 2, QStringLiteral("VMon"), picker.objectName()}));
         QVERIFY(qobject_cast<frmGraph *>(windows.last())->acceptDrop(&picker, drag.get()));
+        QTRY_COMPARE(qobject_cast<frmGraph *>(windows.last())->plots().Count(), 1);
         rig.server.dropAllConnections();
         for (int round = 0; round < 2; ++round) {
             for (const QPointer<QWidget> &w : windows) {
@@ -269,7 +278,7 @@ private slots:
             rig.main->Timer1Tick();
         }
         QTRY_VERIFY(std::none_of(windows.begin(), windows.end(), [](const QPointer<QWidget> &w) { return w && w->isVisible(); }));
-        QCOMPARE(rig.disconnectedFaults(), QString());
+        QTRY_COMPARE(rig.disconnectedFaults(), QString()); // the main window learns of it through its own poll's answer
         QCOMPARE(boxes.said(), QStringList{"Connection lost|The connection to the crate failed: Connection to the crate "
                                            "lost. The windows reading from it are closed."});
         rig.connect();

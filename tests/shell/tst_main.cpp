@@ -1,5 +1,6 @@
 #include "shelltest.h"
 
+#include "alarmbook.h"
 #include "appinfo.h"
 #include "boardpanel.h"
 #include "eventlog.h"
@@ -10,11 +11,15 @@
 #include "lib.h"
 #include "msgboxcatcher.h"
 #include "palettes.h"
+#include "screenfit.h"
+#include "screenreader.h"
 #include "twoposswitch.h"
 #include "windowtag.h"
 
 #include <QComboBox>
 #include <QMenuBar>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -65,9 +70,11 @@ private slots:
         ShellRig rig;
         QCOMPARE(rig.main->windowTitle(), QStringLiteral("Norvane Pylonet"));
         QCOMPARE(Lib::paletteColor(0), Lib::Green); // the trace palette is filled on load
-        QCOMPARE(texts(rig.main->menuBar()->actions()), QStringList({"&Connection", "&Graph (off)", "&Events", "&?"}));
+        QCOMPARE(texts(rig.main->menuBar()->actions()),
+                 QStringList({"&Connection", "&Graph (off)", "&Events", "&Window", "&?"}));
         QCOMPARE(texts(rig.find<QMenu>("mConnection")->actions()), QStringList({"&Connect", "&Disconnect (off)", "-", "&Exit"}));
-        QCOMPARE(texts(rig.find<QMenu>("Help")->actions()), QStringList{"&About..."});
+        QCOMPARE(texts(rig.find<QMenu>("mWindow")->actions()), QStringList({"&Main window", "&Events", "&Graph (off)"}));
+        QCOMPARE(texts(rig.find<QMenu>("Help")->actions()), QStringList({"&Help", "&About..."}));
         QCOMPARE(rig.disconnectedFaults(), QString());
         QVERIFY(rig.fake->calls.isEmpty()); // loading talks to nobody
     }
@@ -82,8 +89,10 @@ private slots:
         rig.connect();
         rig.fake->clear();
         rig.main->Timer1Tick();
-        QCOMPARE(rig.fake->calls, QStringList({"QuerySlots(SlotCount,SlotModels)", "CrateProperty(FrontPanIn)",
-                                               "CrateProperty(FrontPanOut)", "CrateProperty(SwRelease)"}));
+        // Then the watch's reads (tst_watch.cpp).
+        QCOMPARE(rig.fake->calls.mid(0, 5), QStringList({"QuerySlots(SlotCount,SlotModels)", "CrateProperty(FrontPanIn)",
+                                                         "CrateProperty(FrontPanOut)", "CrateProperty(SwRelease)",
+                                                         "QuerySlots(ChannelCounts,SlotModels)"}));
         QCOMPARE(rig.find<QLabel>("lblFWRel")->text(), QStringLiteral("FW Rel. 2.07"));
         QStringList seen;
         for (int i = 0; i < 16; ++i)
@@ -108,11 +117,12 @@ private slots:
             rig.fake->crateProperties["FrontPanIn"] = in;
             rig.fake->crateProperties["FrontPanOut"] = double(out); // a number of any type will do
             rig.main->Timer1Tick();
+            rig.main->alarms().acknowledgeAll(); // Kill and Interlock latch "Trip" while they are set
             return lit(*rig.main);
         };
         // Each lamp alone, after everything lit, so a lamp the refresh forgets to clear shows up.
         const QList<std::tuple<int, int, QString>> single{
-            {1, 0, "ledVSel"}, {2, 0, "ledISel"}, {4, 0, "ledKill"}, {8, 0, "ledIlock"}, {16, 0, "ledRemEna"},
+            {1, 0, "ledVSel"}, {2, 0, "ledISel"}, {4, 0, "ledKill ledTrip"}, {8, 0, "ledIlock ledTrip"}, {16, 0, "ledRemEna"},
             {32, 0, "ledLocEna"}, {0, 1, "ledOVC"}, {0, 2, "ledUNV"}, {0, 4, "ledOVV"}, {0, 8, "ledChOn"},
             {0, 256, "ledFanFail"}, {0, 512, "ledTemp"}, {0, 1024, "ledChkPass"}};
         for (const auto &[in, out, lamp] : single) {
@@ -120,6 +130,7 @@ private slots:
             QCOMPARE(show(in, out), lamp + " NIM");
         }
         QCOMPARE(show(64, 0), QStringLiteral(" TTL"));
+        QCOMPARE(said(rig.find("ledKill")), QStringLiteral("Kill | CheckBox | read-only | off")); // shows, never switches
         QCOMPARE(show(0, 1031), QStringLiteral("ledChkPass ledOVC ledOVV ledUNV NIM"));
         QCOMPARE(show(128, 16 | 32 | 64 | 128 | 2048 | 0x8000), QStringLiteral(" NIM")); // bits that drive nothing
     }
@@ -217,7 +228,7 @@ private slots:
                                       "Not connected"}));
     }
 
-    // A write, a refused write, a trip seen by a panel and a lost link are logged in order;
+    // A write, a refused write, a trip seen by the watch and a lost link are logged in order;
     // the Events window lists them newest first, filters them and saves them, all without the crate.
     void eventLogRecordsTheRun()
     {
@@ -229,7 +240,10 @@ private slots:
         rig.fake->paramValue = [&status](qint16, const QString &par, std::optional<qint16> ch) -> QVariant {
             return par == QLatin1String("Status") && ch == 1 ? status : 0;
         };
+        rig.fake->channelParams = [](qint16, qint16) { return QStringList{"Status", "Pw"}; };
         rig.connect();
+        for (int i = 0; i < 3; ++i) // the watch's map, what the board offers, its first look
+            rig.main->Timer1Tick();
         rig.main->bSlotClick(2);
         auto *panel = qobject_cast<BoardPanel *>(findWindowByTag("Mon2"));
         panel->findChild<QTimer *>("ChMon")->stop();
@@ -241,6 +255,7 @@ private slots:
         QCOMPARE(panel->statusText(), QStringLiteral("Pw of channel 3 was not written: fake failure in SetParamValue(2,Pw,3,1:short)"));
         status = 512;
         panel->ChMonTick();
+        rig.main->Timer1Tick();
         rig.fake->failOn = QStringList{"CrateProperty(FrontPanIn)"};
         rig.main->Timer1Tick();
         EventLog &log = rig.main->eventLog();
@@ -250,7 +265,7 @@ private slots:
         QCOMPARE(lines, QStringList({"Connect|-1|-1||||||Connected to 127.0.0.1 \u2014 PY-1600",
                                      "Write|2|1|CH1|Pw|off|on|written|",
                                      "Write|2|3|CH3|Pw|off|on|refused|fake failure in SetParamValue(2,Pw,3,1:short)",
-                                     "Status|2|1|CH1|Status|Good|I-Tripped||Good \u2192 I-Tripped",
+                                     "Alarm|2|1|CH1|Status|Good|I-Tripped||Alarm: Trip (I-Tripped)",
                                      "Link lost|-1|-1||||||fake failure in CrateProperty(FrontPanIn)"}));
         rig.fake->clear();
         rig.action("mEvents")->trigger();
@@ -263,9 +278,9 @@ private slots:
                 cells << listed->index(r, c).data().toString();
             return cells;
         };
-        QCOMPARE(column(EventLog::KindColumn), QStringList({"Link lost", "Status", "Write", "Write", "Connect"}));
+        QCOMPARE(column(EventLog::KindColumn), QStringList({"Link lost", "Alarm", "Write", "Write", "Connect"}));
         events->findChild<QComboBox *>("cboSlot")->setCurrentIndex(3); // slot 2
-        QCOMPARE(column(EventLog::KindColumn), QStringList({"Status", "Write", "Write"}));
+        QCOMPARE(column(EventLog::KindColumn), QStringList({"Alarm", "Write", "Write"}));
         events->findChild<QComboBox *>("cboKind")->setCurrentIndex(1 + int(EventLog::Kind::Write));
         QCOMPARE(column(EventLog::ChannelColumn), QStringList({"3", "1"}));
         events->findChild<QComboBox *>("cboKind")->setCurrentIndex(0);
@@ -275,7 +290,9 @@ private slots:
         QVERIFY(events->saveCsv(path));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        QStringList rows = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        const QByteArray bytes = file.readAll();
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBF")); // so spreadsheets read it as UTF-8
+        QStringList rows = QString::fromUtf8(bytes.mid(3)).split('\n', Qt::SkipEmptyParts);
         QCOMPARE(rows.takeFirst(),
                  QStringLiteral("crate,time,kind,slot,channel,name,parameter,old_value,new_value,outcome,detail"));
         QList<qint64> times;
@@ -286,7 +303,7 @@ private slots:
             row = row.section(',', 0, 0) + ',' + row.section(',', 2);
         QCOMPARE(rows, QStringList({"127.0.0.1,Write,2,1,CH1,Pw,off,on,written,",
                                     "127.0.0.1,Write,2,3,CH3,Pw,off,on,refused,\"fake failure in SetParamValue(2,Pw,3,1:short)\"",
-                                    "127.0.0.1,Status,2,1,CH1,Status,Good,I-Tripped,,Good \u2192 I-Tripped"}));
+                                    "127.0.0.1,Alarm,2,1,CH1,Status,Good,I-Tripped,,Alarm: Trip (I-Tripped)"}));
         QVERIFY(!events->saveCsv(dir.filePath("no/such/folder/events.csv")));
         QCOMPARE(boxes.shown.size(), 2); // the lost link, the failed save
         // Bounded: beyond its capacity the oldest go.
@@ -297,8 +314,10 @@ private slots:
         QCOMPARE(log.at(0).detail + ' ' + log.atRow(0).detail, QStringLiteral("0 9999"));
     }
 
-    // Enter on a slot button opens its panel; F1 is About, Ctrl+Q is Exit, from any window. Exit,
-    // as closing Main, ends the run without logging out, and no panel outlives Main.
+    // Enter on a slot button opens its panel. From any window: F1 the help, Ctrl+E the Events
+    // window, Ctrl+G a new graph, Ctrl+Shift+M the main window, whose Window menu lists every
+    // open window; Ctrl+Q is Exit. Exit, as closing Main, ends the run without logging out, and
+    // no panel outlives Main.
     void keysReachTheirActions()
     {
         ShellRig rig;
@@ -313,11 +332,21 @@ private slots:
         QWidget *panel = findWindowByTag("Mon0");
         QVERIFY(panel);
         panel->findChild<QTimer *>("ChMon")->stop();
-        QApplication::setActiveWindow(panel);
-        QTest::keyClick(panel, Qt::Key_F1);
-        QPointer<frmAbout> about = rig.main->findChild<frmAbout *>();
-        QVERIFY(about && about->isVisible());
-        about->close();
+        const QList<std::pair<QKeyCombination, QString>> keys{{Qt::Key_F1, "frmHelp"},
+            {Qt::CTRL | Qt::Key_E, "frmEvents"}, {Qt::CTRL | Qt::Key_G, "frmGraph"}, {Qt::CTRL | Qt::SHIFT | Qt::Key_M, "Main"}};
+        for (const auto &[key, window] : keys) {
+            QApplication::setActiveWindow(panel);
+            QTest::keyClick(panel->findChild<QLineEdit *>("txtChName_0"), key.key(), key.keyboardModifiers());
+            QTRY_VERIFY2(QApplication::activeWindow() && QApplication::activeWindow()->objectName() == window,
+                         qPrintable(window));
+        }
+        auto *windows = rig.find<QMenu>("mWindow");
+        emit windows->aboutToShow();
+        QCOMPARE(texts(windows->actions()).mid(3), QStringList({"-", "&1 Events", "&2 Graphical representation",
+                                                                "&3 Pylonet Help", "&4 Q205 - Channels monitor - Slot 0"}));
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (w->inherits("frmGraph"))
+                w->close();
         QTest::keyClick(panel, Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!rig.main->isVisible() && !panel->isVisible());
         QVERIFY(rig.fake->callsStartingWith("Logout").isEmpty());
@@ -326,6 +355,64 @@ private slots:
         QVERIFY(open);
         rig.main.reset();
         QVERIFY(!open);
+    }
+
+    // Tab goes through the Events window in reading order and out of its table again, each stop
+    // named; Enter presses "Save as CSV..." as Space does.
+    void eventsWindowIsTabbedInReadingOrder()
+    {
+        ShellRig rig;
+        rig.action("mEvents")->trigger();
+        frmEvents *events = rig.main->eventsWindow();
+        QVERIFY(QTest::qWaitForWindowActive(events));
+        events->findChild<QWidget *>("cboSlot")->setFocus(Qt::TabFocusReason);
+        QStringList heard;
+        for (int stop = 0; stop < 6; ++stop) {
+            heard << said(events->focusWidget());
+            QTest::keyClick(events->focusWidget(), Qt::Key_Tab);
+        }
+        // This shift is shown: the later days' buttons are off and skipped.
+        QCOMPARE(heard, QStringList({"Slot filter | ComboBox |  | All slots", "Kind filter | ComboBox |  | All kinds",
+                                     "Save as CSV... | Button |  | ", "Events | Table |  | Events",
+                                     "\u25C0 Earlier day | Button |  | ", "Slot filter | ComboBox |  | All slots"}));
+        auto *save = events->findChild<QPushButton *>("cmdSaveCsv");
+        QSignalSpy pressed(save, &QPushButton::clicked);
+        QTimer::singleShot(100, [] { QApplication::activeModalWidget()->close(); }); // the file dialog
+        save->setFocus();
+        QTest::keyClick(save, Qt::Key_Return);
+        QCOMPARE(pressed.count(), 1);
+    }
+
+    // The crate's model, release and board models holding markup read as they were sent.
+    void crateTextIsShownAsSent()
+    {
+        ShellRig rig;
+        const QString model = QStringLiteral("<u>PY</u>-8&amp;");
+        rig.fake->crateProperties["ModelName"] = model;
+        rig.fake->crateProperties["SwRelease"] = QStringLiteral("<i>2</i>");
+        rig.fake->setBoard(2, "<b>Q</b>&X", 12);
+        rig.connect();
+        rig.main->Timer1Tick();
+        QCOMPARE(QStringList({rendered(rig.find<QLabel>("lblSysModel")), rendered(rig.find<QLabel>("lblFWRel")),
+                              rendered(rig.find<QLabel>("lblLinkStatus")), said(rig.slot(2))}),
+                 QStringList({model, "FW Rel. <i>2</i>", "Connected to 127.0.0.1 \u2014 " + model,
+                              "Slot 2 - <b>Q</b>&X | Button |  | "}));
+    }
+
+    // On a screen smaller than the overview (1600 x 1000 at scale 2, 1366 x 768 at 1.5) the
+    // main window opens within the room and keeps its status line; the overview scrolls.
+    void theMainWindowFitsASmallScreen()
+    {
+        for (const QRect available : {QRect(0, 27, 800, 473), QRect(0, 27, 911, 485)}) {
+            ScreenFit::setAreaSource([available](const QWidget *) { return available; });
+            const auto restore = qScopeGuard([] { ScreenFit::setAreaSource({}); });
+            ShellRig rig;
+            rig.main->show();
+            const QSize room = ScreenFit::room(available);
+            QVERIFY(rig.main->width() <= room.width() && rig.main->height() <= room.height());
+            QVERIFY(rig.main->minimumSizeHint().height() <= room.height());
+            QVERIFY(rig.main->statusBar()->isVisible() && rig.main->statusBar()->geometry().bottom() < rig.main->height());
+        }
     }
 
     // The colours of the rack and the front plate read in a light and a dark palette.

@@ -4,6 +4,7 @@
 #include "boardpanel.h"
 #include "eventlog.h"
 #include "frmgraph.h"
+#include "plotdrag.h"
 #include "msgboxcatcher.h"
 #include "netclient.h"
 #include "shelltest.h"
@@ -12,6 +13,8 @@
 #include "windowtag.h"
 
 #include <QElapsedTimer>
+#include <QMimeData>
+#include <QTreeWidget>
 #include <QPointer>
 #include <QStandardPaths>
 
@@ -90,6 +93,55 @@ private slots:
                 closed << log.at(i).detail;
         QVERIFY2(closed.filter("Slot 2 closed: " + closedWhy).size() == 1, qPrintable(closed.join('\n')));
         QCOMPARE(graph && graph->isVisible(), lastAddressPart == "1"); // a graph goes with another crate only
+    }
+
+    // A pulled board is told to every window reading it from the first answer that shows it
+    // (here the main window's poll), without waiting for their own ticks; the others go on.
+    void aPulledBoardIsToldToEveryWindowFromOneAnswer()
+    {
+        MsgBoxCatcher boxes;
+        ShellRig rig;
+        rig.fake->setBoard(2, "Q310", 14);
+        rig.fake->setBoard(3, "Q420", 12);
+        connectTo(rig, "127.0.0.1");
+        rig.main->bSlotClick(2);
+        rig.main->bSlotClick(3);
+        QPointer<QWidget> two = findWindowByTag("Mon2"), three = findWindowByTag("Mon3");
+        rig.main->openGraphWindow();
+        QPointer<frmGraph> graph;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *g = qobject_cast<frmGraph *>(w))
+                graph = g;
+        QTreeWidget picker;
+        picker.setObjectName(QStringLiteral("tvSysTree"));
+        std::unique_ptr<QMimeData> drag(PlotDrag::encode({3, 1, QStringLiteral("VMon"), picker.objectName()}));
+        QVERIFY(graph->acceptDrop(&picker, drag.get()) && graph->plots().Count() == 1);
+        for (QWidget *w : {two.data(), three.data(), static_cast<QWidget *>(graph.data())})
+            w->findChild<QTimer *>(w == graph ? "Timer1" : "ChMon")->stop();
+        rig.timer()->stop();
+        rig.fake->setBoard(3, "", 0);
+        rig.fake->clear();
+        rig.poll();
+        QTRY_VERIFY(!three || !three->isVisible());
+        QTRY_VERIFY(!graph || !graph->isVisible());
+        QVERIFY(two && two->isVisible());
+        QCOMPARE(boxes.said(), QStringList({"Attention|Board removed.", "Attention|Board removed"}));
+        // One answer told them all: neither the panel nor the graph read anything of their own.
+        QCOMPARE(rig.fake->callsStartingWith("ParamValue(3,Temp)"), QStringList());
+        QCOMPARE(rig.fake->callsStartingWith("ParamAttribute(3,VMon,Exp,1)"), QStringList());
+    }
+
+    // A panel asks for its values as soon as it opens, not at its turn in the second.
+    void aPanelReadsAtOnce()
+    {
+        ShellRig rig;
+        rig.fake->setBoard(2, "Q310", 14);
+        connectTo(rig, "127.0.0.1");
+        rig.main->bSlotClick(2);
+        auto *panel = qobject_cast<BoardPanel *>(findWindowByTag("Mon2"));
+        QVERIFY(panel->firstRefresh());
+        QCoreApplication::processEvents(); // one pass of the event loop
+        QVERIFY(!panel->firstRefresh());
     }
 
     // A crate that stops answering: the values are veiled as stale, the GUI thread never stops

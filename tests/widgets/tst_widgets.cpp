@@ -4,10 +4,12 @@
 #include "lib.h"
 #include "msgbox.h"
 #include "numfield.h"
+#include "savefile.h"
 #include "thermometer.h"
 #include "twoposswitch.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QTimer>
 #include <QSignalSpy>
@@ -251,7 +253,7 @@ private slots:
             QCOMPARE(row.first->text(), typed); // stays as typed while focused
         }
         QTest::keyClick(row.first, Qt::Key_Tab); // after Enter: no second report
-        QVERIFY(row.second->hasFocus());         // the indicator is skipped
+        QVERIFY(row.indicator->hasFocus());      // an indicator is a Tab stop, heard in its row
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.at(0).at(0).toDouble(), written);
         QCOMPARE(row.first->value(), written);
@@ -341,7 +343,7 @@ private slots:
         f->setValue(5);
         QCOMPARE(f->font(), full); // short values in the full size again
         QCOMPARE(f->displayedText(), QStringLiteral("5"));
-        // The operator can neither type into it nor focus it.
+        // The operator can neither type into it nor click into it; Tab reaches it.
         f->setFormat(QStringLiteral(" k\"A\""));
         f->setValue(0.00015);
         QSignalSpy spy(f, &NumField::committed);
@@ -350,12 +352,22 @@ private slots:
         QTest::mouseClick(f, Qt::LeftButton);
         QCOMPARE(f->text(), QStringLiteral("150 uA"));
         QCOMPARE(spy.count(), 0);
-        QVERIFY(!f->hasFocus());
+        QVERIFY(!f->hasFocus() && f->focusPolicy() == Qt::TabFocus);
         QCOMPARE(f->palette().color(QPalette::Base), Lib::toQColor(Lib::SysButtonFace));
         QCOMPARE(row.first->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
         f->setIndicator(false);
         QCOMPARE(f->palette().color(QPalette::Base), Lib::toQColor(Lib::SysWindow));
         QCOMPARE(f->focusPolicy(), Qt::StrongFocus);
+    }
+
+    // Each kind of file is offered in the folder it was last saved to, the home folder at first.
+    void saveDialogsStartWhereTheirKindWasSaved()
+    {
+        const QStringList csv{QStringLiteral("CSV data (*.csv)")};
+        QCOMPARE(SaveFile::folderFor(QStringLiteral("events"), csv), QDir::homePath());
+        SaveFile::remember(QStringLiteral("events"), csv, QDir::tempPath() + QStringLiteral("/e.csv"));
+        QCOMPARE(SaveFile::folderFor(QStringLiteral("events"), csv), QDir::tempPath());
+        QCOMPARE(SaveFile::folderFor(QStringLiteral("graph"), csv), QDir::homePath());
     }
 
     // A message nobody asked for cannot be closed unread by keys typed for another window.

@@ -1,3 +1,4 @@
+#include "screenfit.h"
 #include "shots.h"
 
 #include <QApplication>
@@ -35,6 +36,8 @@ void Shots::save(QWidget *window, const QString &file)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    // Windows as on a full-HD desktop, not squeezed into the offscreen platform's small screen.
+    ScreenFit::setAreaSource([](const QWidget *) { return QRect(0, 0, 1920, 1080); });
     const QStringList args = app.arguments().mid(1);
     g_outDir = args.value(0, QStringLiteral("docs/img"));
     QDir().mkpath(g_outDir);

@@ -69,6 +69,7 @@ const Shots::Registrar events(QStringLiteral("events"), [] {
     for (const qint64 at : {61000, 63000, 66000, 68000, 75000}) {
         nowMs = at;
         panel->ChMonTick();
+        w.Timer1Tick(); // the watch logs what the crate did
     }
     w.mEventsClick();
     Shots::save(w.eventsWindow(), QStringLiteral("events"));

@@ -1,5 +1,6 @@
-// The main window connected to the default simulated crate after one poll,
-// with a few front-panel inputs set so the lamps show both states.
+// The main window connected to the default simulated crate after its first
+// polls, with a few front-panel inputs set so the lamps show both states, and
+// the alarms the crate has at connect (a channel at its current limit, a hot board).
 #include "main_window.h"
 #include "shots.h"
 #include "simadapter.h"
@@ -16,7 +17,8 @@ void Shots::connectMain(Main &w)
     w.hv().QuerySlots(&count, nullptr, nullptr);
     w.enterConnected(count.toInt(), w.hv().CrateProperty(QStringLiteral("ModelName")).toString(), address);
     w.findChild<QTimer *>(QStringLiteral("Timer1"))->stop();
-    w.Timer1Tick();
+    for (int i = 0; i < 3; ++i) // the crate map, what each board offers, the watch's first look
+        w.Timer1Tick();
     w.centralWidget()->setFocus(); // no slot button singled out by the keyboard focus
 }
 
