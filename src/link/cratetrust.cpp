@@ -8,12 +8,13 @@
 namespace {
 const QString Group = QStringLiteral("Pylonet/TrustedCrates/");
 const QString RequireKey = QStringLiteral("Pylonet/RequireEncryption");
+const QString PlainGroup = QStringLiteral("Pylonet/PlainCrates/");
 
 // Settings keys take no ':' literally on every platform: the crate's port is written after a '_'.
-QString keyOf(const QString &crate)
+QString keyOf(const QString &crate, const QString &group = Group)
 {
     QString key = crate;
-    return Group + key.replace(QLatin1Char(':'), QLatin1Char('_'));
+    return group + key.replace(QLatin1Char(':'), QLatin1Char('_'));
 }
 } // namespace
 
@@ -73,6 +74,25 @@ void CrateTrust::admitPlain(const QString &crate) const
         throw HVError::link(QStringLiteral("The crate at %1 offers no encryption, and this workstation requires it of "
                                            "every crate; nothing was sent.")
                                 .arg(crate));
+}
+
+bool CrateTrust::metPlain(const QString &crate) const
+{
+    return m_settings ? m_settings->value(keyOf(crate, PlainGroup), false).toBool() : m_plain.value(crate);
+}
+
+void CrateTrust::notePlain(const QString &crate, bool plain)
+{
+    if (plain == metPlain(crate))
+        return;
+    m_plain.insert(crate, plain);
+    if (m_settings) {
+        if (plain)
+            m_settings->setValue(keyOf(crate, PlainGroup), true);
+        else
+            m_settings->remove(keyOf(crate, PlainGroup));
+        m_settings->sync();
+    }
 }
 
 void CrateTrust::admitCertificate(const QString &crate, const QByteArray &digest, const Asker &ask)

@@ -104,13 +104,22 @@ private:
     static QString lowerFirst(QString s);
 
     HVError notOpenError() const;
-    // One attempt of the login, `then` behind its proof; *accepted tells whether the operator accepted the crate's certificate meanwhile.
-    void logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *accepted,
+    // One attempt of the login, `then` behind its proof; *again tells whether one more attempt may
+    // succeed (the operator accepted the crate's certificate meanwhile, or a crate met plain now encrypts).
+    void logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *again,
                const std::shared_ptr<ReadPlan> &then);
     // Encrypts the open connection after the crate offered it; throws HVError::link on any failure.
     void encrypt();
-    // The login's last step goes out with `then` right behind it (when given).
-    void authenticate(const QString &user, const QString &password, const std::shared_ptr<ReadPlan> &then);
+    // The login's first step, as sent: its request id and the client's nonce.
+    struct AuthSent
+    {
+        qint64 id = 0;    // request id
+        QByteArray nonce; // the client's nonce
+    };
+    AuthSent sendAuth(const QString &user);
+    // The challenge (to the first step sent already when given) and the proof, `then` right behind it.
+    void authenticate(const QString &user, const QString &password, const std::shared_ptr<ReadPlan> &then,
+                      const std::optional<AuthSent> &early = std::nullopt);
     void onSslErrors(const QList<QSslError> &errors);
     // Sends one request frame and returns its id; throws HVError (and drops the link) when it cannot.
     // A request's whole frame, given the id it goes with.

@@ -50,22 +50,23 @@ void NetClient::loginThen(const QString &userName, const QString &password, cons
     if (!ip)
         throw HVError::link(QStringLiteral("Not a valid IP address: \"%1\"").arg(address));
     const QString where = QStringLiteral("%1:%2").arg(QHostAddress(*ip).toString()).arg(m_port);
-    bool accepted = false;
+    bool again = false;
     try {
-        logIn(userName, password, where, *ip, &accepted, then);
+        logIn(userName, password, where, *ip, &again, then);
     } catch (const HVError &e) {
         // The crate does not wait while the operator reads about its certificate: once
         // they accepted it, a link that the crate gave up meanwhile is opened once more.
-        if (!accepted || !e.isLinkFailure())
+        // So is one to a crate met plain that now encrypts.
+        if (!again || !e.isLinkFailure())
             throw;
-        logIn(userName, password, where, *ip, &accepted, then);
+        logIn(userName, password, where, *ip, &again, then);
     }
 }
 
-void NetClient::logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *accepted,
+void NetClient::logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *again,
                       const std::shared_ptr<ReadPlan> &then)
 {
-    *accepted = false;
+    *again = false;
     m_socket = new QSslSocket;
     m_socket->setReadBufferSize(ReadChunk);
     m_socket->connectToHost(QHostAddress(ip), m_port);
@@ -93,22 +94,36 @@ void NetClient::logIn(const QString &userName, const QString &password, const QS
     m_lostReason.clear();
     ++m_outage; // a new link: its failures are news
     try {
-        const QCborMap opening = call({{Key::Op, Op::Login}, {Key::Version, Version}});
+        const qint64 openingId = send(framed({{Key::Op, Op::Login}, {Key::Version, Version}}));
+        // A crate met plain before is sent the first step at once, a round trip sooner.
+        std::optional<AuthSent> early;
+        if (m_trust->metPlain(where) && !m_trust->requiresEncryption()) {
+            early = sendAuth(userName);
+            m_book.keepReplyTo(early->id);
+        }
+        const QCborMap opening = awaitReply(openingId);
         const QCborValue version = opening.value(Key::Version);
         if (!version.isInteger() || version.toInteger() != Version)
             throw HVError::link(QStringLiteral("The crate speaks protocol version %1; this client speaks version %2")
                                     .arg(version.isInteger() ? QString::number(version.toInteger()) : QStringLiteral("(none)"))
                                     .arg(Version));
-        if (opening.value(Key::Tls).toBool()) {
+        const bool plain = !opening.value(Key::Tls).toBool();
+        if (!plain && early) {
+            m_trust->notePlain(where, false);
+            *again = true;
+            throw HVError::link(QStringLiteral("The crate at %1 now encrypts its links").arg(where));
+        }
+        if (!plain) {
             encrypt();
-            m_trust->admitCertificate(where, m_certificateDigest, [this, accepted](const CrateTrust::Question &q) {
-                *accepted = m_askTrust && m_askTrust(q);
-                return *accepted;
+            m_trust->admitCertificate(where, m_certificateDigest, [this, again](const CrateTrust::Question &q) {
+                *again = m_askTrust && m_askTrust(q);
+                return *again;
             });
         } else {
             m_trust->admitPlain(where);
         }
-        authenticate(userName, password, then);
+        authenticate(userName, password, then, early);
+        m_trust->notePlain(where, plain);
     } catch (const HVError &) {
         // A plan sent behind the proof is dropped unrun: the caller hears of the failed login only.
         m_held.clear();
@@ -162,12 +177,18 @@ void NetClient::onSslErrors(const QList<QSslError> &errors)
         m_socket->ignoreSslErrors();
 }
 
-void NetClient::authenticate(const QString &user, const QString &password, const std::shared_ptr<ReadPlan> &then)
+NetClient::AuthSent NetClient::sendAuth(const QString &user)
 {
-    const QByteArray clientNonce = Scram::newNonce();
-    const Challenge challenge =
-        decodeChallenge(call({{Key::Op, Op::Auth}, {Key::User, user}, {Key::Nonce, QString::fromLatin1(clientNonce)}}),
-                        clientNonce);
+    const QByteArray nonce = Scram::newNonce();
+    return {send(framed({{Key::Op, Op::Auth}, {Key::User, user}, {Key::Nonce, QString::fromLatin1(nonce)}})), nonce};
+}
+
+void NetClient::authenticate(const QString &user, const QString &password, const std::shared_ptr<ReadPlan> &then,
+                             const std::optional<AuthSent> &early)
+{
+    const AuthSent auth = early ? *early : sendAuth(user);
+    const QByteArray &clientNonce = auth.nonce;
+    const Challenge challenge = decodeChallenge(awaitReply(auth.id), clientNonce);
     const QByteArray binding = Scram::channelBinding(m_certificateDigest);
     const QByteArray salted = Scram::saltedPassword(password, challenge.salt, challenge.iterations);
     const QByteArray message =

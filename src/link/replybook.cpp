@@ -13,6 +13,16 @@ void ReplyBook::waitFor(qint64 id)
 {
     m_waitingFor = id;
     m_waitedReply.reset();
+    if (id == m_keptFor) {
+        m_waitedReply = std::exchange(m_kept, std::nullopt);
+        m_keptFor = 0;
+    }
+}
+
+void ReplyBook::keepReplyTo(qint64 id)
+{
+    m_keptFor = id;
+    m_kept.reset();
 }
 
 void ReplyBook::stopWaiting()
@@ -40,6 +50,11 @@ ReplyBook::Taken ReplyBook::take(const QCborMap &frame)
     const qint64 id = idValue.toInteger();
     if (id == m_waitingFor) {
         m_waitedReply = frame;
+        t.kind = Taken::Kind::Waited;
+        return t;
+    }
+    if (id == m_keptFor) {
+        m_kept = frame;
         t.kind = Taken::Kind::Waited;
         return t;
     }

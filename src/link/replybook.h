@@ -47,6 +47,8 @@ public:
     // The single call that waits, and its reply once taken.
     void waitFor(qint64 id);
     void stopWaiting();
+    // A reply that may come while another is waited for, kept for a later waitFor.
+    void keepReplyTo(qint64 id);
     const std::optional<QCborMap> &waitedReply() const { return m_waitedReply; }
 
     Taken take(const QCborMap &frame);
@@ -66,4 +68,6 @@ private:
     std::deque<Pending> m_pending;         // requests sent without waiting, in the order sent
     qint64 m_waitingFor = 0;               // id of the single call waiting, 0 when none
     std::optional<QCborMap> m_waitedReply; // its reply once it has arrived
+    qint64 m_keptFor = 0;                  // id of a reply to keep until it is waited for, 0 when none
+    std::optional<QCborMap> m_kept;        // that reply, once it has arrived
 };

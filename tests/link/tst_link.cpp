@@ -199,12 +199,17 @@ private slots:
             plan->onFailed([&heard](const HVError &e) { heard << e.message(); });
             return plan;
         };
-        QCOMPARE(errorOf([&] { wrongPassword.loginThen(User, QStringLiteral("nope"), Local, firstReads()); }),
-                 QStringLiteral("Wrong user name or password"));
-        QTest::qWait(50);
-        QCOMPARE(heard, QStringList());
-        wrongPassword.loginThen(User, Password, Local, firstReads());
-        QTRY_COMPARE(heard, (QStringList{"answer", "done"}));
+        // Met plain, the crate is sent the first step with the opening: the same outcomes.
+        for (bool met : {false, true}) {
+            QCOMPARE(wrongPassword.trust().metPlain(QStringLiteral("127.0.0.1:%1").arg(server.port())), met);
+            heard.clear();
+            QCOMPARE(errorOf([&] { wrongPassword.loginThen(User, QStringLiteral("nope"), Local, firstReads()); }),
+                     QStringLiteral("Wrong user name or password"));
+            QTest::qWait(50);
+            QCOMPARE(heard, QStringList());
+            wrongPassword.loginThen(User, Password, Local, firstReads());
+            QTRY_COMPARE(heard, (QStringList{"answer", "done"}));
+        }
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         const quint16 freePort = probe.serverPort();
@@ -432,8 +437,11 @@ private slots:
         server.thread.onServer([](LinkServer &s) { s.setTls(PYLONET_TEST_TLS "/test-crate.crt", PYLONET_TEST_TLS "/test-crate.key"); });
         NetClient client(server.port());
         client.setTrustAsker([](const CrateTrust::Question &) { return true; });
+        const QString crate = QStringLiteral("127.0.0.1:%1").arg(server.port());
+        client.trust().notePlain(crate, true); // met plain before: it encrypts now, and the login starts again
         client.Login(User, Password, 0, Local);
         QCOMPARE(client.linkFingerprint(), TestCrateFingerprint);
+        QVERIFY(!client.trust().metPlain(crate));
         QCOMPARE(client.ChannelName(0, 1), QStringLiteral("CH1"));
         // A peer that goes on in plain after the crate's offer is refused.
         RawPeer plain(server.port());
