@@ -104,6 +104,7 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
 
     resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
     layoutGraph();
+    connect(&h.session(), &CrateSession::channelNameChanged, this, &frmGraph::renameChannel);
 }
 
 frmGraph::~frmGraph() = default;
@@ -129,18 +130,26 @@ bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
     const std::optional<PlotDrag::Parameter> p = PlotDrag::decode(data);
     if (!p)
         return false;
+    addParameter(*p);
+    return true;
+}
 
+void frmGraph::addParameter(const PlotDrag::Parameter &p)
+{
     // Read everything the trace needs before changing anything, so a failing
     // crate leaves list, graph and legend as they were. The reads are one plan:
     // the window goes on meanwhile, and the trace is sampled as soon as it is in.
-    const PlotDrag::Parameter dropped = *p;
+    const PlotDrag::Parameter dropped = p;
     auto plan = std::make_shared<ReadPlan>(this);
     auto unit = std::make_shared<QString>();
     plan->paramAttribute(dropped.slot, dropped.name, QStringLiteral("Unit"), dropped.channel,
                          [unit](const QVariant &v) { *unit = v.toString(); });
     plan->channelName(dropped.slot, dropped.channel, [this, unit, dropped](const QVariant &name) {
         --m_dropsPending;
+        m_h.session().noteChannelName(dropped.slot, dropped.channel, name.toString());
         addTrace(dropped, *unit, name.toString());
+        if (m_dropsPending == 0 && m_pendingView)
+            applyView(*std::exchange(m_pendingView, std::nullopt));
     });
     plan->onFailed([this, dropped](const HVError &e) {
         --m_dropsPending;
@@ -155,7 +164,6 @@ bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
     });
     ++m_dropsPending;
     m_h.runPlan(plan);
-    return true;
 }
 
 void frmGraph::addTrace(const PlotDrag::Parameter &p, const QString &unit, const QString &channelName)
@@ -165,10 +173,34 @@ void frmGraph::addTrace(const PlotDrag::Parameter &p, const QString &unit, const
     HVPlotRef plot = m_plots.Add(p.name, p.channel, p.slot, format, color);
     const int axis = axisForUnit(format, unit);
     m_graph->addTrace(p.name, axis, Lib::toQColor(color));
-    const QString label = QStringLiteral("Bd %1 Ch %2 %3").arg(p.slot).arg(p.channel).arg(p.name);
-    m_graph->setTraceLabel(m_graph->traceCount() - 1, label, unit);
+    const int index = m_graph->traceCount() - 1;
+    m_graph->setTraceKey(index, m_sampler.keyFor({p.slot, p.name, p.channel}));
+    m_graph->setTraceLabel(index, traceLabel(*plot, channelName), unit);
     addLegendRow(*plot, channelName);
     tick(); // its first point now, not at the next second
+    m_sampler.loadHistory(*m_graph, index); // and what the archive kept before it
+}
+
+QString frmGraph::channelText(int channel, const QString &name)
+{
+    // The number tells apart channels the crate names alike, or not at all.
+    return name.isEmpty() ? QString::number(channel) : QStringLiteral("%1: %2").arg(channel).arg(name);
+}
+
+QString frmGraph::traceLabel(const HVPlot &plot, const QString &channelName)
+{
+    return QStringLiteral("Bd %1 Ch %2 %3").arg(plot.Board()).arg(channelText(plot.Channel(), channelName), plot.ParName());
+}
+
+void frmGraph::renameChannel(int slot, int channel, const QString &name)
+{
+    for (int k = 0; k < m_plots.Count() && k < m_legend->topLevelItemCount(); ++k) {
+        const HVPlot &plot = *m_plots.Item(k + 1);
+        if (plot.Board() != slot || plot.Channel() != channel)
+            continue;
+        m_legend->topLevelItem(k)->setText(1, channelText(channel, name));
+        m_graph->setTraceLabel(k, traceLabel(plot, name), m_graph->traceUnit(k));
+    }
 }
 
 void frmGraph::setClock(const SampleClock &clock)
@@ -195,10 +227,8 @@ int frmGraph::axisForUnit(const QString &format, const QString &unit)
 
 void frmGraph::addLegendRow(const HVPlot &plot, const QString &channelName)
 {
-    // The number tells apart channels the crate names alike, or not at all.
-    const QString channel = channelName.isEmpty() ? QString::number(plot.Channel())
-                                                  : QStringLiteral("%1: %2").arg(plot.Channel()).arg(channelName);
-    auto *row = new QTreeWidgetItem(m_legend, {plot.ParName(), channel, QString::number(plot.Board())});
+    auto *row = new QTreeWidgetItem(m_legend, {plot.ParName(), channelText(plot.Channel(), channelName),
+                                               QString::number(plot.Board())});
     row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     QFont bold = row->font(0);
     bold.setBold(true);
@@ -288,4 +318,54 @@ void frmGraph::layoutGraph()
         return;
     const QWidget *client = centralWidget();
     m_graph->setGeometry(LegendWidth, 0, std::max(0, client->width() - LegendWidth), client->height());
+}
+
+QVariantMap frmGraph::state() const
+{
+    QStringList traces;
+    for (const HVPlotRef &p : m_plots)
+        traces << QStringLiteral("%1/%2/%3").arg(p->Board()).arg(p->Channel()).arg(p->ParName());
+    QVariantList ranges;
+    for (int i = 0; i < m_graph->valueAxisCount(); ++i)
+        ranges << QVariant(QVariantList{m_graph->axisLower(i), m_graph->axisUpper(i)});
+    return {{QStringLiteral("traces"), traces},
+            {QStringLiteral("autoscale"), m_autoscale->isChecked()},
+            {QStringLiteral("ranges"), ranges},
+            {QStringLiteral("following"), m_graph->isFollowing()},
+            {QStringLiteral("from"), m_graph->viewStart()},
+            {QStringLiteral("to"), m_graph->viewEnd()}};
+}
+
+void frmGraph::restoreState(const QVariantMap &state)
+{
+    const QStringList traces = state.value(QStringLiteral("traces")).toStringList();
+    m_pendingView = state;
+    for (const QString &t : traces.mid(0, MaxTraces)) {
+        const QStringList f = t.split(QLatin1Char('/'));
+        bool slotOk = false, channelOk = false;
+        PlotDrag::Parameter p;
+        p.slot = static_cast<qint16>(f.value(0).toInt(&slotOk));
+        p.channel = static_cast<qint16>(f.value(1).toInt(&channelOk));
+        p.name = f.value(2);
+        if (f.size() == 3 && slotOk && channelOk && !p.name.isEmpty()) // a damaged entry is left out
+            addParameter(p);
+    }
+    if (m_dropsPending == 0)
+        applyView(*std::exchange(m_pendingView, std::nullopt));
+}
+
+void frmGraph::applyView(const QVariantMap &state)
+{
+    const bool autoscale = state.value(QStringLiteral("autoscale"), true).toBool();
+    m_autoscale->setChecked(autoscale);
+    const QVariantList ranges = state.value(QStringLiteral("ranges")).toList();
+    for (int i = 0; i < m_graph->valueAxisCount(); ++i) {
+        m_graph->setAxisAutoscale(i, autoscale);
+        const QVariantList r = ranges.value(i).toList();
+        if (!autoscale && r.size() == 2)
+            m_graph->setAxisRange(i, r[0].toDouble(), r[1].toDouble());
+    }
+    const qint64 from = state.value(QStringLiteral("from")).toLongLong(), to = state.value(QStringLiteral("to")).toLongLong();
+    if (!state.value(QStringLiteral("following"), true).toBool() && to > from)
+        m_graph->showTimeRange(from, to);
 }

@@ -14,6 +14,7 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <utility>
 
 namespace {
 const char *const Labels[frmQ310Graph::Channels] = {"VDD", "VDDA", "VCCA", "VVDC", "VISET", "VPIN", "VDET"};
@@ -36,7 +37,7 @@ QString frmQ310Graph::captionFor(qint16 slot, qint16 macroChannel, const QString
 }
 
 frmQ310Graph *frmQ310Graph::open(HVPowerSupply &h, qint16 slot, qint16 macroChannel, const QString &parName,
-                                 EventLog *log)
+                                 EventLog *log, TrendTable *trends)
 {
     const QString tag = tagFor(slot, macroChannel, parName);
     if (auto *existing = qobject_cast<frmQ310Graph *>(findWindowByTag(tag))) {
@@ -45,6 +46,7 @@ frmQ310Graph *frmQ310Graph::open(HVPowerSupply &h, qint16 slot, qint16 macroChan
     }
     auto *window = new frmQ310Graph(h);
     window->setEventLog(log);
+    window->setTrends(trends);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowTitle(captionFor(slot, macroChannel, parName));
     setWindowTag(window, tag);
@@ -128,9 +130,12 @@ void frmQ310Graph::readTag()
     m_slot = static_cast<qint16>(fields.value(1).toInt());
     m_macroChannel = static_cast<qint16>(fields.value(2).toInt());
     m_parName = fields.value(3);
-    m_tagRead = true;
-    for (int k = 0; k < m_graph->traceCount(); ++k)
+    const bool first = !std::exchange(m_tagRead, true);
+    for (int k = 0; k < m_graph->traceCount(); ++k) {
         labelTrace(k);
+        if (first) // the traces know their keys now: what the archive kept of them comes in front
+            m_sampler.loadHistory(*m_graph, k);
+    }
 }
 
 void frmQ310Graph::activate()
@@ -159,6 +164,7 @@ void frmQ310Graph::setClock(const SampleClock &clock)
 void frmQ310Graph::labelTrace(int index)
 {
     const int i = m_graph->traceName(index).toInt();
+    m_graph->setTraceKey(index, m_sampler.keyFor({m_slot, m_parName, static_cast<qint16>(i + Channels * m_macroChannel)}));
     m_graph->setTraceLabel(index,
                            QStringLiteral("Bd %1 Ch %2 %3 %4")
                                .arg(m_slot)
@@ -174,6 +180,8 @@ void frmQ310Graph::setChannelShown(int i, bool shown)
     if (shown && index < 0) {
         m_graph->addTrace(name, 0, Lib::toQColor(Lib::paletteColor(i)));
         labelTrace(m_graph->traceCount() - 1);
+        if (m_tagRead)
+            m_sampler.loadHistory(*m_graph, m_graph->traceCount() - 1);
     } else if (!shown && index >= 0) {
         m_graph->removeTrace(index);
     }
@@ -210,4 +218,36 @@ bool frmQ310Graph::eventFilter(QObject *watched, QEvent *event)
             m_graph->setGeometry(GraphLeft, GraphTop, w, h);
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QVariantMap frmQ310Graph::state() const
+{
+    QVariantList shown;
+    for (int i = 0; i < Channels; ++i)
+        shown << m_chkCh[static_cast<size_t>(i)]->isChecked();
+    return {{QStringLiteral("shown"), shown},
+            {QStringLiteral("autoscale"), m_autoScale->isChecked()},
+            {QStringLiteral("lower"), m_graph->axisLower(0)},
+            {QStringLiteral("upper"), m_graph->axisUpper(0)},
+            {QStringLiteral("following"), m_graph->isFollowing()},
+            {QStringLiteral("from"), m_graph->viewStart()},
+            {QStringLiteral("to"), m_graph->viewEnd()}};
+}
+
+void frmQ310Graph::restoreState(const QVariantMap &state)
+{
+    const QVariantList shown = state.value(QStringLiteral("shown")).toList();
+    for (int i = 0; i < Channels && i < shown.size(); ++i) {
+        m_chkCh[static_cast<size_t>(i)]->setChecked(shown[i].toBool());
+        setChannelShown(i, shown[i].toBool());
+    }
+    const bool autoscale = state.value(QStringLiteral("autoscale"), true).toBool();
+    m_autoScale->setChecked(autoscale);
+    m_graph->setAxisAutoscale(0, autoscale);
+    const double lower = state.value(QStringLiteral("lower")).toDouble(), upper = state.value(QStringLiteral("upper")).toDouble();
+    if (!autoscale && upper > lower)
+        m_graph->setAxisRange(0, lower, upper);
+    const qint64 from = state.value(QStringLiteral("from")).toLongLong(), to = state.value(QStringLiteral("to")).toLongLong();
+    if (!state.value(QStringLiteral("following"), true).toBool() && to > from)
+        m_graph->showTimeRange(from, to);
 }

@@ -6,6 +6,7 @@
 #include <array>
 
 class Main;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -33,6 +34,13 @@ public:
 
     QString address() const; // the four boxes joined with "."
 
+    // Crates connected to before, the latest first (at most MaxRecent), and the user name last used.
+    static constexpr int MaxRecent = 8;
+    static QStringList recentAddresses();
+    static QString storedUser();
+    // The dialog on this address and the stored user, the password box empty and focused.
+    void prefill(const QString &address);
+
 protected:
     void reject() override;
 
@@ -40,6 +48,7 @@ private:
     std::array<QLineEdit *, 4> eIP{};       // the address parts, left to right
     QLineEdit *txtUserName = nullptr;       // user name
     QLineEdit *txtPassword = nullptr;       // password, echoed as '*'
+    QComboBox *cboRecent = nullptr;         // crates connected to before; choosing one fills the address
     QPushButton *cmdOK = nullptr;           // default button
     QPushButton *cmdCancel = nullptr;       // answers Esc
     Main &m_main;                           // the window this dialog connects

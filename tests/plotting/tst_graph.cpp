@@ -281,7 +281,7 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
         QCOMPARE(lines.size(), 9); // header, seven samples (two at the drops), the end of the last line
-        QCOMPARE(lines[0], QByteArray("time,Bd 1 Ch 0 VMon [V],Bd 1 Ch 1 IMon [A]"));
+        QCOMPARE(lines[0], QByteArray("time,Bd 1 Ch 0: S1C0 VMon [V],Bd 1 Ch 1: S1C1 IMon [A]"));
         for (int i = 0; i < 7; ++i) {
             const QList<QByteArray> cells = lines[i + 1].split(',');
             const QDateTime at = QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs);
@@ -409,7 +409,7 @@ private slots:
         QStringList names;
         for (const QAction *a : r.graph().actions())
             names << a->objectName();
-        QCOMPARE(names, QStringList({"mZoomIn", "mZoomOut", "mPanLeft", "mPanRight", "mFollow", "", "mSaveImage", "mSaveCsv", "", "mPrintColours"}));
+        QCOMPARE(names, QStringList({"mZoomIn", "mZoomOut", "mPanLeft", "mPanRight", "mFollow", "", "mSaveImage", "mSaveCsv", "mSaveHistory", "", "mPrintColours"}));
     }
 
     void checkBoxesShowChannelsInTheirColours()
