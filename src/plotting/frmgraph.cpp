@@ -1,6 +1,7 @@
 #include "frmgraph.h"
 
 #include "contrast.h"
+#include "fontscale.h"
 #include "frmplotadd.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
@@ -53,25 +54,29 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
     auto *client = new QWidget(this);
     setCentralWidget(client);
     client->installEventFilter(this);
+    // Drawn for 9 pt; a larger desktop font grows the layout with it, as the panels do.
+    const double scale = FontScale::of(font());
+    const auto sc = [scale](int pixels) { return FontScale::scaled(pixels, scale); };
+    m_legendWidth = sc(LegendWidth);
 
     m_label = new QLabel(QStringLiteral("Legenda"), client);
     m_label->setObjectName(QStringLiteral("Label1"));
     QFont bold = m_label->font();
     bold.setBold(true);
     m_label->setFont(bold);
-    m_label->setGeometry(4, 0, 141, 17);
+    m_label->setGeometry(sc(4), 0, sc(141), sc(17));
 
     m_legend = new QTreeWidget(client);
     m_legend->setObjectName(QStringLiteral("ListView1"));
     m_legend->setAccessibleName(QStringLiteral("Legend"));
-    m_legend->setGeometry(0, 16, LegendWidth, 265);
+    m_legend->setGeometry(0, sc(16), m_legendWidth, sc(265));
     m_legend->setColumnCount(3);
     m_legend->setHeaderLabels({QStringLiteral("Param."), QStringLiteral("Channel"), QStringLiteral("Bd")});
     m_legend->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     m_legend->header()->setStretchLastSection(false);
-    m_legend->setColumnWidth(0, 53);
-    m_legend->setColumnWidth(1, 87);
-    m_legend->setColumnWidth(2, 29);
+    m_legend->setColumnWidth(0, sc(53));
+    m_legend->setColumnWidth(1, sc(87));
+    m_legend->setColumnWidth(2, sc(29));
     m_legend->setRootIsDecorated(false);
     m_legend->setUniformRowHeights(true);
     m_legend->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -83,7 +88,7 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
 
     m_autoscale = new QCheckBox(QStringLiteral("Autoscale Y axes"), client);
     m_autoscale->setObjectName(QStringLiteral("chkAutoscale"));
-    m_autoscale->setGeometry(4, 284, 137, 17);
+    m_autoscale->setGeometry(sc(4), sc(284), sc(137), sc(17));
     m_autoscale->setChecked(true);
     connect(m_autoscale, &QCheckBox::clicked, this, [this](bool on) {
         for (int i = 0; i < m_graph->valueAxisCount(); ++i)
@@ -102,7 +107,7 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
     view->setObjectName(QStringLiteral("mView"));
     view->addActions(m_export->viewActions());
 
-    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    resize(sc(ClientWidth), sc(ClientHeight) + menuBar()->sizeHint().height());
     layoutGraph();
     connect(&h.session(), &CrateSession::channelNameChanged, this, &frmGraph::renameChannel);
 }
@@ -308,8 +313,9 @@ void frmGraph::resizeEvent(QResizeEvent *event)
     if (isMinimized())
         return;
     const int outer = frameGeometry().height();
-    if (outer < MinOuterHeight)
-        resize(width(), height() + MinOuterHeight - outer);
+    const int least = FontScale::scaled(MinOuterHeight, FontScale::of(font())); // the legend and the switch below it
+    if (outer < least)
+        resize(width(), height() + least - outer);
 }
 
 void frmGraph::layoutGraph()
@@ -317,7 +323,7 @@ void frmGraph::layoutGraph()
     if (isMinimized())
         return;
     const QWidget *client = centralWidget();
-    m_graph->setGeometry(LegendWidth, 0, std::max(0, client->width() - LegendWidth), client->height());
+    m_graph->setGeometry(m_legendWidth, 0, std::max(0, client->width() - m_legendWidth), client->height());
 }
 
 QVariantMap frmGraph::state() const

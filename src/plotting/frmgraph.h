@@ -95,6 +95,7 @@ private:
     QCheckBox *m_autoscale;         // chkAutoscale
     TraceGraph *m_graph;            // Grafico
     TraceSampler m_sampler;         // Timer1, the sample clock and the board-removed path
+    int m_legendWidth = 0;          // the legend's column, at the font's scale
     int m_dropsPending = 0;         // drops whose unit and name are still being read
     std::unique_ptr<GraphExport> m_export; // the save actions
     std::optional<QVariantMap> m_pendingView; // a restored view, put back once its traces are in

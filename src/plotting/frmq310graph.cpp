@@ -1,6 +1,7 @@
 #include "frmq310graph.h"
 
 #include "contrast.h"
+#include "fontscale.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 #include "lib.h"
@@ -72,10 +73,14 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     m_content = new QWidget(this);
     layout->addWidget(m_content);
     m_content->installEventFilter(this);
+    // Drawn for 9 pt; a larger desktop font grows the layout with it, as the panels do.
+    const double scale = FontScale::of(font());
+    const auto sc = [scale](int pixels) { return FontScale::scaled(pixels, scale); };
+    m_graphLeft = sc(GraphLeft);
 
     m_graph = new TraceGraph(m_content);
     m_graph->setObjectName(QStringLiteral("Grafico"));
-    m_graph->setGeometry(GraphLeft, GraphTop, 525, 325);
+    m_graph->setGeometry(m_graphLeft, GraphTop, sc(525), sc(325));
     m_graph->setAxisAutoscale(0, true);
     m_export = std::make_unique<GraphExport>(m_graph, this);
     QMenu *graphMenu = bar->addMenu(QStringLiteral("&Graph"));
@@ -88,7 +93,7 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     for (int i = 0; i < Channels; ++i) {
         auto *box = new QCheckBox(QString::fromLatin1(Labels[i]), m_content);
         box->setObjectName(QStringLiteral("chkCh_%1").arg(i));
-        box->setGeometry(4, 12 + 24 * i, CheckWidth, 17);
+        box->setGeometry(4, sc(12 + 24 * i), sc(CheckWidth), sc(17));
         QFont bold = box->font();
         bold.setBold(true);
         box->setFont(bold);
@@ -108,18 +113,18 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     m_autoScale = new QCheckBox(QStringLiteral("Auto Scale"), m_content);
     m_autoScale->setObjectName(QStringLiteral("chkAutoScale"));
     // The caption must fit in the column left of the graph, whatever the font.
-    const int room = GraphLeft - 4 - 2;
+    const int room = m_graphLeft - 4 - 2;
     QFont small = m_autoScale->font();
     while (m_autoScale->sizeHint().width() > room && small.pointSizeF() > 6) {
         small.setPointSizeF(small.pointSizeF() - 0.5);
         m_autoScale->setFont(small);
     }
-    m_autoScale->setGeometry(4, 188, std::max(57, std::min(room, m_autoScale->sizeHint().width())), 25);
+    m_autoScale->setGeometry(4, sc(188), std::max(sc(57), std::min(room, m_autoScale->sizeHint().width())), sc(25));
     m_autoScale->setChecked(true);
     connect(m_autoScale, &QCheckBox::clicked, this, [this](bool on) { m_graph->setAxisAutoscale(0, on); });
     addCloseKeys(this);
 
-    resize(596, 333 + bar->sizeHint().height());
+    resize(sc(596), sc(333) + bar->sizeHint().height());
 }
 
 frmQ310Graph::~frmQ310Graph() = default;
@@ -212,10 +217,10 @@ bool frmQ310Graph::event(QEvent *event)
 bool frmQ310Graph::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_content && event->type() == QEvent::Resize && !isMinimized()) {
-        const int w = m_content->width() - GraphLeft - RightMargin;
+        const int w = m_content->width() - m_graphLeft - RightMargin;
         const int h = m_content->height() - GraphTop - BottomMargin;
         if (w >= 0 && h >= 0)
-            m_graph->setGeometry(GraphLeft, GraphTop, w, h);
+            m_graph->setGeometry(m_graphLeft, GraphTop, w, h);
     }
     return QWidget::eventFilter(watched, event);
 }

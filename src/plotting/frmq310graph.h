@@ -83,5 +83,6 @@ private:
     qint16 m_macroChannel = 0;                      // from the tag
     QString m_parName;                              // from the tag
     QString m_unit;                                 // of the parameter, read on activation
+    int m_graphLeft = 0;                            // the check boxes' column, at the font's scale
     bool m_tagRead = false;                         // the state above has been read
 };
