@@ -157,7 +157,8 @@ void frmGraph::addParameter(const PlotDrag::Parameter &p)
             applyView(*std::exchange(m_pendingView, std::nullopt));
     });
     plan->onFailed([this, dropped](const HVError &e) {
-        --m_dropsPending;
+        if (--m_dropsPending == 0 && m_pendingView) // what could be restored is, in the view kept
+            applyView(*std::exchange(m_pendingView, std::nullopt));
         if (e.isLinkFailure()) {
             m_sampler.fail(e); // a dead link is told once for every window, and the window closes
             return;
@@ -346,7 +347,8 @@ void frmGraph::restoreState(const QVariantMap &state)
 {
     const QStringList traces = state.value(QStringLiteral("traces")).toStringList();
     m_pendingView = state;
-    for (const QString &t : traces.mid(0, MaxTraces)) {
+    ++m_dropsPending; // the view waits for every trace, however soon each one's answers come
+    for (const QString &t : traces.mid(0, MaxTraces - m_plots.Count())) {
         const QStringList f = t.split(QLatin1Char('/'));
         bool slotOk = false, channelOk = false;
         PlotDrag::Parameter p;
@@ -356,7 +358,7 @@ void frmGraph::restoreState(const QVariantMap &state)
         if (f.size() == 3 && slotOk && channelOk && !p.name.isEmpty()) // a damaged entry is left out
             addParameter(p);
     }
-    if (m_dropsPending == 0)
+    if (--m_dropsPending == 0 && m_pendingView)
         applyView(*std::exchange(m_pendingView, std::nullopt));
 }
 

@@ -93,10 +93,11 @@ frmQ310Graph::frmQ310Graph(HVPowerSupply &h, QWidget *parent)
     for (int i = 0; i < Channels; ++i) {
         auto *box = new QCheckBox(QString::fromLatin1(Labels[i]), m_content);
         box->setObjectName(QStringLiteral("chkCh_%1").arg(i));
-        box->setGeometry(4, sc(12 + 24 * i), sc(CheckWidth), sc(17));
         QFont bold = box->font();
         bold.setBold(true);
         box->setFont(bold);
+        // Its label whole, within the column left of the graph.
+        box->setGeometry(4, sc(12 + 24 * i), std::clamp(box->sizeHint().width(), sc(CheckWidth), m_graphLeft - 4), sc(17));
         const QColor color = Lib::toQColor(Lib::paletteColor(i));
         QPalette pal = box->palette();
         pal.setColor(QPalette::Window, color);
