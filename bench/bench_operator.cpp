@@ -17,6 +17,7 @@
 //
 //   bench_operator [actions per run, default 200] [latency ms ...]   (default 20 100; service time 0.5 ms)
 // Not a test: it only prints.
+#include "benchkit.h"
 #include "boardpanel.h"
 #include "controlmark.h"
 #include "lamp.h"
@@ -45,14 +46,8 @@
 #include <vector>
 
 namespace {
+using namespace BenchKit;
 
-void waitFor(const std::function<bool()> &done, int ms = 20000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < ms)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 // A press and release delivered straight to the control, as the window system delivers them,
 // without the event processing QTest does in between (which would be timed with them).
@@ -65,12 +60,6 @@ void clickNow(QWidget *w)
     QApplication::sendEvent(w, &release);
 }
 
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 // What a control shows, as text: a field's text, "1"/"0" for a lamp or switch.
 QString shownBy(QWidget *w)
@@ -124,10 +113,10 @@ Result run(double latencyMs, double serviceMs, int actionCount)
         if (!main.modelTable().isSupportedModel(modelList[slot].toString()))
             continue;
         main.bSlotClick(slot);
-        waitFor([slot] { return findWindowByTag(QStringLiteral("Mon%1").arg(slot)) != nullptr; });
+        waitMs([slot] { return findWindowByTag(QStringLiteral("Mon%1").arg(slot)) != nullptr; });
     }
     QPointer<BoardPanel> panel = qobject_cast<BoardPanel *>(findWindowByTag(QStringLiteral("Mon13")));
-    waitFor([&] { return client->pendingCount() == 0 && panel && !panel->firstRefresh(); });
+    waitMs([&] { return client->pendingCount() == 0 && panel && !panel->firstRefresh(); });
     auto *tabs = panel->findChild<QTabBar *>(QStringLiteral("TabStrip1"));
     // The operator works in this panel: focus moves in it are real leaves of a field.
     panel->activateWindow();

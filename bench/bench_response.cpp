@@ -11,6 +11,7 @@
 //
 //   bench_response [latency ms ...]   (default 10 100)
 // Not a test: it only prints.
+#include "benchkit.h"
 #include "boardpanel.h"
 #include "frmgraph.h"
 #include "frmlogin.h"
@@ -39,29 +40,10 @@
 #include <vector>
 
 namespace {
+using namespace BenchKit;
 
-// Runs the event loop until done() or the time-out; returns the milliseconds it took.
-double waitMs(const std::function<bool()> &done, int timeoutMs = 10000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeoutMs)
-        QApplication::processEvents(QEventLoop::AllEvents, 1);
-    return double(t.nsecsElapsed()) / 1e6;
-}
 
-void runFor(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 QString said; // the last message box's text
 

@@ -1,5 +1,7 @@
 #include "lib.h"
 
+#include "numberformat.h"
+
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -64,15 +66,8 @@ QColor toQColor(OleColor color)
 
 QString ExpPrefix(qint16 exponent)
 {
-    switch (exponent) {
-    case -9: return QStringLiteral("n");
-    case -6: return QStringLiteral("u");
-    case -3: return QStringLiteral("m");
-    case 3: return QStringLiteral("k");
-    case 6: return QStringLiteral("M");
-    case 9: return QStringLiteral("G");
-    default: return QString();
-    }
+    // The crate's exponents run from nano to giga.
+    return exponent >= -9 && exponent <= 9 ? NumberFormat::prefixLetter(exponent) : QString();
 }
 
 QString ChStatusText(qint32 s)

@@ -70,20 +70,6 @@ Format parseFormat(const QString &format)
     return f;
 }
 
-QString prefixLetter(int exp3)
-{
-    switch (exp3) {
-    case -12: return QStringLiteral("p");
-    case -9: return QStringLiteral("n");
-    case -6: return QStringLiteral("u");
-    case -3: return QStringLiteral("m");
-    case 3: return QStringLiteral("k");
-    case 6: return QStringLiteral("M");
-    case 9: return QStringLiteral("G");
-    case 12: return QStringLiteral("T");
-    default: return QString();
-    }
-}
 
 std::optional<int> prefixExp(QChar letter)
 {
@@ -196,6 +182,21 @@ bool chopSuffix(QString &s, const QString &suffix)
 }
 
 } // namespace
+
+QString prefixLetter(int exp3)
+{
+    switch (exp3) {
+    case -12: return QStringLiteral("p");
+    case -9: return QStringLiteral("n");
+    case -6: return QStringLiteral("u");
+    case -3: return QStringLiteral("m");
+    case 3: return QStringLiteral("k");
+    case 6: return QStringLiteral("M");
+    case 9: return QStringLiteral("G");
+    case 12: return QStringLiteral("T");
+    default: return QString();
+    }
+}
 
 QString render(double value, const QString &format, int significant)
 {

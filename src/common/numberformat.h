@@ -38,6 +38,8 @@ namespace NumberFormat {
 // significant > 0 replaces the usual digit count (4 with k, 6 without), for
 // texts that must tell close values apart: render(1500.05, "k\"V\"", 6) == "1.50005kV".
 QString render(double value, const QString &format, int significant = 0);
+// The SI prefix of a power of 1000 (-12 -> "p" ... 12 -> "T"); "" for 0 and anything else.
+QString prefixLetter(int exp3);
 
 // Reads what an operator typed into a field that carries format.
 // Accepted: a plain number ("2", "2.5", "-1e3", "+4"; "," is taken as the

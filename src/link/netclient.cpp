@@ -72,6 +72,8 @@ NetClient::NetClient(quint16 port, int connectTimeoutMs, int replyTimeoutMs)
     m_timeout.setSingleShot(true);
     connect(&m_timeout, &QTimer::timeout, this, &NetClient::onTimeout);
     m_clock.start();
+    // Loading the TLS library takes some 20 ms: better here, at start, than after the operator's OK.
+    QSslSocket::supportsSsl();
 }
 
 NetClient::~NetClient()
@@ -91,6 +93,12 @@ bool NetClient::isConnected() const
 }
 
 void NetClient::Login(const QString &userName, const QString &password, qint32 /*reserved*/, const QString &address)
+{
+    loginThen(userName, password, address, nullptr);
+}
+
+void NetClient::loginThen(const QString &userName, const QString &password, const QString &address,
+                          const std::shared_ptr<ReadPlan> &then)
 {
     closeSocket();
     m_state = State::Closed;
@@ -137,8 +145,14 @@ void NetClient::Login(const QString &userName, const QString &password, qint32 /
                                     .arg(Version));
         if (opening.value(Key::Tls).toBool())
             encrypt();
-        authenticate(userName, password);
+        authenticate(userName, password, then);
     } catch (const HVError &) {
+        // A plan sent behind the proof is dropped unrun: the caller hears of the failed login only.
+        m_held.clear();
+        m_book.takeAll();
+        m_waiting.clear();
+        m_gate.forgetAll();
+        m_timeout.stop();
         closeSocket();
         m_state = State::Closed;
         throw;
@@ -185,7 +199,7 @@ void NetClient::onSslErrors(const QList<QSslError> &errors)
         m_socket->ignoreSslErrors();
 }
 
-void NetClient::authenticate(const QString &user, const QString &password)
+void NetClient::authenticate(const QString &user, const QString &password, const std::shared_ptr<ReadPlan> &then)
 {
     const QByteArray clientNonce = Scram::newNonce();
     const Challenge challenge =
@@ -195,15 +209,26 @@ void NetClient::authenticate(const QString &user, const QString &password)
     const QByteArray salted = Scram::saltedPassword(password, challenge.salt, challenge.iterations);
     const QByteArray message =
         Scram::authMessage(user, clientNonce, challenge.nonce, challenge.salt, challenge.iterations, binding);
-    const QCborMap accepted = call({{Key::Op, Op::Proof},
-                                    {Key::Nonce, QString::fromLatin1(challenge.nonce)},
-                                    {Key::Binding, binding},
-                                    {Key::Proof, Scram::clientProof(salted, message)}});
+    const qint64 proof = send(framed({{Key::Op, Op::Proof},
+                                      {Key::Nonce, QString::fromLatin1(challenge.nonce)},
+                                      {Key::Binding, binding},
+                                      {Key::Proof, Scram::clientProof(salted, message)}}));
+    // The crate takes requests in their order, so the plan is read only once the proof has passed;
+    // what it hears is held until the crate has proved itself in turn.
+    m_proving = true;
+    auto proving = qScopeGuard([this] { m_proving = false; });
+    if (then)
+        runPlan(then);
+    const QCborMap accepted = awaitReply(proof);
     // The crate proves in turn that it holds the account's keys: a stand-in that only relays cannot.
     const QByteArray expected =
         Scram::serverSignature(Scram::keysFromSalted(salted, challenge.salt, challenge.iterations).serverKey, message);
     if (!Scram::sameBytes(accepted.value(Key::Signature).toByteArray(), expected))
         throw HVError::link(QStringLiteral("The crate could not prove that it holds the account; not logged in"));
+    proving.dismiss();
+    m_proving = false;
+    for (std::function<void()> &f : std::exchange(m_held, {}))
+        later(std::move(f));
 }
 
 void NetClient::Logout()
@@ -401,7 +426,11 @@ QCborMap NetClient::call(QCborMap request)
 
 QCborMap NetClient::call(const Encoder &encode)
 {
-    const qint64 id = send(encode);
+    return awaitReply(send(encode));
+}
+
+QCborMap NetClient::awaitReply(qint64 id)
+{
     m_book.waitFor(id);
     const auto done = qScopeGuard([this] { m_book.stopWaiting(); });
     // The deadline holds whatever arrives meanwhile: answers to other requests
@@ -505,6 +534,10 @@ void NetClient::takeFrame(const QCborMap &frame)
 
 void NetClient::later(std::function<void()> f)
 {
+    if (m_proving) {
+        m_held.push_back(std::move(f));
+        return;
+    }
     ++m_undelivered;
     QMetaObject::invokeMethod(
         this,

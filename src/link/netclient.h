@@ -12,8 +12,10 @@
 #include <QPointer>
 #include <QTimer>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QSslError;
 class QSslSocket;
@@ -61,6 +63,8 @@ public:
     // the port is the one given at construction.
     void Login(const QString &userName, const QString &password, qint32 reserved,
                const QString &address) override;
+    void loginThen(const QString &userName, const QString &password, const QString &address,
+                   const std::shared_ptr<ReadPlan> &then) override;
     // Never throws and never waits: the logout is sent and the connection closes
     // behind it; on a link that is already gone it only forgets it.
     void Logout() override;
@@ -87,7 +91,8 @@ private:
     HVError notOpenError() const;
     // Encrypts the open connection after the crate offered it; throws HVError::link on any failure.
     void encrypt();
-    void authenticate(const QString &user, const QString &password);
+    // The login's last step goes out with `then` right behind it (when given).
+    void authenticate(const QString &user, const QString &password, const std::shared_ptr<ReadPlan> &then);
     void onSslErrors(const QList<QSslError> &errors);
     // Sends one request frame and returns its id; throws HVError (and drops the link) when it cannot.
     // A request's whole frame, given the id it goes with.
@@ -98,6 +103,8 @@ private:
     // crate's error, a time-out or a lost link as HVError.
     QCborMap call(QCborMap request);
     QCborMap call(const Encoder &encode);
+    // Waits for the reply to the request sent as `id`; a refusal throws.
+    QCborMap awaitReply(qint64 id);
     QVariant read(const PlanStep &step);
     // Returns the request's id, or 0 when it could not be sent (then it has failed already).
     qint64 sendPending(Pending pending, const Encoder &encode);
@@ -127,6 +134,8 @@ private:
     int m_outage = 0;                  // counts logins and losses: the link failures of one share it
     int m_reportedOutage = -1;         // the outage the operator has been told of
     int m_undelivered = 0;             // answers taken in but not yet handed to their windows
+    bool m_proving = false;            // the login's proof is out: what the windows would hear is held
+    std::vector<std::function<void()>> m_held; // held until the crate has proved itself, dropped if the login fails
     QTimer m_timeout;                  // fires when the oldest waiting request is overdue
     QByteArray m_certificateDigest;    // SHA-256 of the crate's certificate, which the login is bound to; empty on a plain link
     QString m_certificateRefusal;      // why the crate's certificate was refused, during a handshake

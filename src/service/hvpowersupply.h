@@ -64,6 +64,11 @@ public:
     // The default calls the operations above one by one and applies each answer
     // as it comes, before returning.
     virtual void runPlan(const std::shared_ptr<ReadPlan> &plan);
+    // Login, then the plan once the login is through. A network client sends the
+    // plan right behind the login's last step, which saves a round trip. When the
+    // login fails (it throws as Login does) the plan is dropped, never run.
+    virtual void loginThen(const QString &userName, const QString &password, const QString &address,
+                           const std::shared_ptr<ReadPlan> &then);
 
     // Called with nullptr once a write is done, or with its error; never when
     // the context object is gone by then.

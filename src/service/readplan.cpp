@@ -300,6 +300,13 @@ void ReadPlan::finish()
         m_done();
 }
 
+void HVPowerSupply::loginThen(const QString &userName, const QString &password, const QString &address,
+                              const std::shared_ptr<ReadPlan> &then)
+{
+    Login(userName, password, 0, address);
+    runPlan(then);
+}
+
 void HVPowerSupply::runPlan(const std::shared_ptr<ReadPlan> &plan)
 {
     const std::optional<HVError> error =

@@ -221,39 +221,9 @@ void frmLogin::cmdOKClick()
         return;
     }
 
-    HVPowerSupply &h = m_main.hv();
-    try {
-        // Connecting may take up to the connect time-out: say so with the cursor.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
-        h.Login(txtUserName->text(), txtPassword->text(), 0, addr);
-    } catch (const HVError &e) {
-        MsgBox::show(this, QStringLiteral("Connect ..."), QStringLiteral("Login failed."), QMessageBox::Warning,
-                     e.message());
-        txtUserName->setFocus(Qt::OtherFocusReason);
-        txtUserName->selectAll();
-        return;
-    }
-
-    {
-        QSettings settings(SettingsOrganization, SettingsApplication);
-        settings.setValue(AddressKey, addr);
-        settings.setValue(UserKey, txtUserName->text());
-        QStringList recent = recentAddresses();
-        recent.removeAll(addr);
-        recent.prepend(addr);
-        settings.setValue(RecentKey, recent.mid(0, MaxRecent));
-        cboRecent->clear();
-        cboRecent->addItem(QStringLiteral("Recent..."));
-        cboRecent->addItems(recent.mid(0, MaxRecent));
-        cboRecent->setVisible(true);
-        layout()->invalidate();
-        setFixedSize(sizeHint());
-    }
-
-    // The rest is one exchange, so the screen goes on meanwhile: the crate's slot
-    // count and model, then the first poll's reads, whose answers caption the slots.
-    cmdOK->setEnabled(false); // one connection at a time
+    // After the login, one exchange (sent with the login's last step) so the screen goes
+    // on meanwhile: the crate's slot count and model, then the first poll's reads, whose
+    // answers caption the slots.
     auto plan = std::make_shared<ReadPlan>(this);
     auto slotCount = std::make_shared<int>(0);
     plan->querySlots(PlanStep::SlotCount,
@@ -269,7 +239,41 @@ void frmLogin::cmdOKClick()
         cmdOK->setEnabled(true);
         m_main.connectionLost(e);
     });
-    h.runPlan(plan);
+
+    cmdOK->setEnabled(false); // one connection at a time, until the crate has answered
+    HVPowerSupply &h = m_main.hv();
+    try {
+        // Connecting may take up to the connect time-out: say so with the cursor.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto restore = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
+        h.loginThen(txtUserName->text(), txtPassword->text(), addr, plan);
+    } catch (const HVError &e) {
+        MsgBox::show(this, QStringLiteral("Connect ..."), QStringLiteral("Login failed."), QMessageBox::Warning,
+                     e.message());
+        cmdOK->setEnabled(true);
+        txtUserName->setFocus(Qt::OtherFocusReason);
+        txtUserName->selectAll();
+        return;
+    }
+    remember(addr);
+}
+
+void frmLogin::remember(const QString &addr)
+{
+    QSettings settings(SettingsOrganization, SettingsApplication);
+    settings.setValue(AddressKey, addr);
+    settings.setValue(UserKey, txtUserName->text());
+    QStringList recent = recentAddresses();
+    recent.removeAll(addr);
+    recent.prepend(addr);
+    recent = recent.mid(0, MaxRecent);
+    settings.setValue(RecentKey, recent);
+    cboRecent->clear();
+    cboRecent->addItem(QStringLiteral("Recent..."));
+    cboRecent->addItems(recent);
+    cboRecent->setVisible(true);
+    layout()->invalidate();
+    setFixedSize(sizeHint());
 }
 
 void frmLogin::cmdCancelClick()

@@ -45,6 +45,7 @@ protected:
     void reject() override;
 
 private:
+    void remember(const QString &addr); // address, user and the recent crates, after a login
     std::array<QLineEdit *, 4> eIP{};       // the address parts, left to right
     QLineEdit *txtUserName = nullptr;       // user name
     QLineEdit *txtPassword = nullptr;       // password, echoed as '*'

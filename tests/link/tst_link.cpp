@@ -184,6 +184,21 @@ private slots:
         QCOMPARE(errorOf([&] { wrongPassword.Login(User, QStringLiteral("nope"), 0, Local); }),
                  QStringLiteral("Wrong user name or password"));
         QCOMPARE(errorOf([&] { wrongPassword.CrateProperty(QStringLiteral("ModelName")); }), QStringLiteral("Not connected"));
+        // The first reads go out behind the proof: refused, they are dropped unheard, and answered once it passes.
+        QStringList heard;
+        auto firstReads = [&heard] {
+            auto plan = std::make_shared<ReadPlan>();
+            plan->crateProperty(QStringLiteral("ModelName"), [&heard](const QVariant &) { heard << "answer"; });
+            plan->onDone([&heard] { heard << "done"; });
+            plan->onFailed([&heard](const HVError &e) { heard << e.message(); });
+            return plan;
+        };
+        QCOMPARE(errorOf([&] { wrongPassword.loginThen(User, QStringLiteral("nope"), Local, firstReads()); }),
+                 QStringLiteral("Wrong user name or password"));
+        QTest::qWait(50);
+        QCOMPARE(heard, QStringList());
+        wrongPassword.loginThen(User, Password, Local, firstReads());
+        QTRY_COMPARE(heard, (QStringList{"answer", "done"}));
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         const quint16 freePort = probe.serverPort();
