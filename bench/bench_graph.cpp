@@ -200,7 +200,7 @@ void run(const char *title, double periodSamples, double noise, bool realistic)
 }
 
 constexpr int Graphs = 4;
-constexpr int Week = 7;
+const int Week = qEnvironmentVariableIntValue("BENCH_DAYS") > 1 ? qEnvironmentVariableIntValue("BENCH_DAYS") : 7; // days simulated
 constexpr double HandOverGoalMs = 0.1;
 constexpr double SizeGoalMiB = 1.5;
 constexpr double OpenGoalMs = 300;
@@ -283,6 +283,7 @@ void runArchive()
     const qint64 end = start + qint64(Week) * dayMs;
     QElapsedTimer open;
     open.start();
+    const double openCpu = threadCpuMs();
     frmGraph window(crate);
     window.setClock([end] { return end; });
     window.setTrends(&trends);
@@ -293,7 +294,7 @@ void runArchive()
     }
     const auto full = [&window] {
         for (int k = 0; k < window.graph()->traceCount(); ++k)
-            if (window.graph()->traceTimes(k).size() < Day)
+            if (window.graph()->tracePointCount(k) < Day)
                 return false;
         return window.graph()->traceCount() == Traces;
     };
@@ -302,10 +303,11 @@ void runArchive()
     window.show();
     window.graph()->replotNow();
     const double openMs = double(open.nsecsElapsed()) / 1e6;
+    const double openGuiMs = threadCpuMs() - openCpu;
     std::printf("graph opened with a day of history: %6.0f ms   goal < %.0f ms: %s  (%d traces x %d points, wall time "
-                "to drawn, ratio %.2f)\n",
+                "to drawn, of which %.0f ms on the GUI thread; ratio %.2f)\n",
                 openMs, OpenGoalMs, verdict(full() && openMs < OpenGoalMs), Traces, int(window.graph()->traceTimes(0).size()),
-                openMs / OpenGoalMs);
+                openGuiMs, openMs / OpenGoalMs);
 
     // A day of the twelve traces from the file, the GUI thread's longest wait measured by a 5 ms timer.
     QElapsedTimer beatClock;
@@ -335,8 +337,11 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Lib::InitTables();
-    run("realistic: 6-hour drift, 1% ripple", 6 * 3600, 6, true);
-    run("worst case: every pixel column spans the axis", 40, 40, false);
+    // "archive" runs the archive's part alone.
+    if (QCoreApplication::arguments().value(1) != QLatin1String("archive")) {
+        run("realistic: 6-hour drift, 1% ripple", 6 * 3600, 6, true);
+        run("worst case: every pixel column spans the axis", 40, 40, false);
+    }
     runArchive();
     return 0;
 }

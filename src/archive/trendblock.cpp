@@ -1,8 +1,11 @@
 #include "trendblock.h"
 
-#include <QCborStreamReader>
+#include <QFloat16>
 #include <QCborStreamWriter>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace {
 constexpr int Format = 1;
@@ -18,32 +21,6 @@ void putValue(QCborStreamWriter &w, double v)
         w.append(float(v));
 }
 
-// Reads the number at the reader and moves past it; false for anything else.
-bool takeNumber(QCborStreamReader &r, double *value, qint64 *integer)
-{
-    switch (r.type()) {
-    case QCborStreamReader::UnsignedInteger:
-    case QCborStreamReader::NegativeInteger:
-        *integer = r.toInteger();
-        *value = double(*integer);
-        break;
-    case QCborStreamReader::Float16:
-        *value = double(float(r.toFloat16()));
-        *integer = qint64(*value);
-        break;
-    case QCborStreamReader::Float:
-        *value = double(r.toFloat());
-        *integer = qint64(*value);
-        break;
-    case QCborStreamReader::Double:
-        *value = r.toDouble();
-        *integer = qint64(*value);
-        break;
-    default:
-        return false;
-    }
-    return r.next();
-}
 } // namespace
 
 QByteArray TrendBlock::encode(const QVector<qint64> &times, const QVector<double> &values)
@@ -62,33 +39,114 @@ QByteArray TrendBlock::encode(const QVector<qint64> &times, const QVector<double
     return out;
 }
 
+namespace {
+// A reader of exactly what encode writes (CBOR integers and floats in one array),
+// by hand: a day of a trace is 170 000 numbers, and a general CBOR reader takes
+// several times as long over them.
+class NumberReader
+{
+public:
+    explicit NumberReader(const QByteArray &bytes)
+        : m_at(reinterpret_cast<const uchar *>(bytes.constData())), m_end(m_at + bytes.size()) {}
+
+    // The length of the array that starts here; -1 for anything else.
+    qint64 arrayLength()
+    {
+        if (m_at >= m_end || (*m_at >> 5) != 4)
+            return -1;
+        quint64 n = 0;
+        return argument(*m_at++ & 0x1f, &n) && n < quint64(1) << 40 ? qint64(n) : -1;
+    }
+    // The number here, as a double and as an integer; false for anything else.
+    bool number(double *value, qint64 *integer)
+    {
+        if (m_at >= m_end)
+            return false;
+        const uchar head = *m_at++;
+        const int major = head >> 5, info = head & 0x1f;
+        quint64 n = 0;
+        if (major == 0 || major == 1) {
+            if (!argument(info, &n) || n > quint64(std::numeric_limits<qint64>::max()))
+                return false;
+            *integer = major == 0 ? qint64(n) : -1 - qint64(n);
+            *value = double(*integer);
+            return true;
+        }
+        if (major != 7 || info < 25 || info > 27 || !argument(info, &n))
+            return false;
+        if (info == 25) {
+            const quint16 bits = quint16(n);
+            float f;
+            qFloatFromFloat16(&f, reinterpret_cast<const qfloat16 *>(&bits), 1);
+            *value = double(f);
+        } else if (info == 26) {
+            const quint32 bits = quint32(n);
+            float f;
+            std::memcpy(&f, &bits, sizeof f);
+            *value = double(f);
+        } else {
+            std::memcpy(value, &n, sizeof n);
+        }
+        *integer = std::isfinite(*value) ? qint64(*value) : 0;
+        return true;
+    }
+    bool atEnd() const { return m_at == m_end; }
+
+private:
+    // The head's argument: in the head itself below 24, else in the next 1, 2, 4 or 8 bytes, big-endian.
+    bool argument(int info, quint64 *n)
+    {
+        if (info < 24) {
+            *n = quint64(info);
+            return true;
+        }
+        if (info > 27)
+            return false;
+        const int bytes = 1 << (info - 24);
+        if (m_end - m_at < bytes)
+            return false;
+        quint64 v = 0;
+        for (int i = 0; i < bytes; ++i)
+            v = v << 8 | m_at[i];
+        m_at += bytes;
+        *n = v;
+        return true;
+    }
+
+    const uchar *m_at;  // the next byte to read
+    const uchar *m_end; // past the last
+};
+} // namespace
+
 bool TrendBlock::decode(const QByteArray &block, QVector<qint64> &times, QVector<double> &values)
 {
-    QCborStreamReader r(block);
-    if (!r.isArray() || !r.isLengthKnown() || r.length() < 1 || r.length() % 2 == 0)
+    NumberReader r(block);
+    const qint64 length = r.arrayLength();
+    if (length < 1 || length % 2 == 0)
         return false;
-    const qsizetype n = qsizetype((r.length() - 1) / 2);
-    if (!r.enterContainer())
-        return false;
+    const qsizetype n = qsizetype((length - 1) / 2);
     double value = 0;
     qint64 integer = 0;
-    if (!takeNumber(r, &value, &integer) || integer != Format)
+    if (!r.number(&value, &integer) || integer != Format || value != Format)
         return false;
     const qsizetype timesAt = times.size(), valuesAt = values.size();
-    times.reserve(timesAt + n);
-    values.reserve(valuesAt + n);
+    // Blocks are appended one after another: room grows by doubling, never by each block's size.
+    if (times.capacity() < timesAt + n)
+        times.reserve(std::max(timesAt + n, 2 * times.capacity()));
+    if (values.capacity() < valuesAt + n)
+        values.reserve(std::max(valuesAt + n, 2 * values.capacity()));
     qint64 t = 0;
     bool ok = true;
     for (qsizetype i = 0; ok && i < n; ++i) {
-        ok = takeNumber(r, &value, &integer);
+        ok = r.number(&value, &integer) && value == double(integer);
         t = i == 0 ? integer : t + integer;
         times.append(t);
     }
     for (qsizetype i = 0; ok && i < n; ++i) {
-        ok = takeNumber(r, &value, &integer);
+        ok = r.number(&value, &integer);
         values.append(value);
     }
-    if (!ok || values.size() - valuesAt != n) {
+    if (!ok || !r.atEnd()) {
         times.resize(timesAt);
         values.resize(valuesAt);
         return false;

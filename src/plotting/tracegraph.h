@@ -101,6 +101,7 @@ public:
     void appendPoints(const QVector<double> &values, qint64 timestampMs); // value k goes to trace k
     QVector<double> traceValues(int index) const; // kept points, oldest first
     QVector<qint64> traceTimes(int index) const;  // their times
+    int tracePointCount(int index) const;         // how many, without copying them
     int historyLimit() const { return m_historyLimit; }
     void setHistoryLimit(int points);
     // Puts earlier samples of a trace (oldest first) before its own: those

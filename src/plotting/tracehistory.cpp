@@ -36,14 +36,51 @@ void TraceGraph::insertHistory(int index, const QVector<qint64> &times, const QV
     m_plot->replot(QCustomPlot::rpQueuedReplot);
 }
 
+int TraceGraph::tracePointCount(int index) const
+{
+    return traceAt(index).full->size();
+}
+
 void TraceGraph::rebuildDerived(Trace &t)
 {
+    // In one pass, what addCoarse leaves sample by sample: each block's lowest and
+    // highest in time order and its last sample, the open block's state to go on from.
     t.extrema.clear();
-    t.coarse->clear();
+    QVector<QCPGraphData> coarse;
+    coarse.reserve(t.full->size() / CoarseBlock * 3 + 3);
     t.blockCount = 0;
     t.sealed = -std::numeric_limits<double>::infinity();
+    double lastKey = 0, lastValue = 0;
+    const auto emitBlock = [&] {
+        const bool lowFirst = t.lowKey <= t.highKey;
+        coarse.append(QCPGraphData(lowFirst ? t.lowKey : t.highKey, lowFirst ? t.lowValue : t.highValue));
+        if (t.lowKey != t.highKey)
+            coarse.append(QCPGraphData(lowFirst ? t.highKey : t.lowKey, lowFirst ? t.highValue : t.lowValue));
+        if (lastKey != t.lowKey && lastKey != t.highKey)
+            coarse.append(QCPGraphData(lastKey, lastValue));
+    };
     for (auto it = t.full->constBegin(); it != t.full->constEnd(); ++it) {
-        t.extrema.append(it->value);
-        addCoarse(t, it->key, it->value);
+        const double key = it->key, value = it->value;
+        t.extrema.append(value);
+        if (t.blockCount == 0) {
+            t.lowKey = t.highKey = key;
+            t.lowValue = t.highValue = value;
+        } else if (value < t.lowValue) {
+            t.lowKey = key;
+            t.lowValue = value;
+        } else if (value > t.highValue) {
+            t.highKey = key;
+            t.highValue = value;
+        }
+        lastKey = key;
+        lastValue = value;
+        if (++t.blockCount == CoarseBlock) {
+            emitBlock();
+            t.blockCount = 0;
+            t.sealed = key;
+        }
     }
+    if (t.blockCount > 0)
+        emitBlock();
+    t.coarse->set(coarse, true);
 }
