@@ -103,9 +103,6 @@ void ArchiveWorker::openSettings()
         throw ArchiveError(tr("the file cannot keep a write-ahead log (journal mode %1)").arg(journal));
     // A commit is on the disk when it returns: a power cut loses nothing committed.
     ArchiveTable::exec(m_db, QStringLiteral("PRAGMA synchronous=FULL"));
-    // Reads map the file instead of copying it page by page: a day of a trace is a
-    // thousand and more blocks spread over the file among the other traces'.
-    ArchiveTable::exec(m_db, QStringLiteral("PRAGMA mmap_size=%1").arg(MapBytes));
     migrate();
     for (ArchiveTable *t : m_tables)
         t->opened(m_db);

@@ -14,7 +14,6 @@ class ArchiveWorker : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr qint64 MapBytes = qint64(1) << 30; // of the file mapped for reading, at most
     ArchiveWorker(Archive &archive, std::vector<ArchiveTable *> tables);
     ~ArchiveWorker() override;
 

@@ -4,6 +4,7 @@
 #include "trendblock.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QUuid>
 #include <QVariant>
@@ -141,6 +142,15 @@ void TrendTable::history(const TrendKey &key, qint64 fromMs, qint64 toMs, int ma
     archive()->read<std::pair<TrendSeries, bool>>(
         context,
         [key, fromMs, toMs, withWaiting](QSqlDatabase &db) {
+            // The file mapped for this read only: a day of a key is a thousand and more blocks
+            // spread among the other keys', read in place, and its pages leave memory after.
+            exec(db, QStringLiteral("PRAGMA mmap_size=%1").arg(MapBytes));
+            const auto unmap = qScopeGuard([&db] {
+                try {
+                    exec(db, QStringLiteral("PRAGMA mmap_size=0"));
+                } catch (const ArchiveError &) { // the next read maps and unmaps again
+                }
+            });
             const qint64 id = seriesId(db, key);
             return std::pair{withWaiting(id ? select(db, id, fromMs, toMs) : TrendSeries()), true};
         },

@@ -54,6 +54,7 @@ public:
     static constexpr qint64 MinSpacingMs = 900;
     static constexpr qint64 BlockMs = 60 * 1000;
     static constexpr std::size_t WaitingLimit = 1 << 20; // samples kept while the file cannot be written
+    static constexpr qint64 MapBytes = qint64(1) << 30;  // of the file mapped while a history is read, at most
 
     explicit TrendTable(int retentionDays = DefaultRetentionDays);
 
