@@ -337,7 +337,7 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     Lib::InitTables();
-    // "archive" runs the archive's part alone.
+    // "archive": only the archive's figures.
     if (QCoreApplication::arguments().value(1) != QLatin1String("archive")) {
         run("realistic: 6-hour drift, 1% ripple", 6 * 3600, 6, true);
         run("worst case: every pixel column spans the axis", 40, 40, false);

@@ -85,6 +85,8 @@ public:
     bool claimLinkReport(const HVError &error) override;
 
 private:
+    // Bytes taken off the socket at a time: a waiting call looks at its deadline between them.
+    static constexpr qint64 ReadChunk = 256 * 1024;
     enum class State { Closed, Open, Lost };
     using Pending = ReplyBook::Pending;
 
