@@ -120,6 +120,10 @@ private slots:
         QVERIFY(row->font(0).bold());
         QCOMPARE(row->foreground(0).color(), Lib::toQColor(Lib::Red));
         QCOMPARE(r.graph().traceColor(2), Lib::toQColor(Lib::Red));
+        // A rename, as a panel or the main window's sweep reads it, reaches legend and labels.
+        r.hv.session().noteChannelName(1, 1, QStringLiteral("Anode"));
+        QCOMPARE(r.legendColumn(1), QStringList({"0: S1C0", "1: Anode", "1: Anode", "0: S1C0", "1: Anode"}));
+        QCOMPARE(r.graph().traceLabel(2), QStringLiteral("Bd 1 Ch 1: Anode IMon"));
     }
 
     void refusedDrops()
