@@ -8,7 +8,16 @@
 // as one frame each way), a call over TLS against plain TCP, and a logged-in
 // client's reply times while N strangers flood the server with requests,
 // reconnecting as soon as they are closed (bench_access [calls] [--flood N]).
+//
+// bench_access --attacks [logins, 30 by default] runs only the attacks a hostile client on the
+// network makes, against the simulator as a process of its own (hostilepeers.h):
+// a crowd of strangers from ever new addresses that send the login's first
+// steps at once and hold their places, guessers from ever new addresses, a
+// connect flood from the operator's own address; then a peer flooding plans
+// of the most calls a plan may make on a crate of 0.1 ms per call, and 32 such
+// peers for the server's memory. Prints each figure beside its goal.
 
+#include "hostilepeers.h"
 #include "netclient.h"
 #include "hverror.h"
 #include "protocol.h"
@@ -16,10 +25,13 @@
 #include "simadapter.h"
 #include "simcrate.h"
 #include "simserver.h"
+#include "cratejob.h"
+#include "cratescheduler.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QMap>
 #include <QTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -248,12 +260,176 @@ FloodFigures underFlood(int strangers, double seconds)
     return {ms[ms.size() / 2], ms.back(), int(ms.size()), flood.reopened()};
 }
 
+double median(std::vector<double> v)
+{
+    if (v.empty())
+        return std::numeric_limits<double>::quiet_NaN();
+    std::nth_element(v.begin(), v.begin() + qsizetype(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+const char *verdict(bool met)
+{
+    return met ? "met" : "MISSED";
+}
+
+// Logins of an operator, each timed; a failed one counts as tried only.
+struct Logins
+{
+    int tried = 0;
+    std::vector<double> ms;
+    QMap<QString, int> why; // the failures, by what the operator was told
+    double successPercent() const { return tried ? 100.0 * double(ms.size()) / tried : 0; }
+};
+
+// An operator from an address that logged in before (127.0.0.1), through the real client.
+Logins knownLogins(quint16 port, int count)
+{
+    Logins l;
+    NetClient client(port);
+    for (int i = 0; i < count; ++i, ++l.tried) {
+        QElapsedTimer t;
+        t.start();
+        try {
+            client.Login(Hostile::user(), Hostile::password(), 0, QStringLiteral("127.0.0.1"));
+            l.ms.push_back(double(t.nsecsElapsed()) / 1e6);
+        } catch (const HVError &e) {
+            ++l.why[e.message()];
+        }
+        client.Logout();
+        QThread::msleep(20);
+    }
+    return l;
+}
+
+// An operator from an address never seen before (127.2.x.y), each login from another.
+Logins unknownLogins(quint16 port, int count)
+{
+    Logins l;
+    Hostile::Addresses fresh(2);
+    for (int i = 0; i < count; ++i, ++l.tried) {
+        QString why;
+        if (const std::optional<double> ms = Hostile::loginFrom(port, fresh.next(), nullptr, &why))
+            l.ms.push_back(*ms);
+        else
+            ++l.why[why];
+        QThread::msleep(20);
+    }
+    return l;
+}
+
+void attacks(int logins)
+{
+    using namespace Hostile;
+    std::printf("Attacks on pylonet-sim (a process of its own), %d logins of each operator per run\n\n", logins);
+    std::printf("| Attack | Operator known: logins, median | Operator never seen: logins, median | Guesses/s | Crowd connections/s |\n");
+    std::printf("|---|---|---|---|---|\n");
+    struct Phase
+    {
+        const char *name;
+        bool crowd, guessers, sameAddress;
+    };
+    const Phase phases[] = {{"crowd from new addresses", true, false, false},
+                            {"guessers from new addresses", false, true, false},
+                            {"both, and a connect flood from 127.0.0.1", true, true, true}};
+    bool loginGoals = true, guessGoal = true;
+    for (const Phase &phase : phases) {
+        Simulator sim(0);
+        knownLogins(sim.port(), 1); // 127.0.0.1 has logged in before
+        std::unique_ptr<Running<Crowd>> crowd, flood;
+        std::unique_ptr<Running<Guessers>> guessers;
+        if (phase.crowd)
+            crowd = std::make_unique<Running<Crowd>>(sim.port(), 300, quint8(1), false);
+        if (phase.guessers)
+            guessers = std::make_unique<Running<Guessers>>(sim.port(), 100, quint8(3));
+        if (phase.sameAddress)
+            flood = std::make_unique<Running<Crowd>>(sim.port(), 50, quint8(0), true, QHostAddress(QStringLiteral("127.0.0.1")));
+        QThread::msleep(1000); // in full swing
+        QElapsedTimer clock;
+        clock.start();
+        const qint64 guessed = guessers ? (*guessers)->refused() : 0;
+        const qint64 opened = crowd ? (*crowd)->opened() : 0;
+        const Logins known = knownLogins(sim.port(), logins);
+        const Logins unknown = unknownLogins(sim.port(), logins);
+        const double seconds = double(clock.nsecsElapsed()) / 1e9;
+        const double guessRate = guessers ? double((*guessers)->refused() - guessed) / seconds : 0;
+        const double crowdRate = crowd ? double((*crowd)->opened() - opened) / seconds : 0;
+        std::printf("| %s | %.0f %%, %.1f ms | %.0f %%, %.1f ms | %.2f | %.0f |\n", phase.name, known.successPercent(),
+                    median(known.ms), unknown.successPercent(), median(unknown.ms), guessRate, crowdRate);
+        for (const Logins *l : {&known, &unknown})
+            for (auto it = l->why.cbegin(); it != l->why.cend(); ++it)
+                std::printf("|   %s operator failed %d times: %s | | | | |\n", l == &known ? "known" : "never-seen", it.value(),
+                            qPrintable(it.key()));
+        std::fflush(stdout);
+        loginGoals = loginGoals && known.successPercent() >= 99 && median(known.ms) < 100
+                     && unknown.successPercent() >= 90;
+        guessGoal = guessGoal && guessRate < 2;
+    }
+    std::printf("Goals: known operator at least 99 %% of logins, median under 100 ms; never-seen operator at least 90 %%"
+                " while the attackers use other addresses (%s). Guessing under 2 per second server-wide (%s).\n\n",
+                verdict(loginGoals), verdict(guessGoal));
+
+    // Another operator, and a new login, while a peer floods plans of the most calls a plan may make.
+    constexpr double serviceMs = 0.1;
+    {
+        Simulator sim(serviceMs);
+        Running<PlanFlood> flooder(sim.port(), 4, quint8(5));
+        QThread::msleep(500);
+        std::vector<double> ms;
+        NetClient op(sim.port());
+        op.Login(user(), password(), 0, QStringLiteral("127.0.0.1"));
+        QElapsedTimer total;
+        total.start();
+        while (total.elapsed() < 5000) {
+            QElapsedTimer one;
+            one.start();
+            try {
+                op.ParamValue(0, QStringLiteral("VMon"), 3);
+                ms.push_back(double(one.nsecsElapsed()) / 1e6);
+            } catch (const HVError &) {
+                ms.push_back(std::numeric_limits<double>::infinity());
+            }
+            QThread::msleep(10); // an operator's pace
+        }
+        const Logins late = knownLogins(sim.port(), 5);
+        const double worst = *std::max_element(ms.begin(), ms.end());
+        const double round = CrateScheduler::CallsPerTurn * serviceMs; // the flooder's turn before ours
+        std::printf("A peer flooding plans of %d calls at %g ms per call (%lld plans answered):\n", CrateJob::MaxPlanCalls,
+                    serviceMs, static_cast<long long>(flooder->answered()));
+        std::printf("  another operator's reads: median %.2f ms (goal under one round of turns, %.1f ms, + 5 ms: %s),"
+                    " worst %.2f ms (goal under 200 ms: %s), %zu reads\n",
+                    median(ms), round, verdict(median(ms) < round + 5), worst, verdict(worst < 200), ms.size());
+        std::printf("  a new login meanwhile: %.0f %% of %d, median %.1f ms (goal: within the %d ms login window: %s)\n\n",
+                    late.successPercent(), late.tried, median(late.ms), LinkServer::DefaultLoginTimeoutMs,
+                    verdict(late.successPercent() == 100 && median(late.ms) < LinkServer::DefaultLoginTimeoutMs));
+    }
+    {
+        Simulator sim(serviceMs);
+        std::vector<std::unique_ptr<Running<PlanFlood>>> peers;
+        for (int i = 0; i < SessionHost::MaxConnections; ++i)
+            peers.push_back(std::make_unique<Running<PlanFlood>>(sim.port(), 8, quint8(10 + i)));
+        QThread::msleep(10000);
+        qint64 answered = 0;
+        for (auto &p : peers)
+            answered += (*p)->answered();
+        std::printf("%d peers flooding such plans for 10 s (%lld answered): server memory %.0f MB now, %.0f MB at most"
+                    " (goal under 100 MB: %s)\n",
+                    SessionHost::MaxConnections, static_cast<long long>(answered), sim.memoryMb("VmRSS:"),
+                    sim.memoryMb("VmHWM:"), verdict(sim.memoryMb("VmHWM:") < 100));
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.contains(QStringLiteral("--attacks"))) {
+        const int at = int(args.indexOf(QStringLiteral("--attacks")));
+        attacks(std::max(10, args.value(at + 1, QStringLiteral("30")).toInt()));
+        return 0;
+    }
     const int floodAt = int(args.indexOf(QStringLiteral("--flood")));
     const int strangers = floodAt > 0 ? args.value(floodAt + 1).toInt() : 16;
     const int calls = argc > 1 && floodAt != 1 ? std::max(100, atoi(argv[1])) : 20000;

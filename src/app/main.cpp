@@ -3,16 +3,17 @@
 #include "appinfo.h"
 #include "archive.h"
 #include "eventstable.h"
+#include "frmlogin.h"
 #include "frmsplash.h"
 #include "main_window.h"
 #include "netclient.h"
-#include "frmlogin.h"
 #include "protocol.h"
 #include "shiftlog.h"
 #include "trendtable.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QHostAddress>
 #include <QSettings>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,14 @@ void describeOptions(QCommandLineParser &options)
     options.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     options.addHelpOption();
     options.addVersionOption();
+    options.addOption({QStringLiteral("require-encryption"),
+                       QStringLiteral("Refuse every crate that does not encrypt its link (a site may set "
+                                      "Pylonet/RequireEncryption=true instead).")});
+    options.addOption({QStringLiteral("forget-crate"),
+                       QStringLiteral("Forget the certificate trusted for the crate at ADDRESS (port %1 unless given as "
+                                      "ADDRESS:PORT), after its certificate was replaced or its encryption turned off on purpose.")
+                           .arg(Protocol::DefaultPort),
+                       QStringLiteral("ADDRESS")});
     options.addOption({QStringLiteral("connect"),
                        QStringLiteral("Opens the connection dialog on the crate at <address> (port %1 unless given) "
                                       "with the stored user name; the password is asked.")
@@ -104,6 +113,22 @@ int main(int argc, char **argv)
     describeOptions(options);
     options.process(app);
 
+    // The certificates trusted are kept beside the remembered address.
+    auto trust = std::make_unique<CrateTrust>(AppInfo::organisation(), QStringLiteral("Pylonet"));
+    trust->setRequiresEncryption(options.isSet(QStringLiteral("require-encryption")));
+    for (const QString &crate : options.values(QStringLiteral("forget-crate"))) {
+        const QStringList parts = crate.split(QLatin1Char(':'));
+        const std::optional<quint32> ip = Protocol::parseAddress(parts.first());
+        if (!ip || parts.size() > 2) {
+            std::fprintf(stderr, "pylonet: --forget-crate wants ADDRESS or ADDRESS:PORT, not \"%s\"\n", qPrintable(crate));
+            return 2;
+        }
+        const QString where = QStringLiteral("%1:%2").arg(QHostAddress(*ip).toString(),
+                                                          parts.value(1, QString::number(Protocol::DefaultPort)));
+        std::printf("%s\n", qPrintable(trust->forget(where) ? QStringLiteral("Forgot the certificate of the crate at %1").arg(where)
+                                                            : QStringLiteral("No certificate was kept for the crate at %1").arg(where)));
+    }
+
     // The shift log's database lives on its own thread, from before the main window to after it.
     Archive archive({Archive::defaultPath(), ShiftLog::retentionDays()});
     archive.add(std::make_unique<EventsTable>());
@@ -111,8 +136,16 @@ int main(int argc, char **argv)
     archive.start();
 
     const Target target = parseTarget(options.value(QStringLiteral("connect")));
-    Main w(std::make_unique<NetClient>(target.port), &archive);
+    auto client = std::make_unique<NetClient>(target.port);
+    client->setTrust(std::move(trust));
+    NetClient *net = client.get();
+    Main w(std::move(client), &archive);
     w.restoreSavedGeometry();
+    // The connection dialog asks; without it open, the main window.
+    net->setTrustAsker([&w](const CrateTrust::Question &q) {
+        QWidget *parent = w.loginDialog() ? static_cast<QWidget *>(w.loginDialog()) : &w;
+        return frmLogin::confirmCertificate(parent, q.crate, q.fingerprint, q.trusted);
+    });
     auto *splash = new frmSplash(w); // deletes itself when it hands over
     splash->show();
     splash->activateWindow(); // so a key press reaches it

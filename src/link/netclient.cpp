@@ -2,8 +2,12 @@
 
 #include "hverror.h"
 #include "readplan.h"
+#include "scram.h"
 
 #include <QCborArray>
+#include <QHostAddress>
+#include <QScopeGuard>
+#include <QSslConfiguration>
 #include <QSslSocket>
 #include <algorithm>
 
@@ -32,6 +36,8 @@ QCborMap nameRequest(qint16 slot, qint16 ch, const QString &name)
     return request;
 }
 
+
+
 } // namespace
 
 NetClient::NetClient(quint16 port, int connectTimeoutMs, int replyTimeoutMs)
@@ -58,6 +64,25 @@ NetClient::~NetClient()
 bool NetClient::isConnected() const
 {
     return m_state == State::Open && m_socket && m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+void NetClient::Logout()
+{
+    // Never waits: on a hung or dead link a Logout must not hold the caller. The
+    // logout goes out with whatever is still being written, and the connection
+    // closes once it has left (or after the reply time-out at the latest).
+    if (isConnected()) {
+        QCborMap request;
+        request.insert(Key::Op, Op::Logout);
+        try {
+            send(framed(std::move(request)));
+        } catch (const HVError &) {
+            // The link is being closed anyway; nothing the caller could do.
+        }
+    }
+    closeSocket(/*graceful=*/true);
+    m_state = State::Closed;
+    failAllPending(notOpenError());
 }
 
 void NetClient::QuerySlots(QVariant *slotCount, QVariant *channelCounts, QVariant *slotModels)
@@ -427,4 +452,11 @@ void NetClient::closeSocket(bool graceful)
     socket->abort();
     // We may be inside one of its signals or waits: it goes once they are over.
     socket->deleteLater();
+}
+
+QString NetClient::lowerFirst(QString s)
+{
+    if (!s.isEmpty())
+        s[0] = s[0].toLower();
+    return s;
 }

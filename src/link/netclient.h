@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cratetrust.h"
 #include "hvpowersupply.h"
 #include "plangate.h"
 #include "protocol.h"
@@ -31,10 +32,14 @@ class QSslSocket;
 //
 // The login proves the password without sending it (scram.h). When the crate
 // offers TLS the client encrypts before it logs in; a crate's certificate is
-// self-signed, so it is accepted without an authority, its SHA-256 fingerprint
-// is shown (linkFingerprint), and the login is bound to it: a relay that shows
-// another certificate cannot pass the login on. A broken handshake, or a crate
-// that offers TLS and then does not carry it out, fails the login.
+// self-signed, so it is trusted on first use (CrateTrust: the operator is asked
+// through the trust asker, and the crate must show the same certificate, and
+// go on encrypting, from then on), its SHA-256 fingerprint is shown
+// (linkFingerprint), and the login is bound to it: a relay that shows another
+// certificate cannot pass the login on. A broken handshake, or a crate that
+// offers TLS and then does not carry it out, fails the login. Nothing of the
+// login (not even the user name) goes to a crate that is not trusted, and no
+// proof to one that asks for weak keys.
 //
 // Connecting gives up after the connect time-out, every reply (and the TLS
 // handshake) after the reply time-out, whatever arrives meanwhile. A lost link is never re-opened behind the caller's back: every
@@ -58,6 +63,12 @@ public:
     int pendingCount() const { return m_book.size() + m_undelivered + int(m_waiting.size()); }
     // The crate certificate's SHA-256 fingerprint ("AB:12:..."), "" on a plain link.
     QString linkFingerprint() const override { return Protocol::fingerprint(m_certificateDigest); }
+    // What the client trusts of the crates it meets (kept in memory unless given a store).
+    CrateTrust &trust() { return *m_trust; }
+    void setTrust(std::unique_ptr<CrateTrust> trust) { m_trust = std::move(trust); }
+    // Asks the operator about a certificate met for the first time, or changed;
+    // without one, such a crate is refused.
+    void setTrustAsker(CrateTrust::Asker ask) { m_askTrust = std::move(ask); }
 
     // Address is a numeric IPv4 address, every part decimal (Protocol::parseAddress);
     // the port is the one given at construction.
@@ -85,12 +96,17 @@ public:
     bool claimLinkReport(const HVError &error) override;
 
 private:
-    // Bytes taken off the socket at a time: a waiting call looks at its deadline between them.
-    static constexpr qint64 ReadChunk = 256 * 1024;
     enum class State { Closed, Open, Lost };
     using Pending = ReplyBook::Pending;
+    // Bytes taken off the socket at a time: a waiting call looks at its deadline between them.
+    static constexpr qint64 ReadChunk = 256 * 1024;
+    // A socket's error text to go after a colon.
+    static QString lowerFirst(QString s);
 
     HVError notOpenError() const;
+    // One attempt of the login, `then` behind its proof; *accepted tells whether the operator accepted the crate's certificate meanwhile.
+    void logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *accepted,
+               const std::shared_ptr<ReadPlan> &then);
     // Encrypts the open connection after the crate offered it; throws HVError::link on any failure.
     void encrypt();
     // The login's last step goes out with `then` right behind it (when given).
@@ -141,6 +157,8 @@ private:
     QTimer m_timeout;                  // fires when the oldest waiting request is overdue
     QByteArray m_certificateDigest;    // SHA-256 of the crate's certificate, which the login is bound to; empty on a plain link
     QString m_certificateRefusal;      // why the crate's certificate was refused, during a handshake
+    std::unique_ptr<CrateTrust> m_trust = std::make_unique<CrateTrust>(); // certificates trusted, per crate
+    CrateTrust::Asker m_askTrust;      // asks the operator about a certificate
     struct EncodedPlan
     {
         QPointer<QObject> window;      // whose plan it is

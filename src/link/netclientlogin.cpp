@@ -1,5 +1,5 @@
-// NetClient's login: the connection, the encrypted link where the crate offers
-// it, the password proof, and the logout.
+// NetClient's login: the connection, the opening, the crate's certificate
+// judged against what this workstation trusts, and the challenge and proof.
 #include "netclient.h"
 
 #include "hverror.h"
@@ -7,20 +7,12 @@
 #include "scram.h"
 
 #include <QHostAddress>
-#include <QScopeGuard>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
 using namespace Protocol;
 
 namespace {
-
-QString lowerFirst(QString s)
-{
-    if (!s.isEmpty())
-        s[0] = s[0].toLower();
-    return s;
-}
 
 // A crate's certificate is its own, signed by no authority the client knows,
 // and it is reached by address: these are what that looks like, and nothing else.
@@ -57,12 +49,26 @@ void NetClient::loginThen(const QString &userName, const QString &password, cons
     const std::optional<quint32> ip = parseAddress(address);
     if (!ip)
         throw HVError::link(QStringLiteral("Not a valid IP address: \"%1\"").arg(address));
-    const QHostAddress host(*ip);
-    const QString where = QStringLiteral("%1:%2").arg(host.toString()).arg(m_port);
+    const QString where = QStringLiteral("%1:%2").arg(QHostAddress(*ip).toString()).arg(m_port);
+    bool accepted = false;
+    try {
+        logIn(userName, password, where, *ip, &accepted, then);
+    } catch (const HVError &e) {
+        // The crate does not wait while the operator reads about its certificate: once
+        // they accepted it, a link that the crate gave up meanwhile is opened once more.
+        if (!accepted || !e.isLinkFailure())
+            throw;
+        logIn(userName, password, where, *ip, &accepted, then);
+    }
+}
 
+void NetClient::logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *accepted,
+                      const std::shared_ptr<ReadPlan> &then)
+{
+    *accepted = false;
     m_socket = new QSslSocket;
     m_socket->setReadBufferSize(ReadChunk);
-    m_socket->connectToHost(host, m_port);
+    m_socket->connectToHost(QHostAddress(ip), m_port);
     if (!m_socket->waitForConnected(m_connectTimeoutMs)) {
         const QAbstractSocket::SocketError error = m_socket->error();
         const QString reason = m_socket->errorString();
@@ -93,8 +99,15 @@ void NetClient::loginThen(const QString &userName, const QString &password, cons
             throw HVError::link(QStringLiteral("The crate speaks protocol version %1; this client speaks version %2")
                                     .arg(version.isInteger() ? QString::number(version.toInteger()) : QStringLiteral("(none)"))
                                     .arg(Version));
-        if (opening.value(Key::Tls).toBool())
+        if (opening.value(Key::Tls).toBool()) {
             encrypt();
+            m_trust->admitCertificate(where, m_certificateDigest, [this, accepted](const CrateTrust::Question &q) {
+                *accepted = m_askTrust && m_askTrust(q);
+                return *accepted;
+            });
+        } else {
+            m_trust->admitPlain(where);
+        }
         authenticate(userName, password, then);
     } catch (const HVError &) {
         // A plan sent behind the proof is dropped unrun: the caller hears of the failed login only.
@@ -181,21 +194,3 @@ void NetClient::authenticate(const QString &user, const QString &password, const
         later(std::move(f));
 }
 
-void NetClient::Logout()
-{
-    // Never waits: on a hung or dead link a Logout must not hold the caller. The
-    // logout goes out with whatever is still being written, and the connection
-    // closes once it has left (or after the reply time-out at the latest).
-    if (isConnected()) {
-        QCborMap request;
-        request.insert(Key::Op, Op::Logout);
-        try {
-            send(framed(std::move(request)));
-        } catch (const HVError &) {
-            // The link is being closed anyway; nothing the caller could do.
-        }
-    }
-    closeSocket(/*graceful=*/true);
-    m_state = State::Closed;
-    failAllPending(notOpenError());
-}

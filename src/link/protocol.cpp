@@ -53,9 +53,20 @@ Challenge decodeChallenge(const QCborMap &reply, const QByteArray &clientNonce)
         throw HVError::link(QStringLiteral("The crate's login challenge is not one"));
     Challenge c{nonce.toString().toLatin1(), salt.toByteArray(), 0};
     if (!isNonce(c.nonce) || c.nonce.size() <= clientNonce.size() || !c.nonce.startsWith(clientNonce)
-        || c.salt.isEmpty() || c.salt.size() > 128)
+        || c.salt.size() > 128)
         throw HVError::link(QStringLiteral("The crate's login challenge does not answer this login"));
-    if (iterations.toInteger() < Scram::MinIterations || iterations.toInteger() > Scram::MaxIterations)
+    // Weak keys would let a machine posing as the crate guess the password from the proof: none is sent.
+    if (iterations.toInteger() < Scram::MinIterations)
+        throw HVError::link(QStringLiteral("The crate asks for only %1 key rounds, fewer than the %2 this client "
+                                           "requires; it may be a machine posing as the crate, so no proof was sent")
+                                .arg(iterations.toInteger())
+                                .arg(Scram::MinIterations));
+    if (c.salt.size() < Scram::MinSaltSize)
+        throw HVError::link(QStringLiteral("The crate's salt is only %1 bytes, fewer than the %2 this client requires; "
+                                           "it may be a machine posing as the crate, so no proof was sent")
+                                .arg(c.salt.size())
+                                .arg(Scram::MinSaltSize));
+    if (iterations.toInteger() > Scram::MaxIterations)
         throw HVError::link(QStringLiteral("The crate asks for %1 key rounds; %2 to %3 are accepted")
                                 .arg(iterations.toInteger())
                                 .arg(Scram::MinIterations)

@@ -16,9 +16,12 @@ namespace Scram {
 
 // PBKDF2 rounds of a new account: the RFC's minimum, a few milliseconds per login.
 inline constexpr int DefaultIterations = 4096;
-// What a client accepts from a server: a rogue crate must not make it compute for minutes.
-inline constexpr int MinIterations = 1000;
+// What a client accepts from a server. Fewer rounds or a shorter salt would
+// make a proof that a machine posing as the crate could guess the password
+// from offline; more rounds would make the client compute for minutes.
+inline constexpr int MinIterations = 4096;
 inline constexpr int MaxIterations = 100000;
+inline constexpr int MinSaltSize = 16;
 inline constexpr int KeySize = 32; // SHA-256
 
 // What the server stores of an account.

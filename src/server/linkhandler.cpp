@@ -28,14 +28,6 @@ QVariant valueArg(const QCborMap &request)
     return fromCbor(v);
 }
 
-// Crate calls an answered step stands for: a list of attributes is one per name.
-int callsOf(const PlanStep &step, const PlanAnswer &answer)
-{
-    if (answer.skipped)
-        return 0;
-    return step.eachOf >= 0 ? int(answer.value.toList().size()) : 1;
-}
-
 QCborMap errorReply(const QString &text)
 {
     return QCborMap{{Key::Error, clip(text)}};
@@ -61,15 +53,21 @@ LinkHandler::Result LinkHandler::handle(const QCborMap &request)
     Result result;
     const QCborValue op = request.value(Key::Op);
     const QCborValue id = request.value(Key::Id);
-    const auto withId = [&id](Result r) {
+    const auto withId = [&id](Result &&r) {
         if (id.isInteger())
             r.reply.insert(Key::Id, id);
         return r;
     };
     if (m_stage == Stage::LoggedIn) {
-        result.reply = answer(request, &result.calls);
-        result.close = m_stage == Stage::Closed; // logged out
-        return withId(result);
+        try {
+            result.job = work(request);
+            if (id.isInteger())
+                result.job->setId(id);
+            return result;
+        } catch (const HVError &e) {
+            result.reply = errorReply(e.message());
+        }
+        return withId(std::move(result));
     }
     // Before login only the next step of the login is taken: anything else is
     // a stranger's probing or flooding, and costs it the connection.
@@ -92,7 +90,7 @@ LinkHandler::Result LinkHandler::handle(const QCborMap &request)
     } catch (const HVError &e) {
         result = refuseLogin(e.message());
     }
-    return withId(result);
+    return withId(std::move(result));
 }
 
 LinkHandler::Result LinkHandler::refuseLogin(const QString &why)
@@ -151,9 +149,11 @@ LinkHandler::Result LinkHandler::proof(const QCborMap &request)
     const QByteArray binding = bytesArg(request, Key::Binding);
     const QByteArray proof = bytesArg(request, Key::Proof);
     if (!Scram::sameBytes(binding, m_binding))
-        return refuseLogin(m_binding.startsWith("p=")
+        return refuseLogin(!m_binding.startsWith("p=") ? QStringLiteral("This crate takes logins over a plain link only")
+                           : binding.startsWith("p=")
                                ? QStringLiteral("The login does not belong to this encrypted link: the client saw another certificate")
-                               : QStringLiteral("This crate takes logins over a plain link only"));
+                               : QStringLiteral("The login came over a plain link, but this crate encrypts: something between "
+                                                "the client and the crate removed the encryption"));
     const QByteArray message =
         Scram::authMessage(m_user, m_clientNonce, m_nonce, m_keys.salt, m_keys.iterations, binding);
     // A replayed proof carries another exchange's nonce: it fails like a wrong password.
@@ -183,25 +183,22 @@ LinkHandler::Result LinkHandler::proof(const QCborMap &request)
     return r;
 }
 
-QCborMap LinkHandler::answer(const QCborMap &request, int *calls)
+std::unique_ptr<CrateJob> LinkHandler::work(const QCborMap &request)
 {
-    QCborMap reply;
-    *calls = 1;
-    try {
-        const QCborValue opValue = request.value(Key::Op);
-        if (!opValue.isString())
-            malformed(QStringLiteral("'op' must be a text"));
-        const QString op = opValue.toString();
-        if (request.contains(Key::Id) && !request.value(Key::Id).isInteger())
-            malformed(QStringLiteral("'id' must be an integer"));
+    const QCborValue opValue = request.value(Key::Op);
+    if (!opValue.isString())
+        malformed(QStringLiteral("'op' must be a text"));
+    const QString op = opValue.toString();
+    if (request.contains(Key::Id) && !request.value(Key::Id).isInteger())
+        malformed(QStringLiteral("'id' must be an integer"));
 
-        HVPowerSupply &hv = *m_backend;
-        if (op == Op::Login || op == Op::Auth || op == Op::Proof) {
-            throw HVError(QStringLiteral("Already logged in"));
-        } else if (op == Op::Plan) {
-            return plan(hv, request, calls);
-        } else if (isReadOp(op)) {
-            const PlanStep step = decodeStep(request);
+    HVPowerSupply &hv = *m_backend;
+    if (op == Op::Login || op == Op::Auth || op == Op::Proof)
+        throw HVError(QStringLiteral("Already logged in"));
+    if (op == Op::Plan)
+        return CrateJob::plan(hv, decodePlan(request.value(Key::Steps)));
+    if (isReadOp(op)) {
+        return CrateJob::call(CrateJob::Kind::Read, [&hv, step = decodeStep(request)] {
             PlanAnswer answer;
             const std::optional<HVError> error = PlanRunner::run(hv, {step}, [&answer](int, const PlanAnswer &a) {
                 answer = a;
@@ -210,48 +207,36 @@ QCborMap LinkHandler::answer(const QCborMap &request, int *calls)
             if (error)
                 throw *error;
             const QCborValue value = encodeAnswer(step, answer);
-            if (step.op == PlanStep::Op::QuerySlots)
-                reply = value.toMap();
-            else
-                reply.insert(Key::Value, value);
-        } else if (op == Op::Logout) {
-            hv.Logout();
+            return step.op == PlanStep::Op::QuerySlots ? value.toMap() : QCborMap{{Key::Value, value}};
+        });
+    }
+    if (op == Op::Logout) {
+        return CrateJob::call(CrateJob::Kind::Logout, [this] {
+            m_backend->Logout();
             m_event(QStringLiteral("%1 logged out").arg(m_peer));
             m_stage = Stage::Closed;
-        } else if (op == Op::SetParamValue) {
-            hv.SetParamValue(shortArg(request, Key::Slot), textArg(request, Key::Par), shortArg(request, Key::Ch),
-                             valueArg(request));
-        } else if (op == Op::SetChannelName) {
-            hv.SetChannelName(shortArg(request, Key::Slot), shortArg(request, Key::Ch), textArg(request, Key::Name));
-        } else {
-            throw HVError(QStringLiteral("Unknown request '%1'").arg(op.left(40)));
-        }
-    } catch (const HVError &e) {
-        reply = errorReply(e.message());
-    } catch (const std::exception &e) {
-        reply = errorReply(QStringLiteral("Internal error of the crate: %1").arg(QString::fromUtf8(e.what())));
+            return QCborMap();
+        });
     }
-    return reply;
-}
-
-QCborMap LinkHandler::plan(HVPowerSupply &hv, const QCborMap &request, int *calls)
-{
-    const QVector<PlanStep> steps = decodePlan(request.value(Key::Steps));
-    QCborArray answers;
-    int made = 0;
-    const std::optional<HVError> error = PlanRunner::run(hv, steps, [&](int i, const PlanAnswer &a) {
-        answers.append(encodeAnswer(steps[i], a));
-        made += callsOf(steps[i], a);
-        return true;
-    });
-    QCborMap reply;
-    reply.insert(Key::Answers, answers);
-    if (error) {
-        // The answers so far, and why the next read failed: the caller's plan stops there.
-        reply.insert(Key::Error, clip(error->message()));
-        reply.insert(Key::FailedAt, answers.size());
-        ++made;
+    // Arguments are checked now, in order, so a malformed write is refused without waiting for the crate.
+    if (op == Op::SetParamValue) {
+        const qint16 slot = shortArg(request, Key::Slot);
+        const QString par = textArg(request, Key::Par);
+        const qint16 ch = shortArg(request, Key::Ch);
+        const QVariant value = valueArg(request);
+        return CrateJob::call(CrateJob::Kind::Write, [&hv, slot, par, ch, value] {
+            hv.SetParamValue(slot, par, ch, value);
+            return QCborMap();
+        });
     }
-    *calls = made;
-    return reply;
+    if (op == Op::SetChannelName) {
+        const qint16 slot = shortArg(request, Key::Slot);
+        const qint16 ch = shortArg(request, Key::Ch);
+        const QString name = textArg(request, Key::Name);
+        return CrateJob::call(CrateJob::Kind::Write, [&hv, slot, ch, name] {
+            hv.SetChannelName(slot, ch, name);
+            return QCborMap();
+        });
+    }
+    throw HVError(QStringLiteral("Unknown request '%1'").arg(op.left(40)));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cratejob.h"
 #include "hvpowersupply.h"
 #include "scram.h"
 
@@ -12,8 +13,9 @@
 class SessionHost;
 
 // What the server makes of the requests of one connection, without its socket
-// or clock: the login exchange, then the answers through the connection's own
-// backend. LinkSession feeds it one request at a time, in order.
+// or clock: the login exchange, answered at once, then the crate work of each
+// request through the connection's own backend, as a job for the crate's
+// queue. LinkSession feeds it one request at a time, in order.
 //
 // Before login only the steps of the login, in their order, are taken; any
 // other request closes the connection. A refused login (wrong protocol version,
@@ -27,8 +29,8 @@ public:
 
     struct Result
     {
-        QCborMap reply;           // the answer, with the request's id
-        int calls = 0;            // crate calls it took
+        QCborMap reply;           // the answer, with the request's id, unless there is a job
+        std::unique_ptr<CrateJob> job; // crate work whose reply is the answer, once done
         bool close = false;       // the connection ends once the reply is written
         bool startTls = false;    // the client encrypts once it has the reply
         bool loginFailed = false; // a wrong password: the peer address waits before its next try
@@ -53,8 +55,8 @@ private:
     Result challenge(const QCborMap &request);
     Result proof(const QCborMap &request);
     Result refuseLogin(const QString &why);
-    QCborMap answer(const QCborMap &request, int *calls);
-    QCborMap plan(HVPowerSupply &hv, const QCborMap &request, int *calls);
+    // The crate work of a request once logged in; throws HVError for one that cannot be taken.
+    std::unique_ptr<CrateJob> work(const QCborMap &request);
 
     SessionHost &m_server;                     // account, keys, TLS, backends
     QString m_peer;                            // "address:port", for messages

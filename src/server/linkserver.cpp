@@ -12,11 +12,6 @@
 
 namespace {
 
-// A failure older than this no longer makes the next wait longer.
-constexpr qint64 FailureMemoryUs = 60'000'000;
-// Peer addresses remembered for their failures before the old ones are forgotten.
-constexpr int MaxRememberedPeers = 1024;
-
 // Hands out QSslSocket connections while TLS is on, so that they can be
 // encrypted after the opening exchange; plain QTcpSocket otherwise.
 class Listener : public QTcpServer
@@ -48,18 +43,31 @@ private:
 
 LinkServer::LinkServer(BackendFactory factory, QObject *parent)
     : QObject(parent), m_listener(std::make_unique<Listener>(*this)), m_factory(std::move(factory)),
-      m_keys(Scram::newKeys(DefaultPassword)), m_secret(Scram::randomBytes(32))
+      m_keys(Scram::newKeys(DefaultPassword)), m_secret(Scram::randomBytes(32)),
+      m_scheduler([this] { return nowUs(); })
 {
-    connect(m_listener.get(), &QTcpServer::newConnection, this, &LinkServer::acceptConnections);
+    // A crowd connecting faster than it is taken would fill a short queue of
+    // new connections, and the kernel would hold an operator's behind it for seconds.
+    m_listener->setListenBacklogSize(ListenBacklog);
+    // QTcpServer accepts for as long as connections keep coming, and a crowd that
+    // reconnects as soon as it is closed would keep every other socket waiting:
+    // they are taken a batch per pass of the event loop instead, after the others had theirs.
+    m_listener->setMaxPendingConnections(AcceptsPerPass);
+    connect(m_listener.get(), &QTcpServer::newConnection, this, [this] {
+        if (!m_acceptDue) {
+            m_acceptDue = true;
+            QMetaObject::invokeMethod(this, &LinkServer::acceptConnections, Qt::QueuedConnection);
+        }
+    });
     m_clock.start();
 }
 
 LinkServer::~LinkServer()
 {
-    // Sessions go first: their backends may point into what the factory shares.
-    const QList<LinkSession *> sessions = m_sessions;
+    // Sessions go first, closing ones too: their backends may point into what the
+    // factory shares, and their lanes into the scheduler.
     m_sessions.clear();
-    qDeleteAll(sessions);
+    qDeleteAll(findChildren<LinkSession *>(Qt::FindDirectChildrenOnly));
 }
 
 bool LinkServer::listen(const QHostAddress &address, quint16 port)
@@ -123,46 +131,7 @@ void LinkServer::setLatencyMs(double ms)
 
 void LinkServer::setServiceTimeMs(double ms)
 {
-    m_serviceUs = qMax<qint64>(0, qRound64(ms * 1000));
-}
-
-qint64 LinkServer::occupyCrate(qint64 startUs, int calls)
-{
-    const qint64 done = startUs + qint64(calls) * m_serviceUs;
-    m_crateFreeUs = qMax(m_crateFreeUs, done);
-    return done;
-}
-
-qint64 LinkServer::loginNotBeforeUs(const QHostAddress &peer) const
-{
-    return m_failures.value(peer).notBeforeUs;
-}
-
-void LinkServer::noteLoginFailure(const QHostAddress &peer)
-{
-    forgetOldFailures();
-    const qint64 now = nowUs();
-    Failures &f = m_failures[peer];
-    if (now - f.notBeforeUs > FailureMemoryUs)
-        f.count = 0;
-    ++f.count;
-    const qint64 waitMs = std::min<qint64>(MaxBackoffMs, qint64(m_backoffMs) << std::min(f.count - 1, 20));
-    f.notBeforeUs = now + waitMs * 1000;
-}
-
-void LinkServer::noteLoginSuccess(const QHostAddress &peer)
-{
-    m_failures.remove(peer);
-}
-
-void LinkServer::forgetOldFailures()
-{
-    if (m_failures.size() < MaxRememberedPeers)
-        return;
-    const qint64 now = nowUs();
-    m_failures.removeIf([now](const auto &entry) { return now - entry.value().notBeforeUs > FailureMemoryUs; });
-    if (m_failures.size() >= MaxRememberedPeers) // all recent: the wait of one unknown peer is lost, not memory
-        m_failures.erase(m_failures.begin());
+    m_scheduler.setServiceTimeUs(qMax<qint64>(0, qRound64(ms * 1000)));
 }
 
 void LinkServer::dropAllConnections()
@@ -181,6 +150,7 @@ int LinkServer::operatorCount() const
 
 void LinkServer::acceptConnections()
 {
+    m_acceptDue = false;
     while (QTcpSocket *socket = m_listener->nextPendingConnection()) {
         makeRoomForStranger(socket->peerAddress());
         auto *session = new LinkSession(socket, *this);
@@ -194,28 +164,17 @@ void LinkServer::acceptConnections()
 
 void LinkServer::makeRoomForStranger(const QHostAddress &peer)
 {
-    QHash<QHostAddress, int> held{{peer, 1}};
-    int strangers = 0;
+    QList<LoginGuard::Stranger> strangers;
+    QList<LinkSession *> sessions;
     for (LinkSession *s : std::as_const(m_sessions)) {
         if (s->isStranger()) {
-            ++held[s->peerAddress()];
-            ++strangers;
+            strangers.append({s->peerAddress(), s->connectedUs(), s->hasSpoken()});
+            sessions.append(s);
         }
     }
-    if (strangers < MaxStrangers)
-        return;
-    // The address holding the most gives up one, the one that got least far with
-    // its login, the oldest of those: an operator's own login is the last to go.
-    LinkSession *victim = nullptr;
-    for (LinkSession *s : std::as_const(m_sessions)) {
-        if (!s->isStranger())
-            continue;
-        if (!victim || held[s->peerAddress()] > held[victim->peerAddress()]
-            || (held[s->peerAddress()] == held[victim->peerAddress()] && s->loginProgress() < victim->loginProgress()))
-            victim = s;
-    }
-    victim->close(QStringLiteral("Too many connections waiting to log in (limit %1); this one made room for a newer one")
-                      .arg(MaxStrangers));
+    const int victim = m_guard.makeRoom(strangers, peer);
+    if (victim >= 0)
+        sessions[victim]->close(QStringLiteral("Too many connections waiting to log in; this one made room for a newer one"));
 }
 
 void LinkServer::forget(LinkSession *session)

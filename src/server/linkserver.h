@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cratescheduler.h"
+#include "loginguard.h"
 #include "protocol.h"
 #include "sessionhost.h"
 
@@ -10,6 +12,7 @@
 #include <QObject>
 #include <QSslConfiguration>
 #include <QTcpServer>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -21,10 +24,11 @@ class LinkSession;
 // through it, so a remote caller sees exactly what an in-process one would.
 // Lives on one thread; the owner's thread runs its event loop.
 //
-// Connections that have not logged in yet are strangers: they have a quota of
+// Connections that have not logged in yet are strangers: they have quotas of
 // their own and a short login window, and a newcomer takes the place of a
-// stranger rather than being turned away, so strangers can never keep an
-// operator out. Logged-in operators are never refused because of them.
+// stranger rather than being turned away (LoginGuard says whose), so strangers
+// can never keep an operator out. Logged-in operators are never refused
+// because of them. The logged-in share the crate through one CrateScheduler.
 class LinkServer : public QObject, public SessionHost
 {
     Q_OBJECT
@@ -33,8 +37,10 @@ public:
 
     static constexpr int DefaultLoginTimeoutMs = 3000;
     static constexpr int DefaultFrameTimeoutMs = 10000;
+    static constexpr int ListenBacklog = 1024;     // connections the kernel holds until they are taken
+    static constexpr int AcceptsPerPass = 32;      // new connections taken per pass of the event loop
     static constexpr int DefaultBackoffMs = 250;    // the wait after a first failed login, doubled per failure
-    static constexpr int MaxBackoffMs = 4000;       // and never longer
+    static constexpr int MaxBackoffMs = LoginGuard::MaxBackoffMs; // and never longer
     static inline const QString DefaultUser = QStringLiteral("wxqv");
     static inline const QString DefaultPassword = QStringLiteral("wxqv");
 
@@ -72,14 +78,14 @@ public:
     // The crate's own time for each call it answers, one call at a time for
     // all connections together (a plan costs one per read it makes).
     void setServiceTimeMs(double ms);
-    double serviceTimeMs() const { return m_serviceUs / 1000.0; }
+    double serviceTimeMs() const { return m_scheduler.serviceTimeUs() / 1000.0; }
 
-    // The clock of both, in microseconds, and what the sessions ask of it.
+    // The clock of both, in microseconds.
     qint64 nowUs() const override { return m_clock.nsecsElapsed() / 1000; }
     qint64 oneWayDelayUs() const override { return m_latencyUs / 2; }
-    qint64 crateFreeUs() const override { return m_crateFreeUs; }
-    // The crate works on `calls` calls from startUs on; returns when it is done.
-    qint64 occupyCrate(qint64 startUs, int calls) override;
+    CrateScheduler &scheduler() override { return m_scheduler; }
+    qint64 queuedBytes() const override { return m_queuedBytes; }
+    void addQueuedBytes(qint64 delta) override { m_queuedBytes += delta; }
 
     // A frame must arrive whole within this time once its first byte has,
     // and a new connection must log in within the login time-out.
@@ -90,10 +96,8 @@ public:
 
     // After a failed login the peer address waits before its next password
     // is checked: the first wait, doubled with each failure up to MaxBackoffMs.
-    void setBackoffMs(int ms) { m_backoffMs = ms; }
-    qint64 loginNotBeforeUs(const QHostAddress &peer) const override;
-    void noteLoginFailure(const QHostAddress &peer) override;
-    void noteLoginSuccess(const QHostAddress &peer) override;
+    void setBackoffMs(int ms) { m_guard.setBackoffMs(ms); }
+    LoginGuard &loginGuard() override { return m_guard; }
 
     // Cuts every connection at once, as a network failure would.
     void dropAllConnections();
@@ -107,17 +111,10 @@ signals:
     void logLine(const QString &text);
 
 private:
-    struct Failures
-    {
-        int count = 0;          // failed logins in a row
-        qint64 notBeforeUs = 0; // no password is checked before then
-    };
-
     void acceptConnections();
-    // Makes room for one more stranger from this address, closing another when the quota is full.
+    // Makes room for one more stranger from this address, closing another when its quota is full.
     void makeRoomForStranger(const QHostAddress &peer);
     void forget(LinkSession *session);
-    void forgetOldFailures();
 
     std::unique_ptr<QTcpServer> m_listener; // the listening socket
     BackendFactory m_factory;      // makes one backend per logged-in connection
@@ -126,12 +123,12 @@ private:
     Scram::Keys m_keys;            // its salted keys; the password itself is not kept
     QByteArray m_secret;           // seeds the salts shown for unknown user names
     QSslConfiguration m_tls;       // certificate and key; null certificate: plain TCP
-    QHash<QHostAddress, Failures> m_failures; // recent failed logins per peer address
     QElapsedTimer m_clock;         // monotonic time of the delays
+    bool m_acceptDue = false;      // the waiting new connections are taken once the other sockets had their turn
+    LoginGuard m_guard;            // who may try a password when; which stranger gives way
+    CrateScheduler m_scheduler;    // the crate's one queue, shared by every connection
+    qint64 m_queuedBytes = 0;      // requests and replies every connection holds
     qint64 m_latencyUs = 0;        // network delay, request in to reply out
-    qint64 m_serviceUs = 0;        // the crate's time per call
-    qint64 m_crateFreeUs = 0;      // when the crate has answered everything it was given
     int m_frameTimeoutMs = DefaultFrameTimeoutMs; // limit for a frame to arrive whole
     int m_loginTimeoutMs = DefaultLoginTimeoutMs; // limit for a new connection to log in
-    int m_backoffMs = DefaultBackoffMs; // first wait after a failed login
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cratescheduler.h"
 #include "linkhandler.h"
 #include "protocol.h"
 
@@ -16,17 +17,27 @@ class QTcpSocket;
 // its LinkHandler in order and writes the replies. A frame it cannot trust
 // closes this connection only.
 //
-// The server's network delay and the crate's own pace are modelled here: a
-// request reaches the crate half the delay after it arrived, waits while the
-// crate works on earlier requests (of any connection), takes the crate's
-// service time per call, and its reply leaves half the delay later.
+// The steps of the login are answered here, never behind crate work; every
+// later request becomes a job in the connection's lane of the server's
+// CrateScheduler, which shares the crate between connections and lets writes
+// go first. The server's network delay is modelled here: a request reaches the
+// crate half the delay after it arrived, and its reply leaves half the delay
+// after the crate (or the login) answered it.
 //
-// A connection takes at most SessionHost::MaxFramesPerTurn frames at a time and
-// then lets the other connections have theirs, so no peer can starve the rest.
+// What a connection may hold is bounded: MaxHeldBytes of requests and replies
+// not yet written (a stranger's: StrangerHeldBytes), SessionHost::MaxPendingRequests
+// requests. Beyond that it takes nothing more off its socket, which slows the
+// sender down; a peer that does not read its replies gets no more work done
+// until it does, and is cut off after the frame time-out.
 class LinkSession : public QObject
 {
     Q_OBJECT
 public:
+    static constexpr qint64 MaxHeldBytes = 512 * 1024;
+    static constexpr qint64 StrangerHeldBytes = 8 * 1024;
+    static constexpr qint64 MaxLoginFrame = 4096; // a login message is far smaller
+    static constexpr qint64 ReplyBacklog = 1024 * 1024; // unread reply bytes before its work pauses
+
     LinkSession(QTcpSocket *socket, SessionHost &server);
     ~LinkSession() override;
 
@@ -35,8 +46,12 @@ public:
     bool isLoggedIn() const { return !m_closing && m_handler.isLoggedIn(); }
     // Not logged in and not on its way out: counts against the strangers' quota.
     bool isStranger() const { return !m_closing && !m_handler.isLoggedIn(); }
-    // How far its login has got: a larger number is further.
-    int loginProgress() const { return int(m_handler.stage()); }
+    qint64 connectedUs() const { return m_connectedUs; }
+    // Something of it has arrived, whether read yet or still in the kernel: a
+    // client sends its opening at once, so only a silent peer has not spoken.
+    bool hasSpoken() const;
+    // Bytes of its requests and replies held by the server.
+    qint64 heldBytes() const { return m_held; }
     // Cuts the connection without a word; finished() follows.
     void abort();
     // Answers with the error (when given) and closes once it is written; once only.
@@ -47,13 +62,11 @@ signals:
     void logLine(const QString &text);
 
 private:
-    void shutDown(const QString &error); // close's steps, also after the last reply of a closing session
-    void stopTimers();
-
     struct Incoming
     {
         QCborMap request;   // as it arrived
         qint64 dueUs = 0;   // when it reaches the crate
+        qint64 bytes = 0;   // its frame's size
     };
     struct Outgoing
     {
@@ -63,31 +76,51 @@ private:
         bool startTls = false; // the client's TLS handshake follows it
     };
 
+    void shutDown(const QString &error); // close's steps, also after the last reply of a closing session
+    void stopTimers();
+    // Gives up its password's place in the guard's line, if it has one.
+    void leaveLine();
     void readFrames();
+    // Whether one more request may be taken off the socket now.
+    bool mayRead() const;
     // The opening offered TLS: starts it once the client's handshake arrives,
     // closes the connection when plain bytes come instead.
     void awaitHandshake();
+    // Hands the requests that are due to the handler, in order (a password waits for the guard).
     void serve();
-    void execute(const QCborMap &request, qint64 startUs);
+    void take(const Incoming &in);
+    void jobDone(std::unique_ptr<CrateJob> job, qint64 doneUs);
     void queueReply(const QCborMap &reply, qint64 sendUs, bool closeAfter, bool startTls = false);
     // The frame of a message, or of an error saying it was too large: never over the limit.
     static QByteArray frameOf(const QCborMap &message);
     void flushReplies();
-    void send(const QCborMap &message);
+    // Pauses its work while its replies are not read, and resumes it.
+    void watchBacklog();
     void onDisconnected();
+    // Brings heldBytes() and the server's total up to date; reads on when room was made.
+    void syncHeld();
 
     QTcpSocket *m_socket;               // the connection, owned as a child (a QSslSocket when TLS is on)
-    SessionHost &m_server;              // account, delays and time-outs
+    SessionHost &m_server;              // account, guard, delays and time-outs
     QString m_peer;                     // "address:port", for messages
     QHostAddress m_address;             // the peer's address, for quotas and waits
+    qint64 m_connectedUs;               // when it connected
     LinkHandler m_handler;              // login and answers
+    CrateLane m_lane;                   // its crate work; destroyed before the handler whose backend it uses
     Protocol::FrameReader m_reader;     // splits the byte stream into frames
-    std::deque<Incoming> m_incoming;    // requests waiting for the crate
+    std::deque<Incoming> m_incoming;    // requests not handed to the handler yet
+    qint64 m_incomingBytes = 0;         // their size
     std::deque<Outgoing> m_outgoing;    // replies waiting for their time to leave
-    QTimer m_serveTimer;                // wakes serve() when the next request is due
+    qint64 m_outgoingBytes = 0;         // their size
+    qint64 m_held = 0;                  // requests and replies held, as last told to the server
+    QTimer m_serveTimer;                // wakes serve() when the next login step is due
     QTimer m_sendTimer;                 // wakes flushReplies() when the next reply is due
     QTimer m_turnTimer;                 // takes the next frames after the other connections had their turn
     QTimer m_deadline;                  // login and partial-frame time-out
+    QTimer m_stall;                     // a peer that does not read its replies is cut off
+    quint64 m_ticket = 0;               // its password's place in the guard's line (0: none)
+    bool m_spoken = false;              // bytes of it have been read
+    bool m_readBlocked = false;         // frames wait in the socket until it holds less
     bool m_handshakeDue = false;        // TLS was offered; the client's handshake is awaited
     bool m_closing = false;             // no more requests are answered
     bool m_finished = false;            // finished() has been emitted

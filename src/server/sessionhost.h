@@ -8,16 +8,18 @@
 #include <QString>
 #include <memory>
 
+class CrateScheduler;
+class LoginGuard;
+
 // What a connection asks of the server it belongs to: the account, TLS, the
-// login waits, the clock of the modelled delays and the crate's time, and a
-// backend once it has logged in. LinkServer is the one host; sessions and
-// their handlers see only this, so they never reach back into the server.
+// login guard, the clock of the modelled delays, the queue in front of the
+// crate, and a backend once it has logged in. LinkServer is the one host;
+// sessions and their handlers see only this, so they never reach back into the server.
 class SessionHost
 {
 public:
     static constexpr int MaxConnections = 32;       // logged-in operators at once
-    static constexpr int MaxStrangers = 16;         // connections not logged in yet
-    static constexpr int MaxPendingRequests = 64;
+    static constexpr int MaxPendingRequests = 64;   // per connection; more wait unread
     static constexpr int MaxFramesPerTurn = 16;     // then the other connections get their turn
     static constexpr int MaxLoginFailures = 3;      // per connection, then it is closed
 
@@ -33,14 +35,13 @@ public:
 
     virtual int frameTimeoutMs() const = 0;
     virtual int loginTimeoutMs() const = 0;
-    virtual qint64 loginNotBeforeUs(const QHostAddress &peer) const = 0;
-    virtual void noteLoginFailure(const QHostAddress &peer) = 0;
-    virtual void noteLoginSuccess(const QHostAddress &peer) = 0;
+    virtual LoginGuard &loginGuard() = 0;
+    virtual CrateScheduler &scheduler() = 0;
+    // Bytes of requests queued by every connection together, and a change to it.
+    virtual qint64 queuedBytes() const = 0;
+    virtual void addQueuedBytes(qint64 delta) = 0;
 
     // The clock of the delays, in microseconds.
     virtual qint64 nowUs() const = 0;
     virtual qint64 oneWayDelayUs() const = 0;
-    virtual qint64 crateFreeUs() const = 0;
-    // The crate works on `calls` calls from startUs on; returns when it is done.
-    virtual qint64 occupyCrate(qint64 startUs, int calls) = 0;
 };

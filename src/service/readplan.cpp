@@ -3,6 +3,8 @@
 #include "cratenumber.h"
 #include "hvpowersupply.h"
 
+#include <limits>
+#include <utility>
 
 namespace PlanRunner {
 
@@ -18,42 +20,29 @@ std::optional<qint16> channelCount(const QVariant &v)
     }
 }
 
-PlanAnswer call(HVPowerSupply &h, const PlanStep &s, const QVector<PlanAnswer> &earlier)
+// One call of a step (an attribute list makes one per name and is handled by Run).
+QVariant call(HVPowerSupply &h, const PlanStep &s)
 {
-    PlanAnswer a;
     switch (s.op) {
     case PlanStep::Op::QuerySlots: {
         QVariant count, channels, models;
         h.QuerySlots(s.outputs & PlanStep::SlotCount ? &count : nullptr,
                      s.outputs & PlanStep::ChannelCounts ? &channels : nullptr,
                      s.outputs & PlanStep::SlotModels ? &models : nullptr);
-        a.value = QVariantList{count, channels, models};
-        break;
+        return QVariantList{count, channels, models};
     }
     case PlanStep::Op::CrateProperty:
-        a.value = h.CrateProperty(s.par);
-        break;
+        return h.CrateProperty(s.par);
     case PlanStep::Op::ParamValue:
-        a.value = h.ParamValue(s.slot, s.par, s.ch);
-        break;
+        return h.ParamValue(s.slot, s.par, s.ch);
     case PlanStep::Op::ParamAttribute:
-        if (s.eachOf >= 0) {
-            QVariantList values;
-            for (const QVariant &name : earlier.value(s.eachOf).value.toList())
-                values << h.ParamAttribute(s.slot, name.toString(), s.prop, s.ch);
-            a.value = values;
-        } else {
-            a.value = h.ParamAttribute(s.slot, s.par, s.prop, s.ch);
-        }
-        break;
+        return h.ParamAttribute(s.slot, s.par, s.prop, s.ch);
     case PlanStep::Op::ChannelName:
-        a.value = h.ChannelName(s.slot, s.ch.value_or(0));
-        break;
+        return h.ChannelName(s.slot, s.ch.value_or(0));
     case PlanStep::Op::ListChannelParams:
-        a.value = h.ListChannelParams(s.slot, s.ch.value_or(0));
-        break;
+        return h.ListChannelParams(s.slot, s.ch.value_or(0));
     }
-    return a;
+    return QVariant();
 }
 
 // Whether a step's guard holds, given the answers of the steps before it.
@@ -79,34 +68,61 @@ bool sameGuard(const PlanStep &a, const PlanStep &b)
 
 } // namespace
 
-std::optional<HVError> run(HVPowerSupply &h, const QVector<PlanStep> &steps,
-                           const std::function<bool(int, const PlanAnswer &)> &each)
+std::optional<HVError> run(HVPowerSupply &h, const QVector<PlanStep> &steps, const Each &each)
 {
-    QVector<PlanAnswer> answers;
-    answers.reserve(steps.size());
-    // A channel's steps share one guard: it is judged once for the run of them.
-    const PlanStep *judged = nullptr;
-    bool holds = true;
-    for (int i = 0; i < steps.size(); ++i) {
-        if (!judged || !sameGuard(*judged, steps[i])) {
-            judged = &steps[i];
-            holds = guardHolds(steps[i], answers);
+    Run r(h, steps);
+    while (!r.isOver())
+        r.resume(std::numeric_limits<int>::max(), each);
+    return r.error();
+}
+
+Run::Run(HVPowerSupply &h, const QVector<PlanStep> &steps) : m_h(h), m_steps(steps)
+{
+    m_answers.reserve(steps.size());
+    m_over = steps.isEmpty();
+}
+
+int Run::resume(int maxCalls, const Each &each)
+{
+    int made = 0;
+    while (!m_over && made < maxCalls) {
+        const PlanStep &step = m_steps[m_next];
+        // A channel's steps share one guard: it is judged once for the run of them.
+        if (!m_judged || !sameGuard(*m_judged, step)) {
+            m_judged = &step;
+            m_holds = guardHolds(step, m_answers);
         }
         PlanAnswer a;
-        if (holds) {
-            try {
-                a = call(h, steps[i], answers);
-            } catch (const HVError &e) {
-                return e;
+        try {
+            if (!m_holds) {
+                a.skipped = true;
+            } else if (step.eachOf >= 0) {
+                const QVariantList names = m_answers.value(step.eachOf).value.toList();
+                while (m_nextName < names.size() && made < maxCalls) {
+                    ++made;
+                    m_partial << m_h.ParamAttribute(step.slot, names[m_nextName].toString(), step.prop, step.ch);
+                    ++m_nextName;
+                }
+                if (m_nextName < names.size())
+                    break; // the rest of the list at the next resume
+                a.value = std::exchange(m_partial, QVariantList());
+                m_nextName = 0;
+            } else {
+                ++made;
+                a.value = call(m_h, step);
             }
-        } else {
-            a.skipped = true;
-        }
-        answers.append(a);
-        if (each && !each(i, answers.back()))
+        } catch (const HVError &e) {
+            m_error = e;
+            m_over = true;
             break;
+        }
+        m_answers.append(a);
+        ++m_next;
+        m_over = m_next == m_steps.size();
+        if (each && !each(m_next - 1, m_answers.back()))
+            m_over = true;
     }
-    return std::nullopt;
+    return made;
 }
 
 } // namespace PlanRunner

@@ -56,12 +56,43 @@ struct PlanAnswer
 
 namespace PlanRunner {
 
+using Each = std::function<bool(int index, const PlanAnswer &answer)>;
+
 // Makes the steps' calls on h, one by one in order, until one fails; `each`
 // sees every answer as it comes and stops the run by returning false. Returns
-// the failing call's error. The server runs plans with this, the in-process
-// access layers too, so both make exactly the same calls.
-std::optional<HVError> run(HVPowerSupply &h, const QVector<PlanStep> &steps,
-                           const std::function<bool(int index, const PlanAnswer &answer)> &each);
+// the failing call's error. The in-process access layers run plans with this,
+// the crate server with a Run in pieces, so both make exactly the same calls.
+std::optional<HVError> run(HVPowerSupply &h, const QVector<PlanStep> &steps, const Each &each);
+
+// A plan run a few calls at a time, so that whoever serves it can make other
+// calls in between (a list of attributes may stop between two of its names).
+// The steps must outlive the run.
+class Run
+{
+public:
+    Run(HVPowerSupply &h, const QVector<PlanStep> &steps);
+    // Makes at most maxCalls calls (steps whose guard fails cost none) and
+    // hands every finished step's answer to `each`; returns the calls made.
+    int resume(int maxCalls, const Each &each);
+    // Every step answered, a call failed, or `each` said stop.
+    bool isOver() const { return m_over; }
+    // The failing call's error, once over.
+    const std::optional<HVError> &error() const { return m_error; }
+    // The step the next call belongs to.
+    int nextStep() const { return m_next; }
+
+private:
+    HVPowerSupply &m_h;                 // where the calls go
+    const QVector<PlanStep> &m_steps;   // the reads
+    QVector<PlanAnswer> m_answers;      // so far: guards and lists read earlier answers
+    int m_next = 0;                     // index of the step under way
+    const PlanStep *m_judged = nullptr; // the step whose guard was judged last
+    bool m_holds = true;                // and whether it held
+    QVariantList m_partial;             // a list of attributes under way
+    int m_nextName = 0;                 // its next name
+    bool m_over = false;                // nothing more to call
+    std::optional<HVError> m_error;     // why it ended early
+};
 
 } // namespace PlanRunner
 

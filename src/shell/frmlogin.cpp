@@ -276,6 +276,26 @@ void frmLogin::remember(const QString &addr)
     setFixedSize(sizeHint());
 }
 
+bool frmLogin::confirmCertificate(QWidget *parent, const QString &crate, const QString &fingerprint,
+                                  const QString &trusted)
+{
+    if (trusted.isEmpty())
+        return MsgBox::ask(parent, QStringLiteral("Connect ..."),
+                           tr("This is the first encrypted connection to the crate at %1. Its certificate's SHA-256 "
+                              "fingerprint is:\n\n%2\n\nTrust it only if it is the fingerprint the crate shows (its "
+                              "administrator can tell you). Pylonet remembers it and refuses any other certificate, "
+                              "or a plain link, from this crate.")
+                               .arg(crate, fingerprint),
+                           tr("Trust this crate"), tr("Cancel"));
+    return MsgBox::ask(parent, QStringLiteral("Connect ..."),
+                       tr("The crate at %1 shows another certificate than the one trusted before.\n\nNow:\n%2\n\n"
+                          "Trusted before:\n%3\n\nA machine may be posing as the crate. Trust the new certificate "
+                          "only if the crate's certificate was replaced on purpose and the new fingerprint is the one "
+                          "the crate shows.")
+                           .arg(crate, fingerprint, trusted),
+                       tr("Trust the new certificate"), tr("Cancel"), QMessageBox::Warning);
+}
+
 void frmLogin::cmdCancelClick()
 {
     hide();

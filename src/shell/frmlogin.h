@@ -40,6 +40,11 @@ public:
     static QString storedUser();
     // The dialog on this address and the stored user, the password box empty and focused.
     void prefill(const QString &address);
+    // Asks whether to trust the certificate of the crate ("address:port") with
+    // this SHA-256 fingerprint: at the first encrypted connection to it (trusted
+    // empty), or when it shows another than the one trusted before. No is the default.
+    static bool confirmCertificate(QWidget *parent, const QString &crate, const QString &fingerprint,
+                                   const QString &trusted);
 
 protected:
     void reject() override;

@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QTimer>
 #include <QSpacerItem>
 #include <algorithm>
@@ -14,6 +15,11 @@ Interceptor &interceptor()
 {
     static Interceptor hook; // test hook; empty in the application
     return hook;
+}
+bool &interceptedAnswer()
+{
+    static bool yes = false; // what ask() answers while intercepted
+    return yes;
 }
 } // namespace
 
@@ -56,9 +62,32 @@ void tell(QWidget *parent, const QString &title, const QString &text, QMessageBo
     open(parent, title, text, icon, detail, true);
 }
 
+bool ask(QWidget *parent, const QString &title, const QString &text, const QString &yes, const QString &no,
+         QMessageBox::Icon icon)
+{
+    if (interceptor()) {
+        interceptor()(title, text, icon, QString());
+        return interceptedAnswer();
+    }
+    QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText); // a crate's address and fingerprint, never markup
+    QPushButton *yesButton = box.addButton(yes, QMessageBox::AcceptRole);
+    QPushButton *noButton = box.addButton(no, QMessageBox::RejectRole);
+    box.setDefaultButton(noButton);
+    box.setEscapeButton(noButton);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse); // a fingerprint can be copied to compare
+    box.exec();
+    return box.clickedButton() == yesButton;
+}
+
 void setInterceptor(Interceptor hook)
 {
     interceptor() = std::move(hook);
+}
+
+void setAnswer(bool yes)
+{
+    interceptedAnswer() = yes;
 }
 
 } // namespace MsgBox

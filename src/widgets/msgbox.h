@@ -24,9 +24,16 @@ void tell(QWidget *parent, const QString &title, const QString &text,
           QMessageBox::Icon icon = QMessageBox::NoIcon, const QString &detail = QString());
 inline constexpr int UnaskedGuardMs = 1000;
 
-// While an interceptor is set, show() and tell() call it instead of opening a box.
+// A question with two answers: true when the operator chose `yes`. `no` is the
+// default and what Esc gives, so a hasty Enter never says yes.
+bool ask(QWidget *parent, const QString &title, const QString &text, const QString &yes, const QString &no,
+         QMessageBox::Icon icon = QMessageBox::Question);
+
+// While an interceptor is set, show(), tell() and ask() call it instead of
+// opening a box; ask() then returns what setAnswer() said (no, unless told).
 using Interceptor = std::function<void(const QString &title, const QString &text, QMessageBox::Icon icon,
                                        const QString &detail)>;
 void setInterceptor(Interceptor interceptor);
+void setAnswer(bool yes);
 
 } // namespace MsgBox

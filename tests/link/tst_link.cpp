@@ -6,7 +6,10 @@
 #include "rawpeer.h"
 #include "readplan.h"
 
+#include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QSslCertificate>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTest>
 #include <QThread>
@@ -117,6 +120,9 @@ QString loginError(NetClient &client)
 {
     return errorOf([&] { client.Login(User, Password, 0, Local); });
 }
+
+const QString TestCrateFingerprint = QStringLiteral("FC:4A:C9:88:A2:F8:F1:11:55:4A:03:53:AE:B7:59:11:"
+                                                    "24:B0:56:77:3A:36:CF:FD:0C:C8:DF:4B:B2:D4:41:9E");
 } // namespace
 
 class TstLink : public QObject
@@ -274,14 +280,17 @@ private slots:
     {
         QTest::addColumn<QString>("failOn");
         QTest::addColumn<QString>("ending");
-        QTest::newRow("whole") << QString() << QStringLiteral("done");
+        QTest::addColumn<double>("serviceMs"); // the crate's time per call: the plan is then made a call at a time
+        QTest::newRow("whole") << QString() << QStringLiteral("done") << 0.0;
         QTest::newRow("fails at a call") << QStringLiteral("ListChannelParams(3,1)")
-                                         << QStringLiteral("failed: fake failure in ListChannelParams(3,1)");
+                                         << QStringLiteral("failed: fake failure in ListChannelParams(3,1)") << 0.0;
+        QTest::newRow("a call at a time") << QString() << QStringLiteral("done") << 0.2;
     }
     void aPlanMakesTheCallsOfOneByOneInOneExchange()
     {
         QFETCH(QString, failOn);
         QFETCH(QString, ending);
+        QFETCH(double, serviceMs);
         const QStringList fail = failOn.isEmpty() ? QStringList() : QStringList{failOn};
         FakeHV direct;
         smallCrate(direct);
@@ -294,6 +303,7 @@ private slots:
             f.failOn = fail;
         };
         LoggedInClient client(server.port());
+        server.thread.setServiceTimeMs(serviceMs);
         QStringList log;
         client.runPlan(loggedPlan(&log));
         QVERIFY(log.isEmpty()); // nothing waited for: the answers come from the event loop
@@ -323,9 +333,12 @@ private slots:
         };
         client.postParamValue(3, QStringLiteral("V0Set"), 0, 1.5, nullptr, noteWrite("V0Set"));
         client.postParamValue(3, QStringLiteral("Bad"), 0, 1.0, nullptr, noteWrite("Bad"));
-        QCOMPARE(client.ChannelName(3, 1), QStringLiteral("CH1")); // waits its turn behind them
+        QCOMPARE(client.ChannelName(3, 1), QStringLiteral("CH1")); // a read waits its turn behind the plan
         QTRY_COMPARE(log.size(), 12);
-        QCOMPARE(log.mid(9), (QStringList{"done", "V0Set: ok", "Bad: fake failure in SetParamValue(3,Bad,0,1:double)"}));
+        // The writes may reach the crate ahead of the plan's reads; each has its own answer.
+        QCOMPARE(log.filter(QRegularExpression("^(V0Set|Bad): ")),
+                 (QStringList{"V0Set: ok", "Bad: fake failure in SetParamValue(3,Bad,0,1:double)"}));
+        QVERIFY(log.contains("done"));
         QCOMPARE(server.calls().last(), QStringLiteral("ChannelName(3,1)"));
         // The link drops under two plans, one of a window already closed.
         QStringList open, closed;
@@ -418,9 +431,9 @@ private slots:
         FakeServer server;
         server.thread.onServer([](LinkServer &s) { s.setTls(PYLONET_TEST_TLS "/test-crate.crt", PYLONET_TEST_TLS "/test-crate.key"); });
         NetClient client(server.port());
+        client.setTrustAsker([](const CrateTrust::Question &) { return true; });
         client.Login(User, Password, 0, Local);
-        QCOMPARE(client.linkFingerprint(), QStringLiteral("FC:4A:C9:88:A2:F8:F1:11:55:4A:03:53:AE:B7:59:11:"
-                                                          "24:B0:56:77:3A:36:CF:FD:0C:C8:DF:4B:B2:D4:41:9E"));
+        QCOMPARE(client.linkFingerprint(), TestCrateFingerprint);
         QCOMPARE(client.ChannelName(0, 1), QStringLiteral("CH1"));
         // A peer that goes on in plain after the crate's offer is refused.
         RawPeer plain(server.port());
@@ -440,6 +453,83 @@ private slots:
         QVERIFY2(said.startsWith("The encrypted link to the crate failed: "), qPrintable(said));
         QVERIFY(!misled.isConnected() && misled.linkFingerprint().isEmpty());
         QCOMPARE(server.calls().size(), 2); // only the first client got in
+    }
+
+    // A crate's certificate is trusted on first use: the operator is asked, and from
+    // then on the crate must show the same one and go on encrypting. Each refusal
+    // says what happened, and nothing of the login reaches a crate not trusted.
+    void encryptedCratesAreTrustedOnFirstUse()
+    {
+        FakeServer tls;
+        tls.thread.onServer([](LinkServer &s) { s.setTls(PYLONET_TEST_TLS "/test-crate.crt", PYLONET_TEST_TLS "/test-crate.key"); });
+        const QString crate = QStringLiteral("127.0.0.1:%1").arg(tls.port());
+        QList<CrateTrust::Question> asked;
+        bool answer = false;
+        NetClient client(tls.port());
+        client.setTrustAsker([&](const CrateTrust::Question &q) { asked << q; return answer; });
+        QCOMPARE(loginError(client), QStringLiteral("The certificate of the crate at %1 (SHA-256 %2) was not trusted; "
+                                                    "nothing was sent to it.").arg(crate, TestCrateFingerprint));
+        QVERIFY(!tls.madeOne());
+        answer = true;
+        client.Login(User, Password, 0, Local);
+        client.Login(User, Password, 0, Local); // trusted now: not asked again
+        QCOMPARE(asked.size(), 2);
+        QVERIFY(asked[1].crate == crate && asked[1].fingerprint == TestCrateFingerprint && asked[1].trusted.isEmpty());
+        // Another certificate at the same crate: refused with both fingerprints, unless accepted on purpose.
+        const QByteArray other(32, '\xab');
+        client.trust().trust(crate, other);
+        answer = false;
+        const QString changed = loginError(client);
+        QVERIFY2(changed.startsWith(QStringLiteral("The crate at %1 shows another certificate than the one trusted before: now "
+                                                   "SHA-256 %2, trusted SHA-256 %3.").arg(crate, TestCrateFingerprint, fingerprint(other))),
+                 qPrintable(changed));
+        QCOMPARE(asked.last().trusted, fingerprint(other));
+        answer = true;
+        client.Login(User, Password, 0, Local);
+        QCOMPARE(client.trust().trusted(crate), QCryptographicHash::hash(QSslCertificate::fromPath(PYLONET_TEST_TLS "/test-crate.crt")
+                                                                             .first().toDer(), QCryptographicHash::Sha256));
+        // A plain link where encryption was seen, or required, is refused before the login begins.
+        FakeServer plain;
+        NetClient downgraded(plain.port());
+        downgraded.trust().trust(QStringLiteral("127.0.0.1:%1").arg(plain.port()), other);
+        QVERIFY(loginError(downgraded).startsWith(QStringLiteral("The crate at 127.0.0.1:%1 no longer offers encryption").arg(plain.port())));
+        NetClient strict(plain.port());
+        strict.trust().setRequiresEncryption(true);
+        QCOMPARE(loginError(strict), QStringLiteral("The crate at 127.0.0.1:%1 offers no encryption, and this workstation "
+                                                    "requires it of every crate; nothing was sent.").arg(plain.port()));
+        QVERIFY(!plain.madeOne());
+    }
+
+    // A crate asking for weak keys could guess the password from the proof: none is sent.
+    void weakKeysGetNoProof_data()
+    {
+        QTest::addColumn<int>("rounds");
+        QTest::addColumn<int>("saltSize");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("1000 rounds") << 1000 << 16
+                                     << "The crate asks for only 1000 key rounds, fewer than the 4096 this client requires; "
+                                        "it may be a machine posing as the crate, so no proof was sent";
+        QTest::newRow("an 8-byte salt") << 4096 << 8
+                                        << "The crate's salt is only 8 bytes, fewer than the 16 this client requires; "
+                                           "it may be a machine posing as the crate, so no proof was sent";
+    }
+    void weakKeysGetNoProof()
+    {
+        QFETCH(int, rounds);
+        QFETCH(int, saltSize);
+        QFETCH(QString, error);
+        ScriptedCrate fake([&](QTcpSocket &s, ScriptedCrate &c) {
+            c.next(s);
+            c.write(s, {{Key::Id, 1}, {Key::Version, Version}, {Key::Tls, false}});
+            const QCborMap auth = c.next(s);
+            c.write(s, {{Key::Id, 2}, {Key::Nonce, auth.value(Key::Nonce).toString() + "crate-part"},
+                        {Key::Salt, QByteArray(saltSize, 's')}, {Key::Iterations, rounds}});
+            c.next(s);
+        });
+        NetClient client(fake.port, 1000, 1000);
+        QCOMPARE(loginError(client), error);
+        fake.worker->wait();
+        QVERIFY(!fake.received.contains(Op::Proof.toLatin1()));
     }
 };
 

@@ -4,12 +4,18 @@
 // other; the simulator's console commands.
 
 #include "linelog.h"
+#include "loginguard.h"
 #include "rawpeer.h"
 #include "readplan.h"
 #include "simcrate.h"
 #include "simserver.h"
 
 #include <QElapsedTimer>
+#include <QNetworkProxy>
+#include <QScopeGuard>
+#include <QThread>
+#include <atomic>
+#include <deque>
 #include <QRegularExpression>
 #include <QTest>
 #include <poll.h>
@@ -143,23 +149,87 @@ private slots:
         QVERIFY(raw.closedByServer());
     }
 
-    void strangersNeverKeepAnOperatorOut()
+    // Strangers from ever new addresses, each sending the opening and the
+    // challenge's request at once and then holding its place, churn while
+    // operators log in: from an address that logged in before, and from one
+    // never seen. None of their logins is lost, and the crowd stays within its quotas.
+    void aChurningCrowdNeverKeepsAnOperatorOut()
     {
         FakeServer server;
-        std::vector<std::unique_ptr<RawPeer>> strangers;
-        const auto crowd = [&] {
-            for (int i = 0; i < 40; ++i) {
-                strangers.push_back(std::make_unique<RawPeer>(server.port(), QHostAddress(i % 2 ? "127.0.0.2" : "127.0.0.1")));
-                if (i % 3 == 0)
-                    strangers.back()->send({{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, Version}});
+        LoggedInClient(server.port()).Logout(); // 127.0.0.1 is known from now on
+        std::atomic<int> made{0};
+        std::atomic<bool> stop{false};
+        const quint16 port = server.port();
+        std::unique_ptr<QThread> crowd(QThread::create([&] {
+            const QByteArray first = encodeFrame({{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, Version}})
+                                     + encodeFrame({{Key::Op, Op::Auth}, {Key::Id, 2}, {Key::User, User},
+                                                    {Key::Nonce, QStringLiteral("crowdnonce")}});
+            std::deque<std::unique_ptr<QTcpSocket>> held;
+            for (quint32 n = 0; !stop; ++n) {
+                auto s = std::make_unique<QTcpSocket>();
+                s->setProxy(QNetworkProxy::NoProxy);
+                s->bind(QHostAddress(0x7f010000u + 1 + n % 60000)); // 127.1.x.y, a new one each time
+                s->connectToHost(QHostAddress::LocalHost, port);
+                if (s->waitForConnected(1000)) {
+                    s->write(first);
+                    s->waitForBytesWritten(1000);
+                    ++made;
+                }
+                held.push_back(std::move(s));
+                if (held.size() > 400)
+                    held.pop_front();
             }
-        };
-        crowd();
-        LoggedInClient op(server.port());
+        }));
+        crowd->start();
+        const auto ending = qScopeGuard([&] {
+            stop = true;
+            crowd->wait();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(made > LoginGuard::MaxStrangers + 64, 20000); // the quota is full and churning
+        int known = 0, unknown = 0;
+        for (int i = 0; i < 10; ++i) {
+            known += errorOf([&] { LoggedInClient(server.port()).Logout(); }).isEmpty();
+            RawPeer stranger(server.port(), QHostAddress(0x7f020001u + quint32(i))); // 127.2.0.x, never seen
+            unknown += stranger.login().contains(Key::Signature);
+        }
+        const int during = made;
+        QCOMPARE(known, 10);
+        QCOMPARE(unknown, 10);
+        QVERIFY2(during > LoginGuard::MaxStrangers + 84, qPrintable(QString::number(during))); // still churning meanwhile
+        QTRY_VERIFY(server.thread.connectionCount() <= LoginGuard::MaxStrangers);
+    }
+
+    // Failed logins from many addresses share one budget: a burst, then one at a
+    // time, the passwords waiting unchecked meanwhile; an operator from an address
+    // that logged in before is not held behind them, and one never seen, from
+    // another network, waits for a turn of theirs, not for all of them.
+    void guessesFromManyAddressesShareOneBudget()
+    {
+        FakeServer server;
+        LoggedInClient(server.port()).Logout(); // 127.0.0.1 is known from now on
+        std::vector<std::unique_ptr<RawPeer>> guessers;
+        for (quint32 i = 0; i < 8; ++i) {
+            guessers.push_back(std::make_unique<RawPeer>(server.port(), QHostAddress(0x7f030001u + i)));
+            RawPeer &g = *guessers.back();
+            g.opening();
+            const QByteArray mine = Scram::newNonce();
+            const Challenge c = decodeChallenge(g.request({{Key::Op, Op::Auth}, {Key::Id, 2}, {Key::User, User},
+                                                           {Key::Nonce, QString::fromLatin1(mine)}}), mine);
+            g.send({{Key::Op, Op::Proof}, {Key::Id, 3}, {Key::Nonce, QString::fromLatin1(c.nonce)},
+                    {Key::Binding, Scram::channelBinding({})}, {Key::Proof, QByteArray(32, char(i))}});
+        }
+        LoggedInClient op(server.port()); // not held: its own address has not failed
+        int answered = 0;
+        for (auto &g : guessers)
+            answered += g->socket.waitForReadyRead(1) || g->socket.bytesAvailable() > 0;
+        QVERIFY2(answered <= LoginGuard::GuessBurst, qPrintable(QString::number(answered)));
         QCOMPARE(op.ChannelName(0, 1), QStringLiteral("CH1"));
-        crowd(); // and more once it is in: a logged-in operator is never the one to go
-        QCOMPARE(op.ChannelName(0, 2), QStringLiteral("CH2"));
-        QTRY_VERIFY(server.thread.connectionCount() <= LinkServer::MaxStrangers + 1);
+        RawPeer newcomer(server.port(), QHostAddress(0x7f020001u)); // 127.2.0.1
+        QVERIFY(newcomer.login().contains(Key::Signature));
+        int checked = 0;
+        for (auto &g : guessers)
+            checked += g->socket.bytesAvailable() > 0 || g->socket.waitForReadyRead(1);
+        QVERIFY2(checked <= LoginGuard::GuessBurst + 2, qPrintable(QString::number(checked))); // of 8
     }
 
     void idleAndSurplusConnectionsAreTurnedAway()
@@ -189,6 +259,7 @@ private slots:
         LoggedInClient bystander(server.port());
         RawPeer raw(server.port());
         raw.login();
+        server.thread.setFrameTimeoutMs(500); // how long its replies may go unread
         raw.socket.setReadBufferSize(1024); // stops taking replies off the wire
         for (int i = 0; i < 150; ++i) // about 15 MB of replies
             raw.send({{Key::Op, Op::ListChannelParams}, {Key::Id, i + 2}, {Key::Slot, 0}, {Key::Ch, 0}});

@@ -13,6 +13,7 @@
 #include "windowtag.h"
 
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTreeWidget>
@@ -291,14 +292,27 @@ private slots:
         QCOMPARE(boxes.shown.size(), 1);
     }
 
+    // At the first encrypted connection the dialog asks about the crate's
+    // certificate, as the program wires it; once trusted, the fingerprint is shown.
     void anEncryptedLinkShowsTheCrateCertificate()
     {
         SimRig rig;
         const QString cert = QFINDTESTDATA("../link/tls/test-crate.crt"), key = QFINDTESTDATA("../link/tls/test-crate.key");
         rig.server.server().onServer([&](LinkServer &s) { s.setTls(cert, key); });
+        auto &client = static_cast<NetClient &>(rig.main->hv());
+        client.setTrustAsker([&rig](const CrateTrust::Question &q) {
+            return frmLogin::confirmCertificate(rig.main->loginDialog(), q.crate, q.fingerprint, q.trusted);
+        });
+        MsgBoxCatcher boxes;
+        MsgBox::setAnswer(true); // "Trust this crate"
+        const auto answer = qScopeGuard([] { MsgBox::setAnswer(false); });
         rig.connect();
         const QString fingerprint = rig.main->hv().linkFingerprint();
         QCOMPARE(fingerprint.size(), 32 * 3 - 1);
+        QCOMPARE(boxes.shown.size(), 1);
+        QVERIFY(boxes.shown[0].text.startsWith(QStringLiteral("This is the first encrypted connection to the crate at 127.0.0.1:%1. "
+                                                             "Its certificate's SHA-256 fingerprint is:\n\n%2\n\n")
+                                                   .arg(rig.server.port()).arg(fingerprint)));
         QVERIFY(rig.main->linkStatus().endsWith(QStringLiteral("encrypted, certificate SHA-256 ") + fingerprint));
         rig.action("mAbout")->trigger();
         QPointer<QDialog> about = rig.main->findChild<QDialog *>("frmAbout");

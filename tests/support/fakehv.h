@@ -26,6 +26,7 @@ public:
     QStringList failOn;
     bool loginFails = false;
     QString fingerprint; // what linkFingerprint() tells
+    std::function<void(const QString &entry)> onCall; // told of every call as it is logged
 
     int slotCount = 16;
     QVariantList channelCounts = QVariantList(16, 0); // per slot
@@ -122,6 +123,8 @@ private:
     void log(const QString &entry)
     {
         calls << entry;
+        if (onCall)
+            onCall(entry);
         for (const QString &p : failOn)
             if (entry.startsWith(p))
                 throw HVError(QStringLiteral("fake failure in %1").arg(entry));
