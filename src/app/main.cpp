@@ -7,12 +7,16 @@
 #include "frmsplash.h"
 #include "main_window.h"
 #include "netclient.h"
+#include "protocol.h"
 #include "shiftlog.h"
+#include "trendtable.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QHostAddress>
+#include <QSettings>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 namespace {
@@ -31,6 +35,45 @@ void describeOptions(QCommandLineParser &options)
                                       "ADDRESS:PORT), after its certificate was replaced or its encryption turned off on purpose.")
                            .arg(Protocol::DefaultPort),
                        QStringLiteral("ADDRESS")});
+    options.addOption({QStringLiteral("connect"),
+                       QStringLiteral("Opens the connection dialog on the crate at <address> (port %1 unless given) "
+                                      "with the stored user name; the password is asked.")
+                           .arg(Protocol::DefaultPort),
+                       QStringLiteral("address[:port]")});
+}
+
+// "10.0.0.7" or "10.0.0.7:7001": the address and the port, or a reason it is neither.
+struct Target
+{
+    QString address;
+    quint16 port = Protocol::DefaultPort;
+    QString error;
+};
+Target parseTarget(const QString &text)
+{
+    Target t;
+    const QStringList parts = text.split(QLatin1Char(':'));
+    t.address = parts.value(0).trimmed();
+    bool ok = true;
+    if (parts.size() == 2) {
+        const uint port = parts[1].toUInt(&ok);
+        ok = ok && port > 0 && port < 65536;
+        t.port = quint16(port);
+    }
+    if (parts.size() > 2 || !ok || !frmLogin::isValidAddress(t.address.split(QLatin1Char('.'))))
+        t.error = QStringLiteral("--connect %1: not an address such as 127.0.0.1 or 127.0.0.1:47310 "
+                                 "(four numbers from 0 to 254, then an optional port from 1 to 65535)").arg(text);
+    return t;
+}
+
+// How long graph samples are kept in the archive: "Trends/RetentionDays" in the settings, 30 days by default (0: for ever).
+int trendRetentionDays()
+{
+    bool ok = false;
+    const int days = QSettings(AppInfo::organisation(), QStringLiteral("Pylonet"))
+                         .value(QStringLiteral("Trends/RetentionDays"), TrendTable::DefaultRetentionDays)
+                         .toInt(&ok);
+    return ok && days >= 0 ? days : TrendTable::DefaultRetentionDays;
 }
 
 // --help and --version answer before any window system is needed, so they work
@@ -48,6 +91,13 @@ void answerWithoutDisplay(int &argc, char **argv)
         options.showHelp(); // exits
     if (options.isSet(QStringLiteral("version")))
         options.showVersion(); // exits
+    if (options.isSet(QStringLiteral("connect"))) {
+        const Target t = parseTarget(options.value(QStringLiteral("connect")));
+        if (!t.error.isEmpty()) {
+            fprintf(stderr, "%s\n", qPrintable(t.error));
+            ::exit(2);
+        }
+    }
 }
 } // namespace
 
@@ -82,12 +132,15 @@ int main(int argc, char **argv)
     // The shift log's database lives on its own thread, from before the main window to after it.
     Archive archive({Archive::defaultPath(), ShiftLog::retentionDays()});
     archive.add(std::make_unique<EventsTable>());
+    archive.add(std::make_unique<TrendTable>(trendRetentionDays())); // every graph's samples
     archive.start();
 
-    auto client = std::make_unique<NetClient>();
+    const Target target = parseTarget(options.value(QStringLiteral("connect")));
+    auto client = std::make_unique<NetClient>(target.port);
     client->setTrust(std::move(trust));
     NetClient *net = client.get();
     Main w(std::move(client), &archive);
+    w.restoreSavedGeometry();
     // The connection dialog asks; without it open, the main window.
     net->setTrustAsker([&w](const CrateTrust::Question &q) {
         QWidget *parent = w.loginDialog() ? static_cast<QWidget *>(w.loginDialog()) : &w;
@@ -96,5 +149,7 @@ int main(int argc, char **argv)
     auto *splash = new frmSplash(w); // deletes itself when it hands over
     splash->show();
     splash->activateWindow(); // so a key press reaches it
+    if (options.isSet(QStringLiteral("connect")))
+        QObject::connect(splash, &QObject::destroyed, &w, [&w, address = target.address] { w.connectTo(address); });
     return app.exec();
 }

@@ -51,6 +51,10 @@ public:
 
     // Deletes what is older than the cut-off (milliseconds since the epoch).
     virtual void prune(QSqlDatabase &db, qint64 beforeMs) = 0;
+    // The part's own retention in days (0: kept for ever), or -1 for the archive's.
+    virtual int retentionDays() const { return -1; }
+    // After each opening of the file, once the schema is in place.
+    virtual void opened(QSqlDatabase &) {}
 
     // The archive the part belongs to; set when it is added.
     Archive *archive() const { return m_archive; }

@@ -104,6 +104,8 @@ void ArchiveWorker::openSettings()
     // A commit is on the disk when it returns: a power cut loses nothing committed.
     ArchiveTable::exec(m_db, QStringLiteral("PRAGMA synchronous=FULL"));
     migrate();
+    for (ArchiveTable *t : m_tables)
+        t->opened(m_db);
     prune();
 }
 
@@ -144,13 +146,13 @@ void ArchiveWorker::migrate()
 
 void ArchiveWorker::prune()
 {
-    const int days = m_archive.options().retentionDays;
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     m_prunedAtMs = now;
-    if (days <= 0)
-        return;
-    for (ArchiveTable *t : m_tables)
-        t->prune(m_db, now - days * DayMs);
+    for (ArchiveTable *t : m_tables) {
+        const int days = t->retentionDays() >= 0 ? t->retentionDays() : m_archive.options().retentionDays;
+        if (days > 0)
+            t->prune(m_db, now - days * DayMs);
+    }
 }
 
 bool ArchiveWorker::flush()

@@ -43,6 +43,17 @@ public:
         return m_dropped;
     }
 
+    // Visits every waiting row, oldest first, under the lock.
+    template <typename F>
+    void forEach(F &&f) const
+    {
+        std::lock_guard lock(m_mutex);
+        for (const Row &r : m_batch)
+            f(r);
+        for (const Row &r : m_rows)
+            f(r);
+    }
+
     // The worker's side: the batch to write now (what was taken and not yet committed, then the newer rows).
     const std::vector<Row> &takeBatch()
     {

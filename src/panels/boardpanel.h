@@ -14,6 +14,7 @@
 
 class EditBook;
 class EventLog;
+class TrendTable;
 class HVError;
 class HVPowerSupply;
 class Lamp;
@@ -81,6 +82,9 @@ public:
 
     // Where writes, status changes and the board's removal are recorded; none by default.
     void setEventLog(EventLog *log);
+    // Where the board graphs it opens keep their samples; none by default.
+    void setTrends(TrendTable *trends) { m_trends = trends; }
+    TrendTable *trends() const { return m_trends; }
     // The factors the layout is drawn at, across and down, for the current font
     // and screen (1 at the font it was designed for, where every value fits).
     QSizeF layoutScale() const { return m_scale; }
@@ -196,6 +200,7 @@ private:
     QList<QPair<QWidget *, QWidget *>> m_pages;            // (page 1, page 2) frames
     QHash<qint16, QString> m_channelNames;                 // channel -> the name the board last gave
     QPointer<EventLog> m_log;                              // where events are recorded, if anywhere
+    TrendTable *m_trends = nullptr;                        // the archive's trends, for the board graphs
     QWidget *m_content;                                    // the controls stand on it
     StaleShade *m_shade;                                   // the veil over stale values
     QStatusBar *m_statusLine;                              // write outcomes and freshness

@@ -70,5 +70,5 @@ void frmQ310::buildGroup(int macro)
 
 void frmQ310::OpenBoardGraph(const QString &ParName, qint16 MacroChannel)
 {
-    frmQ310Graph::open(h, Slot, MacroChannel, ParName, eventLog());
+    frmQ310Graph::open(h, Slot, MacroChannel, ParName, eventLog(), trends());
 }

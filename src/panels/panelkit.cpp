@@ -1,6 +1,7 @@
 #include "panelkit.h"
 
 #include "clicklabel.h"
+#include "fontscale.h"
 #include "compactswitch.h"
 #include "lamp.h"
 #include "namefield.h"
@@ -35,17 +36,11 @@ void paint(QWidget *w, const Lib::ColourPair &colours)
     w->setAutoFillBackground(true);
 }
 
-// Letters every layout holds: headings, status texts and values.
-const QString SampleText = QStringLiteral("Channel Name E-Trp-Down 0123456789 kV uA");
 } // namespace
 
 double fontScale(const QFont &font)
 {
-    const QFontMetricsF drawnFor(QFont(QStringLiteral("DejaVu Sans"), 9));
-    const QFontMetricsF now(font);
-    const double wider = now.horizontalAdvance(SampleText) / drawnFor.horizontalAdvance(SampleText);
-    const double taller = now.height() / drawnFor.height();
-    return std::max({1.0, wider, taller});
+    return FontScale::of(font);
 }
 
 QString element(const QString &name, int index)

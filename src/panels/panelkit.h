@@ -31,8 +31,7 @@ inline QRect twips(int left, int top, int width, int height)
 }
 
 // How much larger than drawn a panel's layout must be for its texts in this
-// font: 1 at the font the layouts were drawn for (DejaVu Sans 9 pt) and below,
-// growing with the font's height and the width of its letters.
+// font (FontScale::of, shared with the graph windows).
 double fontScale(const QFont &font);
 
 // How a column's control shows and writes its parameter.

@@ -100,6 +100,7 @@ void BoardPanel::planName(ReadPlan &plan, NameField *field, qint16 ch)
         if (!m_edits->mayShow(field, tick))
             return;
         const QString name = v.toString();
+        h.session().noteChannelName(Slot, ch, name); // graphs naming the channel follow a rename
         if (m_channelNames.value(ch) != name) {
             m_channelNames.insert(ch, name);
             showChannelName(ch);

@@ -1,6 +1,7 @@
 #include "frmgraph.h"
 
 #include "contrast.h"
+#include "fontscale.h"
 #include "frmplotadd.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
@@ -53,25 +54,29 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
     auto *client = new QWidget(this);
     setCentralWidget(client);
     client->installEventFilter(this);
+    // Drawn for 9 pt; a larger desktop font grows the layout with it, as the panels do.
+    const double scale = FontScale::of(font());
+    const auto sc = [scale](int pixels) { return FontScale::scaled(pixels, scale); };
+    m_legendWidth = sc(LegendWidth);
 
     m_label = new QLabel(QStringLiteral("Legenda"), client);
     m_label->setObjectName(QStringLiteral("Label1"));
     QFont bold = m_label->font();
     bold.setBold(true);
     m_label->setFont(bold);
-    m_label->setGeometry(4, 0, 141, 17);
+    m_label->setGeometry(sc(4), 0, sc(141), sc(17));
 
     m_legend = new QTreeWidget(client);
     m_legend->setObjectName(QStringLiteral("ListView1"));
     m_legend->setAccessibleName(QStringLiteral("Legend"));
-    m_legend->setGeometry(0, 16, LegendWidth, 265);
+    m_legend->setGeometry(0, sc(16), m_legendWidth, sc(265));
     m_legend->setColumnCount(3);
     m_legend->setHeaderLabels({QStringLiteral("Param."), QStringLiteral("Channel"), QStringLiteral("Bd")});
     m_legend->headerItem()->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     m_legend->header()->setStretchLastSection(false);
-    m_legend->setColumnWidth(0, 53);
-    m_legend->setColumnWidth(1, 87);
-    m_legend->setColumnWidth(2, 29);
+    m_legend->setColumnWidth(0, sc(53));
+    m_legend->setColumnWidth(1, sc(87));
+    m_legend->setColumnWidth(2, sc(29));
     m_legend->setRootIsDecorated(false);
     m_legend->setUniformRowHeights(true);
     m_legend->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -83,7 +88,7 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
 
     m_autoscale = new QCheckBox(QStringLiteral("Autoscale Y axes"), client);
     m_autoscale->setObjectName(QStringLiteral("chkAutoscale"));
-    m_autoscale->setGeometry(4, 284, 137, 17);
+    m_autoscale->setGeometry(sc(4), sc(284), sc(137), sc(17));
     m_autoscale->setChecked(true);
     connect(m_autoscale, &QCheckBox::clicked, this, [this](bool on) {
         for (int i = 0; i < m_graph->valueAxisCount(); ++i)
@@ -102,8 +107,9 @@ frmGraph::frmGraph(HVPowerSupply &h, QWidget *parent)
     view->setObjectName(QStringLiteral("mView"));
     view->addActions(m_export->viewActions());
 
-    resize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    resize(sc(ClientWidth), sc(ClientHeight) + menuBar()->sizeHint().height());
     layoutGraph();
+    connect(&h.session(), &CrateSession::channelNameChanged, this, &frmGraph::renameChannel);
 }
 
 frmGraph::~frmGraph() = default;
@@ -129,21 +135,30 @@ bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
     const std::optional<PlotDrag::Parameter> p = PlotDrag::decode(data);
     if (!p)
         return false;
+    addParameter(*p);
+    return true;
+}
 
+void frmGraph::addParameter(const PlotDrag::Parameter &p)
+{
     // Read everything the trace needs before changing anything, so a failing
     // crate leaves list, graph and legend as they were. The reads are one plan:
     // the window goes on meanwhile, and the trace is sampled as soon as it is in.
-    const PlotDrag::Parameter dropped = *p;
+    const PlotDrag::Parameter dropped = p;
     auto plan = std::make_shared<ReadPlan>(this);
     auto unit = std::make_shared<QString>();
     plan->paramAttribute(dropped.slot, dropped.name, QStringLiteral("Unit"), dropped.channel,
                          [unit](const QVariant &v) { *unit = v.toString(); });
     plan->channelName(dropped.slot, dropped.channel, [this, unit, dropped](const QVariant &name) {
         --m_dropsPending;
+        m_h.session().noteChannelName(dropped.slot, dropped.channel, name.toString());
         addTrace(dropped, *unit, name.toString());
+        if (m_dropsPending == 0 && m_pendingView)
+            applyView(*std::exchange(m_pendingView, std::nullopt));
     });
     plan->onFailed([this, dropped](const HVError &e) {
-        --m_dropsPending;
+        if (--m_dropsPending == 0 && m_pendingView) // what could be restored is, in the view kept
+            applyView(*std::exchange(m_pendingView, std::nullopt));
         if (e.isLinkFailure()) {
             m_sampler.fail(e); // a dead link is told once for every window, and the window closes
             return;
@@ -155,7 +170,6 @@ bool frmGraph::acceptDrop(const QObject *source, const QMimeData *data)
     });
     ++m_dropsPending;
     m_h.runPlan(plan);
-    return true;
 }
 
 void frmGraph::addTrace(const PlotDrag::Parameter &p, const QString &unit, const QString &channelName)
@@ -165,10 +179,34 @@ void frmGraph::addTrace(const PlotDrag::Parameter &p, const QString &unit, const
     HVPlotRef plot = m_plots.Add(p.name, p.channel, p.slot, format, color);
     const int axis = axisForUnit(format, unit);
     m_graph->addTrace(p.name, axis, Lib::toQColor(color));
-    const QString label = QStringLiteral("Bd %1 Ch %2 %3").arg(p.slot).arg(p.channel).arg(p.name);
-    m_graph->setTraceLabel(m_graph->traceCount() - 1, label, unit);
+    const int index = m_graph->traceCount() - 1;
+    m_graph->setTraceKey(index, m_sampler.keyFor({p.slot, p.name, p.channel}));
+    m_graph->setTraceLabel(index, traceLabel(*plot, channelName), unit);
     addLegendRow(*plot, channelName);
     tick(); // its first point now, not at the next second
+    m_sampler.loadHistory(*m_graph, index); // and what the archive kept before it
+}
+
+QString frmGraph::channelText(int channel, const QString &name)
+{
+    // The number tells apart channels the crate names alike, or not at all.
+    return name.isEmpty() ? QString::number(channel) : QStringLiteral("%1: %2").arg(channel).arg(name);
+}
+
+QString frmGraph::traceLabel(const HVPlot &plot, const QString &channelName)
+{
+    return QStringLiteral("Bd %1 Ch %2 %3").arg(plot.Board()).arg(channelText(plot.Channel(), channelName), plot.ParName());
+}
+
+void frmGraph::renameChannel(int slot, int channel, const QString &name)
+{
+    for (int k = 0; k < m_plots.Count() && k < m_legend->topLevelItemCount(); ++k) {
+        const HVPlot &plot = *m_plots.Item(k + 1);
+        if (plot.Board() != slot || plot.Channel() != channel)
+            continue;
+        m_legend->topLevelItem(k)->setText(1, channelText(channel, name));
+        m_graph->setTraceLabel(k, traceLabel(plot, name), m_graph->traceUnit(k));
+    }
 }
 
 void frmGraph::setClock(const SampleClock &clock)
@@ -195,10 +233,8 @@ int frmGraph::axisForUnit(const QString &format, const QString &unit)
 
 void frmGraph::addLegendRow(const HVPlot &plot, const QString &channelName)
 {
-    // The number tells apart channels the crate names alike, or not at all.
-    const QString channel = channelName.isEmpty() ? QString::number(plot.Channel())
-                                                  : QStringLiteral("%1: %2").arg(plot.Channel()).arg(channelName);
-    auto *row = new QTreeWidgetItem(m_legend, {plot.ParName(), channel, QString::number(plot.Board())});
+    auto *row = new QTreeWidgetItem(m_legend, {plot.ParName(), channelText(plot.Channel(), channelName),
+                                               QString::number(plot.Board())});
     row->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     QFont bold = row->font(0);
     bold.setBold(true);
@@ -278,8 +314,9 @@ void frmGraph::resizeEvent(QResizeEvent *event)
     if (isMinimized())
         return;
     const int outer = frameGeometry().height();
-    if (outer < MinOuterHeight)
-        resize(width(), height() + MinOuterHeight - outer);
+    const int least = FontScale::scaled(MinOuterHeight, FontScale::of(font())); // the legend and the switch below it
+    if (outer < least)
+        resize(width(), height() + least - outer);
 }
 
 void frmGraph::layoutGraph()
@@ -287,5 +324,56 @@ void frmGraph::layoutGraph()
     if (isMinimized())
         return;
     const QWidget *client = centralWidget();
-    m_graph->setGeometry(LegendWidth, 0, std::max(0, client->width() - LegendWidth), client->height());
+    m_graph->setGeometry(m_legendWidth, 0, std::max(0, client->width() - m_legendWidth), client->height());
+}
+
+QVariantMap frmGraph::state() const
+{
+    QStringList traces;
+    for (const HVPlotRef &p : m_plots)
+        traces << QStringLiteral("%1/%2/%3").arg(p->Board()).arg(p->Channel()).arg(p->ParName());
+    QVariantList ranges;
+    for (int i = 0; i < m_graph->valueAxisCount(); ++i)
+        ranges << QVariant(QVariantList{m_graph->axisLower(i), m_graph->axisUpper(i)});
+    return {{QStringLiteral("traces"), traces},
+            {QStringLiteral("autoscale"), m_autoscale->isChecked()},
+            {QStringLiteral("ranges"), ranges},
+            {QStringLiteral("following"), m_graph->isFollowing()},
+            {QStringLiteral("from"), m_graph->viewStart()},
+            {QStringLiteral("to"), m_graph->viewEnd()}};
+}
+
+void frmGraph::restoreState(const QVariantMap &state)
+{
+    const QStringList traces = state.value(QStringLiteral("traces")).toStringList();
+    m_pendingView = state;
+    ++m_dropsPending; // the view waits for every trace, however soon each one's answers come
+    for (const QString &t : traces.mid(0, MaxTraces - m_plots.Count())) {
+        const QStringList f = t.split(QLatin1Char('/'));
+        bool slotOk = false, channelOk = false;
+        PlotDrag::Parameter p;
+        p.slot = static_cast<qint16>(f.value(0).toInt(&slotOk));
+        p.channel = static_cast<qint16>(f.value(1).toInt(&channelOk));
+        p.name = f.value(2);
+        if (f.size() == 3 && slotOk && channelOk && !p.name.isEmpty()) // a damaged entry is left out
+            addParameter(p);
+    }
+    if (--m_dropsPending == 0 && m_pendingView)
+        applyView(*std::exchange(m_pendingView, std::nullopt));
+}
+
+void frmGraph::applyView(const QVariantMap &state)
+{
+    const bool autoscale = state.value(QStringLiteral("autoscale"), true).toBool();
+    m_autoscale->setChecked(autoscale);
+    const QVariantList ranges = state.value(QStringLiteral("ranges")).toList();
+    for (int i = 0; i < m_graph->valueAxisCount(); ++i) {
+        m_graph->setAxisAutoscale(i, autoscale);
+        const QVariantList r = ranges.value(i).toList();
+        if (!autoscale && r.size() == 2)
+            m_graph->setAxisRange(i, r[0].toDouble(), r[1].toDouble());
+    }
+    const qint64 from = state.value(QStringLiteral("from")).toLongLong(), to = state.value(QStringLiteral("to")).toLongLong();
+    if (!state.value(QStringLiteral("following"), true).toBool() && to > from)
+        m_graph->showTimeRange(from, to);
 }

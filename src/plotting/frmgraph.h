@@ -7,6 +7,8 @@
 #include "tracesampler.h"
 
 #include <QMainWindow>
+#include <QVariantMap>
+#include <optional>
 
 class EventLog;
 class HVPowerSupply;
@@ -50,6 +52,22 @@ public:
     void setClock(const SampleClock &clock);
     // Where the window notes that it closed for the crate's sake; none by default.
     void setEventLog(EventLog *log) { m_sampler.setEventLog(log); }
+    // Where samples are kept and a new trace's history comes from; none by default.
+    void setTrends(TrendTable *trends)
+    {
+        m_sampler.setTrends(trends);
+        m_export->setTrends(trends);
+    }
+    // Adds a parameter as a drop does (its unit and name read first), without the picker.
+    void addParameter(const PlotDrag::Parameter &p);
+
+    // What a workspace keeps of the window: its traces ("slot/channel/parameter"),
+    // the autoscale switch, each value axis's range and the view. Restoring adds
+    // the traces (each with its archived history), then puts axes and view back.
+    QVariantMap state() const;
+    void restoreState(const QVariantMap &state);
+    // A channel as the legend, the readout and exported columns name it: "5: CH05", or "5" unnamed.
+    static QString channelText(int channel, const QString &name);
     // Removes the trace of the selected legend row, and an axis left without trace.
     void deleteSelectedTrace();
 
@@ -66,6 +84,9 @@ private:
     void addLegendRow(const HVPlot &plot, const QString &channelName);
     void addTrace(const PlotDrag::Parameter &p, const QString &unit, const QString &channelName);
     void layoutGraph();
+    static QString traceLabel(const HVPlot &plot, const QString &channelName);
+    void renameChannel(int slot, int channel, const QString &name); // legend and labels follow
+    void applyView(const QVariantMap &state); // axes and view of a restored window
 
     HVPowerSupply &m_h;             // the crate, Main's one instance
     HVPlots m_plots;                // the traces
@@ -74,6 +95,8 @@ private:
     QCheckBox *m_autoscale;         // chkAutoscale
     TraceGraph *m_graph;            // Grafico
     TraceSampler m_sampler;         // Timer1, the sample clock and the board-removed path
+    int m_legendWidth = 0;          // the legend's column, at the font's scale
     int m_dropsPending = 0;         // drops whose unit and name are still being read
     std::unique_ptr<GraphExport> m_export; // the save actions
+    std::optional<QVariantMap> m_pendingView; // a restored view, put back once its traces are in
 };

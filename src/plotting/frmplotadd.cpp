@@ -1,5 +1,6 @@
 #include "frmplotadd.h"
 
+#include "fontscale.h"
 #include "frmgraph.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
@@ -16,7 +17,10 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTreeWidget>
+#include <QStyle>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 namespace {
 const QString ParTag = QStringLiteral("Par");
@@ -94,7 +98,29 @@ frmPlotAdd::frmPlotAdd(HVPowerSupply &h, QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tree);
-    resize(155, 281);
+    // Drawn for 9 pt; a larger desktop font grows the window with it, as the panels do.
+    const double scale = FontScale::of(font());
+    resize(FontScale::scaled(155, scale), FontScale::scaled(281, scale));
+}
+
+void frmPlotAdd::fitNames()
+{
+    // Every name whole, however deep and whatever the font: an elided "Trip..."
+    // would not tell TripInt from TripExt.
+    int widest = 0;
+    const int indent = m_tree->indentation();
+    const int icon = m_tree->iconSize().width();
+    std::function<void(QTreeWidgetItem *, int)> measure = [&](QTreeWidgetItem *item, int depth) {
+        const QFontMetrics fm(item->font(0));
+        widest = std::max(widest, indent * (depth + 1) + icon + fm.horizontalAdvance(item->text(0)) + 4 * fm.averageCharWidth());
+        for (int i = 0; i < item->childCount(); ++i)
+            measure(item->child(i), depth + 1);
+    };
+    for (int i = 0; i < m_tree->topLevelItemCount(); ++i)
+        measure(m_tree->topLevelItem(i), 0);
+    const int needed = widest + 2 * m_tree->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_tree);
+    if (needed > width())
+        resize(needed, height());
 }
 
 bool frmPlotAdd::buildTree(std::function<void(bool)> built)
@@ -139,6 +165,7 @@ void frmPlotAdd::runBuildPlan(const std::shared_ptr<ReadPlan> &plan, int build, 
 void frmPlotAdd::buildDone(const std::function<void(bool)> &built)
 {
     m_building = false;
+    fitNames();
     if (built)
         built(true);
 }

@@ -74,6 +74,7 @@ private:
     // Sends a plan of the build numbered `build`; its failure ends the build.
     void runBuildPlan(const std::shared_ptr<ReadPlan> &plan, int build, const std::function<void(bool)> &built);
     void buildDone(const std::function<void(bool)> &built);
+    void fitNames(); // the window wide enough for every name in the tree
     void buildFailed(const HVError &error, const std::function<void(bool)> &built);
     std::optional<PlotDrag::Parameter> parameterOf(const QTreeWidgetItem *item) const;
     void startDrag(QTreeWidgetItem *item);

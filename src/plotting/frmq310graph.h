@@ -4,6 +4,7 @@
 #include "sampleclock.h"
 #include "tracesampler.h"
 
+#include <QVariantMap>
 #include <QWidget>
 #include <array>
 #include <memory>
@@ -29,7 +30,7 @@ public:
     // Opens the board graph for the slot, macro channel and parameter, or
     // brings forward the one already open; returns it.
     static frmQ310Graph *open(HVPowerSupply &h, qint16 slot, qint16 macroChannel, const QString &parName,
-                              EventLog *log = nullptr);
+                              EventLog *log = nullptr, TrendTable *trends = nullptr);
     static QString tagFor(qint16 slot, qint16 macroChannel, const QString &parName);
     static QString captionFor(qint16 slot, qint16 macroChannel, const QString &parName);
 
@@ -44,6 +45,16 @@ public:
     void setClock(const SampleClock &clock);
     // Where the window notes that it closed for the crate's sake; none by default.
     void setEventLog(EventLog *log) { m_sampler.setEventLog(log); }
+    // Where samples are kept and the traces' history comes from; none by default.
+    void setTrends(TrendTable *trends)
+    {
+        m_sampler.setTrends(trends);
+        m_export->setTrends(trends);
+    }
+    // What a workspace keeps of the window (the channels shown, the autoscale
+    // switch and the view), and putting it back.
+    QVariantMap state() const;
+    void restoreState(const QVariantMap &state);
     // Shows channel i's trace, starting now and leaving the others' history, or hides it.
     void setChannelShown(int i, bool shown);
 
@@ -72,5 +83,6 @@ private:
     qint16 m_macroChannel = 0;                      // from the tag
     QString m_parName;                              // from the tag
     QString m_unit;                                 // of the parameter, read on activation
+    int m_graphLeft = 0;                            // the check boxes' column, at the font's scale
     bool m_tagRead = false;                         // the state above has been read
 };

@@ -1,12 +1,18 @@
 #include "graphexport.h"
 
 #include "graphsheet.h"
+#include "msgbox.h"
 #include "savefile.h"
 #include "tracecsv.h"
 #include "tracegraph.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDateTimeEdit>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMenu>
@@ -52,6 +58,7 @@ GraphExport::GraphExport(TraceGraph *graph, QWidget *window)
     , m_window(window)
     , m_saveImage(action(window, QStringLiteral("Save as &image..."), QStringLiteral("mSaveImage")))
     , m_saveCsv(action(window, QStringLiteral("Save data as &CSV..."), QStringLiteral("mSaveCsv")))
+    , m_saveHistory(action(window, QStringLiteral("Save &history as CSV..."), QStringLiteral("mSaveHistory")))
     , m_printColours(action(window, QStringLiteral("Images in &print colours"), QStringLiteral("mPrintColours")))
 {
     m_printColours->setCheckable(true);
@@ -62,6 +69,8 @@ GraphExport::GraphExport(TraceGraph *graph, QWidget *window)
         if (!path.isEmpty())
             saveImage(path);
     });
+    m_saveHistory->setEnabled(false); // until the window is given the archive's trends
+    QObject::connect(m_saveHistory, &QAction::triggered, window, [this] { askHistoryCsv(); });
     QObject::connect(m_saveCsv, &QAction::triggered, window, [this] {
         const QString path = SaveFile::ask(m_window, QStringLiteral("Save data as CSV"), QStringLiteral("graph"),
                                            {CsvFilter});
@@ -94,7 +103,7 @@ GraphExport::GraphExport(TraceGraph *graph, QWidget *window)
     auto *separator2 = new QAction(window);
     separator2->setSeparator(true);
     graph->addActions(m_view);
-    graph->addActions({separator, m_saveImage, m_saveCsv, separator2, m_printColours});
+    graph->addActions({separator, m_saveImage, m_saveCsv, m_saveHistory, separator2, m_printColours});
     graph->setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
@@ -102,6 +111,7 @@ void GraphExport::addSaveActions(QMenu *menu) const
 {
     menu->addAction(m_saveImage);
     menu->addAction(m_saveCsv);
+    menu->addAction(m_saveHistory);
     menu->addAction(m_printColours);
 }
 
@@ -117,38 +127,73 @@ bool GraphExport::saveCsv(const QString &path)
 {
     // The rendering and the writing go on a thread of their own: a day of a
     // dozen traces is tens of megabytes, and the windows go on meanwhile.
-    struct Job
+    auto table = std::make_shared<TraceCsv::Table>(TraceCsv::snapshot(*m_graph));
+    QString error;
+    const HistoryCsv::Outcome outcome = inBackground([table, path](const Progress &progress, QString *why) {
+        const QByteArray bytes = TraceCsv::render(*table, progress);
+        if (bytes.isEmpty())
+            return HistoryCsv::Outcome::Cancelled;
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+            *why = file.errorString();
+            return HistoryCsv::Outcome::Failed;
+        }
+        return HistoryCsv::Outcome::Written;
+    }, &error);
+    if (outcome == HistoryCsv::Outcome::Failed)
+        SaveFile::refuse(m_window, QStringLiteral("data"), path, error);
+    return outcome == HistoryCsv::Outcome::Written;
+}
+
+bool GraphExport::saveHistoryCsv(const QString &path, qint64 fromMs, qint64 toMs)
+{
+    if (!m_trends || toMs <= fromMs)
+        return false;
+    // Only the keys and headers are taken here; the samples are read on the worker, a block at a time.
+    QList<HistoryCsv::Column> columns;
+    for (int k = 0; k < m_graph->traceCount(); ++k) {
+        const QString unit = m_graph->traceUnit(k), label = m_graph->traceLabel(k);
+        columns.append({m_graph->traceKey(k), unit.isEmpty() ? label : label + QStringLiteral(" [") + unit + u']'});
+    }
+    const TrendTable *trends = m_trends;
+    QString error;
+    const HistoryCsv::Outcome outcome = inBackground(
+        [trends, columns, fromMs, toMs, path](const Progress &progress, QString *why) {
+            return HistoryCsv::write(*trends, columns, fromMs, toMs, path, progress, why);
+        },
+        &error);
+    if (outcome == HistoryCsv::Outcome::Failed)
+        SaveFile::refuse(m_window, QStringLiteral("data"), path, error);
+    return outcome == HistoryCsv::Outcome::Written;
+}
+
+HistoryCsv::Outcome GraphExport::inBackground(const Job &job, QString *error)
+{
+    struct State
     {
-        TraceCsv::Table table;
         std::atomic<int> percent{0};
         std::atomic<bool> cancel{false};
-        bool cancelled = false;
-        QString error; // why the file could not be written
+        HistoryCsv::Outcome outcome = HistoryCsv::Outcome::Failed;
+        QString error;
     };
-    auto job = std::make_shared<Job>();
-    job->table = TraceCsv::snapshot(*m_graph);
-    std::unique_ptr<QThread> worker(QThread::create([job, path] {
-        const QByteArray bytes = TraceCsv::render(job->table, [&job](int percent) {
-            job->percent = percent;
-            return !job->cancel;
-        });
-        if (job->cancel) {
-            job->cancelled = true;
-            return;
-        }
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-            job->error = file.errorString();
+    auto state = std::make_shared<State>();
+    std::unique_ptr<QThread> worker(QThread::create([state, job] {
+        state->outcome = job(
+            [&state](int percent) {
+                state->percent = percent;
+                return !state->cancel;
+            },
+            &state->error);
     }));
 
     QProgressDialog progress(QStringLiteral("Saving the data..."), QStringLiteral("Cancel"), 0, 100, m_window);
     progress.setObjectName(QStringLiteral("csvProgress"));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(300); // a small file is written before the dialog would show
-    QObject::connect(&progress, &QProgressDialog::canceled, [job] { job->cancel = true; });
+    QObject::connect(&progress, &QProgressDialog::canceled, [state] { state->cancel = true; });
     QEventLoop loop;
     QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] { progress.setValue(job->percent); });
+    QObject::connect(&poll, &QTimer::timeout, [&] { progress.setValue(state->percent); });
     QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
     worker->start();
     poll.start(50);
@@ -156,11 +201,49 @@ bool GraphExport::saveCsv(const QString &path)
     poll.stop();
     worker->wait();
     progress.reset();
-    if (job->cancelled)
-        return false;
-    if (!job->error.isEmpty()) {
-        SaveFile::refuse(m_window, QStringLiteral("data"), path, job->error);
-        return false;
+    *error = state->error;
+    return state->cancel ? HistoryCsv::Outcome::Cancelled : state->outcome;
+}
+
+bool GraphExport::askHistoryCsv()
+{
+    // The period: the last day unless the operator says otherwise.
+    QDialog ask(m_window);
+    ask.setObjectName(QStringLiteral("historyRange"));
+    ask.setWindowTitle(QStringLiteral("Save history as CSV"));
+    auto *form = new QFormLayout(&ask);
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(m_graph->now());
+    auto *from = new QDateTimeEdit(now.addDays(-1), &ask);
+    from->setObjectName(QStringLiteral("dtFrom"));
+    auto *to = new QDateTimeEdit(now, &ask);
+    to->setObjectName(QStringLiteral("dtTo"));
+    for (QDateTimeEdit *e : {from, to}) {
+        e->setDisplayFormat(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        e->setCalendarPopup(true);
     }
-    return true;
+    form->addRow(QStringLiteral("&From:"), from);
+    form->addRow(QStringLiteral("&To:"), to);
+    form->addRow(new QLabel(QStringLiteral("Every trace of the graph, as the archive kept it."), &ask));
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
+    form->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &ask, [&] {
+        if (from->dateTime() < to->dateTime())
+            ask.accept();
+        else
+            MsgBox::show(&ask, QStringLiteral("Attention"), QStringLiteral("The period must begin before it ends."),
+                         QMessageBox::Warning);
+    });
+    if (ask.exec() != QDialog::Accepted)
+        return false;
+    const QString path = SaveFile::ask(m_window, QStringLiteral("Save history as CSV"), QStringLiteral("history"),
+                                       {CsvFilter});
+    return !path.isEmpty()
+           && saveHistoryCsv(path, from->dateTime().toMSecsSinceEpoch(), to->dateTime().toMSecsSinceEpoch());
+}
+
+void GraphExport::setTrends(TrendTable *trends)
+{
+    m_trends = trends;
+    m_saveHistory->setEnabled(trends != nullptr);
 }

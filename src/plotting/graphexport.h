@@ -1,7 +1,10 @@
 #pragma once
 
+#include "historycsv.h"
+
 #include <QList>
 #include <QString>
+#include <functional>
 
 class QAction;
 class QMenu;
@@ -27,6 +30,9 @@ public:
 
     QAction *saveImageAction() const { return m_saveImage; }
     QAction *saveCsvAction() const { return m_saveCsv; }
+    QAction *saveHistoryAction() const { return m_saveHistory; }
+    // Where "Save history as CSV..." reads from; the action is off without it.
+    void setTrends(TrendTable *trends);
     QAction *printColoursAction() const { return m_printColours; }
     // Zoom in, zoom out, pan left, pan right, follow the newest.
     QList<QAction *> viewActions() const { return m_view; }
@@ -37,12 +43,22 @@ public:
     // it failed or, for the data, was cancelled.
     bool saveImage(const QString &path);
     bool saveCsv(const QString &path);
+    // Every trace's archived samples in [fromMs, toMs), however many, on a worker thread.
+    bool saveHistoryCsv(const QString &path, qint64 fromMs, qint64 toMs);
 
 private:
+    using Progress = std::function<bool(int percent)>;
+    using Job = std::function<HistoryCsv::Outcome(const Progress &progress, QString *error)>;
+    // Runs the job on a thread of its own behind a progress dialog that can cancel; the GUI goes on meanwhile.
+    HistoryCsv::Outcome inBackground(const Job &job, QString *error);
+    bool askHistoryCsv(); // the period, then the file
+
     TraceGraph *m_graph;      // what is saved
     QWidget *m_window;        // parent of the dialogs and messages; its caption titles images
     QAction *m_saveImage;     // "Save as image..."
     QAction *m_saveCsv;       // "Save data as CSV..."
+    QAction *m_saveHistory;   // "Save history as CSV...": a period of the archive
+    TrendTable *m_trends = nullptr; // the archive's trends, if the program keeps them
     QAction *m_printColours;  // images dark on white
     QList<QAction *> m_view;  // the view keys
 };

@@ -196,6 +196,12 @@ void TraceGraph::setAxisAutoscale(int index, bool on)
     }
 }
 
+void TraceGraph::setAxisRange(int index, double lower, double upper)
+{
+    axisAt(index).axis->setRange(lower, upper);
+    m_plot->replot(QCustomPlot::rpQueuedReplot);
+}
+
 double TraceGraph::axisLower(int index) const
 {
     return axisAt(index).axis->range().lower;
@@ -237,7 +243,8 @@ void TraceGraph::addTrace(const QString &name, int axisIndex, const QColor &colo
     graph->data()->setAutoSqueeze(false); // compacted in trim, at a bounded rate
     auto coarse = QSharedPointer<QCPGraphDataContainer>::create();
     coarse->setAutoSqueeze(false);
-    m_traces.push_back({graph, name, QString(), QString(), SeriesExtrema(), graph->data(), coarse});
+    Trace trace{graph, name, QString(), QString(), TrendKey(), ++m_lastTraceId, SeriesExtrema(), graph->data(), coarse};
+    m_traces.push_back(std::move(trace));
     colourAxes();
     followNewest();
 }
@@ -290,6 +297,29 @@ QString TraceGraph::traceLabel(int index) const
 QString TraceGraph::traceUnit(int index) const
 {
     return traceAt(index).unit;
+}
+
+void TraceGraph::setTraceKey(int index, const TrendKey &key)
+{
+    m_traces.at(static_cast<size_t>(index)).key = key;
+}
+
+TrendKey TraceGraph::traceKey(int index) const
+{
+    return traceAt(index).key;
+}
+
+int TraceGraph::traceId(int index) const
+{
+    return traceAt(index).id;
+}
+
+int TraceGraph::traceIndexOfId(int id) const
+{
+    for (size_t i = 0; i < m_traces.size(); ++i)
+        if (m_traces[i].id == id)
+            return static_cast<int>(i);
+    return -1;
 }
 
 void TraceGraph::appendPoints(const QVector<double> &values, qint64 timestampMs)

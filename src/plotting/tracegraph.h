@@ -2,6 +2,7 @@
 
 #include "sampleclock.h"
 #include "seriesextrema.h"
+#include "trendtable.h"
 
 #include <QColor>
 #include <QSharedPointer>
@@ -31,7 +32,8 @@ class TraceReadout;
 //
 // History: each trace keeps its own points, at most historyLimit() of them (one
 // day at one point per second by default); older points are dropped. A new
-// trace starts empty and leaves the others' history alone. While following
+// trace starts empty and leaves the others' history alone; what the archive
+// kept of its key before can be put in front of its own points (insertHistory). While following
 // (the default), the time axis spans one minute from the oldest kept sample and
 // then widens to the whole kept history. Dragging or wheeling over the plot
 // pans and zooms the time axis and stops following; a double-click, and any
@@ -68,6 +70,7 @@ public:
     void setAxisCaption(int index, const QString &caption);
     bool axisAutoscale(int index) const;
     void setAxisAutoscale(int index, bool on); // switched off, the axis keeps its present range
+    void setAxisRange(int index, double lower, double upper); // of an axis that does not autoscale
     double axisLower(int index) const;
     double axisUpper(int index) const;
     QColor axisColor(int index) const; // of its line and tick labels
@@ -86,14 +89,25 @@ public:
     void setTraceLabel(int index, const QString &label, const QString &unit);
     QString traceLabel(int index) const;
     QString traceUnit(int index) const;
+    // What the trace shows, as the archive keys it (crate, slot, channel, parameter).
+    void setTraceKey(int index, const TrendKey &key);
+    TrendKey traceKey(int index) const;
+    // A number naming the trace while it is in the graph (positions move when one goes), and back.
+    int traceId(int index) const;
+    int traceIndexOfId(int id) const;
 
     // Data. Times are milliseconds since the epoch; a time not after the
     // newest one is taken as one millisecond after it, so history stays in order.
     void appendPoints(const QVector<double> &values, qint64 timestampMs); // value k goes to trace k
     QVector<double> traceValues(int index) const; // kept points, oldest first
     QVector<qint64> traceTimes(int index) const;  // their times
+    int tracePointCount(int index) const;         // how many, without copying them
     int historyLimit() const { return m_historyLimit; }
     void setHistoryLimit(int points);
+    // Puts earlier samples of a trace (oldest first) before its own: those
+    // older than its oldest kept point, the newest of them where the history
+    // limit leaves no room for all.
+    void insertHistory(int index, const QVector<qint64> &times, const QVector<double> &values);
 
     // View, in milliseconds since the epoch.
     qint64 viewStart() const;
@@ -145,6 +159,8 @@ private:
         QString name;                   // what ties the trace to its owner's data
         QString label;                  // board, channel and parameter, for readout and export
         QString unit;                   // its values' unit
+        TrendKey key;                   // what it shows, as the archive keys it
+        int id = 0;                     // names it while it is in the graph
         SeriesExtrema extrema;          // value extremes of its kept points, for autoscale
         QSharedPointer<QCPDataContainer<QCPGraphData>> full;   // every kept sample
         QSharedPointer<QCPDataContainer<QCPGraphData>> coarse; // each block's lowest and highest sample
@@ -160,6 +176,7 @@ private:
     void rescaleValueAxis(const Axis &axis);
     void trim(Trace &trace);            // drops what is beyond the history limit
     void addCoarse(Trace &trace, double key, double value); // the sample's share of the coarse points
+    void rebuildDerived(Trace &trace);  // extremes and coarse points anew from every kept point
     void chooseDetail();                // coarse where the view holds many samples per pixel
     int axisIndexOf(const QCPAxis *axis) const;
     Axis &axisAt(int index) { return m_axes.at(static_cast<size_t>(index)); }
@@ -173,6 +190,7 @@ private:
     std::unique_ptr<TraceReadout> m_readout; // cursor line and value box
     SampleClock m_clock = wallClock();  // times the samples; places the view of an empty graph
     int m_traceChanges = 0;             // traces added and removed so far
+    int m_lastTraceId = 0;              // the id of the trace added last
     std::vector<Axis> m_axes;           // value axes in order
     std::vector<Trace> m_traces;        // traces in order
     double m_newest = 0;                // time axis coordinate of the newest sample, 0 before any

@@ -12,6 +12,7 @@
 #include "tracegraph.h"
 
 #include <QPointer>
+#include <algorithm>
 #include <QTimer>
 #include <QWidget>
 
@@ -87,8 +88,13 @@ void TraceSampler::sample(const QVector<TraceSource> &sources, TraceGraph &graph
     }
     plan->onDone([this, values, at, traces, &graph] {
         m_inFlight = false;
-        if (graph.traceChanges() == traces)
+        if (graph.traceChanges() == traces) {
             graph.appendPoints(*values, at);
+            // Handed over only: the archive's worker encodes and writes them.
+            if (m_trends)
+                for (int k = 0; k < graph.traceCount() && k < values->size(); ++k)
+                    m_trends->record(graph.traceKey(k), at, (*values)[k]);
+        }
         if (std::exchange(m_again, false))
             m_tick();
     });
@@ -114,4 +120,25 @@ void TraceSampler::fail(const HVError &error)
         MsgBox::tell(m_window, QStringLiteral("Attention"), QStringLiteral("Board removed"), QMessageBox::Critical);
     if (window)
         window->close();
+}
+
+TrendKey TraceSampler::keyFor(const TraceSource &source) const
+{
+    return {m_h.session().address(), source.slot, source.channel, source.par};
+}
+
+void TraceSampler::loadHistory(TraceGraph &graph, int index)
+{
+    if (!m_trends || index < 0 || index >= graph.traceCount())
+        return;
+    const qint64 now = graph.now();
+    const qint64 from = std::min(graph.viewStart(), now - qint64(graph.historyLimit()) * 1000);
+    const int id = graph.traceId(index);
+    QPointer<TraceGraph> target(&graph);
+    m_trends->history(graph.traceKey(index), from, now + 1, graph.historyLimit(), &graph,
+                      [target, id](const TrendSeries &samples, const QString &) {
+                          // What could not be read from the file still comes from memory; the trace goes on without the rest.
+                          if (target)
+                              target->insertHistory(target->traceIndexOfId(id), samples.times, samples.values);
+                      });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "eventlog.h"
+#include "trendtable.h"
 
 #include <QPointer>
 #include <QString>
@@ -42,6 +43,16 @@ public:
     bool isOffline() const { return m_offline; }
     // Where a window closed for the crate's sake is noted; none by default.
     void setEventLog(EventLog *log) { m_log = log; }
+    // Where every sample is kept as well and a new trace's history is read
+    // from (the archive's trends); none by default: the graph lives in memory only.
+    void setTrends(TrendTable *trends) { m_trends = trends; }
+    TrendTable *trends() const { return m_trends; }
+    // The archive's key of a source on the crate the link goes to.
+    TrendKey keyFor(const TraceSource &source) const;
+    // Asks the archive for what it kept of the trace's key (as far back as the
+    // view or the graph's history limit goes) and puts it in front of the
+    // trace's own points when it comes; nothing without trends.
+    void loadHistory(TraceGraph &graph, int index);
 
     // Reads the sources' values in their base units and appends them, value k
     // to trace k, to the graph at the time the sample was asked for, once
@@ -65,6 +76,7 @@ private:
     std::function<void()> m_tick; // the window's sampling step
     StaleShade *m_shade;    // over the window while it is not connected
     QPointer<EventLog> m_log; // where a quiet close is noted
+    TrendTable *m_trends = nullptr; // the archive's trends, if the program keeps them
     QString m_address;      // the crate read from when the link went down
     bool m_failed = false;  // the failure message has been shown
     bool m_inFlight = false; // a sample's reads are on their way

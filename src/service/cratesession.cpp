@@ -5,6 +5,7 @@ void CrateSession::up(const QString &address)
     m_up = true;
     m_address = address;
     m_models.clear(); // another crate, or the same after a while: its map is read again
+    m_names.clear();
     emit wentUp(address);
 }
 
@@ -14,6 +15,15 @@ void CrateSession::noteModels(const QVariantList &models)
         return;
     m_models = models;
     emit modelsChanged(models);
+}
+
+void CrateSession::noteChannelName(int slot, int channel, const QString &name)
+{
+    const auto known = m_names.constFind({slot, channel});
+    if (known != m_names.cend() && *known == name)
+        return;
+    m_names.insert({slot, channel}, name);
+    emit channelNameChanged(slot, channel, name);
 }
 
 void CrateSession::down(const QString &reason, bool deliberate)

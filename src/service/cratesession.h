@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -30,6 +31,12 @@ public:
     void noteModels(const QVariantList &models);
     QVariantList models() const { return m_models; }
 
+    // Channel names, shared the same way: whoever reads a channel's name (the
+    // main window's sweep over the crate, a panel) tells it here, and the graphs
+    // that name the channel follow a rename. "" for a channel not read yet.
+    void noteChannelName(int slot, int channel, const QString &name);
+    QString channelName(int slot, int channel) const { return m_names.value({slot, channel}); }
+
     // The refresh period the windows get while the crate cannot keep up with
     // their reads (ms), or 0 while it can; the access layer says so.
     void notePace(double periodMs);
@@ -39,11 +46,13 @@ signals:
     void wentUp(const QString &address);
     void wentDown(const QString &reason, bool deliberate);
     void modelsChanged(const QVariantList &models);
+    void channelNameChanged(int slot, int channel, const QString &name);
     void paceChanged(double periodMs);
 
 private:
     bool m_up = false;     // between up() and down()
     QString m_address;     // the crate of the last up()
     QVariantList m_models; // the models by slot, as last read
+    QHash<std::pair<int, int>, QString> m_names; // channel names by slot and channel, as last read
     double m_paceMs = 0;   // the windows' refresh period while the crate is overloaded
 };

@@ -118,6 +118,7 @@ void CrateWatch::planBoard(ReadPlan &plan, int map, qint16 slot)
                     r->params = v.toStringList();
             });
             plan.channelName(slot, ch, [this, slot, ch](const QVariant &v) {
+                emit channelNameRead(slot, ch, v.toString());
                 if (Read *r = read(slot, ch))
                     r->name = v.toString();
             });
@@ -177,6 +178,7 @@ void CrateWatch::planSweep(ReadPlan &plan, int map, int budget)
         spent += cost;
         plan.onlyIfChannel(map, slot, ch);
         plan.channelName(slot, ch, [this, slot, ch](const QVariant &v) {
+            emit channelNameRead(slot, ch, v.toString());
             if (Read *r = read(slot, ch))
                 r->name = v.toString();
         });

@@ -63,6 +63,10 @@ public:
     // The models whose boards report a board status (the Q510 family).
     static bool hasBoardStatus(const QString &model);
 
+signals:
+    // A channel's name as the crate answered it (the graphs that name it follow a rename).
+    void channelNameRead(int slot, int channel, const QString &name);
+
 private:
     struct Setpoint
     {

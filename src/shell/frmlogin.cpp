@@ -8,6 +8,7 @@
 #include "readplan.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -25,6 +26,8 @@ namespace {
 const QString SettingsOrganization = AppInfo::organisation();
 const QString SettingsApplication = QStringLiteral("Pylonet");
 const QString AddressKey = QStringLiteral("Pylonet/IPAddress");
+const QString RecentKey = QStringLiteral("Pylonet/RecentCrates");
+const QString UserKey = QStringLiteral("Pylonet/UserName");
 
 // One part of the address: up to three digits, nothing else. Its text is
 // selected whenever it is entered, so typing replaces it, and "." (or the ","
@@ -97,6 +100,20 @@ frmLogin::frmLogin(Main &main) : QDialog(&main), m_main(main)
             ipRow->addWidget(dot);
         }
     }
+    cboRecent = new QComboBox(this);
+    cboRecent->setObjectName(QStringLiteral("cboRecent"));
+    cboRecent->setAccessibleName(QStringLiteral("Recent crates"));
+    cboRecent->setToolTip(QStringLiteral("Crates connected to before: choosing one fills in its address"));
+    cboRecent->addItem(QStringLiteral("Recent..."));
+    cboRecent->addItems(recentAddresses());
+    cboRecent->setVisible(cboRecent->count() > 1);
+    connect(cboRecent, &QComboBox::activated, this, [this](int index) {
+        if (index > 0)
+            prefill(cboRecent->itemText(index));
+        cboRecent->setCurrentIndex(0);
+    });
+    ipRow->addSpacing(8);
+    ipRow->addWidget(cboRecent);
     ipRow->addStretch(1);
     grid->addLayout(ipRow, 0, 1);
 
@@ -129,12 +146,38 @@ frmLogin::frmLogin(Main &main) : QDialog(&main), m_main(main)
     connect(cmdCancel, &QPushButton::clicked, this, &frmLogin::cmdCancelClick);
 
     // Load: runs once, when the dialog is made at the first "&Connect".
-    txtUserName->setText(QString::fromLatin1(DefaultAccount));
+    txtUserName->setText(storedUser());
     txtPassword->setText(QString::fromLatin1(DefaultAccount));
     const QStringList parts = storedAddress();
     for (int i = 0; i < 4; ++i)
         eIP[i]->setText(parts[i]);
     setFixedSize(sizeHint());
+}
+
+QStringList frmLogin::recentAddresses()
+{
+    QStringList out;
+    const QStringList stored = QSettings(SettingsOrganization, SettingsApplication).value(RecentKey).toStringList();
+    for (const QString &a : stored) // what is not an address is no crate to offer
+        if (isValidAddress(a.split(QLatin1Char('.'))) && !out.contains(a))
+            out << a;
+    return out.mid(0, MaxRecent);
+}
+
+QString frmLogin::storedUser()
+{
+    const QString user = QSettings(SettingsOrganization, SettingsApplication).value(UserKey).toString();
+    return user.isEmpty() ? QString::fromLatin1(DefaultAccount) : user;
+}
+
+void frmLogin::prefill(const QString &address)
+{
+    const QStringList parts = address.split(QLatin1Char('.'));
+    for (int i = 0; i < 4; ++i)
+        eIP[i]->setText(parts.value(i));
+    txtUserName->setText(storedUser());
+    txtPassword->clear();
+    txtPassword->setFocus(Qt::OtherFocusReason);
 }
 
 QStringList frmLogin::storedAddress()
@@ -212,8 +255,25 @@ void frmLogin::cmdOKClick()
         txtUserName->selectAll();
         return;
     }
+    remember(addr);
+}
+
+void frmLogin::remember(const QString &addr)
+{
     QSettings settings(SettingsOrganization, SettingsApplication);
     settings.setValue(AddressKey, addr);
+    settings.setValue(UserKey, txtUserName->text());
+    QStringList recent = recentAddresses();
+    recent.removeAll(addr);
+    recent.prepend(addr);
+    recent = recent.mid(0, MaxRecent);
+    settings.setValue(RecentKey, recent);
+    cboRecent->clear();
+    cboRecent->addItem(QStringLiteral("Recent..."));
+    cboRecent->addItems(recent);
+    cboRecent->setVisible(true);
+    layout()->invalidate();
+    setFixedSize(sizeHint());
 }
 
 bool frmLogin::confirmCertificate(QWidget *parent, const QString &crate, const QString &fingerprint,

@@ -6,6 +6,7 @@
 #include <array>
 
 class Main;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -33,6 +34,12 @@ public:
 
     QString address() const; // the four boxes joined with "."
 
+    // Crates connected to before, the latest first (at most MaxRecent), and the user name last used.
+    static constexpr int MaxRecent = 8;
+    static QStringList recentAddresses();
+    static QString storedUser();
+    // The dialog on this address and the stored user, the password box empty and focused.
+    void prefill(const QString &address);
     // Asks whether to trust the certificate of the crate ("address:port") with
     // this SHA-256 fingerprint: at the first encrypted connection to it (trusted
     // empty), or when it shows another than the one trusted before. No is the default.
@@ -43,9 +50,11 @@ protected:
     void reject() override;
 
 private:
+    void remember(const QString &addr); // address, user and the recent crates, after a login
     std::array<QLineEdit *, 4> eIP{};       // the address parts, left to right
     QLineEdit *txtUserName = nullptr;       // user name
     QLineEdit *txtPassword = nullptr;       // password, echoed as '*'
+    QComboBox *cboRecent = nullptr;         // crates connected to before; choosing one fills the address
     QPushButton *cmdOK = nullptr;           // default button
     QPushButton *cmdCancel = nullptr;       // answers Esc
     Main &m_main;                           // the window this dialog connects

@@ -25,6 +25,9 @@
 #include "screenfit.h"
 #include "windowmenu.h"
 #include "windowtag.h"
+#include "workspace.h"
+#include "archive.h"
+#include "trendtable.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -44,7 +47,8 @@ const QString NotConnected = QStringLiteral("Not connected");
 Main::Main(std::unique_ptr<HVPowerSupply> hv, Archive *archive, QWidget *parent)
     : QMainWindow(parent), h(std::move(hv)), m_models(ModelTable::standard()), m_log(new EventLog(this)),
       m_shift(new ShiftLog(*m_log, archive, this)), m_alarms(new AlarmBook(*m_log, this)),
-      m_watch(new CrateWatch(*m_log, *m_alarms, this))
+      m_watch(new CrateWatch(*m_log, *m_alarms, this)), m_trends(archive ? archive->find<TrendTable>() : nullptr),
+      m_workspace(std::make_unique<Workspace>(*this)), m_stored(std::make_unique<Workspace>(*this))
 {
     setObjectName(QStringLiteral("Main"));
     setWindowTitle(QStringLiteral("Norvane Pylonet"));
@@ -57,6 +61,9 @@ Main::Main(std::unique_ptr<HVPowerSupply> hv, Archive *archive, QWidget *parent)
     connect(Timer1, &QTimer::timeout, this, &Main::Timer1Tick);
 
     buildMenus();
+    // The watch's sweep reads every channel's name: graphs naming a channel follow a rename.
+    connect(m_watch, &CrateWatch::channelNameRead, this,
+            [this](int slot, int channel, const QString &name) { h->session().noteChannelName(slot, channel, name); });
 
     auto *central = new QWidget(this);
     m_overview = new CrateOverview(central);
@@ -92,7 +99,9 @@ Main::Main(std::unique_ptr<HVPowerSupply> hv, Archive *archive, QWidget *parent)
     statusBar()->addPermanentWidget(lblShiftLog);
     const auto shiftLogTrouble = [this](const QString &why) {
         lblShiftLog->setText(why.isEmpty() ? QString() : tr("Shift log not written: %1").arg(why));
-        lblShiftLog->setToolTip(why.isEmpty() ? QString() : tr("Events are kept in memory until the file can be written."));
+        lblShiftLog->setToolTip(why.isEmpty() ? QString()
+                                              : tr("Events and graph samples are kept in memory until the file can be "
+                                                   "written; the graphs go on."));
         lblShiftLog->setVisible(!why.isEmpty());
     };
     connect(m_shift, &ShiftLog::troubleChanged, this, shiftLogTrouble);
@@ -159,6 +168,8 @@ void Main::buildMenus()
     mDisconnect =
         item(mConnection, QStringLiteral("&Disconnect"), QStringLiteral("mDisconnect"), &Main::mDisconnectClick);
     mDisconnect->setEnabled(false);
+    mReopen = item(mConnection, QStringLiteral("&Reopen last windows"), QStringLiteral("mReopen"), &Main::mReopenClick);
+    mReopen->setEnabled(false);
     QAction *mDummy0 = mConnection->addSeparator();
     mDummy0->setObjectName(QStringLiteral("mDummy0"));
     mExit = item(mConnection, QStringLiteral("&Exit"), QStringLiteral("mExit"), &Main::mExitClick);
@@ -213,6 +224,9 @@ void Main::Timer1Tick()
 
 void Main::polled()
 {
+    // The windows as they are while the crate answers: a dying link leaves this picture.
+    if (m_connected)
+        m_workspace->capture(h->session().address());
     m_pollInFlight = false;
     m_freshAtMs = QDateTime::currentMSecsSinceEpoch();
     m_shade->lift();
@@ -291,8 +305,10 @@ void Main::openSlot(int slot, const QVariant &models)
     QWidget *w = row->open(*h);
     if (!w)
         return;
-    if (auto *panel = qobject_cast<BoardPanel *>(w))
+    if (auto *panel = qobject_cast<BoardPanel *>(w)) {
         panel->setEventLog(m_log);
+        panel->setTrends(m_trends);
+    }
     w->setWindowTitle(PlainText::windowTitle(model) + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
     setWindowTag(w, tag);
     w->setAttribute(Qt::WA_DeleteOnClose);
@@ -339,6 +355,7 @@ void Main::enterConnected(int slotCount, const QString &modelName, const QString
     m_shade->lift();
     // Windows left open by a Disconnect resume (or close) now.
     h->session().up(address);
+    offerWorkspace(address);
 }
 
 // The disconnect steps. Logout comes after the window is already cleared, so a
@@ -364,6 +381,7 @@ bool Main::disconnectSteps(QString *logoutFailure)
     mConnect->setEnabled(true);
     mExit->setEnabled(true);
     mGraph->setEnabled(false);
+    mReopen->setEnabled(false);
     return loggedOut;
 }
 
@@ -372,6 +390,8 @@ void Main::mDisconnectClick()
     // The operator asked for it: no message, and the open windows stay open,
     // quiet, until the next Connect. They hear of it before the link closes,
     // so that answers cut off by the Logout are not taken for a failure.
+    m_workspace->capture(h->session().address());
+    m_workspace->save();
     h->session().down(NotConnected, true);
     QString failure;
     const bool loggedOut = disconnectSteps(&failure);
@@ -389,6 +409,10 @@ void Main::linkLost(const QString &reason)
 
 void Main::connectionLost(const HVError &error)
 {
+    if (m_connected && m_workspace->windowCount() > 0) {
+        m_workspace->save();
+        m_lostCrate = m_workspace->crate();
+    }
     h->session().down(error.message(), false);
     QString ignored; // the link is already known to be broken
     disconnectSteps(&ignored);
@@ -424,14 +448,16 @@ void Main::mGraphClick()
     openGraphWindow();
 }
 
-void Main::openGraphWindow()
+frmGraph *Main::openGraphWindow()
 {
     // A new, independent graph window each time, on Main's one h.
     auto *graph = new frmGraph(hv());
     graph->setEventLog(m_log);
+    graph->setTrends(m_trends);
     graph->setAttribute(Qt::WA_DeleteOnClose);
     trackWindow(graph);
     graph->show();
+    return graph;
 }
 
 void Main::mEventsClick()
@@ -474,6 +500,12 @@ void Main::mExitClick()
 
 void Main::closeEvent(QCloseEvent *event)
 {
+    // What is open is kept for the next run before the windows go.
+    if (m_connected) {
+        m_workspace->capture(h->session().address());
+        m_workspace->save();
+    }
+    Workspace::saveMainGeometry(saveGeometry());
     // Closing the main window ends the run, the same as "&Exit": every other window goes too.
     const auto windows = QApplication::topLevelWidgets();
     for (QWidget *w : windows)

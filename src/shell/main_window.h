@@ -23,6 +23,10 @@ class QMenu;
 class QTimer;
 class ReadPlan;
 class StaleShade;
+class TrendTable;
+class Workspace;
+class frmGraph;
+class frmQ310Graph;
 class frmEvents;
 class frmHelp;
 class frmLogin;
@@ -84,8 +88,23 @@ public:
     void mExitClick();
     void bSlotClick(int slot);
 
-    // Opens a new graph window.
-    void openGraphWindow();
+    // Opens a new graph window, keeping its samples in the archive's trends.
+    frmGraph *openGraphWindow();
+    // Opens (or brings forward) a Q310 board graph, as its panel's heading does.
+    frmQ310Graph *openBoardGraph(qint16 slot, qint16 macroChannel, const QString &parName);
+    // Opens the panel of the board in the slot (once the crate map is read), placed by `geometry` if given.
+    void openPanel(int slot, const QByteArray &geometry = {});
+
+    // "&Reopen last windows": the windows of the last session with this crate,
+    // kept in the settings, with their graphs' history from the archive. Enabled
+    // after a Connect to the crate they were open on; after a lost link, the
+    // windows open when it died come back by themselves at the next Connect to it.
+    void mReopenClick();
+    // `pylonet --connect`: the connection dialog on that address with the stored
+    // user name, waiting for the password.
+    void connectTo(const QString &address);
+    // Puts the main window where the last run left it (the program's start does this).
+    void restoreSavedGeometry();
 
     // A window working on h that Main opened; it is deleted with Main at the latest.
     void trackWindow(QWidget *window);
@@ -127,6 +146,7 @@ private:
     bool disconnectSteps(QString *logoutFailure); // false when Logout failed
     void linkLost(const QString &reason);          // status line and event log
     void checkFreshness();                         // veils the overview when the poll has not answered for a while
+    void offerWorkspace(const QString &address);   // after a Connect: reopen by itself or offer to
 
     std::unique_ptr<HVPowerSupply> h;      // the crate connection of the whole run
     ModelTable m_models;                   // models with a panel, and how to open it
@@ -157,4 +177,9 @@ private:
     QPointer<frmEvents> m_events;          // the Events window while it is open
     QPointer<frmHelp> m_help;              // the help window while it is open
     QList<QPointer<QWidget>> m_windows;    // panels and graphs opened on h
+    TrendTable *m_trends = nullptr;        // the archive's trends, where the graphs keep their samples
+    std::unique_ptr<Workspace> m_workspace; // the windows as the last poll found them
+    std::unique_ptr<Workspace> m_stored;   // the windows the settings keep, offered by mReopen
+    QAction *mReopen = nullptr;            // "&Reopen last windows"
+    QString m_lostCrate;                   // the crate whose link died, its windows to come back at its next Connect
 };

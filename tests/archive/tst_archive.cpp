@@ -1,8 +1,7 @@
 // The shift log's file: what is written is read back by the next run, a killed
 // writer loses at most its last second, a file that cannot be written stops
 // nothing and is said once, old rows go, and two programs share one file.
-#include "archive.h"
-#include "eventstable.h"
+#include "shelf.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -37,34 +36,6 @@ EventRow eventRow(const QByteArray &run, qint64 seq, qint64 timeMs = QDateTime::
     return r;
 }
 
-// An archive of events on the file, started.
-struct Shelf
-{
-    explicit Shelf(const QString &path, int retentionDays = 90, int busyMs = 2000)
-        : archive({path, retentionDays, 100, 100, busyMs}), events(archive.add(std::make_unique<EventsTable>()))
-    {
-        archive.start();
-    }
-    // Every row, read on the worker as the Events window reads a period.
-    QList<EventRow> rows(QString *error = nullptr)
-    {
-        QList<EventRow> out;
-        bool done = false;
-        QObject context;
-        events.fetch(0, std::numeric_limits<qint64>::max(), &context, [&](const QList<EventRow> &rows, const QString &e) {
-            out = rows;
-            if (error)
-                *error = e;
-            done = true;
-        });
-        if (!QTest::qWaitFor([&] { return done; }, 10000) && error)
-            *error = QStringLiteral("no answer");
-        return out;
-    }
-    Archive archive;
-    EventsTable &events;
-};
-
 QStringList keys(const QList<EventRow> &rows)
 {
     QStringList out;
@@ -72,6 +43,8 @@ QStringList keys(const QList<EventRow> &rows)
         out << QString::fromLatin1(r.run) + ':' + QString::number(r.seq) + ':' + r.outcome;
     return out;
 }
+
+const TrendKey WriterKey{QStringLiteral("127.0.0.1"), 1, 2, QStringLiteral("VMon")};
 
 // The writer the kill test kills: an event every 10 ms, each told on stdout once handed over.
 int writer(const QString &path)
@@ -82,12 +55,15 @@ int writer(const QString &path)
     QCoreApplication app(argc, argv);
     Archive archive({path});
     EventsTable &events = archive.add(std::make_unique<EventsTable>());
+    TrendTable &trends = archive.add(std::make_unique<TrendTable>());
     archive.start();
     qint64 seq = 0;
+    const qint64 start = QDateTime::currentMSecsSinceEpoch();
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const EventRow r = eventRow("writer", ++seq);
         events.add(r);
+        trends.record(WriterKey, start + r.seq * 1000, double(r.seq)); // a graph's sample, stored as it comes
         std::printf("%lld %lld\n", static_cast<long long>(r.seq), static_cast<long long>(r.timeMs));
         std::fflush(stdout);
     });
@@ -130,7 +106,7 @@ private slots:
         QSqlDatabase::removeDatabase("peek");
     }
 
-    // A writer killed without warning keeps every row it handed over more than a second before.
+    // A writer killed without warning keeps every event and trend sample it handed over more than a second before.
     void aKilledWriterLosesAtMostTheLastSecond()
     {
         QTemporaryDir dir;
@@ -153,12 +129,14 @@ private slots:
         QVERIFY(proc.waitForFinished());
         QVERIFY2(handed.size() > 50, qPrintable(QString::number(handed.size())));
         Shelf after(path);
-        QSet<qint64> kept;
+        QSet<qint64> kept, sampled;
         for (const EventRow &r : after.rows())
             kept.insert(r.seq);
+        for (const double v : after.history(WriterKey).values)
+            sampled.insert(qint64(v));
         QStringList lost;
         for (const auto &[seq, time] : handed)
-            if (time < killedAt - 1000 && !kept.contains(seq))
+            if (time < killedAt - 1000 && (!kept.contains(seq) || !sampled.contains(seq)))
                 lost << QString::number(seq);
         QVERIFY2(lost.isEmpty(), qPrintable(lost.join(' ')));
     }

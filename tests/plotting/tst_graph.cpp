@@ -120,6 +120,10 @@ private slots:
         QVERIFY(row->font(0).bold());
         QCOMPARE(row->foreground(0).color(), Lib::toQColor(Lib::Red));
         QCOMPARE(r.graph().traceColor(2), Lib::toQColor(Lib::Red));
+        // A rename, as a panel or the main window's sweep reads it, reaches legend and labels.
+        r.hv.session().noteChannelName(1, 1, QStringLiteral("Anode"));
+        QCOMPARE(r.legendColumn(1), QStringList({"0: S1C0", "1: Anode", "1: Anode", "0: S1C0", "1: Anode"}));
+        QCOMPARE(r.graph().traceLabel(2), QStringLiteral("Bd 1 Ch 1: Anode IMon"));
     }
 
     void refusedDrops()
@@ -281,7 +285,7 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
         QCOMPARE(lines.size(), 9); // header, seven samples (two at the drops), the end of the last line
-        QCOMPARE(lines[0], QByteArray("time,Bd 1 Ch 0 VMon [V],Bd 1 Ch 1 IMon [A]"));
+        QCOMPARE(lines[0], QByteArray("time,Bd 1 Ch 0: S1C0 VMon [V],Bd 1 Ch 1: S1C1 IMon [A]"));
         for (int i = 0; i < 7; ++i) {
             const QList<QByteArray> cells = lines[i + 1].split(',');
             const QDateTime at = QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs);
@@ -409,7 +413,7 @@ private slots:
         QStringList names;
         for (const QAction *a : r.graph().actions())
             names << a->objectName();
-        QCOMPARE(names, QStringList({"mZoomIn", "mZoomOut", "mPanLeft", "mPanRight", "mFollow", "", "mSaveImage", "mSaveCsv", "", "mPrintColours"}));
+        QCOMPARE(names, QStringList({"mZoomIn", "mZoomOut", "mPanLeft", "mPanRight", "mFollow", "", "mSaveImage", "mSaveCsv", "mSaveHistory", "", "mPrintColours"}));
     }
 
     void checkBoxesShowChannelsInTheirColours()

@@ -1,6 +1,7 @@
 // The picker: its tree of the crate, the drags it starts, and the path from a
 // node of its tree on the default simulated crate to samples on a graph.
 #include "frmgraph.h"
+#include "frmq310graph.h"
 #include "lib.h"
 #include "plotdrag.h"
 #include "plotimages.h"
@@ -9,7 +10,12 @@
 #include "simadapter.h"
 #include "simcrate.h"
 
+#include <QCheckBox>
 #include <QDrag>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QStyle>
+#include <QTreeWidgetItemIterator>
 #include <QMouseEvent>
 #include <QMimeData>
 #include <QTest>
@@ -186,6 +192,50 @@ private slots:
         const double amps = graph.graph()->traceValues(1).last();
         QVERIFY2(volts > 1400 && volts < 1600, qPrintable(QString::number(volts))); // ramped to 1.5 kV
         QVERIFY2(amps > 0 && amps < 1e-3, qPrintable(QString::number(amps)));      // scaled by its exponent
+    }
+
+    // At a larger desktop font every parameter name still shows whole (TripInt and
+    // TripExt must not both read "Trip..."), and the graph windows grow with it.
+    void namesAndLayoutsGrowWithTheFont_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::newRow("9 pt") << 9;
+        QTest::newRow("13 pt") << 13;
+        QTest::newRow("16 pt") << 16;
+    }
+    void namesAndLayoutsGrowWithTheFont()
+    {
+        QFETCH(int, points);
+        const QFont before = QApplication::font();
+        QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), points));
+        const auto restore = qScopeGuard([&before] { QApplication::setFont(before); });
+        FakeHV hv;
+        fillPlottingCrate(hv);
+        hv.channelParams = [](qint16, qint16) { return QStringList{"TripInt", "TripExt", "VMon"}; };
+        frmPlotAdd *picker = frmPlotAdd::showFor(hv);
+        QTreeWidget *tree = picker->tree();
+        tree->expandAll();
+        int names = 0;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+            const QRect room = tree->visualItemRect(*it).intersected(tree->viewport()->rect()).adjusted(tree->iconSize().width() + 8, 0, 0, 0);
+            const QString text = (*it)->text(0);
+            QCOMPARE(QFontMetrics((*it)->font(0)).elidedText(text, Qt::ElideRight, room.width()), text);
+            ++names;
+        }
+        QCOMPARE(names, 3 + 3 * 4); // three boards, three channels of three parameters
+
+        frmGraph graph(hv);
+        auto *legend = graph.findChild<QTreeWidget *>(QStringLiteral("ListView1"));
+        const QFontMetrics fm(legend->font());
+        QVERIFY(legend->columnWidth(1) >= fm.horizontalAdvance(QStringLiteral("10: S1C10")));
+        QVERIFY(legend->geometry().bottom() < graph.findChild<QWidget *>(QStringLiteral("chkAutoscale"))->geometry().top());
+        frmQ310Graph board(hv);
+        for (const QCheckBox *box : board.findChildren<QCheckBox *>(QRegularExpression("^chkCh_"))) { // box and whole label
+            const int label = box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box)
+                              + box->style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box)
+                              + box->fontMetrics().horizontalAdvance(box->text());
+            QVERIFY2(box->width() >= label, qPrintable(box->text()));
+        }
     }
 };
 

@@ -34,6 +34,20 @@ private slots:
         QCOMPARE(run.exitCode(), 0);
         QCOMPARE(out.section(QLatin1Char('\n'), 0, 0), firstLine);
     }
+
+    // An address --connect cannot use is refused before any window, saying the form it wants.
+    void aBadConnectAddressIsRefused()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.start(PYLONET_APP, {"--connect", "10.0.0.300:47310"});
+        QVERIFY(run.waitForFinished(20000));
+        QCOMPARE(run.exitCode(), 2);
+        QVERIFY(QString::fromLocal8Bit(run.readAllStandardError()).startsWith("--connect 10.0.0.300:47310: not an address such as 127.0.0.1"));
+    }
 };
 
 QTEST_MAIN(TestCommandLine)

@@ -72,7 +72,7 @@ private slots:
         QCOMPARE(Lib::paletteColor(0), Lib::Green); // the trace palette is filled on load
         QCOMPARE(texts(rig.main->menuBar()->actions()),
                  QStringList({"&Connection", "&Graph (off)", "&Events", "&Window", "&?"}));
-        QCOMPARE(texts(rig.find<QMenu>("mConnection")->actions()), QStringList({"&Connect", "&Disconnect (off)", "-", "&Exit"}));
+        QCOMPARE(texts(rig.find<QMenu>("mConnection")->actions()), QStringList({"&Connect", "&Disconnect (off)", "&Reopen last windows (off)", "-", "&Exit"}));
         QCOMPARE(texts(rig.find<QMenu>("mWindow")->actions()), QStringList({"&Main window", "&Events", "&Graph (off)"}));
         QCOMPARE(texts(rig.find<QMenu>("Help")->actions()), QStringList({"&Help", "&About..."}));
         QCOMPARE(rig.disconnectedFaults(), QString());
