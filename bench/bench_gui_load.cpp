@@ -218,7 +218,12 @@ Result run(MeteredApp &app, double latencyMs, double serviceMs, int seconds, boo
             graphs.back()->acceptDrop(&source, data.get());
         }
     }
-    waitFor([&] { return client->pendingCount() == 0; }, 3000);
+    // A drop's reads are a plan: on an overloaded crate they wait their turn like any window's.
+    waitFor([&] {
+        return std::all_of(graphs.begin(), graphs.end(), [](const QPointer<frmGraph> &g) {
+            return g && g->graph()->traceCount() == 12 && !g->graph()->traceValues(0).isEmpty();
+        });
+    }, 60000);
 
     // The measured run.
     std::map<const QObject *, int> refreshes;
@@ -226,7 +231,7 @@ Result run(MeteredApp &app, double latencyMs, double serviceMs, int seconds, boo
         QObject::connect(p, &BoardPanel::refreshed, p, [&refreshes, w = p.data()] { ++refreshes[w]; });
     std::vector<int> samplesBefore;
     for (const auto &g : graphs)
-        samplesBefore.push_back(int(g->graph()->traceValues(0).size()));
+        samplesBefore.push_back(g && g->graph()->traceCount() > 0 ? int(g->graph()->traceValues(0).size()) : 0);
 
     std::vector<double> late;
     QElapsedTimer probeClock;
@@ -277,7 +282,9 @@ Result run(MeteredApp &app, double latencyMs, double serviceMs, int seconds, boo
     for (const auto &p : panels)
         rates.push_back(p ? refreshes[p.data()] / r.seconds : 0);
     for (size_t i = 0; i < graphs.size(); ++i)
-        rates.push_back(graphs[i] ? (graphs[i]->graph()->traceValues(0).size() - samplesBefore[i]) / r.seconds : 0);
+        rates.push_back(graphs[i] && graphs[i]->graph()->traceCount() > 0
+                            ? (graphs[i]->graph()->traceValues(0).size() - samplesBefore[i]) / r.seconds
+                            : 0);
     r.windows = int(rates.size());
     r.minRate = *std::min_element(rates.begin(), rates.end());
     r.maxRate = *std::max_element(rates.begin(), rates.end());
@@ -356,7 +363,7 @@ int main(int argc, char **argv)
     }
     std::printf("\nGoals: worst lateness < 30 ms at every latency; refreshes 0.9..1.1 per s at 0, 1 and 10 ms and at"
                 " least 1/1.2 per s at 100 ms; commit to crate (median) < 2 round trips + 5 ms; GUI in ticks and"
-                " answers < 3 %% at 0 ms; Q310 tick < 2 round trips + 5 ms.\n");
+                " answers < 1.5 %% at 0 ms; Q310 tick < 2 round trips + 5 ms.\n");
     for (const Result &r : results) {
         if (r.service > 0) {
             const double worstGoal = 2 * r.service + 10;
@@ -370,7 +377,7 @@ int main(int argc, char **argv)
         std::printf("  %g ms: lateness %s; refresh %s; commit %.1f of %.1f ms %s; %s%s\n", r.latency,
                     r.worstLate < 30 ? "met" : "MISSED", r.windowsOff == 0 ? "met" : "MISSED", r.commitMedian,
                     commitGoal, r.commitMedian < commitGoal ? "met" : "MISSED",
-                    r.latency == 0 ? (r.busyShare < 0.03 ? "busy share met" : "busy share MISSED") : "",
+                    r.latency == 0 ? (r.busyShare < 0.015 ? "busy share met" : "busy share MISSED") : "",
                     r.q310Tick > 0 ? (r.q310Tick < 2 * r.roundTrip + 5 ? "; Q310 tick met" : "; Q310 tick MISSED") : "");
     }
     return 0;
