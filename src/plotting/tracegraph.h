@@ -176,6 +176,10 @@ private:
     void rescaleValueAxis(const Axis &axis);
     void trim(Trace &trace);            // drops what is beyond the history limit
     void addCoarse(Trace &trace, double key, double value); // the sample's share of the coarse points
+    static void noteSample(Trace &trace, double key, double value); // into the open block's lowest and highest
+    // The open block as drawn: its lowest and highest in time order, then the sample at
+    // `key` when it is neither; writes up to three points and returns how many.
+    static int blockPoints(const Trace &trace, double key, double value, QCPGraphData *out);
     void rebuildDerived(Trace &trace);  // extremes and coarse points anew from every kept point
     void chooseDetail();                // coarse where the view holds many samples per pixel
     int axisIndexOf(const QCPAxis *axis) const;

@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <qcustomplot.h>
 
-void TraceGraph::addCoarse(Trace &t, double key, double value)
+void TraceGraph::noteSample(Trace &t, double key, double value)
 {
     if (t.blockCount == 0) {
         t.lowKey = t.highKey = key;
@@ -21,15 +21,30 @@ void TraceGraph::addCoarse(Trace &t, double key, double value)
         t.highKey = key;
         t.highValue = value;
     }
-    // The open block's points are replaced as it grows; a closed block's stay.
-    t.coarse->removeAfter(t.sealed);
+}
+
+int TraceGraph::blockPoints(const Trace &t, double key, double value, QCPGraphData *out)
+{
     const bool lowFirst = t.lowKey <= t.highKey;
-    t.coarse->add(QCPGraphData(lowFirst ? t.lowKey : t.highKey, lowFirst ? t.lowValue : t.highValue));
+    int n = 0;
+    out[n++] = QCPGraphData(lowFirst ? t.lowKey : t.highKey, lowFirst ? t.lowValue : t.highValue);
     if (t.lowKey != t.highKey)
-        t.coarse->add(QCPGraphData(lowFirst ? t.highKey : t.lowKey, lowFirst ? t.highValue : t.lowValue));
+        out[n++] = QCPGraphData(lowFirst ? t.highKey : t.lowKey, lowFirst ? t.highValue : t.lowValue);
     // The newest sample always ends the line, so the trace reaches now at any detail.
     if (key != t.lowKey && key != t.highKey)
-        t.coarse->add(QCPGraphData(key, value));
+        out[n++] = QCPGraphData(key, value);
+    return n;
+}
+
+void TraceGraph::addCoarse(Trace &t, double key, double value)
+{
+    noteSample(t, key, value);
+    // The open block's points are replaced as it grows; a closed block's stay.
+    t.coarse->removeAfter(t.sealed);
+    QCPGraphData points[3];
+    const int n = blockPoints(t, key, value, points);
+    for (int i = 0; i < n; ++i)
+        t.coarse->add(points[i]);
     if (++t.blockCount == CoarseBlock) {
         t.blockCount = 0;
         t.sealed = key;

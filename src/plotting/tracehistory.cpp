@@ -52,26 +52,14 @@ void TraceGraph::rebuildDerived(Trace &t)
     t.sealed = -std::numeric_limits<double>::infinity();
     double lastKey = 0, lastValue = 0;
     const auto emitBlock = [&] {
-        const bool lowFirst = t.lowKey <= t.highKey;
-        coarse.append(QCPGraphData(lowFirst ? t.lowKey : t.highKey, lowFirst ? t.lowValue : t.highValue));
-        if (t.lowKey != t.highKey)
-            coarse.append(QCPGraphData(lowFirst ? t.highKey : t.lowKey, lowFirst ? t.highValue : t.lowValue));
-        if (lastKey != t.lowKey && lastKey != t.highKey)
-            coarse.append(QCPGraphData(lastKey, lastValue));
+        QCPGraphData points[3];
+        for (int i = 0, n = blockPoints(t, lastKey, lastValue, points); i < n; ++i)
+            coarse.append(points[i]);
     };
     for (auto it = t.full->constBegin(); it != t.full->constEnd(); ++it) {
         const double key = it->key, value = it->value;
         t.extrema.append(value);
-        if (t.blockCount == 0) {
-            t.lowKey = t.highKey = key;
-            t.lowValue = t.highValue = value;
-        } else if (value < t.lowValue) {
-            t.lowKey = key;
-            t.lowValue = value;
-        } else if (value > t.highValue) {
-            t.highKey = key;
-            t.highValue = value;
-        }
+        noteSample(t, key, value);
         lastKey = key;
         lastValue = value;
         if (++t.blockCount == CoarseBlock) {
