@@ -403,10 +403,8 @@ private slots:
         QVERIFY(first.login().contains(Key::Signature));
         RawPeer replay(server.port());
         replay.sendBytes(first.sent);
-        QStringList said;
-        for (int i = 0; i < 3; ++i)
-            said << replay.reply().value(Key::Error).toString();
-        QCOMPARE(said, (QStringList{"", "", "Wrong user name or password"}));
+        QCOMPARE(collect(3, [&](int) { return replay.reply().value(Key::Error).toString(); }),
+                 (QStringList{"", "", "Wrong user name or password"}));
         QCOMPARE(server.calls(), QStringList{"Login(wxqv,,0,127.0.0.1)"}); // the first only
     }
 

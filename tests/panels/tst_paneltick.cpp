@@ -329,11 +329,11 @@ private slots:
         PanelRig b(QStringLiteral("Q510"), 1);
         b.values[QStringLiteral("BdStatus")] = 48;
         QCOMPARE(b.text(QStringLiteral("BdStatus")), QString()); // empty until the first tick
-        b.p->ChMonTick();
-        QCOMPARE(b.text(QStringLiteral("BdStatus")), QStringLiteral("Over Temp."));
-        b.values[QStringLiteral("BdStatus")] = 0;
-        b.p->ChMonTick();
-        QCOMPARE(b.text(QStringLiteral("BdStatus")), QStringLiteral("Good"));
+        for (const auto &[word, text] : {std::pair{48, "Over Temp."}, {0, "Good"}}) {
+            b.values[QStringLiteral("BdStatus")] = word;
+            b.p->ChMonTick();
+            QCOMPARE(b.text(QStringLiteral("BdStatus")), QString::fromLatin1(text));
+        }
     }
 
     // Spare rows above the board's channel count keep what the form had; the model leads each

@@ -53,12 +53,3 @@ struct PickerRig
         picker->buildTree();
     }
 };
-
-// text(i) for i in [0, n).
-template <typename F> QStringList collect(int n, F text)
-{
-    QStringList out;
-    for (int i = 0; i < n; ++i)
-        out << text(i);
-    return out;
-}

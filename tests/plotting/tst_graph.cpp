@@ -410,10 +410,9 @@ private slots:
         QCOMPARE(QStringList({r.graph().axisCaption(0), r.graph().axisFormat(0), r.graph().traceLabel(0), r.graph().traceUnit(0)}),
                  QStringList({"IMon (A)", " k\"A\"", "Bd 3 Ch 7 VDD IMon", "A"}));
         QCOMPARE(r.graph().contextMenuPolicy(), Qt::ActionsContextMenu); // the view keys, the saves
-        QStringList names;
-        for (const QAction *a : r.graph().actions())
-            names << a->objectName();
-        QCOMPARE(names, QStringList({"mZoomIn", "mZoomOut", "mPanLeft", "mPanRight", "mFollow", "", "mSaveImage", "mSaveCsv", "mSaveHistory", "", "mPrintColours"}));
+        const QList<QAction *> actions = r.graph().actions();
+        QCOMPARE(collect(actions.size(), [&](int i) { return actions[i]->objectName(); }),
+                 QStringList({"mZoomIn", "mZoomOut", "mPanLeft", "mPanRight", "mFollow", "", "mSaveImage", "mSaveCsv", "mSaveHistory", "", "mPrintColours"}));
     }
 
     void checkBoxesShowChannelsInTheirColours()

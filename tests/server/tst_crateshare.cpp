@@ -60,10 +60,7 @@ QStringList readsOf(const QStringList &crate, int login)
 }
 QStringList expectedReads(int login, int slot, int count)
 {
-    QStringList out;
-    for (int ch = 0; ch < count; ++ch)
-        out << QStringLiteral("%1 ParamValue(%2,VMon,%3)").arg(login).arg(slot).arg(ch);
-    return out;
+    return collect(count, [&](int ch) { return QStringLiteral("%1 ParamValue(%2,VMon,%3)").arg(login).arg(slot).arg(ch); });
 }
 } // namespace
 

@@ -34,10 +34,8 @@ QLineEdit *box(QWidget *dlg, const QString &name) { return dlg->findChild<QLineE
 // The four address boxes, then user name and password, as one text.
 QString fields(QWidget *dlg)
 {
-    QStringList parts;
-    for (int i = 0; i < 4; ++i)
-        parts << box(dlg, QStringLiteral("eIP_%1").arg(i))->text();
-    return parts.join('.') + " " + box(dlg, "txtUserName")->text() + "/" + box(dlg, "txtPassword")->text();
+    return collect(4, [&](int i) { return box(dlg, QStringLiteral("eIP_%1").arg(i))->text(); }).join('.') + " "
+           + box(dlg, "txtUserName")->text() + "/" + box(dlg, "txtPassword")->text();
 }
 
 // Types as the operator would: clear each box, then keys.

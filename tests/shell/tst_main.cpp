@@ -38,10 +38,9 @@ QString lit(const Main &m)
 
 QStringList texts(const QList<QAction *> &actions)
 {
-    QStringList out;
-    for (const QAction *a : actions)
-        out << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isEnabled() ? "" : " (off)"));
-    return out;
+    return collect(actions.size(), [&](int i) {
+        return actions[i]->isSeparator() ? QStringLiteral("-") : actions[i]->text() + (actions[i]->isEnabled() ? "" : " (off)");
+    });
 }
 
 QString panelClass(int slot)
@@ -152,10 +151,7 @@ private slots:
         QCOMPARE(panel->windowTitle(), QStringLiteral("Q510E - Channels monitor - Slot 0"));
         for (int i = 1; i < 8; ++i) // an unsupported board (6) and an empty slot (7) open nothing
             rig.main->bSlotClick(i);
-        QStringList classes;
-        for (int i = 0; i < 8; ++i)
-            classes << panelClass(i);
-        QCOMPARE(classes, QStringList({"frmQ510E", "frmQ510", "frmQ205", "frmQ310", "frmQ420", "frmQ420", "", ""}));
+        QCOMPARE(collect(8, panelClass), QStringList({"frmQ510E", "frmQ510", "frmQ205", "frmQ310", "frmQ420", "frmQ420", "", ""}));
         // A second click brings the same window forward, even if the slot's board changed.
         rig.fake->setBoard(0, "Q205", 9);
         rig.main->bSlotClick(0);
@@ -259,24 +255,19 @@ private slots:
         rig.fake->failOn = QStringList{"CrateProperty(FrontPanIn)"};
         rig.main->Timer1Tick();
         EventLog &log = rig.main->eventLog();
-        QStringList lines;
-        for (int i = 0; i < log.size(); ++i)
-            lines << line(log.at(i));
-        QCOMPARE(lines, QStringList({"Connect|-1|-1||||||Connected to 127.0.0.1 \u2014 PY-1600",
-                                     "Write|2|1|CH1|Pw|off|on|written|",
-                                     "Write|2|3|CH3|Pw|off|on|refused|fake failure in SetParamValue(2,Pw,3,1:short)",
-                                     "Alarm|2|1|CH1|Status|Good|I-Tripped||Alarm: Trip (I-Tripped)",
-                                     "Link lost|-1|-1||||||fake failure in CrateProperty(FrontPanIn)"}));
+        QCOMPARE(collect(log.size(), [&](int i) { return line(log.at(i)); }),
+                 QStringList({"Connect|-1|-1||||||Connected to 127.0.0.1 \u2014 PY-1600",
+                              "Write|2|1|CH1|Pw|off|on|written|",
+                              "Write|2|3|CH3|Pw|off|on|refused|fake failure in SetParamValue(2,Pw,3,1:short)",
+                              "Alarm|2|1|CH1|Status|Good|I-Tripped||Alarm: Trip (I-Tripped)",
+                              "Link lost|-1|-1||||||fake failure in CrateProperty(FrontPanIn)"}));
         rig.fake->clear();
         rig.action("mEvents")->trigger();
         frmEvents *events = rig.main->eventsWindow();
         QVERIFY(events && events->isVisible() && rig.fake->calls.isEmpty());
         const QSortFilterProxyModel *listed = events->listed();
         auto column = [listed](int c) {
-            QStringList cells;
-            for (int r = 0; r < listed->rowCount(); ++r)
-                cells << listed->index(r, c).data().toString();
-            return cells;
+            return collect(listed->rowCount(), [&](int r) { return listed->index(r, c).data().toString(); });
         };
         QCOMPARE(column(EventLog::KindColumn), QStringList({"Link lost", "Alarm", "Write", "Write", "Connect"}));
         events->findChild<QComboBox *>("cboSlot")->setCurrentIndex(3); // slot 2

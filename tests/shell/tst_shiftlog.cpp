@@ -44,10 +44,7 @@ struct Run
 // A column of the window's listed rows, newest first.
 QStringList column(frmEvents *w, int c)
 {
-    QStringList out;
-    for (int r = 0; r < w->listed()->rowCount(); ++r)
-        out << w->listed()->index(r, c).data().toString();
-    return out;
+    return collect(w->listed()->rowCount(), [&](int r) { return w->listed()->index(r, c).data().toString(); });
 }
 
 // RFC 4180: fields separated by commas, quoted fields with doubled quotes, rows by line breaks.

@@ -8,6 +8,7 @@
 #include "countinghv.h"
 #include "cratewatch.h"
 #include "eventlog.h"
+#include "fakehv.h"
 #include "lamp.h"
 #include "main_window.h"
 #include "netclient.h"
@@ -74,15 +75,13 @@ struct WatchRig
     // The log's entries since `from`, as "kind|slot|channel|parameter|old|new".
     QStringList logSince(int from) const
     {
-        QStringList out;
         const EventLog &log = main.eventLog();
-        for (int i = from; i < log.size(); ++i) {
-            const EventLog::Entry &e = log.at(i);
-            out << QStringList{EventLog::kindText(e.kind), QString::number(e.slot), QString::number(e.channel),
+        return collect(log.size() - from, [&](int i) {
+            const EventLog::Entry &e = log.at(from + i);
+            return QStringList{EventLog::kindText(e.kind), QString::number(e.slot), QString::number(e.channel),
                                e.parameter, e.oldValue, e.newValue}
-                       .join('|');
-        }
-        return out;
+                .join('|');
+        });
     }
     qint64 startedMs = 0; // alarms listed before are the crate's at connect
 };

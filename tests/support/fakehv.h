@@ -131,6 +131,15 @@ private:
     }
 };
 
+// text(i) for i in [0, n).
+template <typename F> QStringList collect(int n, F text)
+{
+    QStringList out;
+    for (int i = 0; i < n; ++i)
+        out << text(i);
+    return out;
+}
+
 // The message f throws, or "" when it succeeds.
 inline QString errorOf(const std::function<void()> &f)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "fakehv.h"
 #include "msgbox.h"
 
 #include <QList>
@@ -30,10 +31,7 @@ public:
     // Each box as "title|text", in the order shown.
     QStringList said() const
     {
-        QStringList out;
-        for (const Shown &s : shown)
-            out << s.title + QLatin1Char('|') + s.text;
-        return out;
+        return collect(shown.size(), [this](int i) { return shown[i].title + QLatin1Char('|') + shown[i].text; });
     }
 
     QList<Shown> shown; // in the order they were shown
