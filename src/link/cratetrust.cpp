@@ -8,13 +8,12 @@
 namespace {
 const QString Group = QStringLiteral("Pylonet/TrustedCrates/");
 const QString RequireKey = QStringLiteral("Pylonet/RequireEncryption");
-const QString PlainGroup = QStringLiteral("Pylonet/PlainCrates/");
 
 // Settings keys take no ':' literally on every platform: the crate's port is written after a '_'.
-QString keyOf(const QString &crate, const QString &group = Group)
+QString keyOf(const QString &crate)
 {
     QString key = crate;
-    return group + key.replace(QLatin1Char(':'), QLatin1Char('_'));
+    return Group + key.replace(QLatin1Char(':'), QLatin1Char('_'));
 }
 } // namespace
 
@@ -76,25 +75,6 @@ void CrateTrust::admitPlain(const QString &crate) const
                                 .arg(crate));
 }
 
-bool CrateTrust::metPlain(const QString &crate) const
-{
-    return m_settings ? m_settings->value(keyOf(crate, PlainGroup), false).toBool() : m_plain.value(crate);
-}
-
-void CrateTrust::notePlain(const QString &crate, bool plain)
-{
-    if (plain == metPlain(crate))
-        return;
-    m_plain.insert(crate, plain);
-    if (m_settings) {
-        if (plain)
-            m_settings->setValue(keyOf(crate, PlainGroup), true);
-        else
-            m_settings->remove(keyOf(crate, PlainGroup));
-        m_settings->sync();
-    }
-}
-
 void CrateTrust::admitCertificate(const QString &crate, const QByteArray &digest, const Asker &ask)
 {
     const QByteArray before = trusted(crate);
@@ -106,8 +86,8 @@ void CrateTrust::admitCertificate(const QString &crate, const QByteArray &digest
         return;
     }
     if (before.isEmpty())
-        throw HVError::link(QStringLiteral("The certificate of the crate at %1 (SHA-256 %2) was not trusted; nothing "
-                                           "was sent to it.")
+        throw HVError::link(QStringLiteral("The certificate of the crate at %1 (SHA-256 %2) was not trusted; no proof "
+                                           "of the password was sent to it.")
                                 .arg(crate, question.fingerprint));
     throw HVError::link(QStringLiteral("The crate at %1 shows another certificate than the one trusted before: now "
                                        "SHA-256 %2, trusted SHA-256 %3. A machine may be posing as the crate, so "

@@ -50,10 +50,6 @@ public:
 
     // The crate offered a plain link: refused when it was encrypted before or encryption is required.
     void admitPlain(const QString &crate) const;
-    // The crate's last login went over a plain link (the client then sends the
-    // login's first step with its opening: the user name was in the clear anyway).
-    bool metPlain(const QString &crate) const;
-    void notePlain(const QString &crate, bool plain);
     // The crate's certificate: taken when trusted before, else the operator is
     // asked (nobody to ask: refused); a new one is remembered once accepted.
     void admitCertificate(const QString &crate, const QByteArray &digest, const Asker &ask);
@@ -61,6 +57,5 @@ public:
 private:
     std::unique_ptr<QSettings> m_settings; // the store, when kept there
     QHash<QString, QByteArray> m_memory;   // the store, when kept in memory
-    QHash<QString, bool> m_plain;          // crates met plain, when kept in memory
     bool m_required = false;               // this run requires encryption
 };

@@ -104,10 +104,11 @@ private:
     static QString lowerFirst(QString s);
 
     HVError notOpenError() const;
-    // One attempt of the login, `then` behind its proof; *again tells whether one more attempt may
-    // succeed (the operator accepted the crate's certificate meanwhile, or a crate met plain now encrypts).
-    void logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *again,
-               const std::shared_ptr<ReadPlan> &then);
+    // One attempt of the login, `then` behind its proof, the first step with the opening when `nameEarly`;
+    // *again tells whether one more attempt may succeed (the crate encrypts, so the name waits for the
+    // encrypted link; or the operator accepted the crate's certificate meanwhile).
+    void logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool nameEarly,
+               bool *again, const std::shared_ptr<ReadPlan> &then);
     // Encrypts the open connection after the crate offered it; throws HVError::link on any failure.
     void encrypt();
     // The login's first step, as sent: its request id and the client's nonce.

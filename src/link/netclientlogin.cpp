@@ -50,21 +50,27 @@ void NetClient::loginThen(const QString &userName, const QString &password, cons
     if (!ip)
         throw HVError::link(QStringLiteral("Not a valid IP address: \"%1\"").arg(address));
     const QString where = QStringLiteral("%1:%2").arg(QHostAddress(*ip).toString()).arg(m_port);
-    bool again = false;
-    try {
-        logIn(userName, password, where, *ip, &again, then);
-    } catch (const HVError &e) {
-        // The crate does not wait while the operator reads about its certificate: once
-        // they accepted it, a link that the crate gave up meanwhile is opened once more.
-        // So is one to a crate met plain that now encrypts.
-        if (!again || !e.isLinkFailure())
-            throw;
-        logIn(userName, password, where, *ip, &again, then);
+    // The login's first step goes with the opening, a round trip sooner, unless the crate is known to
+    // encrypt or encryption is required: the user name must then wait for the encrypted link.
+    bool nameEarly = m_trust->trusted(where).isEmpty() && !m_trust->requiresEncryption();
+    for (int attempt = 0;; ++attempt) {
+        bool again = false;
+        try {
+            logIn(userName, password, where, *ip, nameEarly, &again, then);
+            return;
+        } catch (const HVError &e) {
+            // A crate that turns out to encrypt is opened once more, the name kept for the
+            // encrypted link. And the crate does not wait while the operator reads about its
+            // certificate: once they accepted it, a link the crate gave up meanwhile is opened again.
+            if (!again || !e.isLinkFailure() || attempt == 2)
+                throw;
+            nameEarly = false;
+        }
     }
 }
 
-void NetClient::logIn(const QString &userName, const QString &password, const QString &where, quint32 ip, bool *again,
-                      const std::shared_ptr<ReadPlan> &then)
+void NetClient::logIn(const QString &userName, const QString &password, const QString &where, quint32 ip,
+                      bool nameEarly, bool *again, const std::shared_ptr<ReadPlan> &then)
 {
     *again = false;
     m_socket = new QSslSocket;
@@ -95,9 +101,8 @@ void NetClient::logIn(const QString &userName, const QString &password, const QS
     ++m_outage; // a new link: its failures are news
     try {
         const qint64 openingId = send(framed({{Key::Op, Op::Login}, {Key::Version, Version}}));
-        // A crate met plain before is sent the first step at once, a round trip sooner.
         std::optional<AuthSent> early;
-        if (m_trust->metPlain(where) && !m_trust->requiresEncryption()) {
+        if (nameEarly) {
             early = sendAuth(userName);
             m_book.keepReplyTo(early->id);
         }
@@ -109,9 +114,8 @@ void NetClient::logIn(const QString &userName, const QString &password, const QS
                                     .arg(Version));
         const bool plain = !opening.value(Key::Tls).toBool();
         if (!plain && early) {
-            m_trust->notePlain(where, false);
             *again = true;
-            throw HVError::link(QStringLiteral("The crate at %1 now encrypts its links").arg(where));
+            throw HVError::link(QStringLiteral("The crate at %1 encrypts its links").arg(where));
         }
         if (!plain) {
             encrypt();
@@ -123,7 +127,6 @@ void NetClient::logIn(const QString &userName, const QString &password, const QS
             m_trust->admitPlain(where);
         }
         authenticate(userName, password, then, early);
-        m_trust->notePlain(where, plain);
     } catch (const HVError &) {
         // A plan sent behind the proof is dropped unrun: the caller hears of the failed login only.
         m_held.clear();

@@ -199,17 +199,12 @@ private slots:
             plan->onFailed([&heard](const HVError &e) { heard << e.message(); });
             return plan;
         };
-        // Met plain, the crate is sent the first step with the opening: the same outcomes.
-        for (bool met : {false, true}) {
-            QCOMPARE(wrongPassword.trust().metPlain(QStringLiteral("127.0.0.1:%1").arg(server.port())), met);
-            heard.clear();
-            QCOMPARE(errorOf([&] { wrongPassword.loginThen(User, QStringLiteral("nope"), Local, firstReads()); }),
-                     QStringLiteral("Wrong user name or password"));
-            QTest::qWait(50);
-            QCOMPARE(heard, QStringList());
-            wrongPassword.loginThen(User, Password, Local, firstReads());
-            QTRY_COMPARE(heard, (QStringList{"answer", "done"}));
-        }
+        QCOMPARE(errorOf([&] { wrongPassword.loginThen(User, QStringLiteral("nope"), Local, firstReads()); }),
+                 QStringLiteral("Wrong user name or password"));
+        QTest::qWait(50);
+        QCOMPARE(heard, QStringList());
+        wrongPassword.loginThen(User, Password, Local, firstReads());
+        QTRY_COMPARE(heard, (QStringList{"answer", "done"}));
         QTcpServer probe;
         QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
         const quint16 freePort = probe.serverPort();
@@ -408,6 +403,37 @@ private slots:
         QCOMPARE(server.calls(), QStringList{"Login(wxqv,,0,127.0.0.1)"}); // the first only
     }
 
+    // The user name goes with the opening, a round trip sooner, except where encryption is
+    // known or required: there it never reaches a crate that answers plain.
+    void theUserNameWaitsForEncryptionWhereItCan_data()
+    {
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<bool>("required");
+        QTest::addColumn<bool>("early");
+        QTest::newRow("first contact") << false << false << true;
+        QTest::newRow("a crate trusted before") << true << false << false;
+        QTest::newRow("encryption required") << false << true << false;
+    }
+    void theUserNameWaitsForEncryptionWhereItCan()
+    {
+        QFETCH(bool, trusted);
+        QFETCH(bool, required);
+        QFETCH(bool, early);
+        std::atomic<bool> sawName{false};
+        ScriptedCrate crate([&](QTcpSocket &s, ScriptedCrate &c) {
+            const QCborMap opening = c.next(s);
+            // The opening unanswered: whatever comes meanwhile was sent with it.
+            sawName = c.received.contains(User.toUtf8()) || (s.waitForReadyRead(1000) && s.peek(1 << 16).contains(User.toUtf8()));
+            c.write(s, {{Key::Id, opening.value(Key::Id)}, {Key::Version, Version}});
+        });
+        NetClient client(crate.port, 1000, 3000);
+        client.trust().setRequiresEncryption(required);
+        if (trusted)
+            client.trust().trust(QStringLiteral("127.0.0.1:%1").arg(crate.port), QByteArray(32, '\xab'));
+        loginError(client);
+        QCOMPARE(bool(sawName), early);
+    }
+
     void aStreamOfStaleRepliesEndsTheCallAtItsDeadline()
     {
         ScriptedCrate crate([](QTcpSocket &s, ScriptedCrate &c) {
@@ -435,11 +461,8 @@ private slots:
         server.thread.onServer([](LinkServer &s) { s.setTls(PYLONET_TEST_TLS "/test-crate.crt", PYLONET_TEST_TLS "/test-crate.key"); });
         NetClient client(server.port());
         client.setTrustAsker([](const CrateTrust::Question &) { return true; });
-        const QString crate = QStringLiteral("127.0.0.1:%1").arg(server.port());
-        client.trust().notePlain(crate, true); // met plain before: it encrypts now, and the login starts again
-        client.Login(User, Password, 0, Local);
+        client.Login(User, Password, 0, Local); // the name went with the opening: the login starts again
         QCOMPARE(client.linkFingerprint(), TestCrateFingerprint);
-        QVERIFY(!client.trust().metPlain(crate));
         QCOMPARE(client.ChannelName(0, 1), QStringLiteral("CH1"));
         // A peer that goes on in plain after the crate's offer is refused.
         RawPeer plain(server.port());
@@ -455,6 +478,7 @@ private slots:
             c.write(s, {{Key::Id, 2}, {Key::Error, QStringLiteral("plain")}});
         });
         NetClient misled(liar.port, 1000, 1000);
+        misled.trust().setRequiresEncryption(true); // else the name goes with the opening, and the login starts again
         const QString said = loginError(misled);
         QVERIFY2(said.startsWith("The encrypted link to the crate failed: "), qPrintable(said));
         QVERIFY(!misled.isConnected() && misled.linkFingerprint().isEmpty());
@@ -474,7 +498,7 @@ private slots:
         NetClient client(tls.port());
         client.setTrustAsker([&](const CrateTrust::Question &q) { asked << q; return answer; });
         QCOMPARE(loginError(client), QStringLiteral("The certificate of the crate at %1 (SHA-256 %2) was not trusted; "
-                                                    "nothing was sent to it.").arg(crate, TestCrateFingerprint));
+                                                    "no proof of the password was sent to it.").arg(crate, TestCrateFingerprint));
         QVERIFY(!tls.madeOne());
         answer = true;
         client.Login(User, Password, 0, Local);
