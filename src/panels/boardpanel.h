@@ -188,6 +188,7 @@ private:
     bool m_closing = false;                  // closing: nothing more is read or written
     bool m_removed = false;                  // the board-removed path has been taken
     bool m_tickInFlight = false;             // a tick's plan is waiting for its answers
+    int m_planSize = 0;                      // reads of the last tick, room for the next
     bool m_offline = false;                  // disconnected on purpose: no calls until the next Connect
     bool m_resuming = false;                 // the first tick after a reconnect checks the slot's model
     int m_tick = 0;                          // number of the tick being planned (EditBook)
@@ -196,7 +197,7 @@ private:
     qint64 m_freshAtMs = 0;                  // when the last tick's answers were shown
     std::function<qint64()> m_now;           // the clock of staleness
     EditBook *m_edits;                       // writes and which answers each control may show
-    QHash<const NumField *, qint16> m_realExp;             // setpoint shown in real units -> the board's exponent
+    QHash<const NumField *, qint16> m_setpointExp;         // setpoint -> the board's exponent its format was made for
     QList<QPair<QWidget *, QWidget *>> m_pages;            // (page 1, page 2) frames
     QHash<qint16, QString> m_channelNames;                 // channel -> the name the board last gave
     QPointer<EventLog> m_log;                              // where events are recorded, if anywhere

@@ -6,6 +6,7 @@
 #include "operatorbutton.h"
 
 #include <QWidget>
+#include <utility>
 
 EditBook::EditBook(QObject *parent) : QObject(parent) {}
 
@@ -15,14 +16,11 @@ bool EditBook::mayShow(const QWidget *control, int tick) const
     return it == m_states.constEnd() || (it->pending == 0 && tick >= it->freshFrom);
 }
 
-void EditBook::shown(const QWidget *control, const QVariant &value, const QString &text)
+void EditBook::settled(const QWidget *control, State &s)
 {
-    State &s = m_states[control];
-    s.value = value;
-    s.shown = text;
     s.refused = false;
     // A fresh answer settles an unknown outcome: the control now shows what the crate holds.
-    if (ControlMark::kindOf(control) == ControlMark::Kind::Unknown)
+    if (std::exchange(s.unknown, false) && ControlMark::kindOf(control) == ControlMark::Kind::Unknown)
         ControlMark::clear(const_cast<QWidget *>(control));
 }
 
@@ -70,6 +68,7 @@ void EditBook::answered(QWidget *control, const Write &write, const HVError *err
         return;
     }
     if (error->isUnanswered()) {
+        s.unknown = true;
         ControlMark::set(control, ControlMark::Kind::Unknown,
                          tr("%1: %2.").arg(write.newText, EventLog::UnknownOutcome));
         emit told(tr("%1 of channel %2: %3.").arg(write.parameter).arg(write.channel).arg(EventLog::UnknownOutcome));

@@ -38,14 +38,24 @@ public:
     int planTick() { return m_nextTick++; }
     // Whether an answer of tick `tick` may be shown in the control.
     bool mayShow(const QWidget *control, int tick) const;
-    // A tick showed the crate's value in the control: the value, and as it reads there.
-    void shown(const QWidget *control, const QVariant &value, const QString &text);
-    // What the control showed of the crate last (invalid and "" before the first tick).
-    QVariant shownValue(const QWidget *control) const { return m_states.value(control).value; }
-    QString shownText(const QWidget *control) const { return m_states.value(control).shown; }
-    bool isPending(const QWidget *control) const { return m_states.value(control).pending > 0; }
+    // A tick showed the crate's value in the control: the value, and as it reads there, `text()`
+    // being asked only when the value is new or `reworded` (most values of most ticks are unchanged).
+    template <typename Text>
+    void shown(const QWidget *control, const QVariant &value, Text &&text, bool reworded = false)
+    {
+        State &s = m_states[control];
+        if (reworded || !s.value.isValid() || s.value != value) {
+            s.value = value;
+            s.shown = text();
+        }
+        settled(control, s);
+    }
     // The control's last write was refused: the next answer shown in it shows even while it is being edited.
-    bool showsEvenIfEditing(const QWidget *control) const { return m_states.value(control).refused; }
+    bool showsEvenIfEditing(const QWidget *control) const
+    {
+        const auto it = m_states.constFind(control);
+        return it != m_states.constEnd() && it->refused;
+    }
 
     // Where a write goes and how it is told.
     struct Write
@@ -74,7 +84,10 @@ private:
         QVariant value;      // the crate's value shown last
         QString shown;       // and as it read
         bool refused = false; // refused, and no answer shown since
+        bool unknown = false; // its outcome is unknown, and no answer shown since
     };
+    // An answer was shown in the control: a refusal or unknown outcome before it is over.
+    void settled(const QWidget *control, State &s);
     void answered(QWidget *control, const Write &write, const HVError *error);
 
     QHash<const QWidget *, State> m_states; // by control

@@ -33,6 +33,7 @@ void BoardPanel::ChMonTick()
     if (m_removed || m_closing || m_tickInFlight || m_offline)
         return;
     auto plan = std::make_shared<ReadPlan>(this);
+    plan->reserve(m_planSize);
     // Nothing more is shown once the panel closes or its board is gone, this tick's answers included.
     plan->whileTrue([this] { return !m_closing && !m_removed && !m_offline; });
     m_tick = m_edits->planTick();
@@ -65,6 +66,7 @@ void BoardPanel::ChMonTick()
         tickFailed(e);
     });
     m_tickInFlight = true;
+    m_planSize = plan->size();
     h.runPlan(plan);
 }
 
@@ -106,7 +108,7 @@ void BoardPanel::planName(ReadPlan &plan, NameField *field, qint16 ch)
             showChannelName(ch);
         }
         field->setCrateName(name, FirstRefresh || m_edits->showsEvenIfEditing(field));
-        m_edits->shown(field, name, name);
+        m_edits->shown(field, name, [&name] { return name; });
     });
 }
 
@@ -117,7 +119,7 @@ void BoardPanel::planLamp(ReadPlan &plan, Lamp *lamp, const QString &par, qint16
         if (!m_edits->mayShow(lamp, tick))
             return;
         lamp->setValue(on);
-        m_edits->shown(lamp, on, onOff(on));
+        m_edits->shown(lamp, on, [on] { return onOff(on); });
     });
 }
 
@@ -128,7 +130,7 @@ void BoardPanel::planSwitch(ReadPlan &plan, TwoPosSwitch *sw, const QString &par
         if (!m_edits->mayShow(sw, tick))
             return;
         sw->setValue(on);
-        m_edits->shown(sw, on, onOff(on));
+        m_edits->shown(sw, on, [on] { return onOff(on); });
     });
 }
 
@@ -140,19 +142,20 @@ void BoardPanel::planSetpoint(ReadPlan &plan, NumField *field, const QString &pa
         const double value = crateNumber(v);
         if (!m_edits->mayShow(field, tick))
             return;
-        double shown = value;
-        if (exponentHasPrefix(*e)) {
-            // The board's own scale: the prefix of its exponent goes into the unit text.
-            field->setFormat(QStringLiteral(" \"") + Lib::ExpPrefix(*e) + unit + QLatin1Char('"'));
-            m_realExp.remove(field);
-        } else {
-            // No prefix says what the board's scale is: show real units, and take them back.
-            field->setFormat(QStringLiteral(" k\"") + unit + QLatin1Char('"'));
-            shown = toRealUnits(value, *e);
-            m_realExp.insert(field, *e);
+        // The format follows the board's exponent, which hardly ever changes: it is made anew only then.
+        const auto known = m_setpointExp.constFind(field);
+        const bool reworded = known == m_setpointExp.constEnd() || *known != *e;
+        const bool prefixed = exponentHasPrefix(*e);
+        if (reworded) {
+            m_setpointExp.insert(field, *e);
+            // The board's own scale puts the prefix of its exponent into the unit text; without
+            // one the scale is unsaid, so real units are shown, and taken back on a write.
+            field->setFormat(prefixed ? QStringLiteral(" \"") + Lib::ExpPrefix(*e) + unit + QLatin1Char('"')
+                                      : QStringLiteral(" k\"") + unit + QLatin1Char('"'));
         }
+        const double shown = prefixed ? value : toRealUnits(value, *e);
         field->setValue(shown, FirstRefresh || m_edits->showsEvenIfEditing(field));
-        m_edits->shown(field, shown, field->textOf(shown));
+        m_edits->shown(field, shown, [field, shown] { return field->textOf(shown); }, reworded);
     });
 }
 
@@ -163,7 +166,7 @@ void BoardPanel::planPlain(ReadPlan &plan, NumField *field, const QString &par, 
         if (!m_edits->mayShow(field, tick))
             return;
         field->setValue(value, FirstRefresh || m_edits->showsEvenIfEditing(field));
-        m_edits->shown(field, value, field->textOf(value));
+        m_edits->shown(field, value, [field, value] { return field->textOf(value); });
     });
 }
 
@@ -209,8 +212,8 @@ void BoardPanel::bindNumber(NumField *field, const QString &par, qint16 ch)
 {
     connect(field, &NumField::committed, this, [this, field, par, ch](double v) {
         // A field shown in real units writes in the board's own scale.
-        const auto real = m_realExp.constFind(field);
-        const double board = real == m_realExp.constEnd() ? v : toBoardScale(v, *real);
+        const auto exp = m_setpointExp.constFind(field);
+        const double board = exp == m_setpointExp.constEnd() || exponentHasPrefix(*exp) ? v : toBoardScale(v, *exp);
         writeParam(field, par, ch, QVariant(board), field->textOf(v), {});
     });
     connect(field, &NumField::typingDropped, this,

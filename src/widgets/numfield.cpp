@@ -17,7 +17,7 @@ constexpr qreal MinFontScale = 0.7; // smallest font a long value is drawn in
 constexpr int InnerMargin = 2;      // the line edit's own gap between frame and text
 }
 
-NumField::NumField(QWidget *parent) : EditField(parent), m_fullFont(font())
+NumField::NumField(QWidget *parent) : EditField(parent), m_fullFont(font()), m_fullMetrics(m_fullFont)
 {
     InstrumentAccess::install();
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -56,6 +56,7 @@ void NumField::setIndicator(bool on)
     if (on == m_indicator)
         return;
     m_indicator = on;
+    m_room = -1;
     setReadOnly(on);
     setFocusPolicy(on ? Qt::TabFocus : Qt::StrongFocus);
     // An editable field and an indicator are told apart differently: drop the
@@ -86,8 +87,10 @@ QString NumField::displayedText() const
 
 void NumField::changeEvent(QEvent *event)
 {
+    m_room = -1; // a font, style or state may change the frame
     if (event->type() == QEvent::FontChange && !m_fitting) {
         m_fullFont = font();
+        m_fullMetrics = QFontMetrics(m_fullFont);
         fitFont();
     }
     EditField::changeEvent(event);
@@ -96,6 +99,7 @@ void NumField::changeEvent(QEvent *event)
 void NumField::resizeEvent(QResizeEvent *event)
 {
     EditField::resizeEvent(event);
+    m_room = -1;
     fitFont();
 }
 
@@ -149,12 +153,19 @@ void NumField::paintEvent(QPaintEvent *event)
     p.drawText(textRoom(), int(alignment()), displayedText());
 }
 
+int NumField::roomWidth()
+{
+    if (m_room < 0)
+        m_room = textRoom().width();
+    return m_room;
+}
+
 void NumField::fitFont()
 {
     if (isModified())
         return; // the operator's typing scrolls as usual
-    const int room = textRoom().width();
-    const int need = QFontMetrics(m_fullFont).horizontalAdvance(text());
+    const int room = roomWidth();
+    const int need = m_fullMetrics.horizontalAdvance(text());
     QFont drawn = m_fullFont;
     if (need > room && room > 0) {
         // Scale, then step down until it fits: hinting makes widths not quite linear.
@@ -172,7 +183,7 @@ void NumField::fitFont()
             size = std::max(smallest, size - (byPixels ? 1.0 : 0.25));
         }
     }
-    const bool elided = room > 0 && QFontMetrics(drawn).horizontalAdvance(text()) > room;
+    const bool elided = room > 0 && (drawn == m_fullFont ? need : QFontMetrics(drawn).horizontalAdvance(text())) > room;
     if (elided != m_elided) {
         m_elided = elided;
         update();

@@ -68,11 +68,15 @@ protected:
 private:
     void fitFont();
     QRect textRoom() const;
+    // textRoom()'s width, kept between changes of size, font and style: the value changes far more often.
+    int roomWidth();
 
     QString m_format;          // display format text
     double m_value = 0.0;      // last value set by code or committed by the operator
     bool m_indicator = false;  // read-only indicator role
     QFont m_fullFont;          // font the field was given; fitFont() may draw smaller
+    QFontMetrics m_fullMetrics; // of m_fullFont
+    int m_room = -1;           // roomWidth(), -1 until measured again
     bool m_fitting = false;    // fitFont() is changing the font itself
     QString m_refusedText;     // operator's text refused last; its sign shows until the next edit
     bool m_elided = false;     // the value does not fit even at the smallest font

@@ -32,6 +32,8 @@ QString OperatorButton::stateText() const
 
 void OperatorButton::checkStateSet()
 {
+    if (!QAccessible::isActive())
+        return; // nobody listens: the event would only be built and dropped
     QAccessibleValueChangeEvent changed(this, stateText());
     QAccessible::updateAccessibility(&changed);
 }

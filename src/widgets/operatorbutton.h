@@ -15,7 +15,12 @@ public:
     explicit OperatorButton(QWidget *parent = nullptr);
 
     bool value() const { return isChecked(); }
-    void setValue(bool on) { setChecked(on); } // from code: never emits switchedByOperator
+    // From code: never emits switchedByOperator. The same value again is no change, and is not announced.
+    void setValue(bool on)
+    {
+        if (on != isChecked())
+            setChecked(on);
+    }
 
     void setBusy(bool busy);
     bool isBusy() const { return m_busy; }
