@@ -1,5 +1,6 @@
 #pragma once
 
+#include "helpers.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 
@@ -131,14 +132,6 @@ private:
     }
 };
 
-// text(i) for i in [0, n).
-template <typename F> QStringList collect(int n, F text)
-{
-    QStringList out;
-    for (int i = 0; i < n; ++i)
-        out << text(i);
-    return out;
-}
 
 // The message f throws, or "" when it succeeds.
 inline QString errorOf(const std::function<void()> &f)
@@ -150,3 +143,4 @@ inline QString errorOf(const std::function<void()> &f)
     }
     return QString();
 }
+
