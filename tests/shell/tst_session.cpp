@@ -1,20 +1,16 @@
 // The connection as the open windows live it: a deliberate Disconnect leaves
 // them open and quiet, the next Connect resumes or closes them, and a crate
 // that stops answering never holds the screen.
-#include "boardpanel.h"
 #include "eventlog.h"
 #include "frmgraph.h"
-#include "plotdrag.h"
 #include "msgboxcatcher.h"
 #include "netclient.h"
 #include "shelltest.h"
 #include "simcrate.h"
 #include "simserver.h"
-#include "windowtag.h"
+#include "stallprobe.h"
+#include "toplevels.h"
 
-#include <QElapsedTimer>
-#include <QMimeData>
-#include <QTreeWidget>
 #include <QPointer>
 #include <QStandardPaths>
 
@@ -57,20 +53,14 @@ private slots:
         ShellRig rig;
         rig.fake->setBoard(2, "Q310", 14);
         connectTo(rig, "127.0.0.1");
-        rig.main->bSlotClick(2);
-        QPointer<BoardPanel> panel = qobject_cast<BoardPanel *>(findWindowByTag("Mon2"));
-        panel->findChild<QTimer *>("ChMon")->stop();
+        QPointer<BoardPanel> panel = openSlot(*rig.main, 2);
         rig.main->openGraphWindow();
-        QPointer<frmGraph> graph;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *g = qobject_cast<frmGraph *>(w))
-                graph = g;
+        QPointer<frmGraph> graph = qobject_cast<frmGraph *>(topLevels("frmGraph").value(0));
         QVERIFY(panel && graph);
 
         rig.action("mDisconnect")->trigger();
         QVERIFY(boxes.shown.isEmpty());
-        QVERIFY(panel->isVisible() && graph->isVisible());
-        QVERIFY(panel->isVeiled() && panel->veilText().startsWith("Not connected"));
+        QVERIFY(panel->isVisible() && graph->isVisible() && panel->isVeiled() && panel->veilText().startsWith("Not connected"));
         rig.fake->clear();
         panel->ChMonTick();
         graph->tick();
@@ -80,8 +70,7 @@ private slots:
         connectTo(rig, "127.0.0." + lastAddressPart);
         QVERIFY(boxes.shown.isEmpty());
         if (closedWhy.isEmpty()) {
-            QVERIFY(panel && panel->isVisible() && !panel->isVeiled());
-            QVERIFY(graph && graph->isVisible());
+            QVERIFY(panel && panel->isVisible() && !panel->isVeiled() && graph && graph->isVisible());
             QVERIFY(rig.fake->callsStartingWith("ParamValue(2,").size() > 100); // the panel read at once
             return;
         }
@@ -108,27 +97,21 @@ private slots:
         rig.main->bSlotClick(3);
         QPointer<QWidget> two = findWindowByTag("Mon2"), three = findWindowByTag("Mon3");
         rig.main->openGraphWindow();
-        QPointer<frmGraph> graph;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (auto *g = qobject_cast<frmGraph *>(w))
-                graph = g;
-        QTreeWidget picker;
-        picker.setObjectName(QStringLiteral("tvSysTree"));
-        std::unique_ptr<QMimeData> drag(PlotDrag::encode({3, 1, QStringLiteral("VMon"), picker.objectName()}));
-        QVERIFY(graph->acceptDrop(&picker, drag.get()) && graph->plots().Count() == 1);
+        QPointer<frmGraph> graph = qobject_cast<frmGraph *>(topLevels("frmGraph").value(0));
+        graph->addParameter({3, 1, QStringLiteral("VMon"), QStringLiteral("tvSysTree")});
+        QCOMPARE(graph->plots().Count(), 1);
         for (QWidget *w : {two.data(), three.data(), static_cast<QWidget *>(graph.data())})
             w->findChild<QTimer *>(w == graph ? "Timer1" : "ChMon")->stop();
         rig.timer()->stop();
         rig.fake->setBoard(3, "", 0);
         rig.fake->clear();
         rig.poll();
-        QTRY_VERIFY(!three || !three->isVisible());
-        QTRY_VERIFY(!graph || !graph->isVisible());
+        QTRY_VERIFY((!three || !three->isVisible()) && (!graph || !graph->isVisible()));
         QVERIFY(two && two->isVisible());
         QCOMPARE(boxes.said(), QStringList({"Attention|Board removed.", "Attention|Board removed"}));
         // One answer told them all: neither the panel nor the graph read anything of their own.
-        QCOMPARE(rig.fake->callsStartingWith("ParamValue(3,Temp)"), QStringList());
-        QCOMPARE(rig.fake->callsStartingWith("ParamAttribute(3,VMon,Exp,1)"), QStringList());
+        QCOMPARE(rig.fake->callsStartingWith("ParamValue(3,Temp)") + rig.fake->callsStartingWith("ParamAttribute(3,VMon,Exp,1)"),
+                 QStringList());
     }
 
     // A panel asks for its values as soon as it opens, not at its turn in the second.
@@ -137,8 +120,7 @@ private slots:
         ShellRig rig;
         rig.fake->setBoard(2, "Q310", 14);
         connectTo(rig, "127.0.0.1");
-        rig.main->bSlotClick(2);
-        auto *panel = qobject_cast<BoardPanel *>(findWindowByTag("Mon2"));
+        BoardPanel *panel = openSlot(*rig.main, 2, false);
         QVERIFY(panel->firstRefresh());
         QCoreApplication::processEvents(); // one pass of the event loop
         QVERIFY(!panel->firstRefresh());
@@ -154,22 +136,13 @@ private slots:
         Main main{std::unique_ptr<HVPowerSupply>(client)};
         client->Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, server.address());
         main.enterConnected(16, "PY-1600", server.address());
-        main.bSlotClick(0);
-        QTRY_VERIFY(findWindowByTag("Mon0"));
+        QVERIFY(openSlot(main, 0, false));
         server.setLatencyMs(600000);
-        qint64 longest = 0;
-        QElapsedTimer gap;
-        QTimer probe;
-        probe.setInterval(10);
-        connect(&probe, &QTimer::timeout, [&] {
-            longest = std::max(longest, gap.restart());
-        });
-        gap.start();
-        probe.start();
+        StallProbe probe;
         QTRY_VERIFY_WITH_TIMEOUT(!main.isConnected(), 5000);
         QTest::qWait(200);
         // Waiting for a Logout answer would have held the thread for the whole reply time-out.
-        QVERIFY2(longest < 750, qPrintable(QString::number(longest)));
+        QVERIFY2(probe.longest < 750, qPrintable(QString::number(probe.longest)));
         QCOMPARE(boxes.shown.size(), 1);
         QVERIFY(main.linkStatus().startsWith("Connection lost"));
     }

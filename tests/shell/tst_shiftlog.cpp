@@ -4,19 +4,11 @@
 #include "archive.h"
 #include "eventlog.h"
 #include "eventstable.h"
-#include "fakehv.h"
-#include "frmevents.h"
-#include "main_window.h"
+#include "shelltest.h"
 #include "shiftlog.h"
 
-#include <QFile>
-#include <QLabel>
-#include <QPushButton>
-#include <QSortFilterProxyModel>
 #include <QStandardPaths>
-#include <QStatusBar>
 #include <QTemporaryDir>
-#include <QTest>
 
 namespace {
 // A Main with the shift log in a file, connected to a fake crate.
@@ -40,12 +32,6 @@ struct Run
     Archive archive;
     std::unique_ptr<Main> main;
 };
-
-// A column of the window's listed rows, newest first.
-QStringList column(frmEvents *w, int c)
-{
-    return collect(w->listed()->rowCount(), [&](int r) { return w->listed()->index(r, c).data().toString(); });
-}
 
 // RFC 4180: fields separated by commas, quoted fields with doubled quotes, rows by line breaks.
 QList<QStringList> parseCsv(const QString &text)
@@ -112,9 +98,7 @@ private slots:
         events->findChild<QPushButton *>("cmdThisShift")->click();
         QTRY_VERIFY(!events->isLoading());
         QVERIFY(events->saveCsv(dir.filePath("events.csv")));
-        QFile file(dir.filePath("events.csv"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        const QByteArray bytes = readFile(dir.filePath("events.csv"));
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
         const QList<QStringList> rows = parseCsv(QString::fromUtf8(bytes.mid(3)));
         QCOMPARE(rows.size(), 4); // heading, the first run's Connect, the write, the second's Connect
@@ -129,9 +113,7 @@ private slots:
     void aShiftLogThatCannotBeWrittenIsSaidOnce()
     {
         QTemporaryDir dir;
-        QFile blocker(dir.filePath("blocked")); // a file where the folder should be
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
+        QVERIFY(writeFile(dir.filePath("blocked"))); // a file where the folder should be
         Run run(dir.filePath("blocked/shiftlog.sqlite"), 100);
         auto *said = run.main->findChild<QLabel *>("lblShiftLog");
         QTRY_VERIFY(said->isVisibleTo(run.main.get()));

@@ -3,24 +3,17 @@
 // by another client, as the lamps, the slot marks, the alarm list and the log
 // show them; and what the watch costs the poll.
 #include "alarmbook.h"
-#include "boardpanel.h"
 #include "alarmpanel.h"
 #include "countinghv.h"
 #include "cratewatch.h"
 #include "eventlog.h"
-#include "fakehv.h"
+#include "fakeserver.h"
 #include "lamp.h"
-#include "main_window.h"
-#include "netclient.h"
+#include "shelltest.h"
 #include "simcrate.h"
 #include "simserver.h"
-#include "windowtag.h"
 
-#include <QLabel>
-#include <QPushButton>
 #include <QStandardPaths>
-#include <QTest>
-#include <QTimer>
 #include <atomic>
 
 namespace {
@@ -40,8 +33,7 @@ struct WatchRig
         client->Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, server.address());
         main.enterConnected(16, "PY-1600", server.address());
         main.findChild<QTimer *>("Timer1")->stop();
-        for (int i = 0; i < 3; ++i) // the map, what each board offers, the first look
-            poll();
+        polls(3, 0); // the map, what each board offers, the first look
         main.alarms().acknowledgeAll(); // what the crate had at connect (a channel at its limit, a hot board)
         startedMs = QDateTime::currentMSecsSinceEpoch();
     }
@@ -50,6 +42,11 @@ struct WatchRig
         clockMs += advanceMs;
         main.Timer1Tick();
         return QTest::qWaitFor([this] { return !main.pollInFlight(); }, 5000);
+    }
+    void polls(int n, qint64 advanceMs = 1000)
+    {
+        for (int i = 0; i < n; ++i)
+            poll(advanceMs);
     }
     // The listed alarms other than those acknowledged at connect: "slot|channel|name|text|state".
     QStringList alarms() const
@@ -157,8 +154,7 @@ private slots:
                 on += rig.crate.paramValue(slot, "Pw", ch).toInt();
         const int logged = rig.main.eventLog().size();
         rig.crate.setFrontPanelInput(input, true);
-        rig.poll(1000);
-        rig.poll(1000);
+        rig.polls(2);
         QCOMPARE(rig.alarms().size(), 1);
         const QString alarm = rig.alarms().first();
         QVERIFY2(alarm.startsWith(QStringLiteral("crate|||%1 switched off %2 channels: slot 0: 0 Anode, 1 Cathode, 2 CH02, "
@@ -167,8 +163,7 @@ private slots:
         QVERIFY(alarm.contains("; slot 14: 0 CH00|active, not acknowledged"));
         QVERIFY(rig.lit("ledTrip") && rig.mark(0).isEmpty());
         rig.crate.setFrontPanelInput(input, false);
-        rig.poll(1000);
-        rig.poll(1000);
+        rig.polls(2);
         // The channel that was at its current limit is no longer: that alarm clears too.
         QCOMPARE(rig.logSince(logged),
                  QStringList({"Alarm|-1|-1|FrontPanIn|off|on", "Alarm cleared|1|6|||", "Alarm cleared|-1|-1|||"}));
@@ -184,8 +179,7 @@ private slots:
         QCOMPARE(rig.mark(3), QStringLiteral("REMOVED"));
         QCOMPARE(rig.main.eventLog().atRow(0).kind, EventLog::Kind::BoardRemoved);
         rig.server.insertBoard(3);
-        for (int i = 0; i < 3; ++i)
-            rig.poll(1000);
+        rig.polls(3);
         QVERIFY(rig.alarms().value(0).startsWith("3|||Board Q510 left slot 3|cleared"));
         rig.crate.setParamValue(3, "Pw", 5, 1);
         rig.poll(1000);
@@ -220,22 +214,17 @@ private slots:
     void changesElsewhereAreLoggedOursAreNot()
     {
         WatchRig rig;
-        NetClient other(rig.server.port());
-        other.Login(LinkServer::DefaultUser, LinkServer::DefaultPassword, 0, rig.server.address());
-        for (int i = 0; i < 10; ++i) // every channel's setpoints are read within ten ticks
-            rig.poll(1000);
+        LoggedInClient other(rig.server.port());
+        rig.polls(10); // every channel's setpoints are read within ten ticks
         const int logged = rig.main.eventLog().size();
-        rig.main.bSlotClick(13);
-        QWidget *panel = nullptr;
-        QVERIFY(QTest::qWaitFor([&] { return (panel = findWindowByTag("Mon13")) != nullptr; }, 5000));
-        panel->findChild<QTimer *>("ChMon")->stop();
+        QWidget *panel = openSlot(rig.main, 13);
+        QVERIFY(panel);
         QTest::mouseClick(panel->findChild<Lamp *>("ledPw_0"), Qt::LeftButton); // ours
         other.SetParamValue(13, "V0Set", 2, 1.25);
         other.SetParamValue(4, "V0Set", 5, 25000.0); // 10 mV steps: 250 V
         other.SetChannelName(13, 3, "Beam");
         other.SetParamValue(13, "Pw", 5, qint16(1));
-        for (int i = 0; i < 10; ++i)
-            rig.poll(1000);
+        rig.polls(10);
         QStringList elsewhere = rig.logSince(logged).filter("Changed elsewhere");
         elsewhere.sort();
         QCOMPARE(elsewhere, QStringList({"Changed elsewhere|13|2|V0Set|0 V|1.25 kV", "Changed elsewhere|13|3|Name|CH03|Beam",
@@ -251,14 +240,11 @@ private slots:
         const int plansBefore = rig.counted->plans;
         const int readsBefore = rig.counted->planned;
         const int ticks = 12;
-        for (int i = 0; i < ticks; ++i)
-            rig.poll(1000);
+        rig.polls(ticks);
         const int watchReads = (rig.counted->planned - readsBefore) / ticks - 4; // beyond the map and the front panel
         QCOMPARE(rig.counted->plans - plansBefore, ticks);
-        rig.main.bSlotClick(0);
-        BoardPanel *panel = nullptr;
-        QTRY_VERIFY((panel = qobject_cast<BoardPanel *>(findWindowByTag("Mon0"))));
-        panel->findChild<QTimer *>("ChMon")->stop();
+        BoardPanel *panel = openSlot(rig.main, 0);
+        QVERIFY(panel);
         QTRY_VERIFY(!panel->tickInFlight());
         panel->ChMonTick();
         const int panelReads = rig.counted->lastPlanSize;

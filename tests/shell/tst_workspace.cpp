@@ -3,24 +3,16 @@
 // "Reopen last windows", and by themselves when a lost link is connected again.
 // `--connect` asks only for the password; the dialog offers the crates connected to before.
 #include "../archive/shelf.h"
-#include "boardpanel.h"
-#include "fakehv.h"
 #include "frmgraph.h"
-#include "frmlogin.h"
-#include "main_window.h"
 #include "msgboxcatcher.h"
+#include "shelltest.h"
+#include "toplevels.h"
 #include "tracegraph.h"
-#include "windowtag.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTimer>
 
 namespace {
 // One run of the program on the database file: the archive outlives the main window.
@@ -48,11 +40,9 @@ struct Run
 // The one visible graph window, if there is exactly one.
 frmGraph *theGraph()
 {
-    QList<frmGraph *> found;
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *g = qobject_cast<frmGraph *>(w); g && g->isVisible())
-            found << g;
-    return found.size() == 1 ? found.first() : nullptr;
+    QList<QWidget *> found = topLevels("frmGraph");
+    found.removeIf([](const QWidget *w) { return !w->isVisible(); });
+    return found.size() == 1 ? qobject_cast<frmGraph *>(found.first()) : nullptr;
 }
 } // namespace
 
@@ -81,8 +71,7 @@ private slots:
         const QString file = dir.filePath(QStringLiteral("pylonet.sqlite"));
         auto run = std::make_unique<Run>(file);
         run->connect();
-        run->main->bSlotClick(2);
-        QVERIFY(findWindowByTag(QStringLiteral("Mon2")));
+        QVERIFY(openSlot(*run->main, 2, false));
         frmGraph *graph = run->main->openGraphWindow();
         graph->findChild<QTimer *>(QStringLiteral("Timer1"))->stop(); // the test ticks
         qint64 now = (QDateTime::currentMSecsSinceEpoch() - 3600 * 1000) / 1000 * 1000;
