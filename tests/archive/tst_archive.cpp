@@ -1,47 +1,35 @@
 // The shift log's file: what is written is read back by the next run, a killed
 // writer loses at most its last second, a file that cannot be written stops
 // nothing and is said once, old rows go, and two programs share one file.
+#include "helpers.h"
 #include "shelf.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <cstdio>
 
 namespace {
 EventRow eventRow(const QByteArray &run, qint64 seq, qint64 timeMs = QDateTime::currentMSecsSinceEpoch())
 {
-    EventRow r;
-    r.run = run;
-    r.seq = seq;
-    r.timeMs = timeMs;
-    r.kind = QStringLiteral("Write");
-    r.crate = QStringLiteral("127.0.0.1");
-    r.slot = 3;
-    r.channel = int(seq % 14);
-    r.channelName = QStringLiteral("=HYPERLINK(\"x\")");
-    r.parameter = QStringLiteral("V0Set");
-    r.oldValue = QStringLiteral("1.5 kV");
-    r.newValue = QStringLiteral("-2 kV");
-    r.outcome = QStringLiteral("pending");
-    return r;
+    return {.run = run, .seq = seq, .timeMs = timeMs, .kind = QStringLiteral("Write"), .crate = QStringLiteral("127.0.0.1"),
+            .slot = 3, .channel = int(seq % 14), .channelName = QStringLiteral("=HYPERLINK(\"x\")"),
+            .parameter = QStringLiteral("V0Set"), .oldValue = QStringLiteral("1.5 kV"), .newValue = QStringLiteral("-2 kV"),
+            .outcome = QStringLiteral("pending"), .detail = {}};
 }
 
 QStringList keys(const QList<EventRow> &rows)
 {
-    QStringList out;
-    for (const EventRow &r : rows)
-        out << QString::fromLatin1(r.run) + ':' + QString::number(r.seq) + ':' + r.outcome;
-    return out;
+    return collect(rows.size(), [&rows](int i) {
+        return QString::fromLatin1(rows[i].run) + ':' + QString::number(rows[i].seq) + ':' + rows[i].outcome;
+    });
 }
 
 const TrendKey WriterKey{QStringLiteral("127.0.0.1"), 1, 2, QStringLiteral("VMon")};
@@ -162,8 +150,7 @@ private slots:
             QVERIFY(other.open());
             QVERIFY(QSqlQuery(other).exec("BEGIN EXCLUSIVE"));
         } else {
-            QFile file(dir.filePath("blocked")); // a file where the folder should be
-            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(writeFile(dir.filePath("blocked"))); // a file where the folder should be
         }
         Shelf shelf(path, 90, 50);
         QSignalSpy said(&shelf.archive, &Archive::troubleChanged);
@@ -194,10 +181,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("shiftlog.sqlite");
-        QFile junk(path);
-        QVERIFY(junk.open(QIODevice::WriteOnly));
-        junk.write(QByteArray(8192, 'x'));
-        junk.close();
+        QVERIFY(writeFile(path, QByteArray(8192, 'x')));
         Shelf shelf(path);
         QSignalSpy said(&shelf.archive, &Archive::notice);
         shelf.events.add(eventRow("run", 1));

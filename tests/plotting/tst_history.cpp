@@ -7,9 +7,8 @@
 #include "frmgraph.h"
 #include "graphexport.h"
 #include "plottingfixture.h"
+#include "stallprobe.h"
 
-#include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace {
@@ -31,8 +30,7 @@ struct HistoryRig
 
     explicit HistoryRig(const QString &file = QStringLiteral("pylonet.sqlite"))
     {
-        QFile blocker(dir.filePath(QStringLiteral("blocked"))); // a file where a folder would be: nothing there is written
-        blocker.open(QIODevice::WriteOnly);
+        writeFile(dir.filePath(QStringLiteral("blocked"))); // a file where a folder would be: nothing there is written
         fillPlottingCrate(hv);
         hv.paramValue = [this](qint16, const QString &, std::optional<qint16>) { return QVariant(1000 + ++reads); };
         hv.session().up(QStringLiteral("127.0.0.1"));
@@ -128,40 +126,23 @@ private slots:
                 QVERIFY(shelf.archive.writeNow(60000));
         }
 
-        // The GUI thread's longest wait between two turns of a 5 ms timer while the file is written.
-        QElapsedTimer clock;
-        qint64 last = 0, longest = 0;
-        QTimer beat;
-        QObject::connect(&beat, &QTimer::timeout, [&] {
-            longest = std::max(longest, clock.elapsed() - last);
-            last = clock.elapsed();
-        });
-        beat.start(5);
-        clock.start();
         const QString csv = dir.filePath(QStringLiteral("day.csv"));
+        StallProbe probe(5); // the GUI thread's turns while the file is written
         QVERIFY(exporter.saveHistoryCsv(csv, from, from + Seconds * 1000LL));
-        beat.stop();
-        QVERIFY2(longest <= 50, qPrintable(QStringLiteral("the GUI thread waited %1 ms").arg(longest)));
+        QVERIFY2(probe.longest <= 50, qPrintable(QStringLiteral("the GUI thread waited %1 ms").arg(probe.longest)));
 
-        QFile file(csv);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readLine(), QByteArray("time,Bd 1 Ch 0: CH0 VMon [V],Bd 1 Ch 1: CH1 VMon [V],Bd 1 Ch 2: CH2 VMon [V],"
-                                             "Bd 1 Ch 3: CH3 VMon [V],Bd 1 Ch 4: CH4 VMon [V],Bd 1 Ch 5: CH5 VMon [V],"
-                                             "Bd 1 Ch 6: CH6 VMon [V],Bd 1 Ch 7: CH7 VMon [V],Bd 1 Ch 8: CH8 VMon [V],"
-                                             "Bd 1 Ch 9: CH9 VMon [V],Bd 1 Ch 10: CH10 VMon [V],Bd 1 Ch 11: CH11 VMon [V]\n"));
-        int rows = 0;
-        while (!file.atEnd()) {
-            const QList<QByteArray> cells = file.readLine().trimmed().split(',');
+        const QStringList lines = QString::fromLatin1(readFile(csv)).split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.first(), "time," + collect(Traces, [](int k) { return QStringLiteral("Bd 1 Ch %1: CH%1 VMon [V]").arg(k); }).join(','));
+        QCOMPARE(lines.size(), Seconds + 1);
+        for (int row = 0; row < Seconds; ++row) {
+            const QStringList cells = lines[row + 1].trimmed().split(',');
             QCOMPARE(cells.size(), Traces + 1);
-            if (rows % 7919 == 0) { // a spread of rows, every cell
-                QCOMPARE(QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs).toMSecsSinceEpoch(),
-                         from + rows * 1000LL);
+            if (row % 7919 == 0) { // a spread of rows, every cell
+                QCOMPARE(QDateTime::fromString(cells[0], Qt::ISODateWithMs).toMSecsSinceEpoch(), from + row * 1000LL);
                 for (int k = 0; k < Traces; ++k)
-                    QCOMPARE(cells[k + 1].toDouble(), k * 1000 + rows * 0.5);
+                    QCOMPARE(cells[k + 1].toDouble(), k * 1000 + row * 0.5);
             }
-            ++rows;
         }
-        QCOMPARE(rows, Seconds);
     }
 };
 
