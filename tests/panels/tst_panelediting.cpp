@@ -7,7 +7,6 @@
 #include "panelfixture.h"
 
 #include <QLineEdit>
-#include <QTabBar>
 #include <cmath>
 
 class TestPanelEditing : public QObject
@@ -259,14 +258,12 @@ private slots:
         QVERIFY(tickNow(p.get()));
         QVERIFY2(std::abs(vmon->value() - 1000) < 10, qPrintable(vmon->text()));
         QCOMPARE(vmon->text().right(2), QStringLiteral("kV"));
-        QVERIFY(boxes.shown.isEmpty());
         typeAndCommit(p.get(), v0, QStringLiteral("99")); // far above the board's range
         QTRY_COMPARE(p->statusText(), QStringLiteral("V0Set of channel 2 was not written: " // the crate's reason
                                                      "V0Set = 99 is out of range 0..3.5 on slot 0 channel 2"));
         QVERIFY(boxes.shown.isEmpty());
         QCOMPARE(rig.server.crate().paramValue(0, QStringLiteral("V0Set"), 2).toDouble(), 1.0);
-        QVERIFY(tickNow(p.get())); // the panel goes on and shows the board's value again
-        QVERIFY(p->isVisible());
+        QVERIFY(tickNow(p.get()) && p->isVisible()); // the panel goes on and shows the board's value again
         QCOMPARE(v0->text(), QStringLiteral("1 kV"));
     }
 };

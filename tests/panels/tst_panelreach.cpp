@@ -7,7 +7,6 @@
 #include "screenfit.h"
 #include "screenreader.h"
 
-#include <QLabel>
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>

@@ -12,6 +12,7 @@
 #include "panelfixture.h"
 #include "panelkit.h"
 #include "thermometer.h"
+#include "toplevels.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -427,10 +428,9 @@ private slots:
         b.p->ChMonTick();
         QCOMPARE(QStringList({b.text("lblStatus_1"), b.text("lblStatus_2"), b.text("lblStatus_19"), b.text("txtChName_20")}),
                  QStringList({"Good", "OverCurrent", "Good", "CH20"}));
-        QVERIFY(b.get<Lamp>(QStringLiteral("ledPw_2"))->value());
-        QVERIFY(!b.get<Lamp>(QStringLiteral("ledPw_3"))->value());
-        QCOMPARE(b.get<NumField>(QStringLiteral("V0Set_0"))->value(), 30.0);
-        QCOMPARE(b.get<NumField>(QStringLiteral("RmpDwn_17"))->value(), 200.0);
+        QVERIFY(b.get<Lamp>(QStringLiteral("ledPw_2"))->value() && !b.get<Lamp>(QStringLiteral("ledPw_3"))->value());
+        QCOMPARE(QList<double>({b.get<NumField>(QStringLiteral("V0Set_0"))->value(), b.get<NumField>(QStringLiteral("RmpDwn_17"))->value()}),
+                 QList<double>({30, 200}));
     }
 
     void q310MonitorHeadingsAreClickable()
@@ -450,11 +450,7 @@ private slots:
         QVERIFY(vmon->focusPolicy() & Qt::TabFocus);
         QTest::keyClick(vmon, Qt::Key_Return);
         QCOMPARE(clicks.size(), 2);
-        QList<QWidget *> graphs; // the graphs opened: they read through this board's crate
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->inherits("frmQ310Graph"))
-                graphs << w;
-        qDeleteAll(graphs);
+        qDeleteAll(topLevels("frmQ310Graph")); // the graphs opened: they read through this board's crate
         // Other panels' headings are plain labels.
         PanelRig q420(QStringLiteral("Q420"), 1);
         QVERIFY(q420.p->findChildren<ClickLabel *>().isEmpty());

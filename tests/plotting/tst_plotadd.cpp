@@ -128,9 +128,7 @@ private slots:
             started.reset(tree->findChild<QDrag *>());
             return started ? PlotDrag::decode(started->mimeData()) : std::nullopt;
         };
-        QVERIFY(!drag(board, Qt::LeftButton));
-        QVERIFY(!drag(board->child(1), Qt::LeftButton));
-        QVERIFY(!drag(imon, Qt::RightButton));
+        QVERIFY(!drag(board, Qt::LeftButton) && !drag(board->child(1), Qt::LeftButton) && !drag(imon, Qt::RightButton));
         const auto p = drag(imon, Qt::LeftButton);
         QVERIFY(p && started->source() == tree);
         QCOMPARE(QStringList({QString::number(p->slot), QString::number(p->channel), p->name, p->sourceName}),
@@ -159,8 +157,7 @@ private slots:
         QDropEvent drop(over, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(tree->viewport(), &drop);
         QVERIFY(!board->data(0, Qt::BackgroundRole).isValid());
-        QCOMPARE(tree->topLevelItemCount(), 3);
-        QCOMPARE(board->childCount(), 2);
+        QCOMPARE(QList<int>({tree->topLevelItemCount(), board->childCount()}), QList<int>({3, 2}));
         QVERIFY(!picker.isDragging());
     }
 
@@ -184,10 +181,8 @@ private slots:
         }
         QCOMPARE(graph.plots().Item(2)->ParUnit(), QStringLiteral("k\"A\""));
         QCOMPARE(graph.graph()->valueAxisCount(), 2);
-        for (int i = 0; i < 60; ++i) {
-            nowMs += 1000;
+        for (nowMs = 1000; nowMs <= 60000; nowMs += 1000)
             graph.tick();
-        }
         const double volts = graph.graph()->traceValues(0).last();
         const double amps = graph.graph()->traceValues(1).last();
         QVERIFY2(volts > 1400 && volts < 1600, qPrintable(QString::number(volts))); // ramped to 1.5 kV
