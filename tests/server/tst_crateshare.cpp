@@ -7,7 +7,6 @@
 #include "rawpeer.h"
 #include "readplan.h"
 
-#include <QMutex>
 #include <QRegularExpression>
 #include <QTest>
 
