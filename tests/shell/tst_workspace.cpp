@@ -116,8 +116,8 @@ private slots:
         QCOMPARE(back->size(), QSize(700, 420));
         QTRY_VERIFY(back->graph()->traceTimes(0).size() > times.size());
         QCOMPARE(back->graph()->traceTimes(0).mid(0, times.size()), times);
-        QCOMPARE(back->graph()->viewStart(), times.first() - 60000);
-        QCOMPARE(back->graph()->viewEnd(), times.last() + 60000);
+        QCOMPARE(QList<qint64>({back->graph()->viewStart(), back->graph()->viewEnd()}),
+                 QList<qint64>({times.first() - 60000, times.last() + 60000}));
     }
 
     void connectAtStartAsksOnlyThePassword()

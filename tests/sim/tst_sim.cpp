@@ -182,8 +182,7 @@ private slots:
                  QVariantList({"Q310", 14, "Anode", 1.0, 0.0, 1.0, On | RampUp}));
         QVERIFY(errorOf([&] { b.crate->insertBoard(1); }).contains("slot 1"));
         b.crate->insertBoard(1, "Q510E");
-        QCOMPARE(b.crate->slotModels().at(1), QVariant("Q510E"));
-        QCOMPARE(b.crate->channelName(1, 8), QString("CH08"));
+        QCOMPARE(QVariantList({b.crate->slotModels().at(1), b.crate->channelName(1, 8)}), QVariantList({"Q510E", "CH08"}));
     }
 
     void temperatureFollowsLoad()
@@ -339,9 +338,8 @@ private slots:
                                copy->crateProperty("FrontPanIn"), copy->crateProperty("FrontPanOut").toInt() & (256 | 1024 | 4)}),
                  QVariantList({QString(), 1234.5, 1234.5, "Target", 16, 2, 5000.0, 16 | 64, 256 | 4}));
         const auto example = SimCrate::fromJsonFile(QFINDTESTDATA("../../docs/crate-example.json"), [] { return 0; });
-        QCOMPARE(example->slotCount(), 8);
-        QCOMPARE(example->crateProperty("ModelName"), QVariant("PY-800"));
-        QCOMPARE(example->channelName(0, 0), QString("Anode"));
+        QCOMPARE(QVariantList({example->slotCount(), example->crateProperty("ModelName"), example->channelName(0, 0)}),
+                 QVariantList({8, "PY-800", "Anode"}));
     }
 
     void badCrateFilesAreNamedWithTheirFault()
