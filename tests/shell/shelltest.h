@@ -37,6 +37,10 @@ inline QStringList column(frmEvents *w, int c)
 // A Main on a recording fake, and the steps every shell test repeats.
 struct ShellRig
 {
+    ShellRig() = default;
+    // With the shift log and trends in the archive, which must outlive the rig.
+    explicit ShellRig(Archive *archive) : main(std::make_unique<Main>(std::unique_ptr<HVPowerSupply>(fake), archive)) {}
+
     FakeHV *fake = new FakeHV; // owned by main
     std::unique_ptr<Main> main = std::make_unique<Main>(std::unique_ptr<HVPowerSupply>(fake));
 

@@ -90,10 +90,10 @@ private slots:
                                                          "CrateProperty(FrontPanOut)", "CrateProperty(SwRelease)",
                                                          "QuerySlots(ChannelCounts,SlotModels)"}));
         QCOMPARE(rig.find<QLabel>("lblFWRel")->text(), QStringLiteral("FW Rel. 2.07"));
-        QStringList seen;
-        for (int i = 0; i < 16; ++i)
-            if (rig.slot(i)->isVisibleTo(rig.main.get()))
-                seen << rig.slot(i)->text() + (rig.slot(i)->isEnabled() ? " +" : " -");
+        QStringList seen = collect(16, [&rig](int i) { // the slots shown, each with its caption and whether it opens
+            return rig.slot(i)->isVisibleTo(rig.main.get()) ? rig.slot(i)->text() + (rig.slot(i)->isEnabled() ? " +" : " -") : QString();
+        });
+        seen.removeAll(QString());
         QCOMPARE(seen, QStringList({"Slot 0 - Empty  -", "Slot 1 - Empty  -", "Slot 2 - Empty  -", "Slot 3 - Q310 +",
                                     "Slot 4 - Q510E +", "Slot 5 - Q434 +", "Slot 6 - Empty  -", "Slot 7 - X -",
                                     "Slot 8 - Empty  -", "Slot 9 - Empty  -"}));

@@ -34,24 +34,15 @@ void connectTo(ShellRig &rig, const QString &address)
 }
 
 // One run of the program on the database file: the archive outlives the main window.
-struct Run
+struct Archived
 {
-    FakeHV *fake = new FakeHV; // owned by main
-    std::unique_ptr<Shelf> shelf;
-    std::unique_ptr<Main> main;
-
-    explicit Run(const QString &path) : shelf(std::make_unique<Shelf>(path))
+    std::unique_ptr<Shelf> shelf; // goes after the main window
+};
+struct Run : Archived, ShellRig
+{
+    explicit Run(const QString &path) : Archived{std::make_unique<Shelf>(path)}, ShellRig(&shelf->archive)
     {
         fake->setBoard(2, QStringLiteral("Q310"), 14);
-        main = std::make_unique<Main>(std::unique_ptr<HVPowerSupply>(fake), &shelf->archive);
-    }
-    void connect()
-    {
-        main->findChild<QAction *>(QStringLiteral("mConnect"))->trigger();
-        auto *ok = main->loginDialog()->findChild<QPushButton *>(QStringLiteral("cmdOK"));
-        ok->click();
-        QVERIFY(QTest::qWaitFor([ok] { return ok->isEnabled(); }, 5000));
-        QVERIFY(main->isConnected());
     }
 };
 
@@ -121,10 +112,9 @@ private slots:
         }
         QTRY_VERIFY(!panel || !panel->isVisible());
         const EventLog &log = rig.main->eventLog();
-        QStringList closed;
-        for (int i = 0; i < log.size(); ++i)
-            if (log.at(i).kind == EventLog::Kind::WindowClosed)
-                closed << log.at(i).detail;
+        const QStringList closed = collect(log.size(), [&log](int i) {
+            return log.at(i).kind == EventLog::Kind::WindowClosed ? log.at(i).detail : QString(); // the windows closed
+        });
         QVERIFY2(closed.filter("Slot 2 closed: " + closedWhy).size() == 1, qPrintable(closed.join('\n')));
         QCOMPARE(graph && graph->isVisible(), lastAddressPart == "1"); // a graph goes with another crate only
     }
