@@ -229,9 +229,7 @@ private slots:
         SimRig rig;
         rig.advanceSeconds(5);
         auto p = openPanel(model, rig.client, slot);
-        QVERIFY(tickNow(p.get()));
-        QVERIFY(tickNow(p.get()));
-        QVERIFY(boxes.shown.isEmpty());
+        QVERIFY(tickNow(p.get()) && tickNow(p.get()) && boxes.shown.isEmpty());
         const QString name = control<QLineEdit>(p.get(), QStringLiteral("txtChName_0"))->text();
         QVERIFY2(!name.isEmpty() && name != QStringLiteral("Text1"), qPrintable(name));
     }
@@ -358,19 +356,17 @@ private slots:
     void focusedFieldWrittenOnlyByFirstTick()
     {
         PanelRig b(QStringLiteral("Q310"), 14);
-        b.values[QStringLiteral("V0Set")] = 1.0;
-        b.values[QStringLiteral("I0Set")] = 7.0;
+        b.values = {{"V0Set", 1.0}, {"I0Set", 7.0}};
         auto *v0 = b.get<NumField>(QStringLiteral("V0Set_3"));
         auto *i0 = b.get<NumField>(QStringLiteral("I0Set_3"));
         v0->setFocus();
         b.p->ChMonTick();
         QCOMPARE(v0->text(), QStringLiteral("1 V"));
-        b.values[QStringLiteral("V0Set")] = 2.0;
-        b.values[QStringLiteral("I0Set")] = 8.0;
+        b.values = {{"V0Set", 2.0}, {"I0Set", 8.0}};
         b.p->ChMonTick();
-        QCOMPARE(v0->text(), QStringLiteral("1 V")); // the operator's field is left alone
-        QCOMPARE(i0->text(), QStringLiteral("8 A")); // the rest of the row is refreshed
-        QCOMPARE(b.get<NumField>(QStringLiteral("V0Set_4"))->text(), QStringLiteral("2 V"));
+        // The operator's field is left alone; the rest of its row, and the other rows, are refreshed.
+        QCOMPARE(QStringList({v0->text(), i0->text(), b.get<NumField>(QStringLiteral("V0Set_4"))->text()}),
+                 QStringList({"1 V", "8 A", "2 V"}));
         i0->setFocus();
         b.p->ChMonTick();
         QCOMPARE(v0->text(), QStringLiteral("2 V")); // shown again once the focus has moved on
@@ -396,10 +392,8 @@ private slots:
         auto *tabs = b.get<QTabBar>(QStringLiteral("TabStrip1"));
         QCOMPARE(QStringList({tabs->tabText(0), tabs->tabText(1)}), QStringList({"Page 1", "Page 2"}));
         auto shown = [&] { // the frames of both pages that are visible
-            QStringList v;
-            for (const QString &n : pageOne + pageTwo)
-                if (b.get<QFrame>(n)->isVisible())
-                    v << n;
+            QStringList v = pageOne + pageTwo;
+            v.removeIf([&b](const QString &n) { return !b.get<QFrame>(n)->isVisible(); });
             return v;
         };
         QCOMPARE(shown(), pageOne);

@@ -5,6 +5,7 @@
 #include "hvpowersupply.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QVariant>
 #include <functional>
@@ -55,11 +56,7 @@ public:
     // Calls whose log entry starts with the prefix.
     QStringList callsStartingWith(const QString &prefix) const
     {
-        QStringList out;
-        for (const QString &c : calls)
-            if (c.startsWith(prefix))
-                out << c;
-        return out;
+        return calls.filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(prefix)));
     }
     void clear() { calls.clear(); }
 
