@@ -27,8 +27,7 @@
 namespace {
 const TrendKey VMon{QStringLiteral("127.0.0.1"), 1, 2, QStringLiteral("VMon")};
 const TrendKey IMon{QStringLiteral("127.0.0.1"), 1, 2, QStringLiteral("IMon")};
-constexpr qint64 Minute = 60 * 1000;
-constexpr qint64 Day = 24 * 60 * Minute;
+constexpr qint64 Minute = 60 * 1000, Day = 24 * 60 * Minute;
 
 EventRow eventRow(const QByteArray &run, qint64 seq, qint64 timeMs = QDateTime::currentMSecsSinceEpoch())
 {

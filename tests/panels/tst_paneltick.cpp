@@ -357,8 +357,7 @@ private slots:
     {
         PanelRig b(QStringLiteral("Q310"), 14);
         b.values = {{"V0Set", 1.0}, {"I0Set", 7.0}};
-        auto *v0 = b.get<NumField>(QStringLiteral("V0Set_3"));
-        auto *i0 = b.get<NumField>(QStringLiteral("I0Set_3"));
+        NumField *v0 = b.get<NumField>(QStringLiteral("V0Set_3")), *i0 = b.get<NumField>(QStringLiteral("I0Set_3"));
         v0->setFocus();
         b.p->ChMonTick();
         QCOMPARE(v0->text(), QStringLiteral("1 V"));

@@ -291,9 +291,7 @@ private slots:
     void thePollStaysOneRoundTripWithinThePanelsBudget()
     {
         WatchRig rig;
-        const int plansBefore = rig.counted->plans;
-        const int readsBefore = rig.counted->planned;
-        const int ticks = 12;
+        const int plansBefore = rig.counted->plans, readsBefore = rig.counted->planned, ticks = 12;
         rig.polls(ticks);
         const int watchReads = (rig.counted->planned - readsBefore) / ticks - 4; // beyond the map and the front panel
         QCOMPARE(rig.counted->plans - plansBefore, ticks);
