@@ -20,28 +20,24 @@ struct Shelf
     // Every event, read on the worker as the Events window reads a period.
     QList<EventRow> rows(QString *error = nullptr)
     {
-        QList<EventRow> out;
-        bool done = false;
-        QObject context;
-        events.fetch(0, std::numeric_limits<qint64>::max(), &context, [&](const QList<EventRow> &rows, const QString &e) {
-            out = rows;
-            if (error)
-                *error = e;
-            done = true;
+        return answer<QList<EventRow>>(error, [this](QObject *context, auto done) {
+            events.fetch(0, std::numeric_limits<qint64>::max(), context, done);
         });
-        if (!QTest::qWaitFor([&] { return done; }, 10000) && error)
-            *error = QStringLiteral("no answer");
-        return out;
     }
     // A key's samples, as a graph asks for them when a trace is added.
     TrendSeries history(const TrendKey &key, qint64 fromMs = 0, qint64 toMs = std::numeric_limits<qint64>::max(),
                         QString *error = nullptr)
     {
-        TrendSeries out;
+        return answer<TrendSeries>(error, [&](QObject *context, auto done) { trends.history(key, fromMs, toMs, 0, context, done); });
+    }
+    // What the worker answers a request, waited for; its error, or "no answer", in error.
+    template <typename T, typename Ask> static T answer(QString *error, Ask ask)
+    {
+        T out;
         bool done = false;
         QObject context;
-        trends.history(key, fromMs, toMs, 0, &context, [&](const TrendSeries &s, const QString &e) {
-            out = s;
+        ask(&context, [&](const T &answered, const QString &e) {
+            out = answered;
             if (error)
                 *error = e;
             done = true;

@@ -19,10 +19,7 @@
 namespace {
 QStringList names(const HVPlots &plots)
 {
-    QStringList out;
-    for (const HVPlotRef &p : plots.NewEnum())
-        out << p->ParName();
-    return out;
+    return collect(plots.Count(), [&plots](int i) { return plots.Item(i + 1)->ParName(); });
 }
 
 HVPlotRef add(HVPlots &plots, const QString &name, const QString &key = {})
@@ -244,25 +241,24 @@ private slots:
     {
         QTest::addColumn<QVariant>("exp");
         QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QString>("fail");
+        QTest::addColumn<QStringList>("fail");
         QTest::addColumn<double>("scaled"); // NaN: the plan fails
-        QTest::newRow("kilo") << QVariant(3) << QVariant(12.5) << QString() << 12500.0;
-        QTest::newRow("micro, in single precision") << QVariant(-6) << QVariant(12.5) << QString() << 12.5 * double(1e-6f);
-        QTest::newRow("value not a number") << QVariant(0) << QVariant(QStringLiteral("n/a")) << QString() << qQNaN();
-        QTest::newRow("exponent not a number") << QVariant(QStringLiteral("x")) << QVariant(1.0) << QString() << qQNaN();
-        QTest::newRow("value read fails") << QVariant(0) << QVariant(1.0) << QStringLiteral("ParamValue") << qQNaN();
+        QTest::newRow("kilo") << QVariant(3) << QVariant(12.5) << QStringList() << 12500.0;
+        QTest::newRow("micro, in single precision") << QVariant(-6) << QVariant(12.5) << QStringList() << 12.5 * double(1e-6f);
+        QTest::newRow("value not a number") << QVariant(0) << QVariant(QStringLiteral("n/a")) << QStringList() << qQNaN();
+        QTest::newRow("exponent not a number") << QVariant(QStringLiteral("x")) << QVariant(1.0) << QStringList() << qQNaN();
+        QTest::newRow("value read fails") << QVariant(0) << QVariant(1.0) << QStringList{"ParamValue"} << qQNaN();
     }
     void scaledRead()
     {
         QFETCH(QVariant, exp);
         QFETCH(QVariant, value);
-        QFETCH(QString, fail);
+        QFETCH(QStringList, fail);
         QFETCH(double, scaled);
         FakeHV hv;
         hv.paramValue = [value](qint16, const QString &, std::optional<qint16>) { return value; };
         hv.paramAttribute = [exp](qint16, const QString &, const QString &, std::optional<qint16>) { return exp; };
-        if (!fail.isEmpty())
-            hv.failOn << fail;
+        hv.failOn = fail;
         auto plan = std::make_shared<ReadPlan>();
         double out = qQNaN();
         QString failure;

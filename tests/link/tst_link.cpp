@@ -67,10 +67,7 @@ struct ScriptedCrate
 // How a plan's answers and outcome read, in order.
 QString shown(const QVariant &v)
 {
-    QStringList items;
-    for (const QVariant &item : v.toList())
-        items << item.toString();
-    return v.canConvert<QVariantList>() && v.typeId() != QMetaType::QString ? items.join(',') : v.toString();
+    return v.canConvert<QVariantList>() && v.typeId() != QMetaType::QString ? v.toStringList().join(',') : v.toString();
 }
 
 // A tick of a small crate as a plan, logging every answer and the outcome: the
@@ -102,9 +99,10 @@ std::shared_ptr<ReadPlan> loggedPlan(QStringList *log, QObject *context = nullpt
     return plan;
 }
 
-// Slot 3 holds a two-channel board whose channels offer a number and a switch.
-void smallCrate(FakeHV &f)
+// Slot 3 holds a two-channel board whose channels offer a number and a switch; calls starting so fail.
+void smallCrate(FakeHV &f, const QStringList &failOn = {})
 {
+    f.failOn = failOn;
     f.slotCount = 6;
     f.setBoard(3, QStringLiteral("Q310"), 2);
     f.channelParams = [](qint16, qint16) { return QStringList{"VMon", "Pw"}; };
@@ -278,30 +276,25 @@ private slots:
     // window exactly the answers, of the same reads made one by one in process.
     void aPlanMakesTheCallsOfOneByOneInOneExchange_data()
     {
-        QTest::addColumn<QString>("failOn");
+        QTest::addColumn<QStringList>("failOn");
         QTest::addColumn<QString>("ending");
         QTest::addColumn<double>("serviceMs"); // the crate's time per call: the plan is then made a call at a time
-        QTest::newRow("whole") << QString() << QStringLiteral("done") << 0.0;
-        QTest::newRow("fails at a call") << QStringLiteral("ListChannelParams(3,1)")
+        QTest::newRow("whole") << QStringList() << QStringLiteral("done") << 0.0;
+        QTest::newRow("fails at a call") << QStringList{"ListChannelParams(3,1)"}
                                          << QStringLiteral("failed: fake failure in ListChannelParams(3,1)") << 0.0;
-        QTest::newRow("a call at a time") << QString() << QStringLiteral("done") << 0.2;
+        QTest::newRow("a call at a time") << QStringList() << QStringLiteral("done") << 0.2;
     }
     void aPlanMakesTheCallsOfOneByOneInOneExchange()
     {
-        QFETCH(QString, failOn);
+        QFETCH(QStringList, failOn);
         QFETCH(QString, ending);
         QFETCH(double, serviceMs);
-        const QStringList fail = failOn.isEmpty() ? QStringList() : QStringList{failOn};
         FakeHV direct;
-        smallCrate(direct);
-        direct.failOn = fail;
+        smallCrate(direct, failOn);
         QStringList expected;
         direct.runPlan(loggedPlan(&expected));
         FakeServer server;
-        server.setUp = [fail](FakeHV &f) {
-            smallCrate(f);
-            f.failOn = fail;
-        };
+        server.setUp = [failOn](FakeHV &f) { smallCrate(f, failOn); };
         LoggedInClient client(server.port());
         server.thread.setServiceTimeMs(serviceMs);
         QStringList log;
@@ -320,10 +313,7 @@ private slots:
     void requestsAroundAPlanInFlight()
     {
         FakeServer server;
-        server.setUp = [](FakeHV &f) {
-            smallCrate(f);
-            f.failOn << QStringLiteral("SetParamValue(3,Bad");
-        };
+        server.setUp = [](FakeHV &f) { smallCrate(f, {QStringLiteral("SetParamValue(3,Bad")}); };
         LoggedInClient client(server.port(), 1000, 2000);
         server.thread.setLatencyMs(100);
         QStringList log;

@@ -5,6 +5,7 @@
 #include "plangate.h"
 
 #include <QTest>
+#include <algorithm>
 #include <deque>
 #include <map>
 
@@ -102,21 +103,16 @@ private slots:
         for (int i = 0; i < 6; ++i)
             m.windows[i].calls = sizes[i];
         m.run(120'000'000);
-        int fewest = INT_MAX, most = 0;
-        for (const auto &[w, win] : m.windows) {
-            fewest = std::min(fewest, win.answers);
-            most = std::max(most, win.answers);
-        }
+        const auto [low, high] = std::minmax_element(m.windows.cbegin(), m.windows.cend(),
+                                                     [](const auto &a, const auto &b) { return a.second.answers < b.second.answers; });
+        const int fewest = low->second.answers, most = high->second.answers;
         QVERIFY2(most - fewest <= 1, qPrintable(QStringLiteral("%1..%2, most work %3 us, period %4 ms")
                                                     .arg(fewest).arg(most).arg(m.mostWorkUs).arg(m.gate.periodMs())));
         const double demand = (394 + 394 + 315 + 303 + 100 + 12) * callUs; // per second, in µs
-        if (demand > 1'000'000) { // more than the crate can do: every window slows, alike
-            QVERIFY(most < 110);
-            QCOMPARE(m.gate.periodMs() > 1100, true);
-            QVERIFY(m.mostWorkUs < PlanGate::DefaultBudgetMs * 1000 + 394 * callUs);
-        } else {
+        if (demand > 1'000'000) // more than the crate can do: every window slows, alike, the crate's work held
+            QVERIFY(most < 110 && m.gate.periodMs() > 1100 && m.mostWorkUs < PlanGate::DefaultBudgetMs * 1000 + 394 * callUs);
+        else
             QVERIFY(fewest >= 115); // once a second each
-        }
     }
 };
 

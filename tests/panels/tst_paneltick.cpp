@@ -12,6 +12,7 @@
 #include "panelfixture.h"
 #include "panelkit.h"
 #include "thermometer.h"
+#include "toplevels.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -228,9 +229,7 @@ private slots:
         SimRig rig;
         rig.advanceSeconds(5);
         auto p = openPanel(model, rig.client, slot);
-        QVERIFY(tickNow(p.get()));
-        QVERIFY(tickNow(p.get()));
-        QVERIFY(boxes.shown.isEmpty());
+        QVERIFY(tickNow(p.get()) && tickNow(p.get()) && boxes.shown.isEmpty());
         const QString name = control<QLineEdit>(p.get(), QStringLiteral("txtChName_0"))->text();
         QVERIFY2(!name.isEmpty() && name != QStringLiteral("Text1"), qPrintable(name));
     }
@@ -357,19 +356,16 @@ private slots:
     void focusedFieldWrittenOnlyByFirstTick()
     {
         PanelRig b(QStringLiteral("Q310"), 14);
-        b.values[QStringLiteral("V0Set")] = 1.0;
-        b.values[QStringLiteral("I0Set")] = 7.0;
-        auto *v0 = b.get<NumField>(QStringLiteral("V0Set_3"));
-        auto *i0 = b.get<NumField>(QStringLiteral("I0Set_3"));
+        b.values = {{"V0Set", 1.0}, {"I0Set", 7.0}};
+        NumField *v0 = b.get<NumField>(QStringLiteral("V0Set_3")), *i0 = b.get<NumField>(QStringLiteral("I0Set_3"));
         v0->setFocus();
         b.p->ChMonTick();
         QCOMPARE(v0->text(), QStringLiteral("1 V"));
-        b.values[QStringLiteral("V0Set")] = 2.0;
-        b.values[QStringLiteral("I0Set")] = 8.0;
+        b.values = {{"V0Set", 2.0}, {"I0Set", 8.0}};
         b.p->ChMonTick();
-        QCOMPARE(v0->text(), QStringLiteral("1 V")); // the operator's field is left alone
-        QCOMPARE(i0->text(), QStringLiteral("8 A")); // the rest of the row is refreshed
-        QCOMPARE(b.get<NumField>(QStringLiteral("V0Set_4"))->text(), QStringLiteral("2 V"));
+        // The operator's field is left alone; the rest of its row, and the other rows, are refreshed.
+        QCOMPARE(QStringList({v0->text(), i0->text(), b.get<NumField>(QStringLiteral("V0Set_4"))->text()}),
+                 QStringList({"1 V", "8 A", "2 V"}));
         i0->setFocus();
         b.p->ChMonTick();
         QCOMPARE(v0->text(), QStringLiteral("2 V")); // shown again once the focus has moved on
@@ -395,10 +391,8 @@ private slots:
         auto *tabs = b.get<QTabBar>(QStringLiteral("TabStrip1"));
         QCOMPARE(QStringList({tabs->tabText(0), tabs->tabText(1)}), QStringList({"Page 1", "Page 2"}));
         auto shown = [&] { // the frames of both pages that are visible
-            QStringList v;
-            for (const QString &n : pageOne + pageTwo)
-                if (b.get<QFrame>(n)->isVisible())
-                    v << n;
+            QStringList v = pageOne + pageTwo;
+            v.removeIf([&b](const QString &n) { return !b.get<QFrame>(n)->isVisible(); });
             return v;
         };
         QCOMPARE(shown(), pageOne);
@@ -427,10 +421,9 @@ private slots:
         b.p->ChMonTick();
         QCOMPARE(QStringList({b.text("lblStatus_1"), b.text("lblStatus_2"), b.text("lblStatus_19"), b.text("txtChName_20")}),
                  QStringList({"Good", "OverCurrent", "Good", "CH20"}));
-        QVERIFY(b.get<Lamp>(QStringLiteral("ledPw_2"))->value());
-        QVERIFY(!b.get<Lamp>(QStringLiteral("ledPw_3"))->value());
-        QCOMPARE(b.get<NumField>(QStringLiteral("V0Set_0"))->value(), 30.0);
-        QCOMPARE(b.get<NumField>(QStringLiteral("RmpDwn_17"))->value(), 200.0);
+        QVERIFY(b.get<Lamp>(QStringLiteral("ledPw_2"))->value() && !b.get<Lamp>(QStringLiteral("ledPw_3"))->value());
+        QCOMPARE(QList<double>({b.get<NumField>(QStringLiteral("V0Set_0"))->value(), b.get<NumField>(QStringLiteral("RmpDwn_17"))->value()}),
+                 QList<double>({30, 200}));
     }
 
     void q310MonitorHeadingsAreClickable()
@@ -450,11 +443,7 @@ private slots:
         QVERIFY(vmon->focusPolicy() & Qt::TabFocus);
         QTest::keyClick(vmon, Qt::Key_Return);
         QCOMPARE(clicks.size(), 2);
-        QList<QWidget *> graphs; // the graphs opened: they read through this board's crate
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->inherits("frmQ310Graph"))
-                graphs << w;
-        qDeleteAll(graphs);
+        qDeleteAll(topLevels("frmQ310Graph")); // the graphs opened: they read through this board's crate
         // Other panels' headings are plain labels.
         PanelRig q420(QStringLiteral("Q420"), 1);
         QVERIFY(q420.p->findChildren<ClickLabel *>().isEmpty());

@@ -11,7 +11,6 @@
 #include "twoposswitch.h"
 
 #include <QMouseEvent>
-#include <QTest>
 
 namespace {
 
@@ -49,18 +48,25 @@ struct Rig
     template <typename W = QWidget> W *get(const QString &name) const { return control<W>(p.get(), name); }
 };
 
-// A control kind: which control, which crate value it shows, and how the operator changes it.
+// A control kind: which control, which crate value it shows, and how the operator changes it; what
+// the operator writes, what the crate then holds, and a third value it holds later; as shown.
 struct Kind
 {
     QString control;
     QString par; // key of the crate table
     std::function<QString(QWidget *)> shown;
     std::function<void(Rig &, QWidget *, const QVariant &)> act;
+    QVariant typed, held, crateAfter;
+    QString before, written, later;
 };
 
 QString buttonShown(QWidget *w)
 {
     return static_cast<OperatorButton *>(w)->value() ? QStringLiteral("on") : QStringLiteral("off");
+}
+QString fieldShown(QWidget *w)
+{
+    return static_cast<QLineEdit *>(w)->text();
 }
 
 void click(Rig &r, QWidget *w, const QVariant &)
@@ -83,27 +89,11 @@ void typeAndLeave(Rig &r, QWidget *w, const QVariant &v)
 Kind kind(const QString &name)
 {
     if (name == QLatin1String("number"))
-        return {"V0Set_3", "V0Set", [](QWidget *w) { return static_cast<QLineEdit *>(w)->text(); }, typeAndLeave};
-    if (name == QLatin1String("lamp"))
-        return {"ledPw_3", "Pw", buttonShown, click};
-    if (name == QLatin1String("switch"))
-        return {"POn_3", "POn", buttonShown, click};
-    return {"txtChName_3", "Name", [](QWidget *w) { return static_cast<QLineEdit *>(w)->text(); }, typeAndLeave};
-}
-
-// What the operator writes, and a third value the crate holds later, for each kind: as sent and as shown.
-struct Values
-{
-    QVariant typed, crateAfter;
-    QString before, written, later;
-};
-Values valuesFor(const QString &name)
-{
-    if (name == QLatin1String("number"))
-        return {QStringLiteral("0.9"), 1.5, "1 kV", "0.9 kV", "1.5 kV"};
+        return {"V0Set_3", "V0Set", fieldShown, typeAndLeave, QStringLiteral("0.9"), 0.9, 1.5, "1 kV", "0.9 kV", "1.5 kV"};
     if (name == QLatin1String("name"))
-        return {QStringLiteral("Cathode"), QStringLiteral("Grid"), "Anode", "Cathode", "Grid"};
-    return {{}, 0, "off", "on", "off"};
+        return {"txtChName_3", "Name", fieldShown, typeAndLeave, "Cathode", "Cathode", "Grid", "Anode", "Cathode", "Grid"};
+    const bool lamp = name == QLatin1String("lamp");
+    return {lamp ? "ledPw_3" : "POn_3", lamp ? "Pw" : "POn", buttonShown, click, {}, 1, 0, "off", "on", "off"};
 }
 
 const QStringList Kinds{"number", "lamp", "switch", "name"};
@@ -131,32 +121,27 @@ private slots:
         QFETCH(QString, order);
         Rig r;
         const Kind k = ::kind(kind);
-        const Values v = valuesFor(kind);
         QWidget *w = r.get(k.control);
-        QCOMPARE(k.shown(w), v.before);
+        QCOMPARE(k.shown(w), k.before);
         bool written = false;
         for (const QChar step : order) {
             switch (step.toLatin1()) {
             case 'T': r.p->ChMonTick(); break;
             case 't': r.hv.releasePlan(); break;
-            case 'W': k.act(r, w, v.typed); written = true; break;
-            case 'w':
-                r.hv.releaseWrite();
-                r.crate[k.par] = kind == QLatin1String("lamp") || kind == QLatin1String("switch") ? QVariant(1)
-                                 : kind == QLatin1String("number") ? QVariant(0.9) : v.typed;
-                break;
+            case 'W': k.act(r, w, k.typed); written = true; break;
+            case 'w': r.hv.releaseWrite(); r.crate[k.par] = k.held; break;
             }
             if (written) {
-                QCOMPARE(k.shown(w), v.written);
+                QCOMPARE(k.shown(w), k.written);
                 const bool pending = !r.hv.writes.isEmpty();
                 QCOMPARE(ControlMark::kindOf(w) == ControlMark::Kind::Pending, pending);
                 QCOMPARE(w->accessibleDescription().contains("Write pending"), pending);
             }
         }
         QCOMPARE(r.hv.callsStartingWith(QStringLiteral("Set")).size(), 1);
-        r.crate[k.par] = v.crateAfter;
+        r.crate[k.par] = k.crateAfter;
         r.tick();
-        QCOMPARE(k.shown(w), v.later);
+        QCOMPARE(k.shown(w), k.later);
         QVERIFY(!ControlMark::kindOf(w));
     }
 
@@ -210,22 +195,21 @@ private slots:
         QFETCH(QString, end);
         Rig r;
         const Kind k = ::kind(kind);
-        const Values v = valuesFor(kind);
         auto *field = r.get<EditField>(k.control);
         field->setFocus(Qt::MouseFocusReason);
         field->selectAll();
-        QTest::keyClicks(field, v.typed.toString());
+        QTest::keyClicks(field, k.typed.toString());
         const QColor typing = field->palette().color(QPalette::Base);
         QVERIFY(typing != QGuiApplication::palette().color(QPalette::Base)); // typing looks different
-        r.crate[k.par] = v.crateAfter;
+        r.crate[k.par] = k.crateAfter;
         r.tick();
-        QCOMPARE(field->text(), v.typed.toString()); // the typing stays...
+        QCOMPARE(field->text(), k.typed.toString()); // the typing stays...
         QCOMPARE(ControlMark::kindOf(field), ControlMark::Kind::CrateChanged); // ...marked at once
-        QCOMPARE(field->toolTip(), QStringLiteral("The crate now holds %1").arg(v.later));
+        QCOMPARE(field->toolTip(), QStringLiteral("The crate now holds %1").arg(k.later));
         if (end == QLatin1String("leave")) {
             r.p->setFocus(Qt::MouseFocusReason);
             QVERIFY(r.hv.writes.isEmpty());
-            QCOMPARE(field->text(), v.later);
+            QCOMPARE(field->text(), k.later);
             QVERIFY(r.p->statusText().contains(QStringLiteral("was not written")));
         } else if (end == QLatin1String("enter")) {
             QTest::keyClick(field, Qt::Key_Return);
@@ -233,7 +217,7 @@ private slots:
         } else {
             QTest::keyClick(field, Qt::Key_Escape);
             QVERIFY(r.p->isVisible() && r.hv.writes.isEmpty());
-            QCOMPARE(field->text(), v.later);
+            QCOMPARE(field->text(), k.later);
             QTest::keyClick(field, Qt::Key_Escape); // nothing typed now: Esc closes the panel
             QVERIFY(!r.p->isVisible());
         }
@@ -254,10 +238,9 @@ private slots:
         MsgBoxCatcher boxes;
         Rig r;
         const Kind k = ::kind(kind);
-        const Values v = valuesFor(kind);
         QWidget *w = r.get(k.control);
         r.hv.failOn = QStringList{QStringLiteral("Set")};
-        k.act(r, w, v.typed);
+        k.act(r, w, k.typed);
         r.hv.releaseWrite();
         QVERIFY(boxes.shown.isEmpty());
         QCOMPARE(ControlMark::kindOf(w), ControlMark::Kind::Refused);
@@ -265,10 +248,10 @@ private slots:
         QCOMPARE(r.p->statusText(), w->toolTip());
         QCOMPARE(EventLog::outcomeText(r.log.atRow(0).outcome), QStringLiteral("refused"));
         if (qobject_cast<OperatorButton *>(w))
-            QCOMPARE(k.shown(w), v.before); // a switch goes back at once
+            QCOMPARE(k.shown(w), k.before); // a switch goes back at once
         w->setFocus(); // a field shows the crate's value at the next tick, even in the field
         r.tick();
-        QCOMPARE(k.shown(w), v.before);
+        QCOMPARE(k.shown(w), k.before);
         QCOMPARE(ControlMark::kindOf(w), ControlMark::Kind::Refused);
         r.hv.failOn.clear();
         if (auto *field = qobject_cast<QLineEdit *>(w)) {
@@ -276,7 +259,7 @@ private slots:
             QTest::keyClick(field, Qt::Key_End);
             QTest::keyClick(field, Qt::Key_1);
         } else {
-            k.act(r, w, v.typed);
+            k.act(r, w, k.typed);
             r.hv.releaseWrite();
         }
         QVERIFY(!ControlMark::kindOf(w));
@@ -310,11 +293,10 @@ private slots:
         r.hv.loseWrite(0);
         r.p.reset(); // the panel closes before the refusal comes
         r.hv.releaseWrite(0);
-        QStringList rows;
-        for (int i = r.log.size() - 2; i < r.log.size(); ++i) {
-            const EventLog::Entry &e = r.log.at(i);
-            rows << QStringList{e.parameter, e.oldValue, e.newValue, EventLog::outcomeText(e.outcome), e.detail}.join('|');
-        }
+        const QStringList rows = collect(2, [&r](int i) {
+            const EventLog::Entry &e = r.log.at(r.log.size() - 2 + i);
+            return QStringList{e.parameter, e.oldValue, e.newValue, EventLog::outcomeText(e.outcome), e.detail}.join('|');
+        });
         QCOMPARE(rows, QStringList({"V0Set|1 kV|1.2 kV|unknown|" + EventLog::UnknownOutcome,
                                     "Pw|off|on|refused|fake failure in SetParamValue(3,Pw,3,1:short)"}));
     }

@@ -7,6 +7,7 @@
 #include "lib.h"
 #include "plotdrag.h"
 #include "plottingfixture.h"
+#include "stallprobe.h"
 #include "windowtag.h"
 
 #include <QAction>
@@ -15,9 +16,7 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QTimer>
 #include <QTreeWidget>
 
 // One graph window on the fixture crate with the real picker tree as drag source.
@@ -38,6 +37,11 @@ struct GraphRig : PickerRig
     {
         for (int i = 0; i < n; ++i, now += 1000)
             window->tick();
+    }
+    // Every IMon reads 150 (in its own scale, micro), everything else 1500.5.
+    void readAmpsAndVolts()
+    {
+        hv.paramValue = [](qint16, const QString &par, auto) -> QVariant { return par == QLatin1String("IMon") ? 150 : 1500.5; };
     }
     // A drop samples its trace at once: the clock moves on by a second after it.
     bool drop(const QString &par, qint16 ch = 0, qint16 slot = 1, const QObject *source = nullptr)
@@ -82,6 +86,13 @@ struct BoardGraphRig
     void click(int i) { QTest::mouseClick(box(i), Qt::LeftButton, Qt::NoModifier, QPoint(6, 8)); }
     TraceGraph &graph() { return *window->graph(); }
     QStringList traceNames() { return collect(graph().traceCount(), [this](int i) { return graph().traceName(i); }); }
+    // One tick: the calls it made.
+    QStringList tick()
+    {
+        hv.clear();
+        window->tick();
+        return hv.calls;
+    }
 };
 
 class TstGraph : public QObject
@@ -99,10 +110,9 @@ private slots:
         QCOMPARE(r.hv.calls, QStringList({"ParamAttribute(1,VMon,Unit,0)", "ChannelName(1,0)",
                                           "ParamAttribute(1,VMon,Exp,0)", "ParamValue(1,VMon,0)"}));
         QVERIFY(r.graph().axisAutoscale(0));
-        QVERIFY(r.drop(QStringLiteral("V0Set"), 1)); // same unit: same axis
-        QVERIFY(r.drop(QStringLiteral("IMon"), 1));  // new unit: new axis
-        QVERIFY(r.drop(QStringLiteral("Ratio"), 0)); // no unit: its own axis, k""
-        QVERIFY(r.drop(QStringLiteral("Ratio"), 1));
+        // The same unit on the same axis, a new unit on a new one, no unit on its own, k"".
+        QVERIFY(r.drop(QStringLiteral("V0Set"), 1) && r.drop(QStringLiteral("IMon"), 1) && r.drop(QStringLiteral("Ratio"), 0)
+                && r.drop(QStringLiteral("Ratio"), 1));
         QCOMPARE(r.axisFormats(), QStringList({"k\"V\"", "k\"A\"", "k\"\""}));
         QCOMPARE(collect(5, [&](int i) { return QString::number(r.graph().traceAxis(i)); }),
                  QStringList({"0", "0", "1", "2", "2"}));
@@ -147,12 +157,9 @@ private slots:
             QCOMPARE(r.window->plots().Item(i + 1)->Color(), Lib::paletteColor(i));
         }
         r.hv.clear();
-        {
-            MsgBoxCatcher boxes; // a thirteenth is refused, and said: from the keyboard no red disc tells it
-            QVERIFY(!r.drop(QStringLiteral("IMon")));
-            QCOMPARE(boxes.shown.size(), 1);
-            QCOMPARE(boxes.shown[0].text, QStringLiteral("The graph already shows 12 traces: remove one before adding another."));
-        }
+        MsgBoxCatcher boxes; // a thirteenth is refused, and said: from the keyboard no red disc tells it
+        QVERIFY(!r.drop(QStringLiteral("IMon")));
+        QCOMPARE(boxes.said(), QStringList{"Attention|The graph already shows 12 traces: remove one before adding another."});
         QVERIFY(r.hv.calls.isEmpty());
         QCOMPARE(QList<int>({r.graph().traceCount(), r.window->plots().Count()}), QList<int>({12, 12}));
         // Dragging over the full graph is refused, so the picker's red disc shows.
@@ -188,10 +195,8 @@ private slots:
     void deletionKeepsListsAlignedAndCleansAxes()
     {
         GraphRig r;
-        r.drop(QStringLiteral("VMon"), 0);
-        r.drop(QStringLiteral("IMon"), 0);
-        r.drop(QStringLiteral("V0Set"), 1);
-        r.drop(QStringLiteral("Ratio"), 1);
+        QVERIFY(r.drop(QStringLiteral("VMon"), 0) && r.drop(QStringLiteral("IMon"), 0) && r.drop(QStringLiteral("V0Set"), 1)
+                && r.drop(QStringLiteral("Ratio"), 1));
         QTest::keyRelease(r.legend, Qt::Key_Delete); // nothing selected
         QCOMPARE(r.window->plots().Count(), 4);
         r.deleteRow(0); // VMon: V0Set still shows volts
@@ -229,9 +234,7 @@ private slots:
         r.drop(QStringLiteral("VMon"), 0);
         r.ticks(100);
         r.graph().showTimeRange(Noon, Noon + 10000); // the operator zooms in on the start
-        r.hv.paramValue = [](qint16, const QString &par, std::optional<qint16>) -> QVariant {
-            return par == QLatin1String("IMon") ? 150 : 1500.5;
-        };
+        r.readAmpsAndVolts();
         r.hv.clear();
         r.drop(QStringLiteral("IMon"), 1); // its first sample at once, with every other trace's
         QCOMPARE(r.hv.calls.mid(2), QStringList({"ParamAttribute(1,VMon,Exp,0)", "ParamValue(1,VMon,0)",
@@ -255,25 +258,17 @@ private slots:
         for (int i = 0; i < TraceGraph::DefaultHistoryLimit; ++i)
             r.graph().appendPoints(values, Noon + 20000 + qint64(i) * 1000);
         QTemporaryDir dir;
-        qint64 longest = 0;
-        QElapsedTimer gap;
-        QTimer probe;
-        probe.setInterval(10);
-        connect(&probe, &QTimer::timeout, [&] { longest = std::max(longest, gap.restart()); });
-        gap.start();
-        probe.start();
+        StallProbe probe;
         QVERIFY(r.window->exporter().saveCsv(dir.filePath("day.csv")));
-        QVERIFY2(longest < 250, qPrintable(QString::number(longest))); // a gross stall would be seconds
-        QCOMPARE(QFileInfo(dir.filePath("day.csv")).size() > 10'000'000, true); // every row of the day
+        QVERIFY2(probe.longest < 250, qPrintable(QString::number(probe.longest))); // a gross stall would be seconds
+        QVERIFY(QFileInfo(dir.filePath("day.csv")).size() > 10'000'000); // every row of the day
     }
 
     // CSV of two traces that began at different times, images, and saves that fail.
     void savesWhatTheOperatorAsksFor()
     {
         GraphRig r;
-        r.hv.paramValue = [](qint16, const QString &par, std::optional<qint16>) -> QVariant {
-            return par == QLatin1String("IMon") ? 150 : 1500.5;
-        };
+        r.readAmpsAndVolts();
         r.drop(QStringLiteral("VMon"), 0);
         r.ticks(3);
         r.drop(QStringLiteral("IMon"), 1);
@@ -281,15 +276,12 @@ private slots:
         QTemporaryDir dir;
         const QString csv = dir.filePath(QStringLiteral("graph.csv"));
         QVERIFY(r.window->exporter().saveCsv(csv));
-        QFile file(csv);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = file.readAll().split('\n');
+        const QList<QByteArray> lines = readFile(csv).split('\n');
         QCOMPARE(lines.size(), 9); // header, seven samples (two at the drops), the end of the last line
         QCOMPARE(lines[0], QByteArray("time,Bd 1 Ch 0: S1C0 VMon [V],Bd 1 Ch 1: S1C1 IMon [A]"));
         for (int i = 0; i < 7; ++i) {
             const QList<QByteArray> cells = lines[i + 1].split(',');
-            const QDateTime at = QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs);
-            QCOMPARE(at.toMSecsSinceEpoch(), Noon + i * 1000);
+            QCOMPARE(QDateTime::fromString(QString::fromLatin1(cells[0]), Qt::ISODateWithMs).toMSecsSinceEpoch(), Noon + i * 1000);
             QCOMPARE(cells[1].toDouble(), 1500.5);
             QCOMPARE(cells[2].isEmpty() ? -1.0 : cells[2].toDouble(), i < 4 ? -1.0 : 150 * double(1e-6f));
         }
@@ -312,9 +304,7 @@ private slots:
         r.window->exporter().printColoursAction()->setChecked(false); // the screen's colours
         QVERIFY(r.window->exporter().saveImage(dir.filePath("screen.png")));
         QCOMPARE(QImage(dir.filePath("screen.png")).pixel(1, 1), qRgb(0, 0, 0));
-        QFile pdf(dir.filePath("graph.pdf"));
-        QVERIFY(pdf.open(QIODevice::ReadOnly));
-        const QByteArray document = pdf.readAll();
+        const QByteArray document = readFile(dir.filePath("graph.pdf"));
         QVERIFY(document.startsWith("%PDF") && document.contains("/Title") && document.contains("/Creator"));
         // A folder that cannot be written to (a file stands in its place): each save says why, nothing is lost.
         MsgBoxCatcher boxes;
@@ -343,8 +333,7 @@ private slots:
         auto *autoscale = r.window->findChild<QCheckBox *>(QStringLiteral("chkAutoscale"));
         QCOMPARE(autoscale->text(), QStringLiteral("Autoscale Y axes"));
         QVERIFY(autoscale->isChecked());
-        r.drop(QStringLiteral("VMon"));
-        r.drop(QStringLiteral("IMon"));
+        QVERIFY(r.drop(QStringLiteral("VMon")) && r.drop(QStringLiteral("IMon")));
         r.window->show();
         QTest::mouseClick(autoscale, Qt::LeftButton, Qt::NoModifier, QPoint(8, 8));
         QVERIFY(!r.graph().axisAutoscale(0) && !r.graph().axisAutoscale(1));
@@ -433,33 +422,26 @@ private slots:
         BoardGraphRig r;
         r.window->show();
         r.window->activate();
-        r.hv.clear();
-        r.window->tick();
-        QCOMPARE(r.hv.calls.size(), 14);
-        QCOMPARE(r.hv.calls.mid(6, 2), QStringList({"ParamAttribute(3,IMon,Exp,10)", "ParamValue(3,IMon,10)"}));
+        const QStringList calls = r.tick();
+        QCOMPARE(calls.size(), 14);
+        QCOMPARE(calls.mid(6, 2), QStringList({"ParamAttribute(3,IMon,Exp,10)", "ParamValue(3,IMon,10)"}));
         QCOMPARE(r.graph().traceValues(r.graph().traceIndex(QStringLiteral("3"))),
                  QVector<double>({10 * double(1e-3f)}));
         r.click(3); // off: no more reads of board channel 10
         QCOMPARE(r.graph().traceIndex(QStringLiteral("3")), -1);
-        r.hv.clear();
-        r.window->tick();
-        QVERIFY(r.hv.callsStartingWith(QStringLiteral("ParamValue(3,IMon,10)")).isEmpty());
+        QVERIFY(!r.tick().contains(QStringLiteral("ParamValue(3,IMon,10)")));
         QCOMPARE(r.graph().traceValues(0).size(), 2);
         r.click(3); // on again: it starts empty and comes last; the others keep their history
         QCOMPARE(QList<qsizetype>({r.graph().traceValues(0).size(), r.graph().traceValues(6).size()}),
                  QList<qsizetype>({2, 0}));
         QCOMPARE(r.traceNames().last(), QStringLiteral("3"));
-        r.hv.clear();
-        r.window->tick();
-        QCOMPARE(r.hv.calls.last(), QStringLiteral("ParamValue(3,IMon,10)"));
+        QCOMPARE(r.tick().last(), QStringLiteral("ParamValue(3,IMon,10)"));
         QCOMPARE(r.graph().traceValues(6), QVector<double>({10 * double(1e-3f)}));
         QCOMPARE(r.graph().traceLabel(6), QStringLiteral("Bd 3 Ch 10 VVDC IMon"));
         for (int i = 0; i < 7; ++i)
             r.click(i);
         QCOMPARE(r.graph().traceCount(), 0);
-        r.hv.clear();
-        r.window->tick();
-        QVERIFY(r.hv.calls.isEmpty());
+        QVERIFY(r.tick().isEmpty());
         r.click(5);
         QCOMPARE(r.traceNames(), QStringList({"5"}));
         // Auto Scale off keeps the present range.

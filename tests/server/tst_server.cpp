@@ -1,9 +1,14 @@
 // The crate server: how it guards itself and its operators against strangers,
 // broken or malformed frames and idle peers (raw sockets send what a proper
-// client never does); what clients see of the simulated crate and of each
-// other; the simulator's console commands.
+// client never does); the crate's one queue as the crate sees it, the order in
+// which the calls of several connections reach it (counted, not timed, with a
+// service time so that their requests meet there) and what a connection may
+// hold meanwhile; what clients see of the simulated crate and of each other;
+// the simulator's console commands.
 
+#include "cratejob.h"
 #include "linelog.h"
+#include "linksession.h"
 #include "loginguard.h"
 #include "rawpeer.h"
 #include "readplan.h"
@@ -11,13 +16,12 @@
 #include "simserver.h"
 
 #include <QElapsedTimer>
-#include <QNetworkProxy>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QTest>
 #include <QThread>
 #include <atomic>
 #include <deque>
-#include <QRegularExpression>
-#include <QTest>
 #include <poll.h>
 #include <unistd.h>
 
@@ -28,6 +32,55 @@ namespace {
 std::unique_ptr<SimCrate> frozenCrate()
 {
     return std::make_unique<SimCrate>([] { return qint64(1000); });
+}
+
+// A server whose fakes tell every call to one log, as "<login> <call>", logins
+// counted from 0; a read of a channel's value answers the channel's number.
+struct CrateLog : FakeServer
+{
+    CrateLog()
+    {
+        setUp = [this](FakeHV &f) {
+            const int login = logins++;
+            f.paramValue = [](qint16, const QString &, std::optional<qint16> ch) { return QVariant(ch.value_or(-1)); };
+            f.onCall = [this, login](const QString &entry) {
+                QMutexLocker l(&lock);
+                seen << QStringLiteral("%1 %2").arg(login).arg(entry);
+            };
+            if (more)
+                more(f);
+        };
+    }
+    QStringList crate()
+    {
+        QMutexLocker l(&lock);
+        return seen;
+    }
+    std::function<void(FakeHV &)> more; // further answers of every fake
+    int logins = 0;                     // made so far (server thread)
+    QMutex lock;                        // guards seen
+    QStringList seen;                   // every call, in the order the crate took them
+};
+
+// A plan of `count` reads of slot's channels 0, 1, ...; each answer, then its end, goes to *log.
+std::shared_ptr<ReadPlan> reads(qint16 slot, int count, QStringList *log)
+{
+    auto plan = std::make_shared<ReadPlan>();
+    for (int ch = 0; ch < count; ++ch)
+        plan->paramValue(slot, QStringLiteral("VMon"), qint16(ch), [log](const QVariant &v) { *log << v.toString(); });
+    plan->onDone([log] { *log << "done"; });
+    plan->onFailed([log](const HVError &e) { *log << "failed: " + e.message(); });
+    return plan;
+}
+
+// What the crate saw of one login's reads, and what a plan of them should make it see.
+QStringList readsOf(const QStringList &crate, int login)
+{
+    return crate.filter(QRegularExpression(QStringLiteral("^%1 ParamValue").arg(login)));
+}
+QStringList expectedReads(int login, int slot, int count)
+{
+    return collect(count, [&](int ch) { return QStringLiteral("%1 ParamValue(%2,VMon,%3)").arg(login).arg(slot).arg(ch); });
 }
 } // namespace
 
@@ -87,8 +140,7 @@ private slots:
         for (auto [request, error] : requests) {
             request.insert(Key::Id, 5);
             const QCborMap reply = raw.request(request);
-            QCOMPARE(reply.value(Key::Id).toInteger(), 5);
-            QCOMPARE(reply.value(Key::Error).toString(), error);
+            QCOMPARE(QString::number(reply.value(Key::Id).toInteger()) + ' ' + reply.value(Key::Error).toString(), "5 " + error);
         }
         // Nothing bad reached the backend.
         QCOMPARE(server.calls(), (QStringList{"Login(wxqv,,0,127.0.0.1)", "ChannelName(0,1)"}));
@@ -126,8 +178,7 @@ private slots:
         if (opened)
             QCOMPARE(raw.opening().value(Key::Tls), QCborValue(false));
         QCOMPARE(raw.request(request), reply);
-        QVERIFY(raw.closedByServer());
-        QVERIFY(!server.madeOne());
+        QVERIFY(raw.closedByServer() && !server.madeOne());
     }
 
     void aWrongPasswordMakesTheAddressWaitAndThenTheRightOneWorks()
@@ -164,18 +215,13 @@ private slots:
             const QByteArray first = encodeFrame({{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, Version}})
                                      + encodeFrame({{Key::Op, Op::Auth}, {Key::Id, 2}, {Key::User, User},
                                                     {Key::Nonce, QStringLiteral("crowdnonce")}});
-            std::deque<std::unique_ptr<QTcpSocket>> held;
+            std::deque<std::unique_ptr<RawPeer>> held;
             for (quint32 n = 0; !stop; ++n) {
-                auto s = std::make_unique<QTcpSocket>();
-                s->setProxy(QNetworkProxy::NoProxy);
-                s->bind(QHostAddress(0x7f010000u + 1 + n % 60000)); // 127.1.x.y, a new one each time
-                s->connectToHost(QHostAddress::LocalHost, port);
-                if (s->waitForConnected(1000)) {
-                    s->write(first);
-                    s->waitForBytesWritten(1000);
+                held.push_back(std::make_unique<RawPeer>(port, QHostAddress(0x7f010000u + 1 + n % 60000))); // 127.1.x.y, new each time
+                if (held.back()->socket.state() == QAbstractSocket::ConnectedState) {
+                    held.back()->sendBytes(first);
                     ++made;
                 }
-                held.push_back(std::move(s));
                 if (held.size() > 400)
                     held.pop_front();
             }
@@ -193,8 +239,7 @@ private slots:
             unknown += stranger.login().contains(Key::Signature);
         }
         const int during = made;
-        QCOMPARE(known, 10);
-        QCOMPARE(unknown, 10);
+        QCOMPARE(QList<int>({known, unknown}), QList<int>({10, 10}));
         QVERIFY2(during > LoginGuard::MaxStrangers + 84, qPrintable(QString::number(during))); // still churning meanwhile
         QTRY_VERIFY(server.thread.connectionCount() <= LoginGuard::MaxStrangers);
     }
@@ -210,13 +255,8 @@ private slots:
         std::vector<std::unique_ptr<RawPeer>> guessers;
         for (quint32 i = 0; i < 8; ++i) {
             guessers.push_back(std::make_unique<RawPeer>(server.port(), QHostAddress(0x7f030001u + i)));
-            RawPeer &g = *guessers.back();
-            g.opening();
-            const QByteArray mine = Scram::newNonce();
-            const Challenge c = decodeChallenge(g.request({{Key::Op, Op::Auth}, {Key::Id, 2}, {Key::User, User},
-                                                           {Key::Nonce, QString::fromLatin1(mine)}}), mine);
-            g.send({{Key::Op, Op::Proof}, {Key::Id, 3}, {Key::Nonce, QString::fromLatin1(c.nonce)},
-                    {Key::Binding, Scram::channelBinding({})}, {Key::Proof, QByteArray(32, char(i))}});
+            guessers.back()->opening();
+            guessers.back()->prove(QStringLiteral("guess %1").arg(i));
         }
         LoggedInClient op(server.port()); // not held: its own address has not failed
         int answered = 0;
@@ -314,12 +354,12 @@ private slots:
         QVERIFY(server.execute(QStringLiteral("pull %1").arg(slot)).startsWith("refused: "));
         QCOMPARE(server.execute(QStringLiteral("  insert   %1 ").arg(slot)), QStringLiteral("board inserted into slot %1").arg(slot));
         QCOMPARE(crate.slotModels().value(slot), QVariant(QStringLiteral("Q310")));
-        QCOMPARE(server.execute(QStringLiteral("latency 0.25")), QStringLiteral("latency now 0.25 ms"));
-        QCOMPARE(server.latencyMs(), 0.25);
-        QCOMPARE(server.execute(QStringLiteral("latency -4")), QStringLiteral("unknown command \"latency -4\" (type help)"));
-        QCOMPARE(server.latencyMs(), 0.25);
-        QCOMPARE(server.execute(QStringLiteral("service-time 1.5")), QStringLiteral("service-time now 1.5 ms"));
-        QCOMPARE(server.serviceTimeMs(), 1.5);
+        // The delays: each answer, then latency and service time as they stand.
+        for (const auto &[command, said] : {std::pair{"latency 0.25", "latency now 0.25 ms|0.25|0"},
+                                            {"latency -4", "unknown command \"latency -4\" (type help)|0.25|0"},
+                                            {"service-time 1.5", "service-time now 1.5 ms|0.25|1.5"}})
+            QCOMPARE(QStringList({server.execute(QString::fromLatin1(command)), QString::number(server.latencyMs()),
+                                  QString::number(server.serviceTimeMs())}).join('|'), QString::fromLatin1(said));
         QCOMPARE(server.execute(QStringLiteral("input Kill on")), QStringLiteral("front-panel input Kill on"));
         QVERIFY(crate.crateProperty(QStringLiteral("FrontPanIn")).toInt() & 4);
         QVERIFY(server.execute(QStringLiteral("input Smoke on")).startsWith("refused: unknown front-panel input"));
@@ -417,6 +457,83 @@ private slots:
         QFETCH(QString, text);
         QFETCH(qint64, ms);
         QCOMPARE(SimServer::parseDurationMs(text).value_or(-1), ms);
+    }
+
+    // A write goes to the crate ahead of the reads waiting there, even its own
+    // connection's; a long plan does not keep another connection's short one
+    // waiting, and every plan's reads still reach the crate in their order.
+    void writesGoFirstAndConnectionsShareTheCrateByCalls()
+    {
+        CrateLog server;
+        server.thread.setServiceTimeMs(0.5);
+        LoggedInClient a(server.port()); // login 0
+        LoggedInClient b(server.port()); // login 1
+        QStringList aLog, bLog;
+        a.runPlan(reads(1, 300, &aLog));
+        b.runPlan(reads(2, 40, &bLog));
+        bool written = false;
+        a.postParamValue(1, QStringLiteral("V0Set"), 7, 1.0, nullptr, [&written](const HVError *e) { written = !e; });
+        QTRY_VERIFY_WITH_TIMEOUT(written && aLog.size() == 301 && bLog.size() == 41, 10000);
+        const QStringList crate = server.crate();
+        const qsizetype write = crate.indexOf(QStringLiteral("0 SetParamValue(1,V0Set,7,1:double)"));
+        QVERIFY2(write >= 0 && write < 40, qPrintable(QString::number(write))); // a's plan went first, 300 reads long
+        QVERIFY2(crate.indexOf(QStringLiteral("1 ParamValue(2,VMon,39)")) < 150, qPrintable(crate.join(' ')));
+        QCOMPARE(readsOf(crate, 0), expectedReads(0, 1, 300));
+        QCOMPARE(readsOf(crate, 1), expectedReads(1, 2, 40));
+        QCOMPARE(aLog.first(), QStringLiteral("0")); // the answers are those of the calls, in order
+        QCOMPARE(aLog.mid(298), (QStringList{"298", "299", "done"}));
+    }
+
+    // A plan's lists of attributes are counted name by name and capped; the
+    // login of another operator and its reads go on while the plan runs.
+    void aHugePlanIsCappedAndOthersGoOnMeanwhile()
+    {
+        CrateLog server;
+        server.more = [](FakeHV &f) { f.channelParams = [](qint16, qint16) { return QStringList(2000, QStringLiteral("VMon")); }; };
+        server.thread.setServiceTimeMs(0.05); // the cap's 10000 calls: half a second
+        LoggedInClient flooder(server.port());
+        auto plan = std::make_shared<ReadPlan>();
+        const int list = plan->listChannelParams(0, 0);
+        int answered = 0;
+        for (int i = 0; i < 8; ++i)
+            plan->paramAttributeOfEach(list, 0, QStringLiteral("Type"), 0, [&answered](const QVariant &) { ++answered; });
+        QString outcome;
+        plan->onDone([&outcome] { outcome = "done"; });
+        plan->onFailed([&outcome](const HVError &e) { outcome = e.message(); });
+        flooder.runPlan(plan);
+        LoggedInClient late(server.port());
+        QCOMPARE(late.ChannelName(0, 1), QStringLiteral("CH1"));
+        QVERIFY(outcome.isEmpty()); // both were answered while the plan ran
+        QTRY_VERIFY_WITH_TIMEOUT(!outcome.isEmpty(), 10000);
+        QCOMPARE(outcome, QStringLiteral("The plan would make more than %1 crate calls, the most one plan may make; "
+                                         "the crate answered the steps before this one").arg(CrateJob::MaxPlanCalls));
+        QCOMPARE(answered, (CrateJob::MaxPlanCalls - 1) / 2000);
+        QCOMPARE(server.crate().filter(QStringLiteral("0 ParamAttribute")).size(), CrateJob::MaxPlanCalls - 1);
+    }
+
+    // A peer sending far more than the crate can answer has only so much of it
+    // held by the server; the rest waits in the network, and nothing is lost.
+    void whatAConnectionMayHoldIsBounded()
+    {
+        CrateLog server;
+        server.thread.setServiceTimeMs(2);
+        RawPeer raw(server.port());
+        raw.login();
+        QByteArray frames;
+        const int sent = 100;
+        for (int i = 0; i < sent; ++i) // 50 KB each, one read
+            frames += encodeFrame({{Key::Op, Op::Plan}, {Key::Id, i + 10},
+                                   {Key::Steps, QCborArray{QCborMap{{Key::Op, Op::ParamValue}, {Key::Slot, 0},
+                                                                    {Key::Par, QString(25000, 'x')}, {Key::Ch, 1}}}}});
+        raw.socket.write(frames);
+        qint64 most = 0;
+        int replies = 0;
+        while (replies < sent && !raw.reply().isEmpty()) {
+            ++replies;
+            server.thread.onServer([&most](LinkServer &s) { most = std::max(most, s.queuedBytes()); });
+        }
+        QCOMPARE(replies, sent);
+        QVERIFY2(most > 0 && most <= LinkSession::MaxHeldBytes + frames.size() / sent, qPrintable(QString::number(most)));
     }
 };
 

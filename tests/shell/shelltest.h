@@ -1,20 +1,46 @@
 #pragma once
 
+#include "boardpanel.h"
 #include "fakehv.h"
+#include "frmevents.h"
 #include "frmlogin.h"
 #include "main_window.h"
+#include "windowtag.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QTest>
 #include <QTimer>
 #include <memory>
 
+// Clicks the slot's button and waits for the panel it opens, whose refresh timer is then
+// stopped unless asked to run, so that the test ticks it.
+inline BoardPanel *openSlot(Main &main, int slot, bool stopTimer = true)
+{
+    main.bSlotClick(slot);
+    BoardPanel *panel = nullptr;
+    (void)QTest::qWaitFor([&] { return (panel = qobject_cast<BoardPanel *>(findWindowByTag(QStringLiteral("Mon%1").arg(slot)))); }, 5000);
+    if (panel && stopTimer)
+        panel->findChild<QTimer *>(QStringLiteral("ChMon"))->stop();
+    return panel;
+}
+
+// A column of the Events window's listed rows, newest first.
+inline QStringList column(frmEvents *w, int c)
+{
+    return collect(w->listed()->rowCount(), [&](int r) { return w->listed()->index(r, c).data().toString(); });
+}
+
 // A Main on a recording fake, and the steps every shell test repeats.
 struct ShellRig
 {
+    ShellRig() = default;
+    // With the shift log and trends in the archive, which must outlive the rig.
+    explicit ShellRig(Archive *archive) : main(std::make_unique<Main>(std::unique_ptr<HVPowerSupply>(fake), archive)) {}
+
     FakeHV *fake = new FakeHV; // owned by main
     std::unique_ptr<Main> main = std::make_unique<Main>(std::unique_ptr<HVPowerSupply>(fake));
 

@@ -3,20 +3,16 @@
 // own thread.
 #include "shelltest.h"
 
-#include "boardpanel.h"
 #include "frmgraph.h"
 #include "msgboxcatcher.h"
 #include "netclient.h"
-#include "plotdrag.h"
 #include "simcrate.h"
 #include "simserver.h"
-#include "windowtag.h"
+#include "toplevels.h"
 
-#include <QMimeData>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTreeWidget>
 
 namespace {
 const QString Key = QStringLiteral("Pylonet/IPAddress");
@@ -88,9 +84,8 @@ private slots:
         rig.fake->crateProperties["ModelName"] = QStringLiteral("HV-CRATE 16");
         frmLogin *dlg = rig.openLogin();
         QVERIFY(dlg->isVisible() && dlg->isModal());
-        QCOMPARE(dlg->windowTitle(), QStringLiteral("Connect to ..."));
-        QCOMPARE(fields(dlg), QStringLiteral("127.0.0.1 wxqv/wxqv"));
-        QCOMPARE(box(dlg, "txtPassword")->displayText(), QStringLiteral("****"));
+        QCOMPARE(QStringList({dlg->windowTitle(), fields(dlg), box(dlg, "txtPassword")->displayText()}),
+                 QStringList({"Connect to ...", "127.0.0.1 wxqv/wxqv", "****"}));
         QTest::keyClick(dlg, Qt::Key_Escape); // Esc is Cancel: nothing happens
         QVERIFY(!dlg->isVisible());
         QCOMPARE(rig.disconnectedFaults(), QString());
@@ -230,8 +225,7 @@ private slots:
         }
         // The link drops under the poll: one message, disconnected.
         rig.server.dropAllConnections();
-        QVERIFY(rig.poll());
-        QVERIFY(rig.poll());
+        QVERIFY(rig.poll() && rig.poll());
         QCOMPARE(boxes.said(), QStringList{"Connection lost|The connection to the crate failed: Connection to the crate "
                                            "lost. Pylonet is now disconnected."});
         QCOMPARE(rig.disconnectedFaults(), QString());
@@ -251,20 +245,14 @@ private slots:
         MsgBoxCatcher boxes;
         rig.connect();
         QList<QPointer<QWidget>> windows;
-        for (int slot : {0, 1}) {
-            rig.main->bSlotClick(slot);
-            QTRY_VERIFY(findWindowByTag(QStringLiteral("Mon%1").arg(slot)));
-            windows << findWindowByTag(QStringLiteral("Mon%1").arg(slot));
-        }
+        for (int slot : {0, 1})
+            windows << openSlot(*rig.main, slot, false);
+        QVERIFY(windows[0] && windows[1]);
         rig.main->openGraphWindow();
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (qobject_cast<frmGraph *>(w))
-                windows << w;
-        QTreeWidget picker;
-        picker.setObjectName(QStringLiteral("tvSysTree"));
-        std::unique_ptr<QMimeData> drag(PlotDrag::encode({0, 2, QStringLiteral("VMon"), picker.objectName()}));
-        QVERIFY(qobject_cast<frmGraph *>(windows.last())->acceptDrop(&picker, drag.get()));
-        QTRY_COMPARE(qobject_cast<frmGraph *>(windows.last())->plots().Count(), 1);
+        auto *graph = qobject_cast<frmGraph *>(topLevels("frmGraph").value(0));
+        windows << graph;
+        graph->addParameter({0, 2, QStringLiteral("VMon"), QStringLiteral("tvSysTree")});
+        QTRY_COMPARE(graph->plots().Count(), 1);
         rig.server.dropAllConnections();
         for (int round = 0; round < 2; ++round) {
             for (const QPointer<QWidget> &w : windows) {
@@ -280,9 +268,8 @@ private slots:
         QCOMPARE(boxes.said(), QStringList{"Connection lost|The connection to the crate failed: Connection to the crate "
                                            "lost. The windows reading from it are closed."});
         rig.connect();
-        rig.main->bSlotClick(1);
-        QTRY_VERIFY(findWindowByTag(QStringLiteral("Mon1")));
-        auto *left = qobject_cast<BoardPanel *>(findWindowByTag(QStringLiteral("Mon1")));
+        BoardPanel *left = openSlot(*rig.main, 1, false);
+        QVERIFY(left);
         rig.action("mDisconnect")->trigger(); // on purpose: the panel stays, quiet, and nothing is said
         left->ChMonTick();
         QTest::qWait(50);

@@ -2,10 +2,8 @@
 
 #include "alarmbook.h"
 #include "appinfo.h"
-#include "boardpanel.h"
 #include "eventlog.h"
 #include "frmabout.h"
-#include "frmevents.h"
 #include "frmsplash.h"
 #include "lamp.h"
 #include "lib.h"
@@ -13,14 +11,14 @@
 #include "palettes.h"
 #include "screenfit.h"
 #include "screenreader.h"
+#include "toplevels.h"
 #include "twoposswitch.h"
-#include "windowtag.h"
 
 #include <QComboBox>
 #include <QMenuBar>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QSignalSpy>
-#include <QSortFilterProxyModel>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -93,10 +91,10 @@ private slots:
                                                          "CrateProperty(FrontPanOut)", "CrateProperty(SwRelease)",
                                                          "QuerySlots(ChannelCounts,SlotModels)"}));
         QCOMPARE(rig.find<QLabel>("lblFWRel")->text(), QStringLiteral("FW Rel. 2.07"));
-        QStringList seen;
-        for (int i = 0; i < 16; ++i)
-            if (rig.slot(i)->isVisibleTo(rig.main.get()))
-                seen << rig.slot(i)->text() + (rig.slot(i)->isEnabled() ? " +" : " -");
+        QStringList seen = collect(16, [&rig](int i) { // the slots shown, each with its caption and whether it opens
+            return rig.slot(i)->isVisibleTo(rig.main.get()) ? rig.slot(i)->text() + (rig.slot(i)->isEnabled() ? " +" : " -") : QString();
+        });
+        seen.removeAll(QString());
         QCOMPARE(seen, QStringList({"Slot 0 - Empty  -", "Slot 1 - Empty  -", "Slot 2 - Empty  -", "Slot 3 - Q310 +",
                                     "Slot 4 - Q510E +", "Slot 5 - Q434 +", "Slot 6 - Empty  -", "Slot 7 - X -",
                                     "Slot 8 - Empty  -", "Slot 9 - Empty  -"}));
@@ -240,9 +238,7 @@ private slots:
         rig.connect();
         for (int i = 0; i < 3; ++i) // the watch's map, what the board offers, its first look
             rig.main->Timer1Tick();
-        rig.main->bSlotClick(2);
-        auto *panel = qobject_cast<BoardPanel *>(findWindowByTag("Mon2"));
-        panel->findChild<QTimer *>("ChMon")->stop();
+        BoardPanel *panel = openSlot(*rig.main, 2);
         panel->ChMonTick();
         QTest::mouseClick(panel->findChild<Lamp *>("ledPw_1"), Qt::LeftButton);
         rig.fake->failOn = QStringList{"SetParamValue(2,Pw,3"};
@@ -265,33 +261,23 @@ private slots:
         rig.action("mEvents")->trigger();
         frmEvents *events = rig.main->eventsWindow();
         QVERIFY(events && events->isVisible() && rig.fake->calls.isEmpty());
-        const QSortFilterProxyModel *listed = events->listed();
-        auto column = [listed](int c) {
-            return collect(listed->rowCount(), [&](int r) { return listed->index(r, c).data().toString(); });
-        };
-        QCOMPARE(column(EventLog::KindColumn), QStringList({"Link lost", "Alarm", "Write", "Write", "Connect"}));
+        QCOMPARE(column(events, EventLog::KindColumn), QStringList({"Link lost", "Alarm", "Write", "Write", "Connect"}));
         events->findChild<QComboBox *>("cboSlot")->setCurrentIndex(3); // slot 2
-        QCOMPARE(column(EventLog::KindColumn), QStringList({"Alarm", "Write", "Write"}));
+        QCOMPARE(column(events, EventLog::KindColumn), QStringList({"Alarm", "Write", "Write"}));
         events->findChild<QComboBox *>("cboKind")->setCurrentIndex(1 + int(EventLog::Kind::Write));
-        QCOMPARE(column(EventLog::ChannelColumn), QStringList({"3", "1"}));
+        QCOMPARE(column(events, EventLog::ChannelColumn), QStringList({"3", "1"}));
         events->findChild<QComboBox *>("cboKind")->setCurrentIndex(0);
         // Saved, the listed rows read back oldest first, every field and time as logged.
         QTemporaryDir dir;
-        const QString path = dir.filePath("events.csv");
-        QVERIFY(events->saveCsv(path));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray bytes = file.readAll();
+        QVERIFY(events->saveCsv(dir.filePath("events.csv")));
+        const QByteArray bytes = readFile(dir.filePath("events.csv"));
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF")); // so spreadsheets read it as UTF-8
         QStringList rows = QString::fromUtf8(bytes.mid(3)).split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(rows.takeFirst(),
-                 QStringLiteral("crate,time,kind,slot,channel,name,parameter,old_value,new_value,outcome,detail"));
-        QList<qint64> times;
-        for (QString &row : rows)
-            times << QDateTime::fromString(row.section(',', 1, 1), Qt::ISODateWithMs).toMSecsSinceEpoch();
-        QCOMPARE(times, QList<qint64>({log.at(1).timeMs, log.at(2).timeMs, log.at(3).timeMs}));
-        for (QString &row : rows)
-            row = row.section(',', 0, 0) + ',' + row.section(',', 2);
+        QCOMPARE(rows.takeFirst(), QStringLiteral("crate,time,kind,slot,channel,name,parameter,old_value,new_value,outcome,detail"));
+        for (int i = 0; i < rows.size(); ++i) { // the time as logged; the other fields below
+            QCOMPARE(QDateTime::fromString(rows[i].section(',', 1, 1), Qt::ISODateWithMs).toMSecsSinceEpoch(), log.at(i + 1).timeMs);
+            rows[i] = rows[i].section(',', 0, 0) + ',' + rows[i].section(',', 2);
+        }
         QCOMPARE(rows, QStringList({"127.0.0.1,Write,2,1,CH1,Pw,off,on,written,",
                                     "127.0.0.1,Write,2,3,CH3,Pw,off,on,refused,\"fake failure in SetParamValue(2,Pw,3,1:short)\"",
                                     "127.0.0.1,Alarm,2,1,CH1,Status,Good,I-Tripped,,Alarm: Trip (I-Tripped)"}));
@@ -335,14 +321,12 @@ private slots:
         emit windows->aboutToShow();
         QCOMPARE(texts(windows->actions()).mid(3), QStringList({"-", "&1 Events", "&2 Graphical representation",
                                                                 "&3 Pylonet Help", "&4 Q205 - Channels monitor - Slot 0"}));
-        for (QWidget *w : QApplication::topLevelWidgets())
-            if (w->inherits("frmGraph"))
-                w->close();
+        for (QWidget *w : topLevels("frmGraph"))
+            w->close();
         QTest::keyClick(panel, Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!rig.main->isVisible() && !panel->isVisible());
         QVERIFY(rig.fake->callsStartingWith("Logout").isEmpty());
-        rig.main->bSlotClick(1);
-        QPointer<QWidget> open = findWindowByTag("Mon1");
+        QPointer<QWidget> open = openSlot(*rig.main, 1, false);
         QVERIFY(open);
         rig.main.reset();
         QVERIFY(!open);
@@ -429,10 +413,8 @@ private slots:
                                         "Copyright (C) 2026 the Pylonet developers. Distributed without warranty.",
                                         "Support: pylonet-support@example.org"}));
             // OK the first time, Esc the second: both close and unload it.
-            if (showing == 0)
-                QTest::mouseClick(about->findChild<QPushButton *>("cmdOK"), Qt::LeftButton);
-            else
-                QTest::keyClick(about, Qt::Key_Escape);
+            showing == 0 ? QTest::mouseClick(about->findChild<QPushButton *>("cmdOK"), Qt::LeftButton)
+                         : QTest::keyClick(about, Qt::Key_Escape);
             QTRY_VERIFY(!about);
         }
     }
@@ -444,6 +426,41 @@ private slots:
         QCOMPARE(QStringList({QCoreApplication::applicationName(), QCoreApplication::organizationName(),
                               QCoreApplication::applicationVersion(), QGuiApplication::desktopFileName()}),
                  QStringList({"Pylonet", "Norvane", "1.3.3", "pylonet"}));
+    }
+
+    // The programs answer --version and --help anywhere, a display or none, and refuse an address
+    // --connect cannot use before any window: run as built, with every variable that names a display removed.
+    void answersWithoutADisplay_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("firstLine"); // of the output, or of the errors when refused
+        QTest::newRow("pylonet --version") << PYLONET_APP << QStringList{"--version"} << 0 << "Pylonet 1.3.3";
+        QTest::newRow("pylonet -v") << PYLONET_APP << QStringList{"-v"} << 0 << "Pylonet 1.3.3";
+        QTest::newRow("pylonet --help") << PYLONET_APP << QStringList{"--help"} << 0 << "Usage: " PYLONET_APP " [options]";
+        QTest::newRow("pylonet-sim --version") << PYLONET_SIM << QStringList{"--version"} << 0 << "pylonet-sim 1.3.3";
+        QTest::newRow("a bad --connect address") << PYLONET_APP << QStringList{"--connect", "10.0.0.300:47310"} << 2
+                                                 << "--connect 10.0.0.300:47310: not an address such as 127.0.0.1 or "
+                                                    "127.0.0.1:47310 (four numbers from 0 to 254, then an optional port from 1 to 65535)";
+    }
+    void answersWithoutADisplay()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, firstLine);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            env.remove(QString::fromLatin1(name));
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.start(program, arguments);
+        QVERIFY(run.waitForFinished(20000));
+        const QString out = QString::fromLocal8Bit(exitCode ? run.readAllStandardError() : run.readAllStandardOutput());
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.exitCode(), exitCode);
+        QCOMPARE(out.section(QLatin1Char('\n'), 0, 0), firstLine);
     }
 
     void splashHandsOverOnce()

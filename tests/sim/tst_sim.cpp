@@ -85,9 +85,8 @@ private slots:
         b.set("Pw", 1);
         b.at(1.5);
         QCOMPARE(b.get("VMon"), 100.0);
-        QVERIFY(b.status() & OverCurrent);
+        QVERIFY((b.status() & OverCurrent) && (b.frontOut() & 1));
         QVERIFY(std::abs(b.get("IMon") - 100000) < 300); // nA
-        QVERIFY(b.frontOut() & 1);
         b.at(5.9); // 4.9 s at the limit
         QCOMPARE(b.get("Pw"), 1.0);
         QVERIFY(!(b.status() & InternalTrip));
@@ -129,8 +128,8 @@ private slots:
     {
         Bench b("Q310", {channel(0, {{"V0Set", 1}, {"RDWn", 100}, {"PDwn", 1}, {"Pw", 1}}),
                          channel(1, {{"V0Set", 1}, {"PDwn", 0}, {"Pw", 1}})});
-        b.set("Pw", 0, 0);
-        b.set("Pw", 0, 1);
+        for (int ch : {0, 1})
+            b.set("Pw", 0, ch);
         QCOMPARE(b.shown(1), b.shows(0, 0)); // kill: at once
         b.at(5);
         QCOMPARE(b.shown(0), b.shows(500, RampDown)); // ramp: at RDWn
@@ -143,10 +142,8 @@ private slots:
         Bench b("Q310", {channel(0, {{"V0Set", 1}, {"Pw", 1}}), channel(5, {{"V0Set", 2}, {"PDwn", 1}, {"Pw", 1}})});
         QVERIFY(b.frontOut() & 8);
         b.input("Kill", true);
-        for (int ch : {0, 5}) {
-            QCOMPARE(b.get("VMon", ch), 0.0); // even a ramp-down channel drops at once
-            QCOMPARE(b.get("Pw", ch), 0.0);
-        }
+        for (int ch : {0, 5}) // even a ramp-down channel drops at once
+            QCOMPARE(QList<double>({b.get("VMon", ch), b.get("Pw", ch)}), QList<double>({0, 0}));
         QCOMPARE(b.frontOut() & 8, 0);
         QVERIFY(errorOf([&] { b.set("Pw", 1); }).contains("Kill"));
         QCOMPARE(b.get("Pw"), 0.0);
@@ -185,8 +182,7 @@ private slots:
                  QVariantList({"Q310", 14, "Anode", 1.0, 0.0, 1.0, On | RampUp}));
         QVERIFY(errorOf([&] { b.crate->insertBoard(1); }).contains("slot 1"));
         b.crate->insertBoard(1, "Q510E");
-        QCOMPARE(b.crate->slotModels().at(1), QVariant("Q510E"));
-        QCOMPARE(b.crate->channelName(1, 8), QString("CH08"));
+        QCOMPARE(QVariantList({b.crate->slotModels().at(1), b.crate->channelName(1, 8)}), QVariantList({"Q510E", "CH08"}));
     }
 
     void temperatureFollowsLoad()
@@ -210,13 +206,13 @@ private slots:
     {
         qint64 ms = 0;
         SimCrate crate([&] { return ms; });
-        QCOMPARE(crate.paramValue(0, "Status", 0).toInt(), On);
-        QVERIFY(crate.paramValue(1, "Status", 6).toInt() & OverCurrent);
-        QCOMPARE(crate.paramValue(4, "Status", 8).toInt(), 1024); // calibration error
-        QCOMPARE(crate.paramValue(10, "BdStatus", std::nullopt).toInt(), 32); // too hot
+        // On, at its current limit, a calibration error, a board too hot.
+        QCOMPARE(QList<int>({crate.paramValue(0, "Status", 0).toInt(), crate.paramValue(1, "Status", 6).toInt() & OverCurrent,
+                             crate.paramValue(4, "Status", 8).toInt(), crate.paramValue(10, "BdStatus", std::nullopt).toInt()}),
+                 QList<int>({On, OverCurrent, 1024, 32}));
         crate.setParamValue(0, "Pw", 4, qint16(1)); // the shorted channel
         ms = 4000;
-        QCOMPARE(crate.paramValue(0, "Pw", 4).toInt(), 1);
+        QCOMPARE(crate.paramValue(0, "Pw", 4).toInt(), 1); // not yet tripped
         ms = 6000;
         QVERIFY(crate.paramValue(0, "Status", 4).toInt() & InternalTrip);
         // every unit prefix a panel formats appears on some board
@@ -249,22 +245,20 @@ private slots:
             SimCrate crate(SimCrateSetup{.slotCount = 1, .boards = {SimBoardSetup{.model = model, .params = {}, .channels = {}}}}, [] { return 0; });
             const SimBoardModel *info = SimCatalogue::model(model);
             QCOMPARE(crate.channelCounts(), QVariantList{info->channels});
-            for (int ch = 0; ch < info->channels; ++ch) {
+            for (int ch = 0; ch < info->channels; ++ch)
                 for (const QString &par : crate.listChannelParams(0, ch)) {
-                    const QString where = QString("%1 ch %2 %3").arg(model).arg(ch).arg(par);
                     const auto attr = [&](const char *prop) { return crate.paramAttribute(0, par, prop, ch); };
-                    QVERIFY2(crate.paramValue(0, par, ch).isValid(), qPrintable(where));
-                    QVERIFY2(attr("Minval").toDouble() < attr("Maxval").toDouble(), qPrintable(where));
                     const int type = par == "Status" ? 2 : QStringList{"Pw", "POn", "PDwn"}.contains(par) ? 1 : 0;
-                    QVERIFY2(attr("Type").toInt() == type, qPrintable(where));
                     const QString unit = attr("Unit").toString();
                     const QString want = par.startsWith('V') || par.endsWith("VMax") ? "V"
                                          : par.startsWith('I')                      ? "A"
                                          : par == "RUp" || par == "RDWn"            ? "V/s"
                                                                                     : unit;
-                    QVERIFY2(unit == want, qPrintable(where + ": " + unit));
+                    // It reads, has a range, and the type and unit its name says; the first item names it.
+                    const QString where = QString("%1 ch %2 %3").arg(model).arg(ch).arg(par);
+                    QCOMPARE(QVariantList({where, crate.paramValue(0, par, ch).isValid(), attr("Minval").toDouble() < attr("Maxval").toDouble(),
+                                           attr("Type").toInt(), unit}), QVariantList({where, true, true, type, want}));
                 }
-            }
             for (const char *par : {"Temp", "HVMax", "BdStatus"}) { // read where offered, refused elsewhere
                 const QString error = errorOf([&] { crate.paramValue(0, par, std::nullopt); });
                 QVERIFY2(error.isEmpty() == (info->boardParam(par) != nullptr), qPrintable(model + ": " + error));
@@ -344,9 +338,8 @@ private slots:
                                copy->crateProperty("FrontPanIn"), copy->crateProperty("FrontPanOut").toInt() & (256 | 1024 | 4)}),
                  QVariantList({QString(), 1234.5, 1234.5, "Target", 16, 2, 5000.0, 16 | 64, 256 | 4}));
         const auto example = SimCrate::fromJsonFile(QFINDTESTDATA("../../docs/crate-example.json"), [] { return 0; });
-        QCOMPARE(example->slotCount(), 8);
-        QCOMPARE(example->crateProperty("ModelName"), QVariant("PY-800"));
-        QCOMPARE(example->channelName(0, 0), QString("Anode"));
+        QCOMPARE(QVariantList({example->slotCount(), example->crateProperty("ModelName"), example->channelName(0, 0)}),
+                 QVariantList({8, "PY-800", "Anode"}));
     }
 
     void badCrateFilesAreNamedWithTheirFault()
@@ -376,13 +369,11 @@ private slots:
         };
         QTemporaryDir dir;
         for (const auto &[json, message] : files) {
-            QFile file(dir.filePath("crate.json"));
-            file.remove();
-            if (!json.isNull())
-                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(json) == json.size());
-            file.close();
-            const QString error = errorOf([&] { SimCrate::fromJsonFile(file.fileName()); });
-            QVERIFY2(error.contains(file.fileName()) && error.contains(message), qPrintable(error + " / wanted: " + message));
+            const QString path = dir.filePath("crate.json");
+            QFile::remove(path);
+            QVERIFY(json.isNull() || writeFile(path, json));
+            const QString error = errorOf([&] { SimCrate::fromJsonFile(path); });
+            QVERIFY2(error.contains(path) && error.contains(message), qPrintable(error + " / wanted: " + message));
         }
     }
 };

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "helpers.h"
 #include "hverror.h"
 #include "hvpowersupply.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QStringList>
 #include <QVariant>
 #include <functional>
@@ -54,11 +56,7 @@ public:
     // Calls whose log entry starts with the prefix.
     QStringList callsStartingWith(const QString &prefix) const
     {
-        QStringList out;
-        for (const QString &c : calls)
-            if (c.startsWith(prefix))
-                out << c;
-        return out;
+        return calls.filter(QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(prefix)));
     }
     void clear() { calls.clear(); }
 
@@ -131,14 +129,6 @@ private:
     }
 };
 
-// text(i) for i in [0, n).
-template <typename F> QStringList collect(int n, F text)
-{
-    QStringList out;
-    for (int i = 0; i < n; ++i)
-        out << text(i);
-    return out;
-}
 
 // The message f throws, or "" when it succeeds.
 inline QString errorOf(const std::function<void()> &f)
@@ -150,3 +140,4 @@ inline QString errorOf(const std::function<void()> &f)
     }
     return QString();
 }
+

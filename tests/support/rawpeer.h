@@ -55,8 +55,8 @@ struct RawPeer
         using namespace Protocol;
         return request({{Key::Op, Op::Login}, {Key::Id, 1}, {Key::Version, version}});
     }
-    // The login as a client makes it, after the opening; the last reply.
-    QCborMap authenticate(const QString &password = Password)
+    // The login as a client makes it, after the opening, up to the proof sent; its answer unread.
+    void prove(const QString &password = Password)
     {
         using namespace Protocol;
         const QByteArray mine = Scram::newNonce();
@@ -64,8 +64,14 @@ struct RawPeer
                                                      {Key::Nonce, QString::fromLatin1(mine)}}), mine);
         const QByteArray binding = Scram::channelBinding({});
         const QByteArray message = Scram::authMessage(User, mine, c.nonce, c.salt, c.iterations, binding);
-        return request({{Key::Op, Op::Proof}, {Key::Id, 3}, {Key::Nonce, QString::fromLatin1(c.nonce)}, {Key::Binding, binding},
-                        {Key::Proof, Scram::clientProof(Scram::saltedPassword(password, c.salt, c.iterations), message)}});
+        send({{Key::Op, Op::Proof}, {Key::Id, 3}, {Key::Nonce, QString::fromLatin1(c.nonce)}, {Key::Binding, binding},
+              {Key::Proof, Scram::clientProof(Scram::saltedPassword(password, c.salt, c.iterations), message)}});
+    }
+    // The whole login after the opening; the last reply.
+    QCborMap authenticate(const QString &password = Password)
+    {
+        prove(password);
+        return reply();
     }
     QCborMap login() { opening(); return authenticate(); }
     bool closedByServer() { return socket.state() == QAbstractSocket::UnconnectedState || socket.waitForDisconnected(3000); }
