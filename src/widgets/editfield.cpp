@@ -32,10 +32,11 @@ bool EditField::isEditing() const
 void EditField::takeCrateValue(const QVariant &value, bool evenIfEditing)
 {
     m_crate = value;
+    // The same value shown again, and stood for, costs nothing whether or not the field is
+    // being edited: most values of most ticks are unchanged.
+    if (m_shown.isValid() && !m_crateChanged && value == m_shown && value == m_base && !isModified())
+        return;
     if (!isEditing() || (evenIfEditing && !isModified())) {
-        // The same value shown again costs nothing: most values of most ticks are unchanged.
-        if (m_shown.isValid() && value == m_shown && !isModified())
-            return;
         showText(render(value));
         standFor(value);
         m_shown = value;

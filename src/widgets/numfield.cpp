@@ -165,7 +165,15 @@ void NumField::fitFont()
     if (isModified())
         return; // the operator's typing scrolls as usual
     const int room = roomWidth();
-    const int need = m_fullMetrics.horizontalAdvance(text());
+    const QString shown = text();
+    // Most values fit with room to spare: the advances of their characters, which kerning can
+    // only change by a little, tell so without shaping the text.
+    int estimate = 0;
+    for (const QChar c : shown)
+        estimate += m_fullMetrics.horizontalAdvance(c);
+    if (estimate * 10 < room * 9 && !m_elided && font() == m_fullFont)
+        return;
+    const int need = m_fullMetrics.horizontalAdvance(shown);
     QFont drawn = m_fullFont;
     if (need > room && room > 0) {
         // Scale, then step down until it fits: hinting makes widths not quite linear.
