@@ -291,29 +291,49 @@ void Main::bSlotClick(int slot)
     plan->querySlots(PlanStep::SlotModels,
                      [this, slot](const QVariant &, const QVariant &, const QVariant &models) { openSlot(slot, models); });
     runForSession(plan);
+    // The board the crate showed last gets its panel at once, and the panel's first reads go right
+    // behind the click's own: the crate sees them in the same order, a round trip sooner.
+    const QString known = h->session().models().value(slot).toString();
+    if (!known.isEmpty() && !findWindowByTag(QStringLiteral("Mon%1").arg(slot))) {
+        m_guess = showPanel(slot, known);
+        m_guessModel = known;
+    }
 }
 
 void Main::openSlot(int slot, const QVariant &models)
 {
     const QString tag = QStringLiteral("Mon%1").arg(slot);
+    const QString model = models.toList().value(slot).toString();
+    if (m_guess && windowTag(m_guess) == tag) {
+        QWidget *guess = std::exchange(m_guess, nullptr);
+        if (model == m_guessModel)
+            return;
+        // Another board came meanwhile: its panel replaces the one opened at the click.
+        guess->close();
+    }
     if (raiseWindowByTag(tag))
         return;
-    const QString model = models.toList().value(slot).toString();
+    showPanel(slot, model);
+}
+
+QWidget *Main::showPanel(int slot, const QString &model)
+{
     const ModelRow *row = m_models.find(model);
     if (!row || !row->open)
-        return;
+        return nullptr;
     QWidget *w = row->open(*h);
     if (!w)
-        return;
+        return nullptr;
     if (auto *panel = qobject_cast<BoardPanel *>(w)) {
         panel->setEventLog(m_log);
         panel->setTrends(m_trends);
     }
     w->setWindowTitle(PlainText::windowTitle(model) + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
-    setWindowTag(w, tag);
+    setWindowTag(w, QStringLiteral("Mon%1").arg(slot));
     w->setAttribute(Qt::WA_DeleteOnClose);
     trackWindow(w);
     w->show();
+    return w;
 }
 
 void Main::runForSession(const std::shared_ptr<ReadPlan> &plan, std::function<bool(const HVError &)> handled)

@@ -138,6 +138,8 @@ private:
     void fitToScreen();
     void planFrontPanel(ReadPlan &plan);
     void openSlot(int slot, const QVariant &models);
+    // The slot's panel for the model, shown; nullptr for a model without one.
+    QWidget *showPanel(int slot, const QString &model);
     // Runs a plan of this connection: answers that come after a disconnect are dropped.
     // A failure that `handled` takes (returns true for) does not end the connection.
     void runForSession(const std::shared_ptr<ReadPlan> &plan, std::function<bool(const HVError &)> handled = {});
@@ -177,6 +179,8 @@ private:
     QPointer<frmEvents> m_events;          // the Events window while it is open
     QPointer<frmHelp> m_help;              // the help window while it is open
     QList<QPointer<QWidget>> m_windows;    // panels and graphs opened on h
+    QPointer<QWidget> m_guess;             // a panel opened at a click for the board the crate showed last
+    QString m_guessModel;                  // that board's model, until the click's own read confirms it
     TrendTable *m_trends = nullptr;        // the archive's trends, where the graphs keep their samples
     std::unique_ptr<Workspace> m_workspace; // the windows as the last poll found them
     std::unique_ptr<Workspace> m_stored;   // the windows the settings keep, offered by mReopen

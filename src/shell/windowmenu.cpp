@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCollator>
 #include <QPointer>
+#include <QWindow>
 #include <algorithm>
 
 WindowMenu::WindowMenu(const QList<QAction *> &fixed, QWidget *home)
@@ -18,7 +19,12 @@ WindowMenu::WindowMenu(const QList<QAction *> &fixed, QWidget *home)
 QList<QWidget *> WindowMenu::openWindows(const QWidget *home)
 {
     QList<QWidget *> out;
-    for (QWidget *w : QApplication::topLevelWidgets()) {
+    // Walked through the application's windows, a few dozen, not its widgets, which are thousands;
+    // a widget shown as a window has its window's id.
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        QWidget *w = window->isVisible() && window->handle() ? QWidget::find(window->winId()) : nullptr;
+        if (!w)
+            continue;
         const Qt::WindowType type = w->windowType();
         if (w != home && w->isVisible() && (type == Qt::Window || type == Qt::Tool) && !w->windowTitle().isEmpty())
             out << w;

@@ -40,6 +40,8 @@ struct ShellRig
     ShellRig() = default;
     // With the shift log and trends in the archive, which must outlive the rig.
     explicit ShellRig(Archive *archive) : main(std::make_unique<Main>(std::unique_ptr<HVPowerSupply>(fake), archive)) {}
+    // On a fake of the test's own kind.
+    explicit ShellRig(FakeHV *crate) : fake(crate), main(std::make_unique<Main>(std::unique_ptr<HVPowerSupply>(crate))) {}
 
     FakeHV *fake = new FakeHV; // owned by main
     std::unique_ptr<Main> main = std::make_unique<Main>(std::unique_ptr<HVPowerSupply>(fake));

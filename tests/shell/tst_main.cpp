@@ -5,6 +5,7 @@
 #include "eventlog.h"
 #include "frmabout.h"
 #include "frmsplash.h"
+#include "heldhv.h"
 #include "lamp.h"
 #include "lib.h"
 #include "msgboxcatcher.h"
@@ -130,6 +131,30 @@ private slots:
         QCOMPARE(said(rig.find("ledKill")), QStringLiteral("Kill | CheckBox | read-only | off")); // shows, never switches
         QCOMPARE(show(0, 1031), QStringLiteral("ledChkPass ledOVC ledOVV ledUNV NIM"));
         QCOMPARE(show(128, 16 | 32 | 64 | 128 | 2048 | 0x8000), QStringLiteral(" NIM")); // bits that drive nothing
+    }
+
+    // A click opens the panel of the board the last poll showed at once, its first reads right behind
+    // the click's own; a board changed since gets its own panel when the click's read answers.
+    void aClickOpensThePanelBeforeItsReadAnswers()
+    {
+        auto *held = new HeldHV;
+        ShellRig rig(held);
+        held->setBoard(2, "Q205", 9);
+        held->setBoard(3, "Q420", 8);
+        rig.openLogin()->findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+        held->releasePlans();
+        rig.timer()->stop(); // the test polls
+        rig.main->Timer1Tick();
+        held->releasePlans();
+        held->setBoard(3, "Q205", 9);
+        for (const int slot : {2, 3}) {
+            held->clear();
+            rig.main->bSlotClick(slot);
+            QCOMPARE(held->calls.mid(0, 2), (QStringList{"QuerySlots(SlotModels)", QStringLiteral("ParamAttribute(%1,Temp,Minval)").arg(slot)}));
+            QCOMPARE(panelClass(slot), slot == 2 ? QStringLiteral("frmQ205") : QStringLiteral("frmQ420"));
+            held->releasePlans();
+            QTRY_COMPARE(panelClass(slot), QStringLiteral("frmQ205"));
+        }
     }
 
     void slotClickOpensPanelsThatOutliveTheConnection()
