@@ -39,6 +39,7 @@
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -56,8 +57,18 @@ public:
     qint64 answerNs = 0;         // reading replies and applying answers
     qint64 paintNs = 0;          // painting, for comparison
     qint64 otherNs = 0;          // everything else
+    qint64 busyCpuNs = 0;        // the GUI thread's own CPU time in ticks and answers
 
-    void reset() { tickNs = answerNs = paintNs = otherNs = 0; }
+    void reset() { tickNs = answerNs = paintNs = otherNs = busyCpuNs = 0; }
+
+    // The calling thread's CPU time: unlike wall time, it leaves out the moments another
+    // process (or, in a virtual machine, the host) had the core.
+    static qint64 threadCpuNs()
+    {
+        timespec t{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+        return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+    }
 
     bool notify(QObject *receiver, QEvent *e) override
     {
@@ -84,10 +95,14 @@ public:
             break;
         }
         ++m_depth;
+        const bool busy = bucket == &tickNs || bucket == &answerNs;
+        const qint64 cpuBefore = busy ? threadCpuNs() : 0;
         QElapsedTimer t;
         t.start();
         const bool result = QApplication::notify(receiver, e);
         *bucket += t.nsecsElapsed();
+        if (busy)
+            busyCpuNs += threadCpuNs() - cpuBefore;
         --m_depth;
         return result;
     }
@@ -147,7 +162,7 @@ double q310TickMs(NetClient &client)
 struct Result
 {
     double latency = 0, service = 0, seconds = 0, roundTrip = 0;
-    double busyShare = 0, paintShare = 0;
+    double busyShare = 0, busyCpuShare = 0, paintShare = 0;
     double worstLate = 0, p99Late = 0;
     double minRate = 0, maxRate = 0;
     int windows = 0, windowsOff = 0;
@@ -274,6 +289,7 @@ Result run(MeteredApp &app, double latencyMs, double serviceMs, int seconds, boo
     const double wallNs = double(wall.nsecsElapsed());
     r.seconds = wallNs / 1e9;
     r.busyShare = double(app.tickNs + app.answerNs) / wallNs;
+    r.busyCpuShare = double(app.busyCpuNs) / wallNs;
     r.paintShare = double(app.paintNs) / wallNs;
     r.worstLate = late.empty() ? 0 : *std::max_element(late.begin(), late.end());
     r.p99Late = percentile(late, 0.99);
@@ -348,13 +364,13 @@ int main(int argc, char **argv)
     for (double service : {0.25, 1.0})
         results.push_back(run(app, 1, service, seconds, false));
 
-    std::printf("\n| Latency | Service | Round trip | GUI in ticks+answers | Paint | Worst / p99 10 ms-timer lateness |"
+    std::printf("\n| Latency | Service | Round trip | GUI in ticks+answers, wall / CPU | Paint | Worst / p99 10 ms-timer lateness |"
                 " Refreshes per s (min..max) | Off goal | Commit to crate median / worst | Q310 tick |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
     for (const Result &r : results) {
-        std::printf("| %g ms | %g ms | %.2f ms | %.2f %% | %.2f %% | %.1f / %.1f ms | %.2f..%.2f | %d of %d |"
+        std::printf("| %g ms | %g ms | %.2f ms | %.2f / %.2f %% | %.2f %% | %.1f / %.1f ms | %.2f..%.2f | %d of %d |"
                     " %.1f / %.1f ms (%d commits, %d lost) | %s |\n",
-                    r.latency, r.service, r.roundTrip, 100 * r.busyShare, 100 * r.paintShare, r.worstLate, r.p99Late,
+                    r.latency, r.service, r.roundTrip, 100 * r.busyShare, 100 * r.busyCpuShare, 100 * r.paintShare, r.worstLate, r.p99Late,
                     r.minRate, r.maxRate, r.windowsOff, r.windows, r.commitMedian, r.commitWorst, r.commits,
                     r.commitsLost,
                     r.q310Tick > 0 ? qPrintable(QStringLiteral("%1 ms = %2 round trips").arg(r.q310Tick, 0, 'f', 1)
@@ -363,7 +379,8 @@ int main(int argc, char **argv)
     }
     std::printf("\nGoals: worst lateness < 30 ms at every latency; refreshes 0.9..1.1 per s at 0, 1 and 10 ms and at"
                 " least 1/1.2 per s at 100 ms; commit to crate (median) < 2 round trips + 5 ms; GUI in ticks and"
-                " answers < 1.5 %% at 0 ms; Q310 tick < 2 round trips + 5 ms.\n");
+                " answers < 1.5 %% at 0 ms (its own CPU time: wall time inside also counts the moments the core was"
+                " taken away, which on a shared machine varies from run to run); Q310 tick < 2 round trips + 5 ms.\n");
     for (const Result &r : results) {
         if (r.service > 0) {
             const double worstGoal = 2 * r.service + 10;
@@ -377,7 +394,7 @@ int main(int argc, char **argv)
         std::printf("  %g ms: lateness %s; refresh %s; commit %.1f of %.1f ms %s; %s%s\n", r.latency,
                     r.worstLate < 30 ? "met" : "MISSED", r.windowsOff == 0 ? "met" : "MISSED", r.commitMedian,
                     commitGoal, r.commitMedian < commitGoal ? "met" : "MISSED",
-                    r.latency == 0 ? (r.busyShare < 0.015 ? "busy share met" : "busy share MISSED") : "",
+                    r.latency == 0 ? (r.busyCpuShare < 0.015 ? "busy share met" : "busy share MISSED") : "",
                     r.q310Tick > 0 ? (r.q310Tick < 2 * r.roundTrip + 5 ? "; Q310 tick met" : "; Q310 tick MISSED") : "");
     }
     return 0;

@@ -165,6 +165,8 @@ private:
     void tabClicked(int index);
     // Shows a tick's answers as fresh: lifts the veil and notes their time.
     void ticked();
+    // The tick's plan: the crate map, the board's reads and every channel's, with how each is shown.
+    void makeTickPlan();
     // The crate map of a tick: false when the tick goes no further (board gone, or another model after a reconnect).
     bool takeMap(const QVariant &counts, const QVariant &models);
     void wentDown(const QString &reason, bool deliberate);
@@ -188,10 +190,11 @@ private:
     bool m_closing = false;                  // closing: nothing more is read or written
     bool m_removed = false;                  // the board-removed path has been taken
     bool m_tickInFlight = false;             // a tick's plan is waiting for its answers
-    int m_planSize = 0;                      // reads of the last tick, room for the next
+    std::shared_ptr<ReadPlan> m_tickPlan;    // the tick's reads, made once, run at every tick
+    std::pair<qint16, int> m_tickPlanFor;    // the slot and channel rows it was made for
     bool m_offline = false;                  // disconnected on purpose: no calls until the next Connect
     bool m_resuming = false;                 // the first tick after a reconnect checks the slot's model
-    int m_tick = 0;                          // number of the tick being planned (EditBook)
+    int m_tick = 0;                          // number of the tick in flight, whose answers come (EditBook)
     QString m_model;                         // the slot's model as the last tick read it
     QString m_address;                       // the crate the panel was reading when the link went down
     qint64 m_freshAtMs = 0;                  // when the last tick's answers were shown

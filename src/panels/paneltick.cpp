@@ -32,11 +32,21 @@ void BoardPanel::ChMonTick()
     checkFreshness();
     if (m_removed || m_closing || m_tickInFlight || m_offline)
         return;
+    m_tick = m_edits->planTick();
+    // The panel asks for the same reads tick after tick: its plan is made once and run again.
+    if (!m_tickPlan || m_tickPlanFor != std::pair{Slot, channelRows()})
+        makeTickPlan();
+    else
+        m_tickPlan->rearm();
+    m_tickInFlight = true;
+    h.runPlan(m_tickPlan);
+}
+
+void BoardPanel::makeTickPlan()
+{
     auto plan = std::make_shared<ReadPlan>(this);
-    plan->reserve(m_planSize);
     // Nothing more is shown once the panel closes or its board is gone, this tick's answers included.
     plan->whileTrue([this] { return !m_closing && !m_removed && !m_offline; });
-    m_tick = m_edits->planTick();
     const qint16 slot = Slot;
     const int map = plan->querySlots(PlanStep::ChannelCounts | PlanStep::SlotModels,
                                      [this, p = plan.get()](const QVariant &, const QVariant &counts,
@@ -65,9 +75,8 @@ void BoardPanel::ChMonTick()
         m_tickInFlight = false;
         tickFailed(e);
     });
-    m_tickInFlight = true;
-    m_planSize = plan->size();
-    h.runPlan(plan);
+    m_tickPlan = std::move(plan);
+    m_tickPlanFor = {Slot, channelRows()};
 }
 
 bool BoardPanel::takeMap(const QVariant &counts, const QVariant &models)
@@ -98,8 +107,8 @@ bool BoardPanel::takeMap(const QVariant &counts, const QVariant &models)
 
 void BoardPanel::planName(ReadPlan &plan, NameField *field, qint16 ch)
 {
-    plan.channelName(Slot, ch, [this, field, ch, tick = m_tick](const QVariant &v) {
-        if (!m_edits->mayShow(field, tick))
+    plan.channelName(Slot, ch, [this, field, ch](const QVariant &v) {
+        if (!m_edits->mayShow(field, m_tick))
             return;
         const QString name = v.toString();
         h.session().noteChannelName(Slot, ch, name); // graphs naming the channel follow a rename
@@ -114,9 +123,9 @@ void BoardPanel::planName(ReadPlan &plan, NameField *field, qint16 ch)
 
 void BoardPanel::planLamp(ReadPlan &plan, Lamp *lamp, const QString &par, qint16 ch)
 {
-    plan.paramValue(Slot, par, ch, [this, lamp, tick = m_tick](const QVariant &v) {
+    plan.paramValue(Slot, par, ch, [this, lamp](const QVariant &v) {
         const bool on = crateNumber(v) != 0;
-        if (!m_edits->mayShow(lamp, tick))
+        if (!m_edits->mayShow(lamp, m_tick))
             return;
         lamp->setValue(on);
         m_edits->shown(lamp, on, [on] { return onOff(on); });
@@ -125,9 +134,9 @@ void BoardPanel::planLamp(ReadPlan &plan, Lamp *lamp, const QString &par, qint16
 
 void BoardPanel::planSwitch(ReadPlan &plan, TwoPosSwitch *sw, const QString &par, qint16 ch)
 {
-    plan.paramValue(Slot, par, ch, [this, sw, tick = m_tick](const QVariant &v) {
+    plan.paramValue(Slot, par, ch, [this, sw](const QVariant &v) {
         const bool on = crateNumber(v) != 0;
-        if (!m_edits->mayShow(sw, tick))
+        if (!m_edits->mayShow(sw, m_tick))
             return;
         sw->setValue(on);
         m_edits->shown(sw, on, [on] { return onOff(on); });
@@ -138,9 +147,9 @@ void BoardPanel::planSetpoint(ReadPlan &plan, NumField *field, const QString &pa
 {
     auto e = std::make_shared<qint16>(0);
     plan.paramAttribute(Slot, par, QStringLiteral("Exp"), ch, [e](const QVariant &v) { *e = crateInt16(v); });
-    plan.paramValue(Slot, par, ch, [this, field, unit, e, tick = m_tick](const QVariant &v) {
+    plan.paramValue(Slot, par, ch, [this, field, unit, e](const QVariant &v) {
         const double value = crateNumber(v);
-        if (!m_edits->mayShow(field, tick))
+        if (!m_edits->mayShow(field, m_tick))
             return;
         // The format follows the board's exponent, which hardly ever changes: it is made anew only then.
         const auto known = m_setpointExp.constFind(field);
@@ -161,9 +170,9 @@ void BoardPanel::planSetpoint(ReadPlan &plan, NumField *field, const QString &pa
 
 void BoardPanel::planPlain(ReadPlan &plan, NumField *field, const QString &par, qint16 ch)
 {
-    plan.paramValue(Slot, par, ch, [this, field, tick = m_tick](const QVariant &v) {
+    plan.paramValue(Slot, par, ch, [this, field](const QVariant &v) {
         const double value = crateNumber(v);
-        if (!m_edits->mayShow(field, tick))
+        if (!m_edits->mayShow(field, m_tick))
             return;
         field->setValue(value, FirstRefresh || m_edits->showsEvenIfEditing(field));
         m_edits->shown(field, value, [field, value] { return field->textOf(value); });

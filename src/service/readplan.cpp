@@ -132,12 +132,6 @@ ReadPlan::ReadPlan(QObject *context)
 {
 }
 
-void ReadPlan::reserve(int steps)
-{
-    m_steps.reserve(steps);
-    m_apply.reserve(steps);
-}
-
 int ReadPlan::add(PlanStep step, Apply apply)
 {
     step.whenStep = m_guard.whenStep;

@@ -142,8 +142,8 @@ public:
     // From inside an apply: nothing more is applied and neither onDone nor onFailed runs.
     void stop();
 
-    // Room for this many reads, so that a window's tick of hundreds grows its lists once.
-    void reserve(int steps);
+    // Once it has ended, the same reads may run again (a window asks for them tick after tick).
+    void rearm() { m_over = false; }
     const QVector<PlanStep> &steps() const { return m_steps; }
     int size() const { return int(m_steps.size()); }
     bool isEmpty() const { return m_steps.isEmpty(); }
