@@ -4,7 +4,7 @@
 // own), for a while. An operator commits a setpoint now and then.
 //
 // Prints, per latency: the share of wall time the GUI thread spends inside
-// ticks and applying answers; the worst and 99th-percentile lateness of a
+// ticks and applying answers, and of its own CPU time there; the worst and 99th-percentile lateness of a
 // 10 ms timer (the freeze an operator feels); how often each window actually
 // refreshed; the median and worst time from a committed value to its arrival
 // at the crate; and the time of a full Q310 tick against one round trip.

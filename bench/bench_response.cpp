@@ -112,7 +112,7 @@ Response measure(double latencyMs)
     r.latency = latencyMs;
     Rig rig(latencyMs);
     r.connect = rig.connect();
-    // Again, to the crate met plain just now: the login's first step goes with its opening.
+    // Again, to the crate met just now: the same two exchanges.
     rig.main.mDisconnectClick();
     r.reconnect = rig.connect();
     r.roundTrip = rig.roundTrip();
