@@ -294,7 +294,7 @@ void Main::bSlotClick(int slot)
     // The board the crate showed last gets its panel at once, and the panel's first reads go right
     // behind the click's own: the crate sees them in the same order, a round trip sooner.
     const QString known = h->session().models().value(slot).toString();
-    if (!known.isEmpty() && !findWindowByTag(QStringLiteral("Mon%1").arg(slot))) {
+    if (!known.isEmpty() && !findWindowByTag(panelTag(slot))) {
         m_guess = showPanel(slot, known);
         m_guessModel = known;
     }
@@ -302,7 +302,7 @@ void Main::bSlotClick(int slot)
 
 void Main::openSlot(int slot, const QVariant &models)
 {
-    const QString tag = QStringLiteral("Mon%1").arg(slot);
+    const QString tag = panelTag(slot);
     const QString model = models.toList().value(slot).toString();
     if (m_guess && windowTag(m_guess) == tag) {
         QWidget *guess = std::exchange(m_guess, nullptr);
@@ -329,7 +329,7 @@ QWidget *Main::showPanel(int slot, const QString &model)
         panel->setTrends(m_trends);
     }
     w->setWindowTitle(PlainText::windowTitle(model) + QStringLiteral(" - Channels monitor - Slot ") + QString::number(slot));
-    setWindowTag(w, QStringLiteral("Mon%1").arg(slot));
+    setWindowTag(w, panelTag(slot));
     w->setAttribute(Qt::WA_DeleteOnClose);
     trackWindow(w);
     w->show();

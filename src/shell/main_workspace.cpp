@@ -27,7 +27,7 @@ void Main::openPanel(int slot, const QByteArray &geometry)
     auto plan = std::make_shared<ReadPlan>(this);
     plan->querySlots(PlanStep::SlotModels, [this, slot, geometry](const QVariant &, const QVariant &, const QVariant &models) {
         openSlot(slot, models);
-        if (QWidget *panel = findWindowByTag(QStringLiteral("Mon%1").arg(slot)); panel && !geometry.isEmpty())
+        if (QWidget *panel = findWindowByTag(panelTag(slot)); panel && !geometry.isEmpty())
             panel->restoreGeometry(geometry);
     });
     runForSession(plan);

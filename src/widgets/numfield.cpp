@@ -186,12 +186,12 @@ void NumField::fitFont()
                 drawn.setPixelSize(std::max(1, int(size)));
             else
                 drawn.setPointSizeF(size);
-            if (size <= smallest || QFontMetrics(drawn).horizontalAdvance(text()) <= room)
+            if (size <= smallest || QFontMetrics(drawn).horizontalAdvance(shown) <= room)
                 break;
             size = std::max(smallest, size - (byPixels ? 1.0 : 0.25));
         }
     }
-    const bool elided = room > 0 && (drawn == m_fullFont ? need : QFontMetrics(drawn).horizontalAdvance(text())) > room;
+    const bool elided = room > 0 && (drawn == m_fullFont ? need : QFontMetrics(drawn).horizontalAdvance(shown)) > room;
     if (elided != m_elided) {
         m_elided = elided;
         update();

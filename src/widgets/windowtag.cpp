@@ -14,6 +14,11 @@ void setWindowTag(QWidget *window, const QString &tag)
     window->setProperty("tag", tag);
 }
 
+QString panelTag(int slot)
+{
+    return QStringLiteral("Mon%1").arg(slot);
+}
+
 QWidget *findWindowByTag(const QString &tag)
 {
     const auto windows = QApplication::topLevelWidgets();

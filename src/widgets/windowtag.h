@@ -8,6 +8,9 @@ class QWidget;
 QString windowTag(const QWidget *window);
 void setWindowTag(QWidget *window, const QString &tag);
 
+// A board panel's tag: "Mon" and its slot.
+QString panelTag(int slot);
+
 // The visible top-level window carrying the tag, or nullptr.
 QWidget *findWindowByTag(const QString &tag);
 
